@@ -1,0 +1,284 @@
+// Camera discovery, streaming and frame reading.
+
+#include "zq_scanner.h"
+#include "sys.h"
+
+#include <fcntl.h>
+#include <linux/videodev2.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct buffer {
+    void *start;
+    size_t length;
+};
+
+// One camera streams at a time: the slot table belongs to the process.
+buffer *buffers = nullptr;
+int n_buffers = 0;
+size_t frame_bytes = 0; // width * height * 3 of the granted format
+
+constexpr int kDeviceCount = 10;
+constexpr size_t kPathSize = 4096;
+constexpr size_t kModaliasSize = 2048;
+constexpr unsigned kRequestedBuffers = 4;
+const char *const kSysfsRoot = "/sys/class/video4linux";
+
+// Modalias text that identifies cameras 1, 2 and 3; higher indexes take any node.
+const char *const kCameraIds[] = {"v0AC8p3370", "v0AC8p3580", "v0AC8p3590"};
+constexpr int kKnownCameras = sizeof(kCameraIds) / sizeof(kCameraIds[0]);
+
+bool check_video_device(char *device_name, int index, int device_index)
+{
+    char path[kPathSize];
+    std::snprintf(device_name, 32, "video%d", device_index);
+    std::snprintf(path, sizeof(path), "%s/%s/device/modalias", kSysfsRoot, device_name);
+    if (zq::sys::access(path, F_OK) != 0)
+        return false;
+    const int file = zq::sys::open(path, O_RDONLY);
+    if (file < 0)
+        return false;
+    char line[kModaliasSize] = {};
+    (void)zq::sys::read(file, line, sizeof(line) - 1);
+    zq::sys::close(file);
+
+    if (index > kKnownCameras)
+        return true;
+    return std::strstr(line, kCameraIds[index - 1]) != nullptr;
+}
+
+void clear_buffer_table()
+{
+    std::free(buffers);
+    buffers = nullptr;
+    n_buffers = 0;
+}
+
+void unmap_slots(int count)
+{
+    for (int i = 0; i < count; ++i)
+        zq::sys::v4l2_munmap(buffers[i].start, buffers[i].length);
+}
+
+v4l2_buffer capture_buffer(unsigned index = 0)
+{
+    v4l2_buffer buf;
+    std::memset(&buf, 0, sizeof(buf));
+    buf.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    buf.memory = V4L2_MEMORY_MMAP;
+    buf.index = index;
+    return buf;
+}
+
+int mmap_init(int fd)
+{
+    v4l2_requestbuffers req;
+    std::memset(&req, 0, sizeof(req));
+    req.count = kRequestedBuffers;
+    req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    req.memory = V4L2_MEMORY_MMAP;
+    if (zq::sys::v4l2_ioctl(fd, VIDIOC_REQBUFS, &req) < 0)
+        return -1;
+
+    buffers = static_cast<buffer *>(std::calloc(req.count ? req.count : 1, sizeof(buffer)));
+    if (!buffers)
+        return -1;
+    n_buffers = static_cast<int>(req.count);
+
+    for (int i = 0; i < n_buffers; ++i) {
+        v4l2_buffer buf = capture_buffer(i);
+        bool mapped = false;
+        if (zq::sys::v4l2_ioctl(fd, VIDIOC_QUERYBUF, &buf) == 0 && buf.length >= frame_bytes) {
+            buffers[i].length = buf.length;
+            buffers[i].start = zq::sys::v4l2_mmap(nullptr, buf.length, PROT_READ | PROT_WRITE,
+                                                  MAP_SHARED, fd, buf.m.offset);
+            mapped = buffers[i].start != MAP_FAILED;
+        }
+        if (!mapped) {
+            unmap_slots(i);
+            clear_buffer_table();
+            return -1;
+        }
+    }
+    return 0;
+}
+
+int capturing_start(int fd)
+{
+    for (int i = 0; i < n_buffers; ++i) {
+        v4l2_buffer buf = capture_buffer(i);
+        if (zq::sys::v4l2_ioctl(fd, VIDIOC_QBUF, &buf) < 0)
+            return -1;
+    }
+    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    return zq::sys::v4l2_ioctl(fd, VIDIOC_STREAMON, &type) < 0 ? -1 : 0;
+}
+
+void capturing_stop(int fd)
+{
+    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    (void)zq::sys::v4l2_ioctl(fd, VIDIOC_STREAMOFF, &type);
+}
+
+// Frames must be packed RGB24 of exactly the granted size, or every
+// consumer of a frame would read past its end.
+bool is_packed_rgb24(const v4l2_pix_format &pix)
+{
+    return pix.pixelformat == V4L2_PIX_FMT_RGB24 && pix.width > 0 && pix.height > 0 &&
+           pix.bytesperline == pix.width * 3;
+}
+
+// Waits until a frame is ready, so that a camera that stopped delivering
+// frames cannot hold the caller forever.
+bool wait_for_frame(int fd)
+{
+    pollfd p = {fd, POLLIN, 0};
+    int ready;
+    do {
+        ready = zq::sys::poll(&p, 1, ZQ_FRAME_WAIT_MS);
+    } while (ready < 0 && errno == EINTR);
+    if (ready == 0)
+        errno = ETIMEDOUT;
+    return ready > 0;
+}
+
+// One "%d*%d," entry, cut to 11 characters like the fixed entry buffer.
+std::string size_entry(unsigned width, unsigned height)
+{
+    char resolution[12];
+    std::snprintf(resolution, sizeof(resolution), "%d*%d,", static_cast<int>(width),
+                  static_cast<int>(height));
+    return resolution;
+}
+
+bool frame_size_entry(const v4l2_frmsizeenum &frmsize, std::string &entry)
+{
+    switch (frmsize.type) {
+    case V4L2_FRMSIZE_TYPE_DISCRETE:
+        entry = size_entry(frmsize.discrete.width, frmsize.discrete.height);
+        return true;
+    case V4L2_FRMSIZE_TYPE_STEPWISE: // the largest size the range offers
+        entry = size_entry(frmsize.stepwise.max_width, frmsize.stepwise.max_height);
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+ZQ_EXPORT int zq_scanner_open_index(int index)
+{
+    if (index <= 0)
+        return -1;
+    char device_name[32];
+    for (int device_index = 0; device_index < kDeviceCount; ++device_index) {
+        if (!check_video_device(device_name, index, device_index))
+            continue;
+        char path[kPathSize];
+        std::snprintf(path, sizeof(path), "/dev/video%d", device_index);
+        return zq::sys::v4l2_open(path, O_RDWR);
+    }
+    return -1;
+}
+
+ZQ_EXPORT int zq_scanner_open(void) { return -1; }
+
+ZQ_EXPORT int zq_scanner_init(int fd, int *w, int *h)
+{
+    if (!w || !h || buffers)
+        return -1;
+
+    v4l2_capability cap;
+    std::memset(&cap, 0, sizeof(cap));
+    if (zq::sys::v4l2_ioctl(fd, VIDIOC_QUERYCAP, &cap) < 0 ||
+        !(cap.capabilities & V4L2_CAP_VIDEO_CAPTURE))
+        return -1;
+
+    v4l2_format fmt;
+    std::memset(&fmt, 0, sizeof(fmt));
+    fmt.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    fmt.fmt.pix.width = static_cast<unsigned>(*w);
+    fmt.fmt.pix.height = static_cast<unsigned>(*h);
+    fmt.fmt.pix.pixelformat = V4L2_PIX_FMT_RGB24;
+    fmt.fmt.pix.field = V4L2_FIELD_INTERLACED;
+    if (zq::sys::v4l2_ioctl(fd, VIDIOC_S_FMT, &fmt) < 0)
+        return -1;
+    *w = static_cast<int>(fmt.fmt.pix.width);
+    *h = static_cast<int>(fmt.fmt.pix.height);
+    if (!is_packed_rgb24(fmt.fmt.pix))
+        return -1;
+    frame_bytes = size_t(fmt.fmt.pix.width) * fmt.fmt.pix.height * 3;
+
+    if (mmap_init(fd) < 0)
+        return -1;
+    return capturing_start(fd);
+}
+
+ZQ_EXPORT int zq_scanner_picture_read(int fd, unsigned char **picture, int *len)
+{
+    if (!picture || !len || !wait_for_frame(fd))
+        return -1;
+    v4l2_buffer buf = capture_buffer();
+    if (zq::sys::v4l2_ioctl(fd, VIDIOC_DQBUF, &buf) < 0)
+        return -1;
+    const bool whole = buf.index < unsigned(n_buffers) && buf.bytesused >= frame_bytes &&
+                       buf.bytesused <= buffers[buf.index].length;
+    if (whole) {
+        *picture = static_cast<unsigned char *>(buffers[buf.index].start);
+        *len = static_cast<int>(buf.bytesused);
+    }
+    const bool requeued = zq::sys::v4l2_ioctl(fd, VIDIOC_QBUF, &buf) == 0;
+    return whole && requeued ? 0 : -1;
+}
+
+ZQ_EXPORT void zq_scanner_close(int fd)
+{
+    capturing_stop(fd);
+    if (buffers)
+        unmap_slots(n_buffers);
+    clear_buffer_table();
+    frame_bytes = 0;
+    zq::sys::v4l2_close(fd);
+}
+
+ZQ_EXPORT void zq_scanner_resolution_dump(int fd, char *resolutions)
+{
+    if (!resolutions)
+        return;
+    std::string text(resolutions, strnlen(resolutions, ZQ_RESOLUTION_LIST_MAX - 1));
+    bool changed = false;
+
+    v4l2_fmtdesc fmtdesc;
+    std::memset(&fmtdesc, 0, sizeof(fmtdesc));
+    fmtdesc.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    for (; zq::sys::ioctl(fd, VIDIOC_ENUM_FMT, &fmtdesc) == 0; ++fmtdesc.index) {
+        v4l2_frmsizeenum frmsize;
+        std::memset(&frmsize, 0, sizeof(frmsize));
+        frmsize.pixel_format = fmtdesc.pixelformat;
+        for (; zq::sys::ioctl(fd, VIDIOC_ENUM_FRAMESIZES, &frmsize) == 0; ++frmsize.index) {
+            std::string entry;
+            if (!frame_size_entry(frmsize, entry))
+                continue;
+            if (frmsize.index == 0)
+                text = entry;
+            else if (text.size() + entry.size() < ZQ_RESOLUTION_LIST_MAX)
+                text += entry;
+            changed = true;
+        }
+    }
+    if (changed)
+        std::memcpy(resolutions, text.c_str(), text.size() + 1);
+}
+
+} // extern "C"

@@ -1,0 +1,31 @@
+#!/bin/sh
+# Installs the Debian packages the project needs, only those missing.
+# Usage: scripts/install-deps.sh [build|run|all]   (default: all)
+set -eu
+
+build="build-essential cmake ninja-build pkg-config qtbase5-dev qtbase5-dev-tools
+libopencv-dev libv4l-dev libjpeg-dev libtiff-dev libqpdf-dev
+googletest libgtest-dev libgmock-dev libbenchmark-dev"
+tests="xvfb xauth qpdf poppler-utils img2pdf imagemagick
+qemu-system-x86 linux-image-amd64 busybox-static cpio kmod v4l-utils"
+run="fonts-wqy-microhei"
+
+case "${1:-all}" in
+  build) wanted="$build" ;;
+  run) wanted="$build $run" ;;
+  *) wanted="$build $tests $run" ;;
+esac
+
+missing=""
+for p in $wanted; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+
+echo "installing:$missing"
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+# shellcheck disable=SC2086
+$SUDO apt-get install -y -qq $missing

@@ -1,0 +1,28 @@
+#!/bin/sh
+# The whole test run: installs what is missing, then builds and tests twice,
+# once with warnings as errors and once under AddressSanitizer and
+# UndefinedBehaviorSanitizer (any report fails the run).
+set -eu
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+scripts/install-deps.sh all
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
+
+build_and_test() {
+  dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja "$@"
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+echo "== normal build (warnings are errors)"
+build_and_test build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZQ_WERROR=ON
+echo "== sanitizer build"
+build_and_test build/sanitize -DCMAKE_BUILD_TYPE=Debug -DZQ_SANITIZE=ON -DZQ_BUILD_BENCH=OFF
+echo "== all tests passed in both builds"

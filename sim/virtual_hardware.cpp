@@ -1,0 +1,287 @@
+#include "virtual_hardware.h"
+
+#include "seam.h"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace zq::sim {
+namespace {
+
+int fail(int errnum)
+{
+    errno = errnum;
+    return -1;
+}
+
+// Parses "/dev/videoN" or "/sys/class/video4linux/videoN/device/modalias".
+bool parseNode(const char *path, const char *prefix, const char *suffix, int &node)
+{
+    const size_t prefixLength = std::strlen(prefix);
+    if (std::strncmp(path, prefix, prefixLength) != 0)
+        return false;
+    char *end = nullptr;
+    const long n = std::strtol(path + prefixLength, &end, 10);
+    if (end == path + prefixLength || std::strcmp(end, suffix) != 0 || n < 0 ||
+        n >= VirtualHardware::kNodes)
+        return false;
+    node = int(n);
+    return true;
+}
+
+bool isDevicePath(const char *path, int &node) { return parseNode(path, "/dev/video", "", node); }
+bool isModaliasPath(const char *path, int &node)
+{
+    return parseNode(path, "/sys/class/video4linux/video", "/device/modalias", node);
+}
+
+} // namespace
+
+VirtualHardware &VirtualHardware::instance()
+{
+    static VirtualHardware hardware;
+    return hardware;
+}
+
+void VirtualHardware::reset()
+{
+    for (auto &entry : descriptors_)
+        ::close(entry.first);
+    descriptors_.clear();
+    for (auto &camera : cameras_)
+        camera.reset();
+    slept_ = 0;
+}
+
+VirtualCamera &VirtualHardware::addCamera(int node, CameraConfig config)
+{
+    cameras_[node] = std::make_unique<VirtualCamera>(std::move(config));
+    return *cameras_[node];
+}
+
+VirtualCamera *VirtualHardware::camera(int node)
+{
+    return node >= 0 && node < kNodes ? cameras_[node].get() : nullptr;
+}
+
+VirtualHardware::Descriptor *VirtualHardware::descriptor(int fd)
+{
+    const auto it = descriptors_.find(fd);
+    return it == descriptors_.end() ? nullptr : &it->second;
+}
+
+VirtualCamera *VirtualHardware::cameraForFd(int fd)
+{
+    const Descriptor *d = descriptor(fd);
+    return d && !d->sysfs ? camera(d->node) : nullptr;
+}
+
+int VirtualHardware::access(const char *path, int mode)
+{
+    int node;
+    if (isModaliasPath(path, node)) {
+        const VirtualCamera *c = camera(node);
+        return c && c->config().modalias ? 0 : fail(ENOENT);
+    }
+    if (isDevicePath(path, node))
+        return camera(node) ? 0 : fail(ENOENT);
+    return ::access(path, mode);
+}
+
+int VirtualHardware::open(const char *path, int flags, bool throughLibv4l2)
+{
+    int node;
+    const bool sysfs = isModaliasPath(path, node);
+    if (!sysfs && !isDevicePath(path, node))
+        return throughLibv4l2 ? fail(ENOENT) : ::open(path, flags);
+    VirtualCamera *c = camera(node);
+    if (!c)
+        return fail(ENOENT);
+    if (sysfs && (!c->config().modalias || !c->config().modaliasReadable))
+        return fail(c->config().modalias ? EACCES : ENOENT);
+    if (!sysfs && c->injectFault(kRequestOpen))
+        return -1;
+    // A real descriptor keeps numbers unique and makes leaks visible.
+    const int fd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    descriptors_[fd] = {node, sysfs, 0, throughLibv4l2};
+    return fd;
+}
+
+int VirtualHardware::close(int fd, bool throughLibv4l2)
+{
+    Descriptor *d = descriptor(fd);
+    if (!d)
+        return throughLibv4l2 ? fail(EBADF) : ::close(fd);
+    if (VirtualCamera *c = d->sysfs ? nullptr : camera(d->node))
+        c->release();
+    descriptors_.erase(fd);
+    return ::close(fd);
+}
+
+ssize_t VirtualHardware::read(int fd, void *buf, size_t count)
+{
+    Descriptor *d = descriptor(fd);
+    if (!d)
+        return ::read(fd, buf, count);
+    const VirtualCamera *c = camera(d->node);
+    if (!d->sysfs || !c || !c->config().modalias)
+        return fail(EINVAL);
+    std::string text = *c->config().modalias + "\n";
+    const size_t n = std::min(count, text.size() - std::min(text.size(), d->offset));
+    std::memcpy(buf, text.data() + d->offset, n);
+    d->offset += n;
+    return ssize_t(n);
+}
+
+int VirtualHardware::ioctl(int fd, unsigned long request, void *arg, bool throughLibv4l2)
+{
+    Descriptor *d = descriptor(fd);
+    if (!d)
+        return throughLibv4l2 ? fail(EBADF) : ::ioctl(fd, request, arg);
+    VirtualCamera *c = d->sysfs ? nullptr : camera(d->node);
+    if (!c)
+        return fail(ENOTTY);
+    return throughLibv4l2 ? c->v4l2Ioctl(request, arg) : c->plainIoctl(request, arg);
+}
+
+int VirtualHardware::poll(pollfd *fds, nfds_t nfds, int timeoutMs)
+{
+    int ready = 0;
+    for (nfds_t i = 0; i < nfds; ++i) {
+        VirtualCamera *c = cameraForFd(fds[i].fd);
+        if (!c)
+            return ::poll(fds, nfds, timeoutMs); // nothing of ours: the real call
+        if (c->poll(fds[i].events, fds[i].revents) < 0)
+            return -1;
+        ready += fds[i].revents != 0;
+    }
+    if (ready == 0 && timeoutMs > 0)
+        slept_ += timeoutMs * 1000LL; // the wait passes on the virtual clock
+    return ready;
+}
+
+void *VirtualHardware::mmap(size_t length, int fd, int64_t offset)
+{
+    VirtualCamera *c = cameraForFd(fd);
+    if (!c) {
+        errno = EBADF;
+        return MAP_FAILED;
+    }
+    return c->mmap(length, offset);
+}
+
+int VirtualHardware::munmap(void *start, size_t length)
+{
+    for (auto &c : cameras_)
+        if (c && c->munmap(start, length) == 0)
+            return 0;
+    return fail(EINVAL);
+}
+
+int VirtualHardware::getControl(int fd, int cid)
+{
+    VirtualCamera *c = cameraForFd(fd);
+    return c ? c->getControl(cid) : fail(EBADF);
+}
+
+int VirtualHardware::setControl(int fd, int cid, int value)
+{
+    VirtualCamera *c = cameraForFd(fd);
+    return c ? c->setControl(cid, value) : fail(EBADF);
+}
+
+int VirtualHardware::usleep(unsigned usec)
+{
+    slept_ += usec;
+    return 0;
+}
+
+int VirtualHardware::gettimeofday(timeval *tv)
+{
+    const int result = ::gettimeofday(tv, nullptr);
+    const long long usec = tv->tv_usec + slept_;
+    tv->tv_sec += usec / 1000000;
+    tv->tv_usec = usec % 1000000;
+    return result;
+}
+
+void installDemo()
+{
+    CameraConfig config = CameraConfig::documentCamera();
+    config.formats = {
+        {V4L2_PIX_FMT_YUYV, {FrameSize::discrete(640, 480), FrameSize::discrete(1280, 720)}},
+        {V4L2_PIX_FMT_MJPEG,
+         {FrameSize::discrete(1280, 720), FrameSize::discrete(1920, 1080),
+          FrameSize::discrete(2592, 1944), FrameSize::discrete(3264, 2448),
+          FrameSize::discrete(640, 480)}},
+    };
+    config.scene.angleDeg = 7;
+    config.scene.centerX = 0.48;
+    config.scene.pageWidth = 0.38;
+    config.scene.unevenLight = 0.12;
+    VirtualHardware::instance().addCamera(0, std::move(config));
+}
+
+} // namespace zq::sim
+
+// ---- the seam table ---------------------------------------------------------
+
+namespace {
+
+using zq::sim::VirtualHardware;
+VirtualHardware &hw() { return VirtualHardware::instance(); }
+
+int simAccess(const char *path, int mode) { return hw().access(path, mode); }
+int simOpen(const char *path, int flags) { return hw().open(path, flags, false); }
+int simClose(int fd) { return hw().close(fd, false); }
+ssize_t simRead(int fd, void *buf, size_t count) { return hw().read(fd, buf, count); }
+int simIoctl(int fd, unsigned long request, void *arg) { return hw().ioctl(fd, request, arg, false); }
+int simPoll(pollfd *fds, nfds_t nfds, int timeoutMs) { return hw().poll(fds, nfds, timeoutMs); }
+int simV4l2Open(const char *path, int flags) { return hw().open(path, flags, true); }
+int simV4l2Close(int fd) { return hw().close(fd, true); }
+int simV4l2Ioctl(int fd, unsigned long request, void *arg)
+{
+    return hw().ioctl(fd, request, arg, true);
+}
+void *simV4l2Mmap(void *, size_t length, int, int, int fd, int64_t offset)
+{
+    return hw().mmap(length, fd, offset);
+}
+int simV4l2Munmap(void *start, size_t length) { return hw().munmap(start, length); }
+int simGetControl(int fd, int cid) { return hw().getControl(fd, cid); }
+int simSetControl(int fd, int cid, int value) { return hw().setControl(fd, cid, value); }
+int simUsleep(unsigned usec) { return hw().usleep(usec); }
+int simGettimeofday(timeval *tv) { return hw().gettimeofday(tv); }
+
+const zq_seam simSeam = {
+    ZQ_SEAM_VERSION, simAccess,     simOpen,       simClose,     simRead,
+    simIoctl,        simPoll,       simV4l2Open,   simV4l2Close, simV4l2Ioctl,
+    simV4l2Mmap,     simV4l2Munmap, simGetControl, simSetControl, simUsleep,
+    simGettimeofday,
+};
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) const zq_seam *zq_sim_seam(void)
+{
+    // Started as the demo: the program itself arranges nothing, so the
+    // setting's value chooses the hardware.
+    static const bool demo = [] {
+        const char *wanted = std::getenv(ZQ_VIRTUAL_HARDWARE_ENV);
+        if (wanted && std::strcmp(wanted, "demo") == 0)
+            zq::sim::installDemo();
+        return true;
+    }();
+    (void)demo;
+    return &simSeam;
+}

@@ -1,0 +1,73 @@
+// The virtual hardware behind libzqscan's seam: up to ten video nodes with
+// their sysfs entries, each possibly a virtual camera, and a virtual clock.
+//
+// Tests link libzqsim, set ZQ_VIRTUAL_HARDWARE before the first library
+// call, and arrange cameras here; the unmodified program uses the same
+// library when started with ZQ_VIRTUAL_HARDWARE=demo.
+#ifndef ZQ_SIM_VIRTUAL_HARDWARE_H
+#define ZQ_SIM_VIRTUAL_HARDWARE_H
+
+#include "virtual_camera.h"
+
+#include <poll.h>
+#include <sys/time.h>
+
+#include <memory>
+
+namespace zq::sim {
+
+class VirtualHardware {
+public:
+    static VirtualHardware &instance();
+
+    // Forgets every camera and every open descriptor.
+    void reset();
+
+    // Places a camera at /dev/videoN with its sysfs modalias entry.
+    VirtualCamera &addCamera(int node, CameraConfig config);
+    VirtualCamera *camera(int node);
+    // The camera behind an open descriptor, or null.
+    VirtualCamera *cameraForFd(int fd);
+
+    int openDescriptors() const { return int(descriptors_.size()); }
+    // Microseconds slept through the seam since the last reset.
+    long long sleptMicroseconds() const { return slept_; }
+
+    // Seam entry points.
+    int access(const char *path, int mode);
+    int open(const char *path, int flags, bool throughLibv4l2);
+    int close(int fd, bool throughLibv4l2);
+    ssize_t read(int fd, void *buf, size_t count);
+    int ioctl(int fd, unsigned long request, void *arg, bool throughLibv4l2);
+    int poll(pollfd *fds, nfds_t nfds, int timeoutMs);
+    void *mmap(size_t length, int fd, int64_t offset);
+    int munmap(void *start, size_t length);
+    int getControl(int fd, int cid);
+    int setControl(int fd, int cid, int value);
+    int usleep(unsigned usec);
+    int gettimeofday(timeval *tv);
+
+    static constexpr int kNodes = 16; // video0..video15; the library looks at 0..9
+
+private:
+    struct Descriptor {
+        int node;
+        bool sysfs;   // a modalias file rather than the device node
+        size_t offset; // read position in the modalias file
+        bool libv4l2;
+    };
+
+    VirtualHardware() = default;
+    Descriptor *descriptor(int fd);
+
+    std::unique_ptr<VirtualCamera> cameras_[kNodes];
+    std::map<int, Descriptor> descriptors_;
+    long long slept_ = 0;
+};
+
+// The configuration the demo runs: one document camera with a page on the desk.
+void installDemo();
+
+} // namespace zq::sim
+
+#endif

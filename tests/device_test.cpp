@@ -1,0 +1,464 @@
+// Camera discovery, streaming, frame reading and the resolution list, on
+// the virtual hardware.
+#include "sim_fixture.h"
+#include "zq_scanner.h"
+
+#include <cstring>
+#include <set>
+#include <string>
+
+using namespace zq::sim;
+
+namespace {
+
+CameraConfig cameraWithModalias(std::optional<std::string> modalias)
+{
+    CameraConfig c = CameraConfig::documentCamera();
+    c.modalias = std::move(modalias);
+    return c;
+}
+
+const char *const kId3370 = "usb:v0AC8p3370d0100dcEFdsc02dp01ic0Eisc01ip00in00";
+const char *const kId3580 = "usb:v0AC8p3580d0100dcEFdsc02dp01ic0Eisc01ip00in00";
+
+} // namespace
+
+// ---- discovery ---------------------------------------------------------------
+
+class OpenTest : public SimTest {};
+
+TEST_F(OpenTest, NonPositiveIndexOpensNothing)
+{
+    addCamera(0);
+    EXPECT_EQ(zq_scanner_open_index(0), -1);
+    EXPECT_EQ(zq_scanner_open_index(-5), -1);
+    EXPECT_EQ(hw().openDescriptors(), 0);
+    EXPECT_EQ(hw().camera(0)->requestCount(kRequestOpen), 0);
+}
+
+TEST_F(OpenTest, IndexSelectsCameraByProductId)
+{
+    addCamera(3, cameraWithModalias(kId3580));
+    const int fd = zq_scanner_open_index(2);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(hw().cameraForFd(fd), hw().camera(3));
+    zq_scanner_close(fd);
+
+    EXPECT_EQ(zq_scanner_open_index(1), -1);
+    EXPECT_EQ(zq_scanner_open_index(3), -1);
+    EXPECT_EQ(hw().openDescriptors(), 0) << "the modalias files are closed again";
+}
+
+TEST_F(OpenTest, HighIndexTakesAnyNodeWithModalias)
+{
+    addCamera(2, cameraWithModalias("platform:vivid"));
+    for (int index : {4, 9}) {
+        const int fd = zq_scanner_open_index(index);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(hw().cameraForFd(fd), hw().camera(2));
+        zq_scanner_close(fd);
+    }
+}
+
+TEST_F(OpenTest, EmptyModaliasStillCountsForHighIndex)
+{
+    addCamera(1, cameraWithModalias(""));
+    const int fd = zq_scanner_open_index(4);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(hw().cameraForFd(fd), hw().camera(1));
+    zq_scanner_close(fd);
+    EXPECT_EQ(zq_scanner_open_index(1), -1);
+}
+
+TEST_F(OpenTest, LowestMatchingNodeWins)
+{
+    addCamera(0, cameraWithModalias(kId3370));
+    addCamera(1, cameraWithModalias(kId3370));
+    const int fd = zq_scanner_open_index(1);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(hw().cameraForFd(fd), hw().camera(0));
+    zq_scanner_close(fd);
+}
+
+TEST_F(OpenTest, NodesFromTenOnAreNotExamined)
+{
+    addCamera(10, cameraWithModalias(kId3370));
+    EXPECT_EQ(zq_scanner_open_index(1), -1);
+    EXPECT_EQ(zq_scanner_open_index(4), -1);
+}
+
+TEST_F(OpenTest, MissingOrUnreadableModaliasIsSkipped)
+{
+    addCamera(0, cameraWithModalias(std::nullopt));
+    CameraConfig unreadable = cameraWithModalias(kId3370);
+    unreadable.modaliasReadable = false;
+    addCamera(1, unreadable);
+    addCamera(2, cameraWithModalias(kId3370));
+    const int fd = zq_scanner_open_index(1);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(hw().cameraForFd(fd), hw().camera(2));
+    zq_scanner_close(fd);
+}
+
+TEST_F(OpenTest, MatchIsCaseSensitive)
+{
+    addCamera(0, cameraWithModalias("usb:v0ac8p3370d0100"));
+    EXPECT_EQ(zq_scanner_open_index(1), -1);
+}
+
+TEST_F(OpenTest, FailedOpenDoesNotTryFurtherNodes)
+{
+    addCamera(1, cameraWithModalias(kId3370)).failRequest(kRequestOpen, 1, EBUSY);
+    addCamera(2, cameraWithModalias(kId3370));
+    errno = 0;
+    EXPECT_EQ(zq_scanner_open_index(1), -1);
+    EXPECT_EQ(errno, EBUSY);
+    EXPECT_EQ(hw().camera(2)->requestCount(kRequestOpen), 0);
+    EXPECT_EQ(hw().openDescriptors(), 0);
+}
+
+TEST_F(OpenTest, OpenWithoutIndexNeverOpens)
+{
+    addCamera(0);
+    EXPECT_EQ(zq_scanner_open(), -1);
+    EXPECT_EQ(hw().openDescriptors(), 0);
+}
+
+// ---- streaming -----------------------------------------------------------------
+
+class StreamTest : public SimTest {
+protected:
+    int open(CameraConfig config = CameraConfig::documentCamera())
+    {
+        camera_ = &addCamera(0, std::move(config));
+        const int fd = zq_scanner_open_index(1);
+        EXPECT_GE(fd, 0);
+        return fd;
+    }
+
+    // After close nothing may stay mapped, unmapped twice or open.
+    void expectReleased()
+    {
+        EXPECT_EQ(camera_->mappedBuffers(), 0);
+        EXPECT_EQ(camera_->badUnmaps(), 0);
+        EXPECT_FALSE(camera_->streaming());
+        EXPECT_EQ(hw().openDescriptors(), 0);
+    }
+
+    VirtualCamera *camera_ = nullptr;
+};
+
+TEST_F(StreamTest, GrantsRequestedSizeAndDeliversWholeFrames)
+{
+    const int fd = open();
+    int w = 1280, h = 720;
+    ASSERT_EQ(zq_scanner_init(fd, &w, &h), 0);
+    EXPECT_EQ(w, 1280);
+    EXPECT_EQ(h, 720);
+    EXPECT_EQ(camera_->mappedBuffers(), 4);
+
+    std::set<unsigned char *> slots;
+    for (int i = 0; i < 10; ++i) {
+        unsigned char *picture = nullptr;
+        int len = 0;
+        ASSERT_EQ(zq_scanner_picture_read(fd, &picture, &len), 0);
+        ASSERT_EQ(len, 1280 * 720 * 3);
+        EXPECT_EQ(std::memcmp(picture, camera_->lastFrame().data(), len), 0);
+        slots.insert(picture);
+    }
+    EXPECT_EQ(slots.size(), 4u) << "frames come from the four mapped slots in turn";
+    zq_scanner_close(fd);
+    expectReleased();
+}
+
+TEST_F(StreamTest, UnsupportedSizeGetsNearestOffered)
+{
+    const int fd = open();
+    int w = 1000, h = 700;
+    ASSERT_EQ(zq_scanner_init(fd, &w, &h), 0);
+    EXPECT_EQ(w, 1280);
+    EXPECT_EQ(h, 720);
+    unsigned char *picture;
+    int len;
+    ASSERT_EQ(zq_scanner_picture_read(fd, &picture, &len), 0);
+    EXPECT_EQ(len, 1280 * 720 * 3);
+    zq_scanner_close(fd);
+    expectReleased();
+}
+
+TEST_F(StreamTest, NodeWithoutCaptureIsRefused)
+{
+    CameraConfig config = CameraConfig::documentCamera();
+    config.capabilities = V4L2_CAP_VIDEO_OUTPUT | V4L2_CAP_STREAMING;
+    const int fd = open(config);
+    int w = 640, h = 480;
+    EXPECT_EQ(zq_scanner_init(fd, &w, &h), -1);
+    EXPECT_EQ(w, 640);
+    EXPECT_EQ(h, 480);
+    EXPECT_EQ(camera_->requestCount(VIDIOC_S_FMT), 0);
+    zq_scanner_close(fd);
+    expectReleased();
+}
+
+TEST_F(StreamTest, WorksWithTwoGrantedBuffers)
+{
+    CameraConfig config = CameraConfig::documentCamera();
+    config.grantedBuffers = 2;
+    const int fd = open(config);
+    int w = 640, h = 480;
+    ASSERT_EQ(zq_scanner_init(fd, &w, &h), 0);
+    EXPECT_EQ(camera_->mappedBuffers(), 2);
+    std::set<unsigned char *> slots;
+    for (int i = 0; i < 6; ++i) {
+        unsigned char *picture;
+        int len;
+        ASSERT_EQ(zq_scanner_picture_read(fd, &picture, &len), 0);
+        slots.insert(picture);
+    }
+    EXPECT_EQ(slots.size(), 2u);
+    zq_scanner_close(fd);
+    expectReleased();
+}
+
+TEST_F(StreamTest, ZeroGrantedBuffersFailAtStreamOn)
+{
+    CameraConfig config = CameraConfig::documentCamera();
+    config.grantedBuffers = 0;
+    const int fd = open(config);
+    int w = 640, h = 480;
+    EXPECT_EQ(zq_scanner_init(fd, &w, &h), -1);
+    EXPECT_EQ(camera_->requestCount(VIDIOC_STREAMON), 1);
+    zq_scanner_close(fd);
+    expectReleased();
+}
+
+struct InitFault {
+    unsigned long request;
+    int nth;
+    bool sizeWritten; // *w and *h already hold the granted size
+};
+
+class InitFaultTest : public StreamTest, public testing::WithParamInterface<InitFault> {};
+
+TEST_P(InitFaultTest, FailsAndCloseReleasesEverything)
+{
+    const InitFault fault = GetParam();
+    const int fd = open();
+    camera_->failRequest(fault.request, fault.nth, EIO);
+    int w = 1000, h = 700;
+    EXPECT_EQ(zq_scanner_init(fd, &w, &h), -1);
+    EXPECT_EQ(w, fault.sizeWritten ? 1280 : 1000);
+    unsigned char *picture = nullptr;
+    int len = -7;
+    EXPECT_EQ(zq_scanner_picture_read(fd, &picture, &len), -1);
+    EXPECT_EQ(picture, nullptr);
+    EXPECT_EQ(len, -7);
+    zq_scanner_close(fd);
+    expectReleased();
+
+    // The module is usable again afterwards.
+    const int again = zq_scanner_open_index(1);
+    w = 640, h = 480;
+    EXPECT_EQ(zq_scanner_init(again, &w, &h), 0);
+    zq_scanner_close(again);
+    expectReleased();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachRequest, InitFaultTest,
+    testing::Values(InitFault{VIDIOC_QUERYCAP, 1, false}, InitFault{VIDIOC_S_FMT, 1, false},
+                    InitFault{VIDIOC_REQBUFS, 1, true}, InitFault{VIDIOC_QUERYBUF, 1, true},
+                    InitFault{VIDIOC_QUERYBUF, 3, true}, InitFault{kRequestMmap, 1, true},
+                    InitFault{kRequestMmap, 4, true}, InitFault{VIDIOC_QBUF, 1, true},
+                    InitFault{VIDIOC_QBUF, 4, true}, InitFault{VIDIOC_STREAMON, 1, true}));
+
+TEST_F(StreamTest, FramesThatAreNotPackedRgb24AreRefused)
+{
+    CameraConfig notConverted = CameraConfig::documentCamera();
+    notConverted.convertsToRgb24 = false;
+    CameraConfig padded = CameraConfig::documentCamera();
+    padded.bytesPerLinePadding = 16;
+    CameraConfig shortBuffers = CameraConfig::documentCamera();
+    shortBuffers.bufferLengthShortfall = 1;
+    for (const CameraConfig &config : {notConverted, padded, shortBuffers}) {
+        const int fd = open(config);
+        int w = 640, h = 480;
+        EXPECT_EQ(zq_scanner_init(fd, &w, &h), -1);
+        EXPECT_FALSE(camera_->streaming());
+        zq_scanner_close(fd);
+        expectReleased();
+        hw().reset();
+    }
+}
+
+TEST_F(StreamTest, SecondInitWithoutCloseChangesNothing)
+{
+    const int fd = open();
+    int w = 1280, h = 720;
+    ASSERT_EQ(zq_scanner_init(fd, &w, &h), 0);
+    int w2 = 640, h2 = 480;
+    EXPECT_EQ(zq_scanner_init(fd, &w2, &h2), -1);
+    EXPECT_EQ(w2, 640);
+    EXPECT_EQ(camera_->width(), 1280u);
+    EXPECT_EQ(camera_->mappedBuffers(), 4);
+    unsigned char *picture;
+    int len;
+    EXPECT_EQ(zq_scanner_picture_read(fd, &picture, &len), 0);
+    EXPECT_EQ(len, 1280 * 720 * 3);
+    zq_scanner_close(fd);
+    expectReleased();
+}
+
+TEST_F(StreamTest, ReadBeforeInitLeavesOutputsAlone)
+{
+    const int fd = open();
+    unsigned char marker = 0;
+    unsigned char *picture = &marker;
+    int len = 42;
+    EXPECT_EQ(zq_scanner_picture_read(fd, &picture, &len), -1);
+    EXPECT_EQ(picture, &marker);
+    EXPECT_EQ(len, 42);
+    zq_scanner_close(fd);
+}
+
+TEST_F(StreamTest, ShortFrameNeverReachesCaller)
+{
+    CameraConfig config = CameraConfig::documentCamera();
+    config.bytesUsedShortfall = 3;
+    const int fd = open(config);
+    int w = 640, h = 480;
+    ASSERT_EQ(zq_scanner_init(fd, &w, &h), 0);
+    for (int i = 0; i < 6; ++i) { // every slot, so requeueing must work too
+        unsigned char *picture = nullptr;
+        int len = 0;
+        EXPECT_EQ(zq_scanner_picture_read(fd, &picture, &len), -1);
+        EXPECT_EQ(picture, nullptr);
+    }
+    zq_scanner_close(fd);
+    expectReleased();
+}
+
+TEST_F(StreamTest, StalledCameraGivesUpAfterBoundedWait)
+{
+    const int fd = open();
+    int w = 640, h = 480;
+    ASSERT_EQ(zq_scanner_init(fd, &w, &h), 0);
+    camera_->stopFrames();
+    unsigned char *picture = nullptr;
+    int len = 0;
+    EXPECT_EQ(zq_scanner_picture_read(fd, &picture, &len), -1);
+    EXPECT_EQ(hw().sleptMicroseconds(), ZQ_FRAME_WAIT_MS * 1000LL);
+    camera_->stopFrames(false);
+    EXPECT_EQ(zq_scanner_picture_read(fd, &picture, &len), 0);
+    zq_scanner_close(fd);
+    expectReleased();
+}
+
+TEST_F(StreamTest, UnpluggedCameraFailsReadsAndCloses)
+{
+    const int fd = open();
+    int w = 640, h = 480;
+    ASSERT_EQ(zq_scanner_init(fd, &w, &h), 0);
+    unsigned char *picture;
+    int len;
+    ASSERT_EQ(zq_scanner_picture_read(fd, &picture, &len), 0);
+    camera_->unplug();
+    EXPECT_EQ(zq_scanner_picture_read(fd, &picture, &len), -1);
+    zq_scanner_close(fd);
+    EXPECT_EQ(camera_->mappedBuffers(), 0);
+    EXPECT_EQ(hw().openDescriptors(), 0);
+}
+
+TEST_F(StreamTest, FailedDequeueOrRequeueFailsRead)
+{
+    const int fd = open();
+    int w = 640, h = 480;
+    ASSERT_EQ(zq_scanner_init(fd, &w, &h), 0);
+    camera_->failRequest(VIDIOC_DQBUF, 1, EIO);
+    unsigned char *picture = nullptr;
+    int len = 0;
+    EXPECT_EQ(zq_scanner_picture_read(fd, &picture, &len), -1);
+    EXPECT_EQ(picture, nullptr);
+
+    camera_->failRequest(VIDIOC_QBUF, 1, EIO);
+    EXPECT_EQ(zq_scanner_picture_read(fd, &picture, &len), -1);
+    EXPECT_NE(picture, nullptr) << "the frame was taken before the requeue failed";
+    zq_scanner_close(fd);
+    expectReleased();
+}
+
+TEST_F(StreamTest, CloseAndReopenAtAnotherSize)
+{
+    int fd = open();
+    int w = 1920, h = 1080;
+    ASSERT_EQ(zq_scanner_init(fd, &w, &h), 0);
+    zq_scanner_close(fd);
+    fd = zq_scanner_open_index(1);
+    w = 640, h = 480;
+    ASSERT_EQ(zq_scanner_init(fd, &w, &h), 0);
+    unsigned char *picture;
+    int len;
+    ASSERT_EQ(zq_scanner_picture_read(fd, &picture, &len), 0);
+    EXPECT_EQ(len, 640 * 480 * 3);
+    zq_scanner_close(fd);
+    expectReleased();
+}
+
+// ---- resolution list ----------------------------------------------------------
+
+class ResolutionTest : public SimTest {
+protected:
+    std::string dump(std::vector<NativeFormat> formats, const char *initial = "")
+    {
+        CameraConfig config = CameraConfig::documentCamera();
+        config.formats = std::move(formats);
+        hw().reset();
+        addCamera(0, config);
+        const int fd = zq_scanner_open_index(1);
+        char text[ZQ_RESOLUTION_LIST_MAX];
+        std::strcpy(text, initial);
+        zq_scanner_resolution_dump(fd, text);
+        zq_scanner_close(fd);
+        return text;
+    }
+};
+
+TEST_F(ResolutionTest, LastFormatsSizesInCameraOrder)
+{
+    EXPECT_EQ(dump({{V4L2_PIX_FMT_MJPEG, {FrameSize::discrete(640, 480), FrameSize::discrete(1920, 1080)}},
+                    {V4L2_PIX_FMT_YUYV, {FrameSize::discrete(640, 480)}}}),
+              "640*480,");
+    EXPECT_EQ(dump({{V4L2_PIX_FMT_YUYV, {FrameSize::discrete(1920, 1080), FrameSize::discrete(640, 480),
+                                         FrameSize::discrete(640, 480)}}}),
+              "1920*1080,640*480,640*480,");
+}
+
+TEST_F(ResolutionTest, RangesAndLongEntries)
+{
+    EXPECT_EQ(dump({{V4L2_PIX_FMT_YUYV, {FrameSize::continuous(16, 16, 4096, 2160)}}}, "keep"), "keep");
+    EXPECT_EQ(dump({{V4L2_PIX_FMT_YUYV, {FrameSize::stepwise(320, 240, 2592, 1944, 16, 8)}}}),
+              "2592*1944,");
+    EXPECT_EQ(dump({{V4L2_PIX_FMT_YUYV, {FrameSize::discrete(12345, 23456), FrameSize::discrete(640, 480)}}}),
+              "12345*23456640*480,");
+}
+
+TEST_F(ResolutionTest, NoFormatLeavesTextAlone)
+{
+    EXPECT_EQ(dump({}), "");
+    EXPECT_EQ(dump({}, "1280*720,"), "1280*720,");
+}
+
+TEST_F(ResolutionTest, LongListStopsAtWholeEntries)
+{
+    NativeFormat many{V4L2_PIX_FMT_YUYV, {}};
+    std::string full;
+    for (uint32_t i = 0; i < 600; ++i) {
+        many.sizes.push_back(FrameSize::discrete(1000 + i, 700 + i));
+        full += std::to_string(1000 + i) + "*" + std::to_string(700 + i) + ",";
+    }
+    const std::string text = dump({many});
+    EXPECT_LT(text.size(), size_t(ZQ_RESOLUTION_LIST_MAX));
+    EXPECT_GT(text.size(), size_t(ZQ_RESOLUTION_LIST_MAX) - 12);
+    EXPECT_EQ(full.compare(0, text.size(), text), 0);
+    EXPECT_EQ(text.back(), ',');
+}
