@@ -1,11 +1,14 @@
 #include "virtual_camera.h"
 
+#include "test_pattern.h"
+
 #include <poll.h>
 #include <sys/mman.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 
 namespace zq::sim {
@@ -17,12 +20,19 @@ int fail(int errnum)
     return -1;
 }
 
-// The distance the UVC driver uses to pick the frame size nearest to a
-// request: the area the two rectangles do not share.
-long long sizeDistance(uint32_t w, uint32_t h, uint32_t rw, uint32_t rh)
+// How far an offered size w x h is from the requested rw x rh.
+long long sizeDistance(SizeMatch rule, uint32_t w, uint32_t h, uint32_t rw, uint32_t rh)
 {
+    if (rule == SizeMatch::SumOfDifferences)
+        return std::llabs((long long)w - rw) + std::llabs((long long)h - rh);
     const long long shared = (long long)std::min(w, rw) * std::min(h, rh);
     return (long long)w * h + (long long)rw * rh - 2 * shared;
+}
+
+// Whether a candidate at distance d replaces the best one so far.
+bool closer(SizeMatch rule, long long d, long long best)
+{
+    return rule == SizeMatch::SumOfDifferences ? d <= best : d < best;
 }
 
 uint32_t clampToStep(uint32_t value, uint32_t min, uint32_t max, uint32_t step)
@@ -212,8 +222,8 @@ int VirtualCamera::setFormat(v4l2_format &fmt)
         for (const FrameSize &s : f.sizes) {
             uint32_t w, h;
             candidateFor(s, rw, rh, w, h);
-            const long long d = sizeDistance(w, h, rw, rh);
-            if (d < best) {
+            const long long d = sizeDistance(config_.sizeMatch, w, h, rw, rh);
+            if (closer(config_.sizeMatch, d, best)) {
                 best = d;
                 bestW = w;
                 bestH = h;
@@ -317,7 +327,9 @@ int VirtualCamera::queueBuffer(const v4l2_buffer &buf)
 void VirtualCamera::renderFrame(uint8_t *into)
 {
     if (!renderedValid_) {
-        rendered_ = renderScene(config_.scene, format_.width, format_.height);
+        const int w = int(format_.width), h = int(format_.height);
+        rendered_ = config_.picture == Picture::ColourBars ? renderColourBars(w, h)
+                                                           : renderScene(config_.scene, w, h);
         renderedValid_ = true;
     }
     const size_t row = size_t(format_.width) * 3;

@@ -52,18 +52,32 @@ constexpr unsigned long kRequestOpen = 0xF0000001;
 constexpr unsigned long kRequestMmap = 0xF0000002;
 constexpr unsigned long kRequestPoll = 0xF0000003;
 
+// What the camera's frames show.
+enum class Picture {
+    Page,       // the page scene below
+    ColourBars, // the 75 % colour bars of a driver's test pattern
+};
+
+// How the driver picks the frame size for a request it cannot grant exactly.
+enum class SizeMatch {
+    SharedArea,       // the UVC driver: least area the two rectangles do not share
+    SumOfDifferences, // the V4L2 core's helper: least |dw| + |dh|, the later size on a tie
+};
+
 struct CameraConfig {
     // Content of the sysfs modalias file; nullopt: no such file.
     std::optional<std::string> modalias = "usb:v0AC8p3370d0100dcEFdsc02dp01ic0Eisc01ip00in00";
     bool modaliasReadable = true;
     uint32_t capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
     std::vector<NativeFormat> formats;
+    SizeMatch sizeMatch = SizeMatch::SharedArea;
     uint32_t grantedBuffers = 4;  // what VIDIOC_REQBUFS grants for any non-zero request
     bool convertsToRgb24 = true;  // false: S_FMT grants the first native format instead
     uint32_t bytesPerLinePadding = 0; // extra bytes per row in the granted format
     uint32_t bufferLengthShortfall = 0; // QUERYBUF reports this much less than a frame
     uint32_t bytesUsedShortfall = 0;    // DQBUF reports this much less than a frame
     std::vector<Control> controls;
+    Picture picture = Picture::Page;
     PageScene scene;
 
     // A document camera: MJPEG with several sizes, then YUYV with one,

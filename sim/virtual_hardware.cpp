@@ -274,14 +274,23 @@ const zq_seam simSeam = {
 
 extern "C" __attribute__((visibility("default"))) const zq_seam *zq_sim_seam(void)
 {
-    // Started as the demo: the program itself arranges nothing, so the
-    // setting's value chooses the hardware.
-    static const bool demo = [] {
+    // A program started on the virtual hardware arranges nothing itself,
+    // so the setting's value chooses the hardware.
+    static const bool installed = [] {
+        struct Preset {
+            const char *name;
+            void (*install)();
+        };
+        static const Preset presets[] = {
+            {"demo", zq::sim::installDemo},
+            {"vivid", zq::sim::installVivid},
+        };
         const char *wanted = std::getenv(ZQ_VIRTUAL_HARDWARE_ENV);
-        if (wanted && std::strcmp(wanted, "demo") == 0)
-            zq::sim::installDemo();
+        for (const Preset &preset : presets)
+            if (wanted && std::strcmp(wanted, preset.name) == 0)
+                preset.install();
         return true;
     }();
-    (void)demo;
+    (void)installed;
     return &simSeam;
 }

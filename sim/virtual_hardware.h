@@ -67,6 +67,9 @@ private:
 
 // The configuration the demo runs: one document camera with a page on the desk.
 void installDemo();
+// The kernel's virtual video driver with its default options: colour bars
+// at video0 and three nodes that do not capture at video1 to video3.
+void installVivid();
 
 } // namespace zq::sim
 
