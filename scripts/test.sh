@@ -25,4 +25,6 @@ echo "== normal build (warnings are errors)"
 build_and_test build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZQ_WERROR=ON
 echo "== sanitizer build"
 build_and_test build/sanitize -DCMAKE_BUILD_TYPE=Debug -DZQ_SANITIZE=ON -DZQ_BUILD_BENCH=OFF
-echo "== all tests passed in both builds"
+echo "== real-driver check (the kernel's vivid driver under QEMU, release build)"
+scripts/driver-check.sh build/release
+echo "== all tests passed in both builds and on the real driver"
