@@ -10,6 +10,7 @@
 # Work files (initramfs, console log) go to <build folder>/driver-check.
 set -eu
 cd "$(dirname "$0")/.."
+export PATH="$PATH:/usr/sbin:/sbin" # modprobe
 build=$(realpath "${1:-build/release}")
 work=$build/driver-check
 guest_limit=${ZQ_DRIVER_CHECK_TIMEOUT:-300} # seconds for boot, test and power-off
