@@ -35,9 +35,13 @@ class Pages
     }
     const std::vector<std::string> &files() const { return files_; }
     std::string output(const std::string &name) const { return dir_ / name; }
-    double sizeRatio(const std::string &pdf) const
+    // Pages per second, the JPEG files' total size, and the PDF's size over it.
+    void report(benchmark::State &state, const std::string &pdf) const
     {
-        return double(std::filesystem::file_size(pdf)) / double(jpegBytes_);
+        state.counters["pages"] =
+            benchmark::Counter(double(kPages) * state.iterations(), benchmark::Counter::kIsRate);
+        state.counters["jpeg_MB"] = double(jpegBytes_) / 1e6;
+        state.counters["size_ratio"] = double(std::filesystem::file_size(pdf)) / double(jpegBytes_);
     }
 
   private:
@@ -68,9 +72,7 @@ void BM_Zqpdf(benchmark::State &state)
             return;
         }
     }
-    state.counters["size_ratio"] = pages.sizeRatio(out);
-    state.counters["pages"] =
-        benchmark::Counter(double(kPages) * state.iterations(), benchmark::Counter::kIsRate);
+    pages.report(state, out);
 }
 
 void BM_Img2pdf(benchmark::State &state)
@@ -92,9 +94,7 @@ void BM_Img2pdf(benchmark::State &state)
             return;
         }
     }
-    state.counters["size_ratio"] = pages.sizeRatio(out);
-    state.counters["pages"] =
-        benchmark::Counter(double(kPages) * state.iterations(), benchmark::Counter::kIsRate);
+    pages.report(state, out);
 }
 
 // Wall-clock time: img2pdf runs in a child process.
