@@ -25,7 +25,8 @@ std::string number(double value)
     return QUtil::double_to_string(value, kDecimals);
 }
 
-QPDFObjectHandle imageStream(QPDF &pdf, const PageImage &image)
+QPDFObjectHandle imageStream(QPDF &pdf, const PageImage &image,
+                             const std::shared_ptr<std::optional<ComposeError>> &streamError)
 {
     QPDFObjectHandle dict = QPDFObjectHandle::newDictionary();
     dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
@@ -41,7 +42,15 @@ QPDFObjectHandle imageStream(QPDF &pdf, const PageImage &image)
     stream.replaceDict(dict);
     const QPDFObjectHandle filter = image.filter.empty() ? QPDFObjectHandle::newNull()
                                                          : QPDFObjectHandle::newName(image.filter);
-    stream.replaceStreamData(image.streamData, filter, QPDFObjectHandle::newNull());
+    const auto produce = [data = image.streamData, streamError](Pipeline *pipeline) {
+        try {
+            data(pipeline);
+        } catch (const ComposeError &e) {
+            streamError->emplace(e);
+            throw;
+        }
+    };
+    stream.replaceStreamData(produce, filter, QPDFObjectHandle::newNull());
     return stream;
 }
 
@@ -68,7 +77,7 @@ void PdfDocument::addPage(const PageImage &image)
     const double height = toPoints(image.height);
 
     QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
-    xobjects.replaceKey("/Im0", imageStream(pdf_, image));
+    xobjects.replaceKey("/Im0", imageStream(pdf_, image, streamError_));
     QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
     resources.replaceKey("/XObject", xobjects);
 
@@ -88,7 +97,13 @@ void PdfDocument::write(std::FILE *file, const std::string &description)
 {
     QPDFWriter writer(pdf_);
     writer.setOutputFile(description.c_str(), file, false);
-    writer.write();
+    try {
+        writer.write();
+    } catch (...) {
+        if (*streamError_)
+            throw **streamError_;
+        throw;
+    }
 }
 
 } // namespace zqpdf

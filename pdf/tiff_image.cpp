@@ -26,13 +26,14 @@ namespace
 constexpr uint32_t kMinRowsPerChunk = 64;
 
 // libtiff's messages for one open file, kept instead of printed.
-int keepError(TIFF *, void *user, const char *module, const char *fmt, va_list ap)
+// The first message is kept; the module (a function or the file name) is not.
+int keepError(TIFF *, void *user, const char *, const char *fmt, va_list ap)
 {
     char text[512];
     std::vsnprintf(text, sizeof text, fmt, ap);
     auto *message = static_cast<std::string *>(user);
     if (message->empty())
-        *message = module ? std::string(module) + ": " + text : std::string(text);
+        *message = text;
     return 1;
 }
 
@@ -76,7 +77,7 @@ class TiffFile
     {
         char emsg[1024] = "";
         if (!TIFFRGBAImageOK(tiff_.get(), emsg) ||
-            !TIFFRGBAImageBegin(&reader, tiff_.get(), 0, emsg))
+            !TIFFRGBAImageBegin(&reader, tiff_.get(), 1, emsg))
             throw ComposeError::notPicture(path_, emsg);
         reader.req_orientation = ORIENTATION_TOPLEFT;
     }

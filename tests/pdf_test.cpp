@@ -269,6 +269,28 @@ TEST_F(PdfFailureTest, NotAJpegOrTiff)
     }
 }
 
+// A TIFF whose header is sound but whose picture data is damaged fails only
+// while the PDF is being written; that too leaves nothing behind.
+TEST_F(PdfFailureTest, DamagedTiffData)
+{
+    const std::string good = jpeg("good.jpg", renderedPage(64, 48));
+    const std::string damaged = tiff("damaged.tif", renderedPage(64, 48), COMPRESSION_LZW);
+    TIFF *t = TIFFOpen(damaged.c_str(), "r");
+    ASSERT_NE(t, nullptr);
+    uint64_t *offsets = nullptr;
+    ASSERT_TRUE(TIFFGetField(t, TIFFTAG_STRIPOFFSETS, &offsets));
+    const uint64_t firstStrip = offsets[0];
+    TIFFClose(t);
+    std::string bytes = readFile(damaged);
+    ASSERT_LT(firstStrip + 64, bytes.size());
+    bytes.replace(firstStrip, 64, std::string(64, '\xff'));
+    writeFile(damaged, bytes);
+
+    const Failure f = failing({good, damaged}, output);
+    EXPECT_EQ(f.code, ZQPDF_ERR_NOT_IMAGE);
+    EXPECT_EQ(f.text.rfind(damaged + " is not a JPEG or TIFF picture: ", 0), 0u) << f.text;
+}
+
 TEST_F(PdfFailureTest, OutputCannotBeWritten)
 {
     const std::string good = jpeg("good.jpg", renderedPage(64, 48));
