@@ -28,7 +28,6 @@ struct JpegHeader {
     int height;
     int components;
     int precision;
-    bool adobe;
 };
 
 // libjpeg reports fatal errors through error_exit, which must not return;
@@ -67,7 +66,7 @@ bool readJpegHeader(FILE *file, JpegHeader *header, char *message)
     jpeg_stdio_src(&cinfo, file);
     jpeg_read_header(&cinfo, TRUE);
     *header = {static_cast<int>(cinfo.image_width), static_cast<int>(cinfo.image_height),
-               cinfo.num_components, cinfo.data_precision, cinfo.saw_Adobe_marker != 0};
+               cinfo.num_components, cinfo.data_precision};
     jpeg_destroy_decompress(&cinfo);
     return true;
 }
@@ -79,8 +78,6 @@ const char *colorSpaceFor(int components)
         return "/DeviceGray";
     case 3:
         return "/DeviceRGB";
-    case 4:
-        return "/DeviceCMYK";
     default:
         return nullptr;
     }
@@ -123,7 +120,6 @@ PageImage openJpeg(const std::string &path)
     image.height = header.height;
     image.colorSpace = colorSpace;
     image.filter = "/DCTDecode";
-    image.invertedCmyk = header.components == 4 && header.adobe;
     image.streamData = [path](Pipeline *pipeline) { pipeFile(path, pipeline); };
     return image;
 }

@@ -12,11 +12,10 @@ namespace zqpdf
 {
 
 struct PageImage {
-    int width = 0;             // pixels
-    int height = 0;            // pixels
-    std::string colorSpace;    // PDF colour space name, e.g. "/DeviceRGB"
-    std::string filter;        // PDF filter of the stream data, empty for raw samples
-    bool invertedCmyk = false; // Adobe CMYK JPEG, stored with inverted samples
+    int width = 0;          // pixels
+    int height = 0;         // pixels
+    std::string colorSpace; // PDF colour space name, e.g. "/DeviceRGB"
+    std::string filter;     // PDF filter of the stream data, empty for raw samples
     // Writes the stream data (encoded as `filter` says) and finishes the
     // pipeline; throws ComposeError when the file can no longer be read.
     std::function<void(Pipeline *)> streamData;

@@ -35,8 +35,6 @@ QPDFObjectHandle imageStream(QPDF &pdf, const PageImage &image,
     dict.replaceKey("/Height", QPDFObjectHandle::newInteger(image.height));
     dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName(image.colorSpace));
     dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
-    if (image.invertedCmyk)
-        dict.replaceKey("/Decode", QPDFObjectHandle::parse("[1 0 1 0 1 0 1 0]"));
 
     QPDFObjectHandle stream = pdf.newStream();
     stream.replaceDict(dict);

@@ -269,6 +269,16 @@ TEST_F(PdfFailureTest, NotAJpegOrTiff)
     }
 }
 
+TEST_F(PdfFailureTest, JpegOfAnotherColourModel)
+{
+    const std::string good = jpeg("good.jpg", renderedPage(64, 48));
+    const std::string cmyk = jpeg("cmyk.jpg", Picture{16, 16, 4, std::vector<uint8_t>(1024, 90)});
+    const Failure f = failing({good, cmyk}, output);
+    EXPECT_EQ(f.code, ZQPDF_ERR_NOT_IMAGE);
+    EXPECT_EQ(f.text,
+              cmyk + " is not a JPEG or TIFF picture: unsupported JPEG (4 components, 8 bits)");
+}
+
 // A TIFF whose header is sound but whose picture data is damaged fails only
 // while the PDF is being written; that too leaves nothing behind.
 TEST_F(PdfFailureTest, DamagedTiffData)

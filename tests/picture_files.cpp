@@ -63,7 +63,9 @@ void writeJpeg(const std::string &path, const Picture &picture, int quality)
     cinfo.image_width = picture.width;
     cinfo.image_height = picture.height;
     cinfo.input_components = picture.components;
-    cinfo.in_color_space = picture.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    cinfo.in_color_space = picture.components == 1   ? JCS_GRAYSCALE
+                           : picture.components == 4 ? JCS_CMYK
+                                                     : JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);

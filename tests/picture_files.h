@@ -14,7 +14,7 @@ namespace zq::test
 struct Picture {
     int width = 0;
     int height = 0;
-    int components = 3; // 3: RGB, 1: grey
+    int components = 3; // 3: RGB, 1: grey, 4: CMYK (JPEG only)
     std::vector<uint8_t> samples;
 };
 
