@@ -19,7 +19,7 @@ constexpr int kBlocks = 10;               // the white level is measured in 10 x
 constexpr int kMinSize = kCell * kBlocks; // smaller frames have blocks without cells
 
 // The cell grid of a frame.  Pixels past the last whole cell belong to no
-// cell and keep their values.
+// cell and are not brightened.
 struct CellGrid {
     explicit CellGrid(int width, int height)
         : rows(height / kCell), cols(width / kCell), perRow(height / kMinSize),
