@@ -1,0 +1,20 @@
+#include "image_support.h"
+
+#include <climits>
+
+namespace zq::imaging
+{
+
+bool isUsableFrame(const void *data, int width, int height)
+{
+    return data && width > 0 && height > 0 && width <= INT_MAX / 3 / height;
+}
+
+PackedFrame::PackedFrame(const unsigned char *data, int width, int height)
+{
+    cvInitImageHeader(&header_, cvSize(width, height), IPL_DEPTH_8U, 3);
+    // Read-only callers only read through the view.
+    cvSetData(&header_, const_cast<unsigned char *>(data), 3 * width);
+}
+
+} // namespace zq::imaging

@@ -1,0 +1,66 @@
+// OpenCV images over the callers' frames, owned images, and the guard
+// that keeps exceptions inside the library.
+#ifndef ZQ_IMAGE_SUPPORT_H
+#define ZQ_IMAGE_SUPPORT_H
+
+#include <opencv2/core/core_c.h>
+#include <opencv2/core/mat.hpp>
+
+#include <memory>
+
+namespace zq::imaging
+{
+
+// True for a frame OpenCV can describe: a buffer and positive sizes whose
+// byte count fits an int.
+bool isUsableFrame(const void *data, int width, int height);
+
+// An IplImage header over a caller's packed RGB24 frame without copying
+// it.  Frame rows are exactly 3 * width bytes; OpenCV's default 4-byte row
+// alignment agrees with that only when 3 * width is a multiple of 4, so
+// the header carries the real row stride.
+class PackedFrame
+{
+  public:
+    // The frame must satisfy isUsableFrame.
+    PackedFrame(const unsigned char *data, int width, int height);
+    PackedFrame(const PackedFrame &) = delete;
+    PackedFrame &operator=(const PackedFrame &) = delete;
+
+    IplImage *image() { return &header_; }
+    cv::Mat mat() { return cv::cvarrToMat(&header_); }
+
+  private:
+    IplImage header_;
+};
+
+struct ImageRelease {
+    void operator()(IplImage *image) const { cvReleaseImage(&image); }
+};
+// An image made by the library, released when it goes out of scope.
+using ImagePtr = std::unique_ptr<IplImage, ImageRelease>;
+
+// Runs body at the library's boundary: nothing thrown inside (OpenCV
+// reports bad sizes and failed allocations by exceptions) leaves it; an
+// exception becomes the failure result.
+template <typename Result, typename Body> Result guarded(Result failure, Body &&body) noexcept
+{
+    try {
+        return body();
+    } catch (...) {
+        return failure;
+    }
+}
+
+// The same for functions without a result: an exception ends the work.
+template <typename Body> void guarded(Body &&body) noexcept
+{
+    try {
+        body();
+    } catch (...) {
+    }
+}
+
+} // namespace zq::imaging
+
+#endif

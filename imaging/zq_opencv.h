@@ -1,0 +1,72 @@
+/*
+ * libzqscan: document image processing.
+ *
+ * Finds the page in a live RGB24 frame (3 bytes a pixel, rows of exactly
+ * 3 * width bytes), keeps its outline as the crop quadrilateral of the
+ * current frame, draws that outline, cuts the page out upright and whitens
+ * the background of a capture.  Like the rest of the library this is not
+ * thread-safe: call it from one thread.
+ */
+#ifndef ZQ_OPENCV_H
+#define ZQ_OPENCV_H
+
+#include "zq_export.h"
+
+#ifndef __cplusplus
+#include <stdbool.h>
+#endif
+
+ZQ_EXTERN_C_BEGIN
+
+/* A point in frame pixels: origin at the top-left pixel, y downwards.
+ * Laid out like OpenCV's CvPoint (two 32-bit ints). */
+typedef struct zqPoint {
+    int x;
+    int y;
+} zqPoint;
+
+/* The crop quadrilateral of the current frame.  Corners 0 and 2 are
+ * diagonally opposite, as are 1 and 3; the outline is 0-1-2-3-0.  valid
+ * says the corners belong to the current frame and have not been drawn
+ * yet.  angle is the tilt in degrees as OpenCV's rotated box gives it;
+ * exactly 0.0 marks an axis-aligned rectangle. */
+typedef struct CuttingEdgeInfo {
+    bool valid;
+    zqPoint point[4];
+    double angle;
+} CuttingEdgeInfo;
+
+/* Prepares the detection storage; always 0.  Calling it again starts
+ * afresh. */
+ZQ_EXPORT int zq_scanner_dllinit(void);
+/* Releases the detection storage; always 0. */
+ZQ_EXPORT int zq_scanner_dllunit(void);
+
+/* Looks for the page in the frame and records its outline as the crop
+ * quadrilateral.  0 when one was found; 1 when none was (the record is
+ * left as it was), also on bad arguments or before zq_scanner_dllinit. */
+ZQ_EXPORT int zq_scanner_cutting_edge_auto(unsigned char *buffer, int width, int height);
+/* Records the axis-aligned rectangle with the opposite corners lt and rb
+ * (in either order) as the crop quadrilateral; 0, or -1 on null points. */
+ZQ_EXPORT int zq_scanner_cutting_edge_set(const zqPoint *lt, const zqPoint *rb);
+/* Draws the recorded outline into the frame (5 pixels wide, 255 in byte 1)
+ * and consumes the record: 0, or -1 when there is no valid record or the
+ * arguments are bad (nothing drawn). */
+ZQ_EXPORT int zq_scanner_cutting_edge_show(unsigned char *buffer, int width, int height);
+/* Cuts the recorded quadrilateral out of the frame, turned upright, as
+ * packed RGB24 into out_buffer when it holds 3 * *out_width * *out_height
+ * bytes (a smaller or null buffer receives nothing); the size goes to
+ * out_width and out_height when they are not null.  The frame is not
+ * changed and the record is not consumed.  0, or -1 when there is no valid
+ * record, the crop is empty or the arguments are bad. */
+ZQ_EXPORT int zq_scanner_cutting_edge_do(const unsigned char *buffer, int width, int height,
+                                         unsigned char *out_buffer, int out_buffersize,
+                                         int *out_width, int *out_height);
+/* Whitens the paper of the frame in place, evening out the light block by
+ * block, then raises the contrast.  Always 1; frames smaller than 40
+ * pixels in either direction are left unchanged. */
+ZQ_EXPORT int zq_scanner_clear_background(unsigned char *buffer, int width, int height);
+
+ZQ_EXTERN_C_END
+
+#endif

@@ -1,0 +1,216 @@
+// The crop quadrilateral: recording it by hand, drawing it, and cutting
+// the page out upright.
+#include "image_support.h"
+#include "zq_opencv_internal.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+CuttingEdgeInfo g_cutting_edge = {false, {{0, 0}, {0, 0}, {0, 0}, {0, 0}}, 0.0};
+
+using namespace zq::imaging;
+
+namespace
+{
+
+// OpenCV's rotation about the image centre (integer halves of the size);
+// a positive angle turns the content counter-clockwise on screen.
+cv::Mat rotationMatrix(const IplImage *img, float degree)
+{
+    const cv::Point2f centre(static_cast<float>(img->width / 2),
+                             static_cast<float>(img->height / 2));
+    return cv::getRotationMatrix2D(centre, degree, 1.0);
+}
+
+// Truncates toward zero like a plain conversion, but saturates instead of
+// overflowing for points far outside any frame.
+int truncateToInt(double v)
+{
+    if (!(v > INT32_MIN))
+        return INT32_MIN;
+    return v < INT32_MAX ? static_cast<int>(v) : INT32_MAX;
+}
+
+// The turn that straightens a detected page.  Rotated boxes report their
+// angle in (0, 90]: an upright page has 90, a page turned 5 degrees
+// counter-clockwise about 85.  Turning by the box angle itself would lay
+// the page on its side; the equivalent angle of smallest size keeps the
+// orientation the preview shows.
+float straighteningTurn(double boxAngle)
+{
+    return static_cast<float>(boxAngle - 90.0 * std::round(boxAngle / 90.0));
+}
+
+// The part of the rectangle that lies in the image; empty when none does.
+cv::Rect clipToImage(int64_t x, int64_t y, int64_t w, int64_t h, const IplImage *img)
+{
+    const int64_t left = std::max<int64_t>(x, 0), top = std::max<int64_t>(y, 0);
+    const int64_t right = std::min<int64_t>(x + w, img->width);
+    const int64_t bottom = std::min<int64_t>(y + h, img->height);
+    if (right <= left || bottom <= top)
+        return {};
+    return {int(left), int(top), int(right - left), int(bottom - top)};
+}
+
+// An axis-aligned quadrilateral: from the smallest coordinates, as large
+// as corners 0 and 2 are apart, clipped to the frame.
+cv::Rect alignedCrop(const CvPoint (&p)[4], const IplImage *img)
+{
+    int64_t x = p[0].x, y = p[0].y;
+    for (const CvPoint &corner : p) {
+        x = std::min<int64_t>(x, corner.x);
+        y = std::min<int64_t>(y, corner.y);
+    }
+    const int64_t w = std::llabs(int64_t(p[0].x) - p[2].x);
+    const int64_t h = std::llabs(int64_t(p[0].y) - p[2].y);
+    return clipToImage(x, y, w, h, img);
+}
+
+int64_t squaredDistance(const CvPoint &p)
+{
+    return int64_t(p.x) * p.x + int64_t(p.y) * p.y;
+}
+
+// A tilted quadrilateral: turns the image and the corners upright, then
+// takes the box from the corner nearest the origin to the one farthest
+// from it.  At the right and bottom edges the box stops one pixel short
+// of the edge.
+cv::Rect turnedCrop(IplImage *img, CvPoint (&p)[4], double angle)
+{
+    if (!std::isfinite(angle))
+        return {};
+    const float turn = straighteningTurn(angle);
+    RotatePoint(p, turn, img);
+    RotateImage(img, turn);
+
+    const auto byDistance = [](const CvPoint &a, const CvPoint &b) {
+        return squaredDistance(a) < squaredDistance(b);
+    };
+    // Both searches keep the first of equal distances.
+    const CvPoint nearest = *std::min_element(std::begin(p), std::end(p), byDistance);
+    const CvPoint farthest = *std::max_element(std::begin(p), std::end(p), byDistance);
+    int64_t x = nearest.x, y = nearest.y;
+    int64_t w = std::llabs(int64_t(farthest.x) - nearest.x);
+    int64_t h = std::llabs(int64_t(farthest.y) - nearest.y);
+    if (x < 0) {
+        w += x;
+        x = 0;
+    }
+    if (y < 0) {
+        h += y;
+        y = 0;
+    }
+    if (x + w > img->width)
+        w = img->width - x - 1;
+    if (y + h > img->height)
+        h = img->height - y - 1;
+    if (w <= 0 || h <= 0)
+        return {};
+    return {int(x), int(y), int(w), int(h)};
+}
+
+} // namespace
+
+void RotatePoint(CvPoint *points, float degree, const IplImage *img)
+{
+    guarded([&] {
+        if (!points || !img)
+            return;
+        const cv::Mat m = rotationMatrix(img, degree);
+        const double *r0 = m.ptr<double>(0), *r1 = m.ptr<double>(1);
+        for (int i = 0; i < 4; ++i) {
+            const double x = points[i].x, y = points[i].y;
+            points[i].x = truncateToInt(r0[0] * x + r0[1] * y + r0[2]);
+            points[i].y = truncateToInt(r1[0] * x + r1[1] * y + r1[2]);
+        }
+    });
+}
+
+void RotateImage(IplImage *img, float degree)
+{
+    guarded([&] {
+        if (!img)
+            return;
+        cv::Mat image = cv::cvarrToMat(img);
+        const cv::Mat source = image.clone();
+        cv::warpAffine(source, image, rotationMatrix(img, degree), image.size(), cv::INTER_LINEAR,
+                       cv::BORDER_CONSTANT, cv::Scalar::all(255));
+    });
+}
+
+void _rotate_and_cut(IplImage *srcImg, IplImage *&imgOut, int)
+{
+    guarded([&] {
+        if (!srcImg)
+            return;
+        CvPoint p[4];
+        for (int i = 0; i < 4; ++i)
+            p[i] = cvPoint(g_cutting_edge.point[i].x, g_cutting_edge.point[i].y);
+        const double angle = g_cutting_edge.angle;
+        const cv::Rect crop = angle == 0.0 ? alignedCrop(p, srcImg) : turnedCrop(srcImg, p, angle);
+        if (crop.empty())
+            return;
+        cvSetImageROI(srcImg, cvRect(crop.x, crop.y, crop.width, crop.height));
+        ImagePtr out(cvCreateImage(cvSize(crop.width, crop.height), IPL_DEPTH_8U, 3));
+        cvCopy(srcImg, out.get());
+        imgOut = out.release();
+    });
+}
+
+int zq_scanner_cutting_edge_set(const zqPoint *lt, const zqPoint *rb)
+{
+    if (!lt || !rb)
+        return -1;
+    g_cutting_edge.point[0] = {lt->x, lt->y};
+    g_cutting_edge.point[1] = {lt->x, rb->y};
+    g_cutting_edge.point[2] = {rb->x, rb->y};
+    g_cutting_edge.point[3] = {rb->x, lt->y};
+    g_cutting_edge.angle = 0.0;
+    g_cutting_edge.valid = true;
+    return 0;
+}
+
+int zq_scanner_cutting_edge_show(unsigned char *buffer, int width, int height)
+{
+    return guarded(-1, [&] {
+        if (!g_cutting_edge.valid || !isUsableFrame(buffer, width, height))
+            return -1;
+        PackedFrame frame(buffer, width, height);
+        std::vector<cv::Point> outline;
+        for (const zqPoint &p : g_cutting_edge.point)
+            outline.emplace_back(p.x, p.y);
+        cv::Mat image = frame.mat();
+        cv::polylines(image, outline, true, cv::Scalar(0, 255, 0, 0), 5, cv::LINE_AA, 0);
+        g_cutting_edge.valid = false;
+        return 0;
+    });
+}
+
+int zq_scanner_cutting_edge_do(const unsigned char *buffer, int width, int height,
+                               unsigned char *out_buffer, int out_buffersize, int *out_width,
+                               int *out_height)
+{
+    return guarded(-1, [&] {
+        if (!g_cutting_edge.valid || !isUsableFrame(buffer, width, height))
+            return -1;
+        ImagePtr source(GetIplFromBmpStream(buffer, width, height));
+        IplImage *cut = nullptr;
+        _rotate_and_cut(source.get(), cut, 4);
+        const ImagePtr out(cut);
+        if (!out)
+            return -1;
+        if (out_buffer && out_buffersize >= int64_t(3) * out->width * out->height) {
+            cv::Mat packed(out->height, out->width, CV_8UC3, out_buffer);
+            cv::cvarrToMat(out.get()).copyTo(packed);
+        }
+        if (out_width)
+            *out_width = out->width;
+        if (out_height)
+            *out_height = out->height;
+        return 0;
+    });
+}

@@ -1,0 +1,48 @@
+// Internals of libzqscan's document image processing, exported for the
+// library's own tests and tools.  C++ only: OpenCV 4's C types (IplImage,
+// CvSeq, CvPoint) can no longer be named from C.
+#ifndef ZQ_OPENCV_INTERNAL_H
+#define ZQ_OPENCV_INTERNAL_H
+
+#include "zq_opencv.h"
+
+#include <opencv2/core/core_c.h>
+
+// Detection storage: squares (in storage) collects the corners of the page
+// found in the reduced detection image; empty between calls.
+ZQ_EXPORT extern CvMemStorage *storage;
+ZQ_EXPORT extern CvSeq *squares;
+// The crop quadrilateral, valid for one frame.
+ZQ_EXPORT extern CuttingEdgeInfo g_cutting_edge;
+
+// A new image holding a copy of the packed RGB24 frame; free it with
+// cvReleaseImage.
+ZQ_EXPORT IplImage *GetIplFromBmpStream(const unsigned char *pBmp, int width, int height);
+
+// Finds the largest bright region below 90 % of the image, reduced by
+// nsalc, and appends its rotated box's corners (reduced coordinates) to
+// squares; angle receives the box angle then.  Returns squares.
+ZQ_EXPORT CvSeq *findSquares4ex1(IplImage *img1, CvMemStorage *storage, double &angle, int nsalc);
+// Scales the last group of four points of squares by salc into pt1..pt4;
+// false when squares is null.
+ZQ_EXPORT bool drawSquares(IplImage *img, CvSeq *squares, CvPoint *pt1, CvPoint *pt2, CvPoint *pt3,
+                           CvPoint *pt4, int salc);
+
+// Turns four points by degree (counter-clockwise on screen) about the
+// centre of img.
+ZQ_EXPORT void RotatePoint(CvPoint *points, float degree, const IplImage *img);
+// Turns img in place by degree about its centre; uncovered areas turn
+// white.
+ZQ_EXPORT void RotateImage(IplImage *img, float degree);
+// Cuts the crop quadrilateral out of srcImg (turning srcImg upright first
+// when the quadrilateral is tilted) into a new image imgOut; imgOut is left
+// as it was when the crop is empty.
+ZQ_EXPORT void _rotate_and_cut(IplImage *srcImg, IplImage *&imgOut, int nsalc);
+
+// Evens out the light cell by cell towards the white level b.
+ZQ_EXPORT void BrightnessBalance(IplImage *SrcImage, int b);
+// Every byte v becomes v * contrast + light - (contrast - 1) * 127,
+// truncated and limited to 0..255.
+ZQ_EXPORT void ChangeLightContrast(IplImage *imgIn, double contrast, double light);
+
+#endif

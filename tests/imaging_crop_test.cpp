@@ -1,0 +1,319 @@
+// The crop quadrilateral: the manual rectangle, drawing the outline, and
+// cutting the page out upright.
+#include "imaging_fixture.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <cmath>
+#include <string>
+
+using zq::sim::PageScene;
+
+namespace
+{
+
+// A frame whose every byte tells where it is.
+Frame patterned(int w, int h)
+{
+    Frame f(w, h);
+    for (size_t i = 0; i < f.bytes.size(); ++i)
+        f.bytes[i] = uint8_t(i * 31 + i / 997);
+    return f;
+}
+
+struct Cut {
+    int result = -2;
+    int width = -1, height = -1;
+    std::vector<uint8_t> bytes;
+    cv::Mat mat() { return cv::Mat(height, width, CV_8UC3, bytes.data()); }
+};
+
+// Asks for the size first, then cuts into a buffer of exactly that size.
+Cut cut(Frame &frame)
+{
+    Cut c;
+    c.result = zq_scanner_cutting_edge_do(frame.data(), frame.width, frame.height, nullptr, 0,
+                                          &c.width, &c.height);
+    if (c.result != 0)
+        return c;
+    c.bytes.assign(size_t(c.width) * c.height * 3, 0);
+    int w = 0, h = 0;
+    c.result = zq_scanner_cutting_edge_do(frame.data(), frame.width, frame.height, c.bytes.data(),
+                                          int(c.bytes.size()), &w, &h);
+    EXPECT_EQ(w, c.width);
+    EXPECT_EQ(h, c.height);
+    return c;
+}
+
+void setRect(int x0, int y0, int x1, int y1)
+{
+    const zqPoint lt{x0, y0}, rb{x1, y1};
+    ASSERT_EQ(zq_scanner_cutting_edge_set(&lt, &rb), 0);
+}
+
+void setTurned(double angle, std::initializer_list<zqPoint> corners)
+{
+    int i = 0;
+    for (const zqPoint &p : corners)
+        g_cutting_edge.point[i++] = p;
+    g_cutting_edge.angle = angle;
+    g_cutting_edge.valid = true;
+}
+
+// The cut must hold exactly these pixels of the frame.
+void expectPixels(Cut &c, Frame &frame, cv::Rect area)
+{
+    ASSERT_EQ(c.result, 0);
+    ASSERT_EQ(c.width, area.width);
+    ASSERT_EQ(c.height, area.height);
+    EXPECT_EQ(cv::norm(c.mat(), frame.mat()(area), cv::NORM_INF), 0.0);
+}
+
+} // namespace
+
+TEST_F(ImagingTest, ManualRectangleRecordsCornersInOrder)
+{
+    setRect(100, 50, 300, 200);
+    const zqPoint expected[4] = {{100, 50}, {100, 200}, {300, 200}, {300, 50}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(g_cutting_edge.point[i].x, expected[i].x) << i;
+        EXPECT_EQ(g_cutting_edge.point[i].y, expected[i].y) << i;
+    }
+    EXPECT_EQ(g_cutting_edge.angle, 0.0);
+    EXPECT_TRUE(g_cutting_edge.valid);
+
+    setRect(300, 200, 100, 50);
+    EXPECT_EQ(g_cutting_edge.point[0].x, 300);
+    EXPECT_EQ(g_cutting_edge.point[1].y, 50);
+    EXPECT_EQ(g_cutting_edge.point[3].x, 100);
+
+    const zqPoint p{1, 1};
+    EXPECT_EQ(zq_scanner_cutting_edge_set(nullptr, &p), -1);
+    EXPECT_EQ(zq_scanner_cutting_edge_set(&p, nullptr), -1);
+}
+
+TEST_F(ImagingTest, ManualRectangleCutsExactPixels)
+{
+    Frame frame = patterned(640, 480);
+    const std::vector<uint8_t> before = frame.bytes;
+    setRect(100, 50, 300, 200);
+    Cut c = cut(frame);
+    expectPixels(c, frame, {100, 50, 200, 150});
+    EXPECT_TRUE(g_cutting_edge.valid) << "cutting does not consume the record";
+    EXPECT_EQ(frame.bytes, before) << "the frame is only read";
+
+    setRect(300, 200, 100, 50);
+    Cut swapped = cut(frame);
+    expectPixels(swapped, frame, {100, 50, 200, 150});
+
+    // Rows of 3 * 642 bytes are not a multiple of 4.
+    Frame odd = patterned(642, 481);
+    setRect(641, 480, 1, 3);
+    Cut oddCut = cut(odd);
+    expectPixels(oddCut, odd, {1, 3, 640, 477});
+}
+
+TEST_F(ImagingTest, ManualRectangleIsClippedAndEmptyOnesFail)
+{
+    Frame frame = patterned(640, 480);
+    setRect(-20, 400, 100, 520);
+    Cut clipped = cut(frame);
+    expectPixels(clipped, frame, {0, 400, 100, 80});
+
+    const struct {
+        int x0, y0, x1, y1;
+    } empty[] = {{100, 50, 100, 200}, {100, 50, 300, 50}, {640, 0, 700, 100}, {-50, -50, 0, 0}};
+    for (const auto &r : empty) {
+        setRect(r.x0, r.y0, r.x1, r.y1);
+        int w = -1, h = -1;
+        EXPECT_EQ(zq_scanner_cutting_edge_do(frame.data(), 640, 480, nullptr, 0, &w, &h), -1)
+            << r.x0 << "," << r.y0 << " " << r.x1 << "," << r.y1;
+        EXPECT_EQ(w, -1);
+        EXPECT_EQ(h, -1);
+    }
+}
+
+TEST_F(ImagingTest, CutReportsSizeAndLeavesSmallBuffersAlone)
+{
+    Frame frame = patterned(640, 480);
+    int w = 0, h = 0;
+    EXPECT_EQ(zq_scanner_cutting_edge_do(frame.data(), 640, 480, nullptr, 0, &w, &h), -1)
+        << "no record yet";
+    setRect(10, 20, 40, 30);
+    EXPECT_EQ(zq_scanner_cutting_edge_do(frame.data(), 640, 480, nullptr, 0, &w, &h), 0);
+    EXPECT_EQ(w, 30);
+    EXPECT_EQ(h, 10);
+    int w2 = 0, h2 = 0;
+    EXPECT_EQ(zq_scanner_cutting_edge_do(frame.data(), 640, 480, nullptr, 0, &w2, &h2), 0);
+    EXPECT_EQ(w2, w);
+    EXPECT_EQ(h2, h);
+
+    std::vector<uint8_t> small(30 * 10 * 3 - 1, 0xAB);
+    EXPECT_EQ(zq_scanner_cutting_edge_do(frame.data(), 640, 480, small.data(), int(small.size()),
+                                         nullptr, nullptr),
+              0);
+    EXPECT_EQ(small, std::vector<uint8_t>(small.size(), 0xAB));
+
+    EXPECT_EQ(zq_scanner_cutting_edge_do(nullptr, 640, 480, nullptr, 0, &w, &h), -1);
+    EXPECT_EQ(zq_scanner_cutting_edge_do(frame.data(), 640, 0, nullptr, 0, &w, &h), -1);
+
+    ASSERT_EQ(zq_scanner_cutting_edge_show(frame.data(), 640, 480), 0);
+    EXPECT_EQ(zq_scanner_cutting_edge_do(frame.data(), 640, 480, nullptr, 0, &w, &h), -1)
+        << "the drawn record no longer counts";
+}
+
+// A box whose straightening turn is 0 keeps the frame's pixels, so the
+// edge rules can be checked exactly.
+TEST_F(ImagingTest, TurnedCutStaysInsideTheFrame)
+{
+    Frame frame = patterned(640, 480);
+    setTurned(90.0, {{-7, 10}, {-7, 110}, {93, 110}, {93, 10}});
+    Cut left = cut(frame);
+    expectPixels(left, frame, {0, 10, 93, 100});
+
+    // Past the right and bottom edges the box stops one pixel short.
+    setTurned(90.0, {{600, 400}, {600, 500}, {700, 500}, {700, 400}});
+    Cut corner = cut(frame);
+    expectPixels(corner, frame, {600, 400, 39, 79});
+
+    const std::initializer_list<zqPoint> outside[] = {
+        {{650, 10}, {650, 110}, {700, 110}, {700, 10}},
+        {{10, 479}, {10, 600}, {50, 600}, {50, 479}},
+        {{-100, -100}, {-100, -50}, {-50, -50}, {-50, -100}},
+    };
+    for (const auto &corners : outside) {
+        setTurned(90.0, corners);
+        int w = -1;
+        EXPECT_EQ(zq_scanner_cutting_edge_do(frame.data(), 640, 480, nullptr, 0, &w, nullptr), -1);
+        EXPECT_EQ(w, -1);
+    }
+    setTurned(std::nan(""), {{10, 10}, {10, 100}, {100, 100}, {100, 10}});
+    EXPECT_EQ(zq_scanner_cutting_edge_do(frame.data(), 640, 480, nullptr, 0, nullptr, nullptr), -1);
+}
+
+TEST_F(ImagingTest, TurningFillsUncoveredCornersWhite)
+{
+    Frame frame(640, 480, 40);
+    IplImage *copy = GetIplFromBmpStream(frame.data(), 640, 480);
+    RotateImage(copy, 30.0f);
+    const cv::Mat turned = cv::cvarrToMat(copy);
+    EXPECT_EQ(turned.at<cv::Vec3b>(0, 0), cv::Vec3b(255, 255, 255));
+    EXPECT_EQ(turned.at<cv::Vec3b>(479, 639), cv::Vec3b(255, 255, 255));
+    EXPECT_EQ(turned.at<cv::Vec3b>(240, 320), cv::Vec3b(40, 40, 40));
+    cvReleaseImage(&copy);
+
+    // A quarter turn counter-clockwise about (320, 240): x' = y + 80,
+    // y' = 560 - x, up to the truncation of rounding noise.
+    CvPoint p[4] = {{320, 240}, {420, 240}, {320, 40}, {0, 0}};
+    IplImage *header = cvCreateImageHeader(cvSize(640, 480), IPL_DEPTH_8U, 3);
+    RotatePoint(p, 90.0f, header);
+    cvReleaseImageHeader(&header);
+    const CvPoint expected[4] = {{320, 240}, {320, 140}, {120, 240}, {80, 560}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NEAR(p[i].x, expected[i].x, 1) << i;
+        EXPECT_NEAR(p[i].y, expected[i].y, 1) << i;
+    }
+}
+
+namespace
+{
+
+// How well the cut shows the page: the best normalised correlation of the
+// inner part of the rendered page anywhere in the cut, both in grey.
+double pageMatch(Cut &c, const PageScene &scene, int pageW, int pageH)
+{
+    std::vector<uint8_t> rendered = zq::sim::renderPage(scene, pageW, pageH);
+    const cv::Mat page(pageH, pageW, CV_8UC3, rendered.data());
+    const cv::Rect inner(pageW / 10, pageH / 10, pageW * 8 / 10, pageH * 8 / 10);
+    cv::Mat pageGray, cutGray, score;
+    cv::cvtColor(page(inner), pageGray, cv::COLOR_RGB2GRAY);
+    cv::cvtColor(c.mat(), cutGray, cv::COLOR_RGB2GRAY);
+    if (cutGray.cols < pageGray.cols || cutGray.rows < pageGray.rows)
+        return -1;
+    cv::matchTemplate(cutGray, pageGray, score, cv::TM_CCOEFF_NORMED);
+    double best = 0;
+    cv::minMaxLoc(score, nullptr, &best);
+    return best;
+}
+
+} // namespace
+
+TEST_F(ImagingTest, DeskewedCutShowsThePageUpright)
+{
+    const struct {
+        int width, height;
+        double cx, cy, pageWidth, angle;
+    } cases[] = {
+        {1920, 1080, 0.5, 0.5, 0.25, 0},   {1920, 1080, 0.5, 0.5, 0.25, 5},
+        {1920, 1080, 0.45, 0.5, 0.25, -5}, {1920, 1080, 0.5, 0.5, 0.2, 30},
+        {1280, 960, 0.55, 0.5, 0.3, -38},  {1366, 768, 0.5, 0.5, 0.2, 15},
+    };
+    for (const auto &k : cases) {
+        SCOPED_TRACE(std::to_string(k.width) + "x" + std::to_string(k.height) + " turned " +
+                     std::to_string(k.angle));
+        PageScene scene;
+        scene.centerX = k.cx;
+        scene.centerY = k.cy;
+        scene.pageWidth = k.pageWidth;
+        scene.angleDeg = k.angle;
+        Frame frame(scene, k.width, k.height);
+        ASSERT_EQ(zq_scanner_cutting_edge_auto(frame.data(), k.width, k.height), 0);
+        Cut c = cut(frame);
+        ASSERT_EQ(c.result, 0);
+        const int pageW = int(std::lround(scene.pageWidth * k.width));
+        const int pageH = int(std::lround(scene.pageWidth * k.width * scene.aspect));
+        EXPECT_NEAR(c.width, pageW, 16) << "upright, about the page's size";
+        EXPECT_NEAR(c.height, pageH, 16);
+        EXPECT_GT(pageMatch(c, scene, pageW, pageH), 0.85);
+        // The measure tells orientation: the page upside down matches worse.
+        cv::Mat upright = c.mat().clone();
+        cv::flip(upright, c.mat(), -1);
+        EXPECT_LT(pageMatch(c, scene, pageW, pageH), 0.8);
+    }
+}
+
+TEST_F(ImagingTest, OutlineIsDrawnOnceFivePixelsWide)
+{
+    Frame frame(640, 480);
+    EXPECT_EQ(zq_scanner_cutting_edge_show(frame.data(), 640, 480), -1) << "nothing recorded";
+    setRect(100, 50, 300, 200);
+    EXPECT_EQ(zq_scanner_cutting_edge_show(nullptr, 640, 480), -1);
+    EXPECT_TRUE(g_cutting_edge.valid) << "a refused draw does not consume";
+    ASSERT_EQ(zq_scanner_cutting_edge_show(frame.data(), 640, 480), 0);
+    EXPECT_FALSE(g_cutting_edge.valid);
+
+    // Across the top edge at x = 200 and the left edge at y = 120: OpenCV
+    // renders a line of thickness 5 with full pixels from 3 before to 3
+    // after its centre and a partly covered, anti-aliased pixel beyond.
+    for (int d = -3; d <= 3; ++d) {
+        EXPECT_EQ(frame.pixel(200, 50 + d)[1], 255) << d;
+        EXPECT_EQ(frame.pixel(100 + d, 120)[1], 255) << d;
+        EXPECT_EQ(frame.pixel(300 + d, 125)[1], 255) << d;
+    }
+    for (int d : {-4, 4}) {
+        EXPECT_GT(frame.pixel(200, 50 + d)[1], 0) << d;
+        EXPECT_LT(frame.pixel(200, 50 + d)[1], 255) << d;
+    }
+    EXPECT_EQ(frame.pixel(200, 45)[1], 0);
+    EXPECT_EQ(frame.pixel(200, 55)[1], 0);
+    EXPECT_EQ(frame.pixel(200, 125)[1], 0) << "inside stays untouched";
+    for (size_t i = 0; i < frame.bytes.size(); i += 3) {
+        ASSERT_EQ(frame.bytes[i], 0);
+        ASSERT_EQ(frame.bytes[i + 2], 0);
+    }
+
+    const std::vector<uint8_t> drawn = frame.bytes;
+    EXPECT_EQ(zq_scanner_cutting_edge_show(frame.data(), 640, 480), -1) << "consumed";
+    EXPECT_EQ(frame.bytes, drawn);
+}
+
+TEST_F(ImagingTest, OutlineFollowsPackedRowsOfOddWidths)
+{
+    Frame frame(642, 100);
+    setRect(10, 10, 630, 90);
+    ASSERT_EQ(zq_scanner_cutting_edge_show(frame.data(), 642, 100), 0);
+    // A sheared view would put the bottom edge's core elsewhere.
+    EXPECT_EQ(frame.pixel(320, 90)[1], 255);
+    EXPECT_EQ(frame.pixel(630, 50)[1], 255);
+    EXPECT_EQ(frame.pixel(320, 50)[1], 0);
+}
