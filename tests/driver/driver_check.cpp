@@ -112,6 +112,35 @@ void checkUnstreamedDescriptor(Checks &checks, int fd)
                  std::string("resolution list is the last format's sizes (got \"") + text + "\")");
 }
 
+// vivid's brightness, contrast and saturation run 0..255 with default 128;
+// libv4l2 maps them onto 0..65535.
+void checkControls(Checks &checks, int fd)
+{
+    struct Control {
+        const char *name;
+        int (*get)(int);
+        int (*set)(int, int);
+    };
+    const Control controls[] = {
+        {"brightness", zq_scanner_get_brightness, zq_scanner_set_brightness},
+        {"contrast", zq_scanner_get_contrast, zq_scanner_set_contrast},
+        {"saturation", zq_scanner_get_saturation, zq_scanner_set_saturation},
+    };
+    // Value set, value read back: 16384 becomes 64 of 255 and reads 16448.
+    const int steps[][2] = {{16384, 16448}, {0, 0}, {65535, 65535}, {32768, 32896}};
+    for (const Control &c : controls) {
+        const std::string name = c.name;
+        checks.check(c.get(fd) == 32896, name + " reads 32896 at the driver's default");
+        for (const auto &step : steps) {
+            const int set = c.set(fd, step[0]);
+            const int read = c.get(fd);
+            checks.check(set == 0 && read == step[1],
+                         name + " set to " + std::to_string(step[0]) + " reads " +
+                             std::to_string(read) + ", " + std::to_string(step[1]) + " expected");
+        }
+    }
+}
+
 // Streams frames and checks their size, content and the slots they come from.
 void checkFrames(Checks &checks, int fd, int width, int height, int frames)
 {
@@ -180,6 +209,8 @@ int main()
     const int fd = zq_scanner_open_index(kAnyCamera);
     if (checks.check(fd >= 0, "camera opens"))
         checkUnstreamedDescriptor(checks, fd);
+    if (fd >= 0)
+        checkControls(checks, fd);
     if (fd >= 0)
         zq_scanner_close(fd);
 
