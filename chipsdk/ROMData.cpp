@@ -11,10 +11,10 @@ extern "C" {
 
 const USHORT RomStringAddr[ROMSTRADDRCNT] = {0x9FF8, 0xD2B2, 0xDFF8, 0xBFF8, 0xC7F8, 0xAFF8};
 
-#define ROM_ROW(addr, family, ver, b6, b7, sfType, code1, code2, bypass, f0, f1, f2, f3, f4, f5)  \
-    {                                                                                             \
-        addr, {family[0], family[1], family[2], 'R', '0', ver, b6, b7}, sfType, code1, code2,     \
-            bypass, f0, f1, f2, f3, f4, f5                                                        \
+#define ROM_ROW(addr, family, ver, b6, b7, sfType, code1, code2, bypass, f0, f1, f2, f3, f4, f5)   \
+    {                                                                                              \
+        addr, {family[0], family[1], family[2], 'R', '0', ver, b6, b7}, sfType, code1, code2,      \
+            bypass, f0, f1, f2, f3, f4, f5                                                         \
     }
 
 // clang-format off
@@ -67,7 +67,8 @@ unsigned int uiRomID = 0;
 
 } // extern "C"
 
-namespace {
+namespace
+{
 
 using zq::chip::fitsWithin;
 
@@ -138,7 +139,10 @@ bool probePullUp(int bit, BYTE *latch)
     return readRegister(kGpioIn) & mask;
 }
 
-void releasePullUp(int bit, BYTE latch) { XU_WriteToASIC(kGpioOut, latch & BYTE(~(1u << bit))); }
+void releasePullUp(int bit, BYTE latch)
+{
+    XU_WriteToASIC(kGpioOut, latch & BYTE(~(1u << bit)));
+}
 
 // The chip id as read with the id-select bit 4 of 0x100A cleared, which
 // tells sibling chips that share a ROM apart.
@@ -216,22 +220,32 @@ constexpr BYTE kAnyByte6 = 0;
 struct LayoutRow {
     const char *family; // the first four bytes of the version string
     BYTE version;
-    BYTE byte6;         // required byte 6, or kAnyByte6
+    BYTE byte6; // required byte 6, or kAnyByte6
     bool imageOnly;
     Layout layout;
 };
 
 const LayoutRow kLayouts[] = {
-    {"232R", 1, kAnyByte6, false, Layout::Fixed},     {"275R", 1, '0', false, Layout::Fixed},
-    {"276R", 1, kAnyByte6, false, Layout::Fixed},     {"290R", 1, kAnyByte6, false, Layout::Fixed},
-    {"232R", 2, kAnyByte6, false, Layout::ShortTable}, {"290R", 2, kAnyByte6, false, Layout::ShortTable},
-    {"286R", 1, kAnyByte6, false, Layout::ShortTable}, {"288R", 1, kAnyByte6, false, Layout::ShortTable},
-    {"289R", 1, kAnyByte6, false, Layout::ShortTable}, {"270R", 1, kAnyByte6, false, Layout::ShortTable},
-    {"271R", 1, kAnyByte6, false, Layout::ShortTable}, {"280R", 1, kAnyByte6, false, Layout::ShortTable},
-    {"281R", 1, kAnyByte6, false, Layout::ShortTable}, {"272R", 1, kAnyByte6, false, Layout::LongTable},
-    {"273R", 1, kAnyByte6, false, Layout::LongTable},  {"275R", 1, 'F', false, Layout::LongTable},
-    {"283R", 1, 'F', false, Layout::LongTable},        {"285R", 1, 'F', true, Layout::LongTable},
-    {"287R", 1, 'F', false, Layout::LongTable},        {"267R", 1, 'F', false, Layout::LongTable},
+    {"232R", 1, kAnyByte6, false, Layout::Fixed},
+    {"275R", 1, '0', false, Layout::Fixed},
+    {"276R", 1, kAnyByte6, false, Layout::Fixed},
+    {"290R", 1, kAnyByte6, false, Layout::Fixed},
+    {"232R", 2, kAnyByte6, false, Layout::ShortTable},
+    {"290R", 2, kAnyByte6, false, Layout::ShortTable},
+    {"286R", 1, kAnyByte6, false, Layout::ShortTable},
+    {"288R", 1, kAnyByte6, false, Layout::ShortTable},
+    {"289R", 1, kAnyByte6, false, Layout::ShortTable},
+    {"270R", 1, kAnyByte6, false, Layout::ShortTable},
+    {"271R", 1, kAnyByte6, false, Layout::ShortTable},
+    {"280R", 1, kAnyByte6, false, Layout::ShortTable},
+    {"281R", 1, kAnyByte6, false, Layout::ShortTable},
+    {"272R", 1, kAnyByte6, false, Layout::LongTable},
+    {"273R", 1, kAnyByte6, false, Layout::LongTable},
+    {"275R", 1, 'F', false, Layout::LongTable},
+    {"283R", 1, 'F', false, Layout::LongTable},
+    {"285R", 1, 'F', true, Layout::LongTable},
+    {"287R", 1, 'F', false, Layout::LongTable},
+    {"267R", 1, 'F', false, Layout::LongTable},
     {"292R", 1, kAnyByte6, false, Layout::LongTable},
 };
 
@@ -330,10 +344,10 @@ constexpr DWORD kMaxPlainChars = 32;
 
 } // namespace
 
-namespace zq::chip {
+namespace zq::chip
+{
 
-BOOL paramTableFromImage(const BYTE *image, ULONG imageLength, ULONG *start, ULONG *end,
-                         ULONG *crc)
+BOOL paramTableFromImage(const BYTE *image, ULONG imageLength, ULONG *start, ULONG *end, ULONG *crc)
 {
     TableAddresses a{};
     return report(image && locate(Source::Image, image, imageLength, a), a, start, end, crc);
@@ -433,12 +447,12 @@ BOOL XU_GetParaTableAndCRCAddrFormSF(ULONG *paraTableStartAddr, ULONG *paraTable
                                      ULONG *crcAddr)
 {
     TableAddresses a{};
-    return report(locate(Source::Flash, nullptr, ULONG(SF_WINDOW_LIMIT), a), a,
-                  paraTableStartAddr, paraTableEndAddr, crcAddr);
+    return report(locate(Source::Flash, nullptr, ULONG(SF_WINDOW_LIMIT), a), a, paraTableStartAddr,
+                  paraTableEndAddr, crcAddr);
 }
 
-BOOL XU_GetParaTableAndCRCAddrFormFW(BYTE *pFW, ULONG *paraTableStartAddr,
-                                     ULONG *paraTableEndAddr, ULONG *crcAddr)
+BOOL XU_GetParaTableAndCRCAddrFormFW(BYTE *pFW, ULONG *paraTableStartAddr, ULONG *paraTableEndAddr,
+                                     ULONG *crcAddr)
 {
     return zq::chip::paramTableFromImage(pFW, ULONG(SF_WINDOW_LIMIT), paraTableStartAddr,
                                          paraTableEndAddr, crcAddr);

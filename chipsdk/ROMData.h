@@ -11,24 +11,10 @@
 
 ZQ_EXTERN_C_BEGIN
 
-typedef enum {
-    DRT_Unknow = 0,
-    DRT_32K = 1,
-    DRT_64K = 2,
-    DRT_128K = 3,
-    DRT_256K = 4
-} DSP_ROM_TYPE;
+typedef enum { DRT_Unknow = 0, DRT_32K = 1, DRT_64K = 2, DRT_128K = 3, DRT_256K = 4 } DSP_ROM_TYPE;
 
 /* Where a ROM version string may lie, in search order. */
-enum {
-    ADDR_9FF8,
-    ADDR_D2B2,
-    ADDR_DFF8,
-    ADDR_BFF8,
-    ADDR_C7F8,
-    ADDR_AFF8,
-    ROMSTRADDRCNT
-};
+enum { ADDR_9FF8, ADDR_D2B2, ADDR_DFF8, ADDR_BFF8, ADDR_C7F8, ADDR_AFF8, ROMSTRADDRCNT };
 ZQ_EXPORT extern const USHORT RomStringAddr[ROMSTRADDRCNT];
 
 #define ROM_STRING_SIZE 8

@@ -21,15 +21,15 @@ const BYTE cbSFLib_Cmd[SF_CMD_ROWS][SF_CMD_COLUMNS] = {
 
 const BYTE cbSFLib_ID[SF_ID_ROWS][SF_ID_COLUMNS] = {
     // manufacturer, id 1, id 2, family, command row, 1
-    {0x00, 0x00, 0x00, SFT_UNKNOW, 0, 0},   {0xC2, 0x20, 0x10, SFT_MXIC, 1, 1},
-    {0xC2, 0x22, 0x10, SFT_MXIC, 1, 1},     {0xC2, 0x20, 0x13, SFT_MXIC, 1, 1},
+    {0x00, 0x00, 0x00, SFT_UNKNOW, 0, 0},      {0xC2, 0x20, 0x10, SFT_MXIC, 1, 1},
+    {0xC2, 0x22, 0x10, SFT_MXIC, 1, 1},        {0xC2, 0x20, 0x13, SFT_MXIC, 1, 1},
     {0x1F, 0x65, 0x01, SFT_ATMEL_AT25F, 2, 1}, {0x9D, 0x20, 0xFF, SFT_PMC, 3, 1},
-    {0x9D, 0x7B, 0xFF, SFT_PMC, 3, 1},      {0x9D, 0x10, 0xFF, SFT_PMC, 3, 1},
-    {0xBF, 0x48, 0xFF, SFT_SST, 4, 1},      {0x20, 0x20, 0x11, SFT_ST, 1, 1},
-    {0x8C, 0x30, 0x10, SFT_ESMT, 1, 1},     {0xC8, 0x40, 0x10, SFT_GIGA, 1, 1},
-    {0xC8, 0x40, 0x13, SFT_GIGA, 1, 1},     {0xEF, 0x30, 0x10, SFT_WINBOND, 1, 1},
-    {0xEF, 0x30, 0x11, SFT_WINBOND, 1, 1},  {0x5E, 0x60, 0x13, SFT_FENTECH, 1, 1},
-    {0x5E, 0x60, 0x12, SFT_FENTECH, 1, 1},  {0xC2, 0x20, 0x11, SFT_MXIC, 1, 1},
+    {0x9D, 0x7B, 0xFF, SFT_PMC, 3, 1},         {0x9D, 0x10, 0xFF, SFT_PMC, 3, 1},
+    {0xBF, 0x48, 0xFF, SFT_SST, 4, 1},         {0x20, 0x20, 0x11, SFT_ST, 1, 1},
+    {0x8C, 0x30, 0x10, SFT_ESMT, 1, 1},        {0xC8, 0x40, 0x10, SFT_GIGA, 1, 1},
+    {0xC8, 0x40, 0x13, SFT_GIGA, 1, 1},        {0xEF, 0x30, 0x10, SFT_WINBOND, 1, 1},
+    {0xEF, 0x30, 0x11, SFT_WINBOND, 1, 1},     {0x5E, 0x60, 0x13, SFT_FENTECH, 1, 1},
+    {0x5E, 0x60, 0x12, SFT_FENTECH, 1, 1},     {0xC2, 0x20, 0x11, SFT_MXIC, 1, 1},
 };
 
 BYTE ubSFLib_CmdID = 0;
@@ -39,7 +39,8 @@ BYTE sfDeviceID2 = 0;
 
 } // extern "C"
 
-namespace {
+namespace
+{
 
 // SPI NOR flash commands.
 constexpr BYTE kWriteEnable = 0x06;
@@ -66,13 +67,25 @@ void windowHeader(BYTE *control, LONG addr, BYTE count, bool read)
     control[2] = BYTE((read ? kWindowRead : 0) | (bank << 4) | count);
 }
 
-bool windowReaches(LONG addr) { return addr >= 0 && addr < SF_WINDOW_LIMIT; }
+bool windowReaches(LONG addr)
+{
+    return addr >= 0 && addr < SF_WINDOW_LIMIT;
+}
 
 // ---- the flash engine ------------------------------------------------------
 
-BOOL manualMode(bool on) { return XU_WriteToASIC(sfModeAddr, on ? 1 : 0); }
-BOOL select() { return XU_WriteToASIC(sfCSAddr, 0); }
-BOOL release() { return XU_WriteToASIC(sfCSAddr, 1); }
+BOOL manualMode(bool on)
+{
+    return XU_WriteToASIC(sfModeAddr, on ? 1 : 0);
+}
+BOOL select()
+{
+    return XU_WriteToASIC(sfCSAddr, 0);
+}
+BOOL release()
+{
+    return XU_WriteToASIC(sfCSAddr, 1);
+}
 
 BOOL sendByte(BYTE value)
 {
@@ -217,8 +230,8 @@ BOOL unlockFirmwareCommands(const ProtectSetting &s, SERIAL_FLASH_TYPE sft)
     BYTE unused = 0;
     if (!XU_ReadFromASIC(0x05F3, &unused) || !XU_WriteToASIC(0x05F3, s.newer ? row[1] : 0x06))
         return 0;
-    for (auto [addr, key] : {std::pair<USHORT, BYTE>{0x05F8, 0x12}, {0x05F9, 0x12},
-                             {0x05FA, 0xED}, {0x05FB, 0xED}})
+    for (auto [addr, key] :
+         {std::pair<USHORT, BYTE>{0x05F8, 0x12}, {0x05F9, 0x12}, {0x05FA, 0xED}, {0x05FB, 0xED}})
         if (!XU_WriteToASIC(addr, key))
             return 0;
     const BYTE program = s.newer ? row[2] : sft == SFT_SST ? 0xAF : 0x02;
@@ -387,6 +400,9 @@ BOOL XU_DisableSerialFlashWriteProtect(SERIAL_FLASH_TYPE sft)
     return 1;
 }
 
-LONG ubSFLib_GetIDSize(void) { return SF_ID_ROWS; }
+LONG ubSFLib_GetIDSize(void)
+{
+    return SF_ID_ROWS;
+}
 
 } // extern "C"

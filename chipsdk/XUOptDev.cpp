@@ -18,10 +18,10 @@ extern "C" {
 const DSP_ARCH_INFO g_AsicArchInfo[DSP_ARCH_COUNT] = {
     // id      sfRdy   usbRst  gpioIn  gpioOut gpioOE  sfMode  sfCS    sfWr    sfRd    sfTrg
     // i2cDev  i2cMode i2cTrg  i2cScl  i2cSlv  i2cData
-    {0x101F, 0x1084, 0x1073, 0x1005, 0x1006, 0x1007, 0x1080, 0x1091, 0x1082, 0x1083, 0x1081,
-     0x10D0, 0x10D9, 0x10D7, 0x10D8, 0x10D1, 0x10D2},
-    {0x80F0, 0x8E04, 0x8C00, 0x8200, 0x8201, 0x8202, 0x8E00, 0x8E11, 0x8E02, 0x8E03, 0x8E01,
-     0x8600, 0x8609, 0x8607, 0x8608, 0x8601, 0x8602},
+    {0x101F, 0x1084, 0x1073, 0x1005, 0x1006, 0x1007, 0x1080, 0x1091, 0x1082, 0x1083, 0x1081, 0x10D0,
+     0x10D9, 0x10D7, 0x10D8, 0x10D1, 0x10D2},
+    {0x80F0, 0x8E04, 0x8C00, 0x8200, 0x8201, 0x8202, 0x8E00, 0x8E11, 0x8E02, 0x8E03, 0x8E01, 0x8600,
+     0x8609, 0x8607, 0x8608, 0x8601, 0x8602},
 };
 
 int fd = -1;
@@ -48,7 +48,8 @@ USHORT i2cDataArrStartAddr = 0x10D2;
 
 } // extern "C"
 
-namespace {
+namespace
+{
 
 constexpr BYTE kReadRequest = 0xFF;
 constexpr int kI2cPolls = 10;
@@ -79,10 +80,23 @@ void closeDevice()
 
 // Every map field is a USHORT, in the order of the globals above.
 USHORT *const kCurrentMap[] = {
-    &dspIdAddr,       &sfRdyAddr,      &usbResetAddr,           &gpioInputAddr, &gpioOutputAddr,
-    &gpioOEAddr,      &sfModeAddr,     &sfCSAddr,               &sfWriteDataAddr,
-    &sfReadDataAddr,  &sfReadWriteTriggerAddr, &i2cDev,         &i2cMode,       &i2cTrg,
-    &i2cSclSelOD,     &i2cSlaveID,     &i2cDataArrStartAddr,
+    &dspIdAddr,
+    &sfRdyAddr,
+    &usbResetAddr,
+    &gpioInputAddr,
+    &gpioOutputAddr,
+    &gpioOEAddr,
+    &sfModeAddr,
+    &sfCSAddr,
+    &sfWriteDataAddr,
+    &sfReadDataAddr,
+    &sfReadWriteTriggerAddr,
+    &i2cDev,
+    &i2cMode,
+    &i2cTrg,
+    &i2cSclSelOD,
+    &i2cSlaveID,
+    &i2cDataArrStartAddr,
 };
 static_assert(sizeof(kCurrentMap) / sizeof(kCurrentMap[0]) ==
                   sizeof(DSP_ARCH_INFO) / sizeof(USHORT),
@@ -150,7 +164,10 @@ BOOL runI2c()
     return (status & (kI2cDone | kI2cError)) == kI2cDone;
 }
 
-BYTE limitWidth(BYTE bytes) { return bytes > 2 ? 2 : bytes; }
+BYTE limitWidth(BYTE bytes)
+{
+    return bytes > 2 ? 2 : bytes;
+}
 
 } // namespace
 
@@ -202,8 +219,7 @@ BOOL XU_ReadFromASIC(USHORT addr, BYTE *pValue)
 BOOL XU_WriteToASIC(USHORT addr, BYTE value)
 {
     BYTE control[XU_ASIC_CONTROL_SIZE] = {BYTE(addr & 0xFF), BYTE(addr >> 8), value, 0x00};
-    const int result =
-        XU_Set_Cur(g_curExtendUnitID, XU_CS_ASIC_REGISTER, sizeof(control), control);
+    const int result = XU_Set_Cur(g_curExtendUnitID, XU_CS_ASIC_REGISTER, sizeof(control), control);
     if (result < 0) {
         std::printf("ioctl(UVCIOC_CTRL_SET) FAILED (%i) \n", result);
         return 0;
@@ -289,9 +305,15 @@ BOOL XU_CloseCamera(void)
     return 1;
 }
 
-BOOL XU_SetAsicArchInfo(DSP_ARCH_TYPE asicArchType) { return selectArch(asicArchType); }
+BOOL XU_SetAsicArchInfo(DSP_ARCH_TYPE asicArchType)
+{
+    return selectArch(asicArchType);
+}
 
-BOOL LibUsb_SetAsicArchInfo(DSP_ARCH_TYPE dspArchType) { return selectArch(dspArchType); }
+BOOL LibUsb_SetAsicArchInfo(DSP_ARCH_TYPE dspArchType)
+{
+    return selectArch(dspArchType);
+}
 
 BOOL XU_CustomWriteToSensor(BYTE slaveID, USHORT addr, BYTE addrByteNum, USHORT data,
                             BYTE dataByteNum, bool pollSCL)

@@ -10,12 +10,7 @@
 
 ZQ_EXTERN_C_BEGIN
 
-typedef enum {
-    DAT_UNKNOW = -1,
-    DAT_FIRST = 0,
-    DAT_SECOND = 1,
-    DSP_ARCH_COUNT = 2
-} DSP_ARCH_TYPE;
+typedef enum { DAT_UNKNOW = -1, DAT_FIRST = 0, DAT_SECOND = 1, DSP_ARCH_COUNT = 2 } DSP_ARCH_TYPE;
 
 /* One controller architecture's register map. */
 typedef struct {
@@ -97,8 +92,8 @@ ZQ_EXPORT BOOL LibUsb_SetAsicArchInfo(DSP_ARCH_TYPE dspArchType);
  * data widths are 1 or 2 bytes (larger counts are taken as 2). */
 ZQ_EXPORT BOOL XU_CustomWriteToSensor(BYTE slaveID, USHORT addr, BYTE addrByteNum, USHORT data,
                                       BYTE dataByteNum, bool pollSCL);
-ZQ_EXPORT BOOL XU_CustomReadFromSensor(BYTE slaveID, USHORT addr, BYTE addrByteNum,
-                                       USHORT *pData, BYTE dataByteNum, bool pollSCL);
+ZQ_EXPORT BOOL XU_CustomReadFromSensor(BYTE slaveID, USHORT addr, BYTE addrByteNum, USHORT *pData,
+                                       BYTE dataByteNum, bool pollSCL);
 
 ZQ_EXTERN_C_END
 

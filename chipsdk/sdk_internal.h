@@ -4,7 +4,8 @@
 
 #include "ChipTypes.h"
 
-namespace zq::chip {
+namespace zq::chip
+{
 
 // Whether [addr, addr + length) lies within [0, limit).
 inline bool fitsWithin(ULONG addr, ULONG length, ULONG limit)

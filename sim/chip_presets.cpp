@@ -15,8 +15,10 @@
 #include <fstream>
 #include <iterator>
 
-namespace zq::sim {
-namespace {
+namespace zq::sim
+{
+namespace
+{
 
 constexpr const char *kFlashFileEnv = "ZQ_VIRTUAL_FLASH";
 
@@ -24,8 +26,8 @@ FirmwareSpec presetFirmware()
 {
     FirmwareSpec spec;
     spec.layout = FirmwareSpec::Layout::Fixed;
-    spec.texts = {{0x3FD0, "ZQ-CAM-276"}, {0x3FDA, "2024-05-17"}, {0x3FE4, "0105203045"},
-                  {0x0153, "12345"}};
+    spec.texts = {
+        {0x3FD0, "ZQ-CAM-276"}, {0x3FDA, "2024-05-17"}, {0x3FE4, "0105203045"}, {0x0153, "12345"}};
     return spec;
 }
 

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-namespace zq::sim {
-namespace {
+namespace zq::sim
+{
+namespace
+{
 
 constexpr uint32_t kLayoutBlock = 0x160;
 constexpr uint32_t kSlot = 64;

@@ -11,7 +11,8 @@
 #include <utility>
 #include <vector>
 
-namespace zq::sim {
+namespace zq::sim
+{
 
 struct ParameterTable {
     uint32_t start, end, crc;
@@ -32,7 +33,7 @@ struct FirmwareSpec {
     uint32_t writeProtectAddr = 0xC034;
     uint8_t writeProtect = 0x12;
     std::vector<std::pair<uint32_t, std::string>> texts; // e.g. version fields
-    uint32_t seed = 1; // varies the code bytes
+    uint32_t seed = 1;                                   // varies the code bytes
 };
 
 // Where the spec's layout puts the table.

@@ -2,7 +2,8 @@
 
 #include <cstddef>
 
-namespace zq::sim {
+namespace zq::sim
+{
 
 uint16_t I2cSensor::registerValue(uint16_t addr) const
 {

@@ -8,7 +8,8 @@
 #include <map>
 #include <vector>
 
-namespace zq::sim {
+namespace zq::sim
+{
 
 struct SensorConfig {
     uint8_t slaveId = 0x6C;
@@ -18,8 +19,9 @@ struct SensorConfig {
     std::map<uint16_t, uint16_t> registers;
 };
 
-class I2cSensor {
-public:
+class I2cSensor
+{
+  public:
     explicit I2cSensor(SensorConfig config) : config_(std::move(config)) {}
 
     const SensorConfig &config() const { return config_; }
@@ -31,7 +33,7 @@ public:
     // Reads count bytes from the register pointer.
     bool read(uint8_t slaveId, int count, std::vector<uint8_t> &bytes);
 
-private:
+  private:
     uint8_t byteAt(int index) const;
 
     SensorConfig config_;

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
-namespace zq::sim {
-namespace {
+namespace zq::sim
+{
+namespace
+{
 
 constexpr uint8_t kWriteEnable = 0x06;
 constexpr uint8_t kWriteDisable = 0x04;
@@ -43,7 +45,10 @@ SpiFlash::SpiFlash(const FlashPart &part, FlashTiming timing)
 {
 }
 
-uint8_t SpiFlash::status() const { return status_ | (busy() ? flash_status::kBusy : 0); }
+uint8_t SpiFlash::status() const
+{
+    return status_ | (busy() ? flash_status::kBusy : 0);
+}
 
 void SpiFlash::select()
 {

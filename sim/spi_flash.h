@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-namespace zq::sim {
+namespace zq::sim
+{
 
 struct EraseOpcode {
     uint8_t opcode;
@@ -31,7 +32,8 @@ struct FlashPart {
 // The parts the virtual chip can carry; nullptr when the name is unknown.
 const FlashPart *findFlashPart(const std::string &name);
 
-namespace flash_status {
+namespace flash_status
+{
 constexpr uint8_t kBusy = 0x01;
 constexpr uint8_t kWriteEnable = 0x02;
 constexpr uint8_t kBlockProtect = 0x1C; // any bit set protects the whole array
@@ -43,8 +45,9 @@ struct FlashTiming {
     long long busyMicros = 50000; // or this much time, whichever ends first
 };
 
-class SpiFlash {
-public:
+class SpiFlash
+{
+  public:
     SpiFlash(const FlashPart &part, FlashTiming timing = {});
 
     const FlashPart &part() const { return part_; }
@@ -66,7 +69,7 @@ public:
     int erasesDone() const { return erases_; }
     int programsDone() const { return programs_; }
 
-private:
+  private:
     uint8_t respond();
     void execute();
     void erase(uint32_t size);

@@ -9,8 +9,10 @@
 #include <algorithm>
 #include <cstring>
 
-namespace zq::sim {
-namespace {
+namespace zq::sim
+{
+namespace
+{
 
 int fail(int errnum)
 {
@@ -78,8 +80,8 @@ VirtualChip::VirtualChip(ChipConfig config)
     for (size_t i = 0; i < config_.romString.size(); ++i)
         rom_[(config_.romStringAddr + i) & 0xFFFF] = config_.romString[i];
     auto &memory = flash_.contents();
-    std::copy_n(config_.flashContents.begin(), std::min(memory.size(), config_.flashContents.size()),
-                memory.begin());
+    std::copy_n(config_.flashContents.begin(),
+                std::min(memory.size(), config_.flashContents.size()), memory.begin());
     flash_.setStatus(config_.flashStatus);
     updateWriteProtect();
 }
@@ -108,10 +110,19 @@ bool VirtualChip::pinLevel(int pin) const
 
 void VirtualChip::failQuery(int nth, int errnum)
 {
-    faults_.push_back({queries_ + nth, queries_ + nth, errnum});
+    faults_.push_back({queries_ + nth, queries_ + nth, -1, errnum});
 }
 
-void VirtualChip::failFrom(int nth, int errnum) { faults_.push_back({queries_ + nth, LONG_MAX, errnum}); }
+void VirtualChip::failFrom(int nth, int errnum)
+{
+    faults_.push_back({queries_ + nth, LONG_MAX, -1, errnum});
+}
+
+void VirtualChip::failOnSelector(uint8_t selector, int nth, int errnum)
+{
+    const long at = selectorQueries_[selector] + nth;
+    faults_.push_back({at, at, selector, errnum});
+}
 
 long VirtualChip::queries(uint8_t selector, uint8_t query) const
 {
@@ -119,17 +130,20 @@ long VirtualChip::queries(uint8_t selector, uint8_t query) const
     return it == counts_.end() ? 0 : it->second;
 }
 
-bool VirtualChip::injectedFault(int &errnum)
+bool VirtualChip::injectedFault(uint8_t selector, int &errnum)
 {
+    const long onSelector = ++selectorQueries_[selector];
     if (unplugged_) {
         errnum = ENODEV;
         return true;
     }
-    for (const Fault &f : faults_)
-        if (queries_ >= f.from && queries_ <= f.to) {
+    for (const Fault &f : faults_) {
+        const long count = f.selector < 0 ? queries_ : f.selector == selector ? onSelector : -1;
+        if (count >= f.from && count <= f.to) {
             errnum = f.errnum;
             return true;
         }
+    }
     return false;
 }
 
@@ -143,7 +157,7 @@ int VirtualChip::query(uvc_xu_control_query &q)
     if (copyBytes)
         t.sent.assign(q.data, q.data + q.size);
     int errnum = 0;
-    const int result = injectedFault(errnum) ? fail(errnum) : dispatch(q);
+    const int result = injectedFault(q.selector, errnum) ? fail(errnum) : dispatch(q);
     t.error = result < 0 ? errno : 0;
     if (copyBytes)
         t.received.assign(q.data, q.data + q.size);
@@ -212,7 +226,7 @@ uint8_t VirtualChip::readRegister(uint16_t addr)
 {
     if (addr == map_.chipId)
         return config_.siblingId && !(registers_[kIdSelect] & kIdSelectBit) ? *config_.siblingId
-                                                                           : config_.chipId;
+                                                                            : config_.chipId;
     if (addr == map_.gpioIn) {
         uint8_t levels = 0;
         for (int pin = 0; pin < 8; ++pin)
@@ -320,8 +334,8 @@ int VirtualChip::flashWindow(const uvc_xu_control_query &q)
         return fail(EPIPE);
     std::memcpy(d, windowControl_, 3);
     std::memset(d + 3, 0, kWindowSize - 3);
-    const uint32_t addr =
-        uint32_t((windowControl_[2] >> 4) & 0x03) << 16 | windowControl_[1] << 8 | windowControl_[0];
+    const uint32_t addr = uint32_t((windowControl_[2] >> 4) & 0x03) << 16 | windowControl_[1] << 8 |
+                          windowControl_[0];
     windowRead(addr, windowControl_[2] & 0x0F, d + 3);
     return 0;
 }

@@ -17,7 +17,8 @@
 #include <string>
 #include <vector>
 
-namespace zq::sim {
+namespace zq::sim
+{
 
 // The registers of one controller architecture that the model gives a
 // meaning to.
@@ -46,11 +47,11 @@ struct ChipConfig {
     std::string flashPart = "MX25L512";
     std::vector<uint8_t> flashContents; // placed at address 0
     uint8_t flashStatus = 0;
-    int writeProtectGpio = -1;      // GPIO wired to the flash's WP# pin; -1: none
+    int writeProtectGpio = -1;         // GPIO wired to the flash's WP# pin; -1: none
     bool writeProtectInverted = false; // an inverter sits between GPIO and WP#
     FlashTiming flashTiming;
-    int engineBusyPolls = 0;  // ready-flag reads that show busy after a flash byte
-    int i2cBusyPolls = 0;     // status reads before an I2C transfer shows done
+    int engineBusyPolls = 0; // ready-flag reads that show busy after a flash byte
+    int i2cBusyPolls = 0;    // status reads before an I2C transfer shows done
     SensorConfig sensor;
 
     static const ChipRegisterMap &registerMap(int architecture);
@@ -64,8 +65,9 @@ struct Transfer {
     int error;                     // 0 or the errno it failed with
 };
 
-class VirtualChip {
-public:
+class VirtualChip
+{
+  public:
     explicit VirtualChip(ChipConfig config);
     ~VirtualChip();
     VirtualChip(const VirtualChip &) = delete;
@@ -82,6 +84,8 @@ public:
     // Faults, counted from now: 1 = the next query.
     void failQuery(int nth, int errnum = EPIPE);
     void failFrom(int nth, int errnum = EPIPE);
+    // The nth query on one selector fails, counted from now.
+    void failOnSelector(uint8_t selector, int nth, int errnum = EPIPE);
     void unplug() { unplugged_ = true; }
     // Saves the flash to this file when the chip goes away.
     void persistTo(std::string path) { persistPath_ = std::move(path); }
@@ -97,13 +101,13 @@ public:
     int query(uvc_xu_control_query &q);
     void elapse(long long micros) { flash_.elapse(micros); }
 
-private:
+  private:
     int dispatch(const uvc_xu_control_query &q);
     int registerControl(const uvc_xu_control_query &q);
     int flashWindow(const uvc_xu_control_query &q);
     int romWindow(const uvc_xu_control_query &q);
     int memoryTypeControl(const uvc_xu_control_query &q);
-    bool injectedFault(int &errnum);
+    bool injectedFault(uint8_t selector, int &errnum);
 
     uint8_t readRegister(uint16_t addr);
     void writeRegister(uint16_t addr, uint8_t value);
@@ -134,9 +138,11 @@ private:
     long queries_ = 0;
     std::map<uint16_t, long> counts_; // selector << 8 | query
     struct Fault {
-        long from, to;
+        long from, to; // in queries, or in queries on the selector
+        int selector;  // -1: any
         int errnum;
     };
+    std::map<uint8_t, long> selectorQueries_;
     std::vector<Fault> faults_;
     bool unplugged_ = false;
     std::string persistPath_;

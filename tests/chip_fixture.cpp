@@ -19,7 +19,19 @@ void ChipTest::TearDown()
 
 VirtualChip &ChipTest::attach(ChipConfig config)
 {
+    if (camera_init)
+        XU_CloseCamera();
+    camera_init = 0;
     chip_ = &hw().addChip(0, std::move(config));
+    return *chip_;
+}
+
+VirtualChip &ChipTest::attachOpened(ChipConfig config)
+{
+    attach();
+    open();
+    chip_ = &hw().addChip(0, std::move(config));
+    XU_SetAsicArchInfo(DAT_FIRST);
     return *chip_;
 }
 
@@ -43,8 +55,8 @@ std::vector<RegisterAccess> ChipTest::registerAccesses() const
         if (t.query == UVC_SET_CUR && t.sent[3] != 0xFF)
             accesses.push_back({true, addr, t.sent[2]});
         else if (t.query == UVC_GET_CUR)
-            accesses.push_back({false, uint16_t(t.received[0] | t.received[1] << 8),
-                                t.received[2]});
+            accesses.push_back(
+                {false, uint16_t(t.received[0] | t.received[1] << 8), t.received[2]});
     }
     return accesses;
 }

@@ -22,14 +22,19 @@ struct RegisterAccess {
     }
 };
 
-class ChipTest : public SimTest {
-protected:
+class ChipTest : public SimTest
+{
+  protected:
     void TearDown() override;
 
+    // Places a chip at /dev/video0, closing the SDK if it was open.
     zq::sim::VirtualChip &attach(zq::sim::ChipConfig config = {});
     // Opens the SDK on the chip as ChipCam_Init would, then forgets the
     // transfers that took.
     void open();
+    // A chip behind an SDK descriptor that is already open, without the
+    // identification an open does: for chips an open would refuse.
+    zq::sim::VirtualChip &attachOpened(zq::sim::ChipConfig config = {});
 
     zq::sim::VirtualChip &chip() { return *chip_; }
     // Selector-1 traffic of the log, as register reads and writes.
@@ -44,7 +49,7 @@ protected:
     // The configuration of a chip whose ROM carries the string of a RomInfo row.
     static zq::sim::ChipConfig romChip(int row, uint8_t chipId = 0x76);
 
-private:
+  private:
     zq::sim::VirtualChip *chip_ = nullptr;
 };
 

@@ -9,11 +9,14 @@
 
 using namespace zq::sim;
 
-namespace {
+namespace
+{
 
 using Bytes = std::vector<uint8_t>;
 
-class TransportTest : public ChipTest {};
+class TransportTest : public ChipTest
+{
+};
 
 TEST_F(TransportTest, RegisterReadIsARequestThenARead)
 {
@@ -201,17 +204,18 @@ TEST_F(TransportTest, ArchitectureSelectsTheMap)
     EXPECT_FALSE(LibUsb_SetAsicArchInfo(DAT_UNKNOW));
     EXPECT_EQ(dspIdAddr, 0x80F0) << "a refused type keeps the map";
     ASSERT_TRUE(LibUsb_SetAsicArchInfo(DAT_FIRST));
-    const USHORT first[] = {dspIdAddr,   sfRdyAddr,   usbResetAddr, gpioInputAddr, gpioOutputAddr,
-                            gpioOEAddr,  sfModeAddr,  sfCSAddr,     sfWriteDataAddr,
-                            sfReadDataAddr, sfReadWriteTriggerAddr, i2cDev, i2cMode, i2cTrg,
-                            i2cSclSelOD, i2cSlaveID,  i2cDataArrStartAddr};
+    const USHORT first[] = {
+        dspIdAddr,  sfRdyAddr, usbResetAddr,    gpioInputAddr,  gpioOutputAddr,         gpioOEAddr,
+        sfModeAddr, sfCSAddr,  sfWriteDataAddr, sfReadDataAddr, sfReadWriteTriggerAddr, i2cDev,
+        i2cMode,    i2cTrg,    i2cSclSelOD,     i2cSlaveID,     i2cDataArrStartAddr};
     EXPECT_EQ(0, std::memcmp(first, &g_AsicArchInfo[0], sizeof(first)));
 }
 
 // ---- the I2C engine ------------------------------------------------------------------
 
-class SensorTest : public ChipTest {
-protected:
+class SensorTest : public ChipTest
+{
+  protected:
     void attachSensor(int addressBytes, int valueBytes, bool answers = true)
     {
         ChipConfig config;

@@ -11,10 +11,12 @@
 
 using namespace zq::sim;
 
-namespace {
+namespace
+{
 
-class FlashPartTest : public testing::Test {
-protected:
+class FlashPartTest : public testing::Test
+{
+  protected:
     FlashPartTest() : flash_(*findFlashPart("MX25L512")) {}
 
     void command(std::initializer_list<uint8_t> bytes)
@@ -193,8 +195,9 @@ TEST_F(FlashPartTest, ReadsAndJedecId)
 
 // ---- the same through the controller --------------------------------------------
 
-class ChipEngineTest : public SimTest {
-protected:
+class ChipEngineTest : public SimTest
+{
+  protected:
     void SetUp() override
     {
         SimTest::SetUp();
