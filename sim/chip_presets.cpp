@@ -4,6 +4,8 @@
 //   chip              a 0x76 controller with ROM 276R0 01, a 64 KiB MXIC flash
 //                     holding a firmware image, write-protected through GPIO 1
 //   chip-unknown-rom  the same chip with a ROM version no table knows
+//   chip-locked       the same chip on a board that inverts the write-protect
+//                     line, so that the firmware's setting keeps the flash locked
 //
 // With ZQ_VIRTUAL_FLASH=<file> the flash starts from that file when it
 // exists and is saved back to it at exit, so that one run sees what an
@@ -58,6 +60,8 @@ bool installChipPreset(const std::string &name)
     ChipConfig config = presetChip();
     if (name == "chip-unknown-rom")
         config.romString = {'9', '9', '9', 'R', '0', 0x01, 0x00, 0x00};
+    else if (name == "chip-locked")
+        config.writeProtectInverted = true;
     else if (name != "chip")
         return false;
     const char *flashFile = std::getenv(kFlashFileEnv);
