@@ -58,6 +58,8 @@ void VirtualHardware::reset()
     descriptors_.clear();
     for (auto &camera : cameras_)
         camera.reset();
+    for (auto &chip : chips_)
+        chip.reset();
     slept_ = 0;
 }
 
@@ -65,6 +67,19 @@ VirtualCamera &VirtualHardware::addCamera(int node, CameraConfig config)
 {
     cameras_[node] = std::make_unique<VirtualCamera>(std::move(config));
     return *cameras_[node];
+}
+
+VirtualChip &VirtualHardware::addChip(int node, ChipConfig config)
+{
+    if (!cameras_[node])
+        addCamera(node, CameraConfig::documentCamera());
+    chips_[node] = std::make_unique<VirtualChip>(std::move(config));
+    return *chips_[node];
+}
+
+VirtualChip *VirtualHardware::chip(int node)
+{
+    return node >= 0 && node < kNodes ? chips_[node].get() : nullptr;
 }
 
 VirtualCamera *VirtualHardware::camera(int node)
@@ -151,6 +166,10 @@ int VirtualHardware::ioctl(int fd, unsigned long request, void *arg, bool throug
     VirtualCamera *c = d->sysfs ? nullptr : camera(d->node);
     if (!c)
         return fail(ENOTTY);
+    if (request == UVCIOC_CTRL_QUERY && !throughLibv4l2) {
+        VirtualChip *x = chip(d->node);
+        return x ? x->query(*static_cast<uvc_xu_control_query *>(arg)) : fail(ENOENT);
+    }
     return throughLibv4l2 ? c->v4l2Ioctl(request, arg) : c->plainIoctl(request, arg);
 }
 
@@ -203,6 +222,9 @@ int VirtualHardware::setControl(int fd, int cid, int value)
 int VirtualHardware::usleep(unsigned usec)
 {
     slept_ += usec;
+    for (auto &chip : chips_)
+        if (chip)
+            chip->elapse(usec);
     return 0;
 }
 
@@ -286,9 +308,14 @@ extern "C" __attribute__((visibility("default"))) const zq_seam *zq_sim_seam(voi
             {"vivid", zq::sim::installVivid},
         };
         const char *wanted = std::getenv(ZQ_VIRTUAL_HARDWARE_ENV);
+        if (!wanted)
+            return true;
         for (const Preset &preset : presets)
-            if (wanted && std::strcmp(wanted, preset.name) == 0)
+            if (std::strcmp(wanted, preset.name) == 0) {
                 preset.install();
+                return true;
+            }
+        zq::sim::installChipPreset(wanted);
         return true;
     }();
     (void)installed;

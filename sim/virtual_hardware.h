@@ -8,6 +8,7 @@
 #define ZQ_SIM_VIRTUAL_HARDWARE_H
 
 #include "virtual_camera.h"
+#include "virtual_chip.h"
 
 #include <poll.h>
 #include <sys/time.h>
@@ -28,6 +29,10 @@ public:
     VirtualCamera *camera(int node);
     // The camera behind an open descriptor, or null.
     VirtualCamera *cameraForFd(int fd);
+    // Gives the camera at /dev/videoN (placed if missing) a controller chip
+    // behind its extension unit.
+    VirtualChip &addChip(int node, ChipConfig config);
+    VirtualChip *chip(int node);
 
     int openDescriptors() const { return int(descriptors_.size()); }
     // Microseconds slept through the seam since the last reset.
@@ -61,6 +66,7 @@ private:
     Descriptor *descriptor(int fd);
 
     std::unique_ptr<VirtualCamera> cameras_[kNodes];
+    std::unique_ptr<VirtualChip> chips_[kNodes];
     std::map<int, Descriptor> descriptors_;
     long long slept_ = 0;
 };
@@ -70,6 +76,9 @@ void installDemo();
 // The kernel's virtual video driver with its default options: colour bars
 // at video0 and three nodes that do not capture at video1 to video3.
 void installVivid();
+// Camera-chip configurations for the service tool, by name (see
+// chip_presets.cpp); false when the name is none of them.
+bool installChipPreset(const std::string &name);
 
 } // namespace zq::sim
 

@@ -1,0 +1,408 @@
+// Serial-flash access: the data window, the flash engine's raw SPI
+// commands, erasing and lifting the write protection.
+
+#include "SFData.h"
+#include "ROMData.h"
+#include "XUOptDev.h"
+#include "sdk_internal.h"
+#include "sys.h"
+
+#include <cstring>
+#include <initializer_list>
+#include <utility>
+
+extern "C" {
+
+const BYTE cbSFLib_Cmd[SF_CMD_ROWS][SF_CMD_COLUMNS] = {
+    {0x03, 0x04, 0x03, 0x05, 0x03, 0x03, 0x04}, {0x03, 0x06, 0x02, 0x01, 0x60, 0x20, 0x04},
+    {0x03, 0x06, 0x02, 0x01, 0x60, 0x20, 0x04}, {0x03, 0x06, 0x02, 0x01, 0xC7, 0xD7, 0x04},
+    {0x03, 0x06, 0xAF, 0x01, 0x60, 0x20, 0x04},
+};
+
+const BYTE cbSFLib_ID[SF_ID_ROWS][SF_ID_COLUMNS] = {
+    // manufacturer, id 1, id 2, family, command row, 1
+    {0x00, 0x00, 0x00, SFT_UNKNOW, 0, 0},      {0xC2, 0x20, 0x10, SFT_MXIC, 1, 1},
+    {0xC2, 0x22, 0x10, SFT_MXIC, 1, 1},        {0xC2, 0x20, 0x13, SFT_MXIC, 1, 1},
+    {0x1F, 0x65, 0x01, SFT_ATMEL_AT25F, 2, 1}, {0x9D, 0x20, 0xFF, SFT_PMC, 3, 1},
+    {0x9D, 0x7B, 0xFF, SFT_PMC, 3, 1},         {0x9D, 0x10, 0xFF, SFT_PMC, 3, 1},
+    {0xBF, 0x48, 0xFF, SFT_SST, 4, 1},         {0x20, 0x20, 0x11, SFT_ST, 1, 1},
+    {0x8C, 0x30, 0x10, SFT_ESMT, 1, 1},        {0xC8, 0x40, 0x10, SFT_GIGA, 1, 1},
+    {0xC8, 0x40, 0x13, SFT_GIGA, 1, 1},        {0xEF, 0x30, 0x10, SFT_WINBOND, 1, 1},
+    {0xEF, 0x30, 0x11, SFT_WINBOND, 1, 1},     {0x5E, 0x60, 0x13, SFT_FENTECH, 1, 1},
+    {0x5E, 0x60, 0x12, SFT_FENTECH, 1, 1},     {0xC2, 0x20, 0x11, SFT_MXIC, 1, 1},
+};
+
+BYTE ubSFLib_CmdID = 0;
+BYTE sfManufactureID = 0;
+BYTE sfDeviceID1 = 0;
+BYTE sfDeviceID2 = 0;
+
+} // extern "C"
+
+namespace
+{
+
+// SPI NOR flash commands.
+constexpr BYTE kWriteEnable = 0x06;
+constexpr BYTE kReadStatus = 0x05;
+constexpr BYTE kWriteStatus = 0x01;
+constexpr BYTE kEnableWriteStatus = 0x50;
+constexpr BYTE kBusy = 0x01;
+
+constexpr BYTE kWindowRead = 0x80;
+constexpr int kWindowData = 3;
+constexpr int kWindowMax = 8;
+constexpr int kReadyPolls = 50;
+constexpr int kStatusAttempts = 10000;
+constexpr unsigned kPollSleepUs = 1000;
+
+// ---- the flash data window -------------------------------------------------
+
+// The eleven window bytes for a transfer of count bytes at addr.
+void windowHeader(BYTE *control, LONG addr, BYTE count, bool read)
+{
+    const LONG bank = addr > 0x2FFFF ? 3 : addr >> 16;
+    control[0] = BYTE(addr & 0xFF);
+    control[1] = BYTE((addr >> 8) & 0xFF);
+    control[2] = BYTE((read ? kWindowRead : 0) | (bank << 4) | count);
+}
+
+bool windowReaches(LONG addr)
+{
+    return addr >= 0 && addr < SF_WINDOW_LIMIT;
+}
+
+// ---- the flash engine ------------------------------------------------------
+
+BOOL manualMode(bool on)
+{
+    return XU_WriteToASIC(sfModeAddr, on ? 1 : 0);
+}
+BOOL select()
+{
+    return XU_WriteToASIC(sfCSAddr, 0);
+}
+BOOL release()
+{
+    return XU_WriteToASIC(sfCSAddr, 1);
+}
+
+BOOL sendByte(BYTE value)
+{
+    return XU_WriteToASIC(sfWriteDataAddr, value) && XU_WriteToASIC(sfReadWriteTriggerAddr, 1) &&
+           XU_SFWaitReady();
+}
+
+BOOL receiveByte(BYTE *value)
+{
+    return XU_WriteToASIC(sfReadDataAddr, 0) && XU_WriteToASIC(sfReadWriteTriggerAddr, 2) &&
+           XU_SFWaitReady() && XU_ReadFromASIC(sfReadDataAddr, value);
+}
+
+// One selected command of the given bytes.
+BOOL command(std::initializer_list<BYTE> bytes)
+{
+    if (!select())
+        return 0;
+    for (BYTE b : bytes)
+        if (!sendByte(b))
+            return 0;
+    return release();
+}
+
+// Erase of a sector or block at addr: write enable, then the command and
+// the address.  The flash's busy status is left to the caller's wait.
+BOOL eraseAt(LONG addr, BYTE opcode)
+{
+    manualMode(true);
+    command({kWriteEnable});
+    command({opcode, BYTE((addr >> 16) & 0xFF), BYTE((addr >> 8) & 0xFF), BYTE(addr & 0xFF)});
+    XU_SFWaitReady();
+    manualMode(false);
+    return 1;
+}
+
+// Erase commands by flash family; every family not listed takes the default.
+struct FamilyOpcode {
+    SERIAL_FLASH_TYPE family;
+    BYTE opcode;
+};
+
+BYTE opcodeFor(SERIAL_FLASH_TYPE sft, std::initializer_list<FamilyOpcode> table, BYTE fallback)
+{
+    for (const FamilyOpcode &row : table)
+        if (row.family == sft)
+            return row.opcode;
+    return fallback;
+}
+
+BYTE sectorEraseOpcode(SERIAL_FLASH_TYPE sft)
+{
+    return opcodeFor(sft, {{SFT_ST, 0xD8}, {SFT_PMC, 0xD7}}, 0x20);
+}
+
+BYTE blockEraseOpcode(SERIAL_FLASH_TYPE sft)
+{
+    return opcodeFor(sft, {{SFT_ST, 0xD8}, {SFT_GIGA, 0xD8}, {SFT_FENTECH, 0xD8}}, 0x52);
+}
+
+BYTE chipEraseOpcode(SERIAL_FLASH_TYPE sft)
+{
+    return opcodeFor(sft, {{SFT_ST, 0xC7}, {SFT_WINBOND, 0xC7}, {SFT_PMC, 0xC7}, {SFT_AMIC, 0xC7}},
+                     0x60);
+}
+
+// ---- write protection ------------------------------------------------------
+
+// Where the firmware keeps its write-protect setting, by chip id; -1: none.
+struct WriteProtectAddress {
+    BYTE chipId;
+    LONG addr;
+};
+const WriteProtectAddress kWriteProtectAddresses[] = {
+    {0x16, 0x5834}, {0x32, 0xC034}, {0x76, 0xC034}, {0x33, 0x000F},
+    {0x75, 0xB034}, {0x71, -1},     {0x85, -1},
+};
+constexpr LONG kDefaultWriteProtectAddress = 0x8034;
+
+BYTE readWriteProtectSetting(BYTE chipId)
+{
+    LONG addr = kDefaultWriteProtectAddress;
+    for (const auto &row : kWriteProtectAddresses)
+        if (row.chipId == chipId)
+            addr = row.addr;
+    BYTE setting = 0xFF;
+    if (addr >= 0 && !XU_ReadFormSF(addr, &setting, 1))
+        setting = 0xFF;
+    return setting;
+}
+
+// All GPIO pins that may drive the protect input become high outputs.
+void prepareGpio(DSP_ROM_TYPE romType)
+{
+    BYTE out = 0;
+    BYTE enables = 0;
+    XU_ReadFromASIC(gpioOutputAddr, &out);
+    if (romType == DRT_64K) {
+        XU_WriteToASIC(gpioOutputAddr, out | 0x1F);
+        XU_ReadFromASIC(gpioOutputAddr, &out);
+        XU_ReadFromASIC(gpioOEAddr, &enables);
+        XU_WriteToASIC(gpioOEAddr, enables | 0x1F);
+    } else {
+        XU_WriteToASIC(gpioOutputAddr, 0xFF);
+        XU_ReadFromASIC(gpioOutputAddr, &out);
+        XU_ReadFromASIC(gpioOEAddr, &enables);
+        XU_WriteToASIC(gpioOEAddr, 0xFF);
+    }
+}
+
+struct ProtectSetting {
+    BYTE level; // 0: pin untouched, 1: driven low, other: driven high
+    BYTE pin;
+    bool newer;
+};
+
+ProtectSetting decodeSetting(BYTE wp)
+{
+    ProtectSetting s{wp, BYTE((wp >> 4) & 0x07), false};
+    s.newer = (uiRomID < 30 || uiRomID > 33) && (wp & 0x0C) == 0x08;
+    if (!s.newer)
+        s.level = wp & 0x03;
+    else if ((wp & 0x03) == 2)
+        s.level = 1;
+    else if ((wp & 0x03) == 3)
+        s.level = 2;
+    return s;
+}
+
+void setBits(USHORT addr, BYTE bits)
+{
+    BYTE value = 0;
+    XU_ReadFromASIC(addr, &value);
+    XU_WriteToASIC(addr, value | bits);
+}
+
+// The firmware's own flash commands: unlocked with a key, given the
+// write-enable and program opcodes of the flash in use.
+BOOL unlockFirmwareCommands(const ProtectSetting &s, SERIAL_FLASH_TYPE sft)
+{
+    const BYTE *row = cbSFLib_Cmd[ubSFLib_CmdID < SF_CMD_ROWS ? ubSFLib_CmdID : 0];
+    BYTE unused = 0;
+    if (!XU_ReadFromASIC(0x05F3, &unused) || !XU_WriteToASIC(0x05F3, s.newer ? row[1] : 0x06))
+        return 0;
+    for (auto [addr, key] :
+         {std::pair<USHORT, BYTE>{0x05F8, 0x12}, {0x05F9, 0x12}, {0x05FA, 0xED}, {0x05FB, 0xED}})
+        if (!XU_WriteToASIC(addr, key))
+            return 0;
+    const BYTE program = s.newer ? row[2] : sft == SFT_SST ? 0xAF : 0x02;
+    return XU_ReadFromASIC(0x05F5, &unused) && XU_WriteToASIC(0x05F5, program);
+}
+
+BOOL driveProtectPin(const ProtectSetting &s)
+{
+    const BYTE mask = BYTE(1u << s.pin);
+    if (uiRomID == ROM292) {
+        if (s.level != 0) {
+            XU_WriteToASIC(0x1007, mask);
+            XU_WriteToASIC(0x1006, s.level == 1 ? BYTE(~mask) : mask);
+        }
+        setBits(0x1006, 0x04);
+        setBits(0x1007, 0x04);
+        setBits(0x17C1, 0x01);
+        setBits(0x17C2, 0x01);
+        return 1;
+    }
+    if (uiRomID == ROM283 || s.level == 0)
+        return 1;
+    BYTE enables = 0;
+    BYTE levels = 0;
+    if (!XU_ReadFromASIC(0x1007, &enables) || !XU_ReadFromASIC(0x1006, &levels) ||
+        !XU_WriteToASIC(0x1007, enables | mask))
+        return 0;
+    return XU_WriteToASIC(0x1006, s.level == 1 ? BYTE(levels & ~mask) : BYTE(levels | mask));
+}
+
+// Status register to 0: no block protected.
+BOOL clearFlashStatus(SERIAL_FLASH_TYPE sft)
+{
+    if (!manualMode(true) || !command({kWriteEnable}) || !XU_SFCMDreadStatus())
+        return 0;
+    if (sft == SFT_SST && !command({kEnableWriteStatus}))
+        return 0;
+    return command({kWriteStatus, 0x00}) && XU_SFCMDreadStatus() && manualMode(false);
+}
+
+} // namespace
+
+extern "C" {
+
+BOOL XU_ReadDataFormFlash(LONG addr, BYTE *pData, BYTE dataLen)
+{
+    if (dataLen == 0 || dataLen > kWindowMax || !pData || !windowReaches(addr))
+        return 0;
+    BYTE control[XU_WINDOW_CONTROL_SIZE] = {};
+    windowHeader(control, addr, dataLen, true);
+    if (XU_Set_Cur(g_curExtendUnitID, XU_CS_FLASH_WINDOW, sizeof(control), control) < 0 ||
+        XU_Get_Cur(g_curExtendUnitID, XU_CS_FLASH_WINDOW, sizeof(control), control) < 0)
+        return 0;
+    std::memcpy(pData, control + kWindowData, dataLen);
+    return 1;
+}
+
+BOOL XU_WriteDataToFlash(LONG addr, BYTE *pData, BYTE dataLen)
+{
+    if (dataLen > kWindowMax)
+        dataLen = kWindowMax;
+    if (dataLen == 0 || !pData || !windowReaches(addr))
+        return 0;
+    BYTE control[XU_WINDOW_CONTROL_SIZE] = {};
+    windowHeader(control, addr, dataLen, false);
+    std::memcpy(control + kWindowData, pData, dataLen);
+    return XU_Set_Cur(g_curExtendUnitID, XU_CS_FLASH_WINDOW, sizeof(control), control) == 0;
+}
+
+BOOL XU_ReadFormSF(LONG addr, BYTE *pData, LONG len)
+{
+    if (len < 0 || (!pData && len > 0))
+        return 0;
+    for (LONG done = 0; done < len; done += kWindowMax) {
+        const BYTE piece = BYTE(len - done < kWindowMax ? len - done : kWindowMax);
+        BYTE buffer[kWindowMax];
+        std::memset(buffer, 0xFF, sizeof(buffer));
+        if (!XU_ReadDataFormFlash(addr + done, buffer, piece))
+            return 0;
+        std::memcpy(pData + done, buffer, piece);
+    }
+    return 1;
+}
+
+BOOL XU_SFWaitReady(void)
+{
+    for (int i = 0; i < kReadyPolls; ++i) {
+        if (XU_ReadBitFormAsic(sfRdyAddr, 0))
+            return 1;
+        zq::sys::usleep(kPollSleepUs);
+    }
+    return 0;
+}
+
+BOOL XU_SFCMDreadStatus(void)
+{
+    for (int i = 0; i < kStatusAttempts; ++i) {
+        BYTE status = 0;
+        if (!select() || !sendByte(kReadStatus) || !receiveByte(&status))
+            return 0;
+        if (!(status & kBusy))
+            return release();
+        zq::sys::usleep(kPollSleepUs);
+    }
+    return 0;
+}
+
+BOOL XU_EraseSectorForSerialFlash(LONG addr, SERIAL_FLASH_TYPE sft)
+{
+    if (sft == SFT_UNKNOW)
+        return 0;
+    return eraseAt(addr, sectorEraseOpcode(sft));
+}
+
+BOOL XU_EraseBlockForSerialFlash(LONG addr, SERIAL_FLASH_TYPE sft)
+{
+    if (sft == SFT_UNKNOW)
+        return 0;
+    return eraseAt(addr, blockEraseOpcode(sft));
+}
+
+BOOL XU_SerialFlashErase(SERIAL_FLASH_TYPE sft)
+{
+    manualMode(true);
+    if (sft == SFT_SST) {
+        command({kEnableWriteStatus});
+        command({kWriteStatus, 0x00});
+    }
+    command({kWriteEnable});
+    command({chipEraseOpcode(sft)});
+    XU_SFCMDreadStatus();
+    manualMode(false);
+    return 1;
+}
+
+BOOL XU_DisableSerialFlashWriteProtect(SERIAL_FLASH_TYPE sft)
+{
+    if (sft == SFT_UNKNOW)
+        return 0;
+    BYTE version[ROM_STRING_SIZE + 2] = {};
+    if (!XU_GetAsicRomVersion(version))
+        return 0;
+    BYTE chipId = 0;
+    DSP_ARCH_TYPE arch = DAT_UNKNOW;
+    const DSP_ROM_TYPE romType = XU_GetChipRomType(&chipId, &arch);
+    if (romType == DRT_Unknow)
+        return 0;
+    prepareGpio(romType);
+    const ProtectSetting setting = decodeSetting(readWriteProtectSetting(chipId));
+    const ROM_INFO &rom = RomInfo[uiRomID];
+    BYTE memType = 0;
+    if (rom.IsCompactMode && !XU_GetMemType(&memType))
+        memType = 0;
+    if (rom.IsDisSFWriteCmd && !unlockFirmwareCommands(setting, sft))
+        return 0;
+    if (!driveProtectPin(setting))
+        return 0;
+    if (rom.IsCompactMode && memType == 2)
+        return 1;
+    if (!clearFlashStatus(sft))
+        return 0;
+    if (uiRomID == ROM275V2 || uiRomID == ROM283 || uiRomID == ROM287) {
+        setBits(0x1006, 0x04);
+        setBits(0x1007, 0x04);
+    }
+    return 1;
+}
+
+LONG ubSFLib_GetIDSize(void)
+{
+    return SF_ID_ROWS;
+}
+
+} // extern "C"

@@ -1,0 +1,80 @@
+// Virtual cameras with a controller chip, chosen by the value of
+// ZQ_VIRTUAL_HARDWARE, for running the service tool without hardware:
+//
+//   chip              a 0x76 controller with ROM 276R0 01, a 64 KiB MXIC flash
+//                     holding a firmware image, write-protected through GPIO 1
+//   chip-unknown-rom  the same chip with a ROM version no table knows
+//   chip-locked       the same chip on a board that inverts the write-protect
+//                     line, so that the firmware's setting keeps the flash locked
+//
+// With ZQ_VIRTUAL_FLASH=<file> the flash starts from that file when it
+// exists and is saved back to it at exit, so that one run sees what an
+// earlier one wrote.
+#include "firmware_image.h"
+#include "virtual_hardware.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace zq::sim
+{
+namespace
+{
+
+constexpr const char *kFlashFileEnv = "ZQ_VIRTUAL_FLASH";
+
+FirmwareSpec presetFirmware()
+{
+    FirmwareSpec spec;
+    spec.layout = FirmwareSpec::Layout::Fixed;
+    spec.texts = {
+        {0x3FD0, "ZQ-CAM-276"}, {0x3FDA, "2024-05-17"}, {0x3FE4, "0105203045"}, {0x0153, "12345"}};
+    return spec;
+}
+
+ChipConfig presetChip()
+{
+    ChipConfig c;
+    c.chipId = 0x76;
+    c.romStringAddr = 0xBFF8;
+    c.romString = {'2', '7', '6', 'R', '0', 0x01, 0x40, 0x06};
+    c.firmwareGuardsFlash = true;
+    c.flashPart = "MX25L512";
+    c.flashStatus = flash_status::kWriteDisable | flash_status::kBlockProtect;
+    c.writeProtectGpio = 1;
+    c.flashContents = makeFirmwareImage(presetFirmware());
+    return c;
+}
+
+std::vector<uint8_t> readFile(const char *path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+} // namespace
+
+bool installChipPreset(const std::string &name)
+{
+    ChipConfig config = presetChip();
+    if (name == "chip-unknown-rom")
+        config.romString = {'9', '9', '9', 'R', '0', 0x01, 0x00, 0x00};
+    else if (name == "chip-locked")
+        config.writeProtectInverted = true;
+    else if (name != "chip")
+        return false;
+    const char *flashFile = std::getenv(kFlashFileEnv);
+    if (flashFile && *flashFile) {
+        std::vector<uint8_t> saved = readFile(flashFile);
+        if (!saved.empty())
+            config.flashContents = std::move(saved);
+    }
+    VirtualChip &chip = VirtualHardware::instance().addChip(0, std::move(config));
+    chip.keepLog(false);
+    if (flashFile && *flashFile)
+        chip.persistTo(flashFile);
+    return true;
+}
+
+} // namespace zq::sim

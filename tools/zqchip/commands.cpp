@@ -1,0 +1,439 @@
+#include "commands.h"
+
+#include "ChipCamera.h"
+#include "progress.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace zqchip
+{
+namespace
+{
+
+using Bytes = std::vector<BYTE>;
+
+Exit fail(Exit code, const std::string &message)
+{
+    std::fprintf(stderr, "zqchip: %s\n", message.c_str());
+    return code;
+}
+
+bool readFile(const std::string &path, Bytes &data)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool writeFile(const std::string &path, const Bytes &data)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(data.data()), std::streamsize(data.size()));
+    return bool(out.flush());
+}
+
+std::string hex(const BYTE *data, size_t count)
+{
+    std::string text;
+    char b[4];
+    for (size_t i = 0; i < count; ++i) {
+        std::snprintf(b, sizeof(b), i ? " %02X" : "%02X", data[i]);
+        text += b;
+    }
+    return text;
+}
+
+// The open chip for the length of one command.
+class ChipSession
+{
+  public:
+    explicit ChipSession(int device) : open_(ChipCam_Init(device)) {}
+    ~ChipSession()
+    {
+        if (open_)
+            ChipCam_UnInit();
+    }
+    ChipSession(const ChipSession &) = delete;
+    ChipSession &operator=(const ChipSession &) = delete;
+    bool open() const { return open_; }
+
+  private:
+    bool open_;
+};
+
+struct Identity {
+    BYTE chipId = 0;
+    DSP_ROM_TYPE romType = DRT_Unknow;
+    BYTE rom[ROM_STRING_SIZE + 2] = {};
+};
+
+bool identify(Identity &id)
+{
+    DSP_ARCH_TYPE arch = DAT_UNKNOW;
+    id.romType = XU_GetChipRomType(&id.chipId, &arch);
+    return id.romType != DRT_Unknow && XU_GetAsicRomVersion(id.rom);
+}
+
+const char *romTypeName(DSP_ROM_TYPE type)
+{
+    static const char *const names[] = {"unknown", "32K", "64K", "128K", "256K"};
+    return type >= DRT_Unknow && type <= DRT_256K ? names[type] : "unknown";
+}
+
+// The firmware's write commands follow the flash family: the command-set
+// row that the known-flash table gives the family (the common set for
+// families it does not list).
+void selectCommandSet(SERIAL_FLASH_TYPE family)
+{
+    ubSFLib_CmdID = 1;
+    for (int row = 1; row < SF_ID_ROWS; ++row)
+        if (cbSFLib_ID[row][3] == family) {
+            ubSFLib_CmdID = cbSFLib_ID[row][4];
+            return;
+        }
+}
+
+Exit needWriteOptions(const Options &o)
+{
+    if (o.family == SFT_UNKNOW)
+        return fail(kUsage, "this command erases flash: name its family with --family");
+    if (!o.confirmed)
+        return fail(kUsage, "this command erases flash: confirm with --yes");
+    selectCommandSet(o.family);
+    return kDone;
+}
+
+bool exportFlash(long length, Bytes &data)
+{
+    data.assign(size_t(length), 0);
+    return ChipCam_ExportFW(data.data(), length, nullptr, nullptr);
+}
+
+Exit backUp(const Options &o, long length, Bytes &image)
+{
+    if (!exportFlash(length, image))
+        return fail(kFailed, "could not read the flash for the backup");
+    if (!writeFile(o.backupPath, image))
+        return fail(kFailed, "could not write the backup " + o.backupPath);
+    std::printf("backup of %ld bytes written to %s\n", length, o.backupPath.c_str());
+    return kDone;
+}
+
+// ---- commands ------------------------------------------------------------------------
+
+using TextReader = BOOL (*)(BYTE *, int);
+
+struct StringField {
+    const char *option; // as --option names it
+    const char *label;
+    TextReader read;
+};
+
+const StringField kStrings[] = {
+    {"product", "product", ChipCam_GetProduct},
+    {"manufacturer", "manufacturer", ChipCam_GetManufacturer},
+    {"serial", "serial number", ChipCam_GetSerialNumber},
+    {"string3", "string 3", ChipCam_GetString3},
+    {"interface", "interface", ChipCam_GetInterface},
+};
+
+bool readText(TextReader read, std::string &text)
+{
+    BYTE buffer[CHIPCAM_MAX_STRING + 1] = {};
+    if (!read(buffer, CHIPCAM_MAX_STRING))
+        return false;
+    text = reinterpret_cast<char *>(buffer);
+    return true;
+}
+
+Exit info(const Options &, const Identity &id)
+{
+    std::printf("chip id:          0x%02X\n", id.chipId);
+    std::printf("ROM type:         %s\n", romTypeName(id.romType));
+    std::printf("ROM version:      %.5s (%s)\n", reinterpret_cast<const char *>(id.rom),
+                hex(id.rom, ROM_STRING_SIZE).c_str());
+    BYTE version[CHIPCAM_FW_VERSION_SIZE + 1] = {};
+    if (ChipCam_GetFWVersion(version, CHIPCAM_FW_VERSION_SIZE, 0))
+        std::printf("firmware version: %s\n", reinterpret_cast<char *>(version));
+    else
+        std::printf("firmware version: (not available for this chip)\n");
+    BYTE ids[4] = {};
+    if (ChipCam_GetVidPid(ids, 4))
+        std::printf("USB id:           %02x%02x:%02x%02x (stored %s)\n", ids[1], ids[0], ids[3],
+                    ids[2], hex(ids, 4).c_str());
+    else
+        std::printf("USB id:           (unreadable)\n");
+    for (const StringField &s : kStrings) {
+        std::string text;
+        std::printf("%-17s %s\n", (std::string(s.label) + ":").c_str(),
+                    readText(s.read, text) ? text.c_str() : "(unreadable)");
+    }
+    return kDone;
+}
+
+bool numbers(const std::vector<std::string> &texts, size_t from, long max, std::vector<long> &out)
+{
+    for (size_t i = from; i < texts.size(); ++i) {
+        long v = 0;
+        if (!parseNumber(texts[i], v) || v < 0 || v > max)
+            return false;
+        out.push_back(v);
+    }
+    return true;
+}
+
+void printBytes(long addr, const Bytes &data)
+{
+    for (size_t i = 0; i < data.size(); i += 16)
+        std::printf("%04lX: %s\n", addr + long(i),
+                    hex(data.data() + i, std::min<size_t>(16, data.size() - i)).c_str());
+}
+
+Exit readRegisters(const Options &o, const Identity &)
+{
+    std::vector<long> args;
+    if (o.operands.empty() || o.operands.size() > 2 || !numbers(o.operands, 0, 0xFFFF, args))
+        return fail(kUsage, "read-reg ADDR [COUNT]");
+    Bytes data(size_t(args.size() > 1 ? args[1] : 1));
+    if (!ChipCam_AsicRegisterRead(USHORT(args[0]), data.data(), LONG(data.size())))
+        return fail(kFailed, "register read failed");
+    printBytes(args[0], data);
+    return kDone;
+}
+
+Exit writeRegisters(const Options &o, const Identity &)
+{
+    std::vector<long> addr, values;
+    if (o.operands.size() < 2 || !numbers({o.operands[0]}, 0, 0xFFFF, addr) ||
+        !numbers(o.operands, 1, 0xFF, values))
+        return fail(kUsage, "write-reg ADDR BYTE...");
+    Bytes data(values.begin(), values.end());
+    if (!ChipCam_AsicRegisterWrite(USHORT(addr[0]), data.data(), LONG(data.size())))
+        return fail(kWriteFailed, "register write failed");
+    Bytes back(data.size());
+    if (!ChipCam_AsicRegisterRead(USHORT(addr[0]), back.data(), LONG(back.size())) || back != data)
+        return fail(kVerifyFailed,
+                    "registers read back differently: " + hex(back.data(), back.size()));
+    std::printf("wrote and verified %zu register(s)\n", data.size());
+    return kDone;
+}
+
+Exit readSensor(const Options &o, const Identity &)
+{
+    std::vector<long> args;
+    if (o.operands.size() < 2 || o.operands.size() > 3 || !numbers(o.operands, 0, 0xFFFF, args) ||
+        args[0] > 0xFF)
+        return fail(kUsage, "read-sensor SLAVE ADDR [COUNT]");
+    Bytes data(size_t(args.size() > 2 ? args[2] : 1));
+    if (!ChipCam_SensorRegisterCustomRead(BYTE(args[0]), args[1], data.data(), LONG(data.size()),
+                                          false))
+        return fail(kFailed, "sensor read failed");
+    printBytes(args[1], data);
+    return kDone;
+}
+
+Exit writeSensor(const Options &o, const Identity &)
+{
+    std::vector<long> head, values;
+    if (o.operands.size() < 3 || !numbers({o.operands[0], o.operands[1]}, 0, 0xFFFF, head) ||
+        head[0] > 0xFF || !numbers(o.operands, 2, 0xFF, values))
+        return fail(kUsage, "write-sensor SLAVE ADDR BYTE...");
+    Bytes data(values.begin(), values.end());
+    if (!ChipCam_SensorRegisterCustomWrite(BYTE(head[0]), head[1], data.data(), LONG(data.size()),
+                                           false))
+        return fail(kWriteFailed, "sensor write failed");
+    Bytes back(data.size());
+    if (!ChipCam_SensorRegisterCustomRead(BYTE(head[0]), head[1], back.data(), LONG(back.size()),
+                                          false) ||
+        back != data)
+        return fail(kVerifyFailed, "sensor registers read back differently");
+    std::printf("wrote and verified %zu sensor byte(s)\n", data.size());
+    return kDone;
+}
+
+Exit dump(const Options &o, const Identity &)
+{
+    if (o.operands.size() != 1 || o.offset + o.length > SF_WINDOW_LIMIT)
+        return fail(kUsage, "dump FILE [--offset A] [--length N], within 0x40000");
+    Bytes data(size_t(o.length));
+    if (!ChipCam_SerialFlashRead(o.offset, data.data(), o.length))
+        return fail(kFailed, "flash read failed");
+    if (!writeFile(o.operands[0], data))
+        return fail(kFailed, "could not write " + o.operands[0]);
+    std::printf("%ld bytes from 0x%lX written to %s\n", o.length, o.offset, o.operands[0].c_str());
+    return kDone;
+}
+
+Exit exportFirmware(const Options &o, const Identity &)
+{
+    if (o.operands.size() != 1)
+        return fail(kUsage, "export FILE [--length N]");
+    Bytes data;
+    if (!exportFlash(o.length, data))
+        return fail(kFailed, "flash read failed");
+    if (!writeFile(o.operands[0], data))
+        return fail(kFailed, "could not write " + o.operands[0]);
+    std::printf("firmware (%ld bytes) exported to %s\n", o.length, o.operands[0].c_str());
+    return kDone;
+}
+
+// A firmware file the chip's layout can be found in, wholly inside it.
+Exit loadFirmware(const std::string &path, Bytes &image)
+{
+    if (!readFile(path, image))
+        return fail(kBadFirmware, "cannot read firmware file " + path);
+    constexpr size_t kLayoutEnd = 0x160 + 43;
+    if (image.size() < kLayoutEnd || image.size() > size_t(SF_WINDOW_LIMIT))
+        return fail(kBadFirmware, path + " is not a firmware image (wrong size)");
+    ULONG start = 0, end = 0, crc = 0;
+    if (!XU_GetParaTableAndCRCAddrFormFW(image.data(), &start, &end, &crc) || end > image.size() ||
+        crc + 22 > image.size())
+        return fail(kBadFirmware, path + " has no parameter table this chip can use");
+    return kDone;
+}
+
+Exit burn(const Options &o, const Identity &)
+{
+    if (o.operands.size() != 1)
+        return fail(kUsage, "burn FILE --family F [--full] --yes");
+    Bytes image;
+    if (Exit e = loadFirmware(o.operands[0], image); e != kDone)
+        return e;
+    if (Exit e = needWriteOptions(o); e != kDone)
+        return e;
+    Bytes backup;
+    if (Exit e = backUp(o, std::max<long>(long(image.size()), o.length), backup); e != kDone)
+        return e;
+    {
+        ProgressPrinter progress("burning");
+        if (!ChipCam_BurnerFW(image.data(), LONG(image.size()), ProgressPrinter::report, &progress,
+                              o.family, o.fullCheck))
+            return fail(kWriteFailed, "burn failed; the earlier flash is in " + o.backupPath);
+    }
+    // The burn checked every group with --full, one in 128 without: then
+    // read all of it back here.
+    Bytes flash;
+    if (!o.fullCheck && (!exportFlash(LONG(image.size()), flash) || flash != image))
+        return fail(kVerifyFailed, "the flash differs from " + o.operands[0] +
+                                       "; the earlier flash is in " + o.backupPath);
+    std::printf("burnt and verified %zu bytes\n", image.size());
+    return kDone;
+}
+
+bool parseIds(const std::string &text, char ids[4])
+{
+    unsigned vid = 0, pid = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%4x:%4x%c", &vid, &pid, &tail) != 2)
+        return false;
+    const unsigned char bytes[4] = {BYTE(vid), BYTE(vid >> 8), BYTE(pid), BYTE(pid >> 8)};
+    std::memcpy(ids, bytes, 4);
+    return true;
+}
+
+Exit verifySettings(const Options &o, const char ids[4])
+{
+    if (o.ids) {
+        BYTE back[4] = {};
+        if (!ChipCam_GetVidPid(back, 4) || std::memcmp(back, ids, 4) != 0)
+            return fail(kVerifyFailed, "the USB id reads back differently");
+    }
+    for (const StringField &s : kStrings) {
+        const auto it = o.texts.find(s.option);
+        std::string text;
+        if (it != o.texts.end() && (!readText(s.read, text) || text != it->second))
+            return fail(kVerifyFailed, std::string("the ") + s.label + " reads back differently");
+    }
+    return kDone;
+}
+
+Exit setSettings(const Options &o, const Identity &)
+{
+    char ids[4] = {};
+    if (!o.operands.empty() || (!o.ids && o.texts.empty()) || (o.ids && !parseIds(*o.ids, ids)))
+        return fail(kUsage, "set [--ids VVVV:PPPP] [--product T] ... --family F --yes");
+    for (const auto &[name, text] : o.texts)
+        if (text.size() > CHIPCAM_MAX_STRING)
+            return fail(kUsage, "--" + name + " is longer than 31 characters");
+    if (Exit e = needWriteOptions(o); e != kDone)
+        return e;
+    Bytes image;
+    if (Exit e = backUp(o, o.length, image); e != kDone)
+        return e;
+    ChangeParamInfo info{};
+    auto text = [&o](const char *name, char *&pointer, unsigned &length) {
+        const auto it = o.texts.find(name);
+        if (it == o.texts.end())
+            return;
+        pointer = const_cast<char *>(it->second.c_str());
+        length = unsigned(it->second.size());
+    };
+    text("product", info.pProduct, info.ProductLength);
+    text("manufacturer", info.pManufacture, info.ManufactureLength);
+    text("serial", info.pSerialNumber, info.SerialNumberLength);
+    text("string3", info.pString3, info.String3Length);
+    text("interface", info.pInterface, info.InterfaceLength);
+    if (o.ids)
+        info.pVidPid = ids;
+    {
+        ProgressPrinter progress("writing");
+        if (!ChipCam_SetParamTableFromFWFile(image.data(), LONG(image.size()), info,
+                                             ProgressPrinter::report, &progress, o.family,
+                                             o.logPath ? o.logPath->c_str() : nullptr, o.fullCheck))
+            return fail(kWriteFailed,
+                        "rewriting the parameter table failed; the earlier flash is in " +
+                            o.backupPath);
+    }
+    if (Exit e = verifySettings(o, ids); e != kDone)
+        return e;
+    std::printf("settings written and verified\n");
+    return kDone;
+}
+
+struct Command {
+    const char *name;
+    Exit (*run)(const Options &, const Identity &);
+};
+
+const Command kCommands[] = {
+    {"info", info},
+    {"read-reg", readRegisters},
+    {"write-reg", writeRegisters},
+    {"read-sensor", readSensor},
+    {"write-sensor", writeSensor},
+    {"dump", dump},
+    {"export", exportFirmware},
+    {"burn", burn},
+    {"set", setSettings},
+};
+
+} // namespace
+
+Exit run(const Options &o)
+{
+    const Command *command = nullptr;
+    for (const Command &c : kCommands)
+        if (o.command == c.name)
+            command = &c;
+    if (!command)
+        return fail(kUsage, "unknown command " + o.command);
+    ChipSession session(o.device);
+    if (!session.open())
+        return fail(kNoDevice, "no camera with a known controller chip at /dev/video" +
+                                   std::to_string(o.device));
+    Identity id;
+    if (!identify(id))
+        return fail(kUnknownChip, "the controller's ROM version is not one this tool knows (" +
+                                      hex(id.rom, ROM_STRING_SIZE) + ")");
+    return command->run(o, id);
+}
+
+} // namespace zqchip

@@ -1,0 +1,21 @@
+// zqchip: a service tool for the controller chip of the document camera.
+#include "commands.h"
+#include "options.h"
+
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char **argv)
+{
+    if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(zqchip::usageText(), stdout);
+        return zqchip::kDone;
+    }
+    std::string error;
+    const auto options = zqchip::parseOptions(argc, argv, error);
+    if (!options) {
+        std::fprintf(stderr, "zqchip: %s\n%s", error.c_str(), zqchip::usageText());
+        return zqchip::kUsage;
+    }
+    return zqchip::run(*options);
+}

@@ -1,0 +1,40 @@
+// The command line of zqchip: one command, its operands and options.
+#ifndef ZQCHIP_OPTIONS_H
+#define ZQCHIP_OPTIONS_H
+
+#include "SFData.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zqchip
+{
+
+struct Options {
+    std::string command;
+    std::vector<std::string> operands;
+    int device = 0;
+    SERIAL_FLASH_TYPE family = SFT_UNKNOW;
+    bool fullCheck = false;
+    bool confirmed = false;
+    std::string backupPath = "zqchip-backup.bin";
+    std::optional<std::string> logPath;
+    long length = 0x10000;
+    long offset = 0;
+    std::map<std::string, std::string> texts; // --product and the other strings
+    std::optional<std::string> ids;           // VVVV:PPPP
+};
+
+// Parses argv; on a mistake returns nullopt and says why in error.
+std::optional<Options> parseOptions(int argc, char **argv, std::string &error);
+// A number in C notation (0x.., decimal); false when it is none.
+bool parseNumber(const std::string &text, long &value);
+// The families as --family takes them.
+std::optional<SERIAL_FLASH_TYPE> familyNamed(const std::string &name);
+const char *usageText();
+
+} // namespace zqchip
+
+#endif

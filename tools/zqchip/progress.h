@@ -1,0 +1,27 @@
+// Progress of a burn: a bar on a terminal, a line every 10% otherwise.
+#ifndef ZQCHIP_PROGRESS_H
+#define ZQCHIP_PROGRESS_H
+
+namespace zqchip
+{
+
+class ProgressPrinter
+{
+  public:
+    explicit ProgressPrinter(const char *what);
+    ~ProgressPrinter();
+
+    // The SDK's callback; context is the printer.
+    static void report(void *context, float fraction);
+
+  private:
+    void show(int percent);
+
+    const char *what_;
+    bool terminal_;
+    int shown_ = -1;
+};
+
+} // namespace zqchip
+
+#endif
