@@ -1,12 +1,15 @@
 // Internals of libzqscan's document image processing, exported for the
-// library's own tests and tools.  C++ only: OpenCV 4's C types (IplImage,
-// CvSeq, CvPoint) can no longer be named from C.
+// library's own tests and tools under their plain names (C linkage, like
+// every name libzqscan exports).  Included from C++ only: OpenCV 4's C
+// types (IplImage, CvSeq, CvPoint) can no longer be named from C.
 #ifndef ZQ_OPENCV_INTERNAL_H
 #define ZQ_OPENCV_INTERNAL_H
 
 #include "zq_opencv.h"
 
 #include <opencv2/core/core_c.h>
+
+extern "C" {
 
 // Detection storage: squares (in storage) collects the corners of the page
 // found in the reduced detection image; empty between calls.
@@ -44,5 +47,7 @@ ZQ_EXPORT void BrightnessBalance(IplImage *SrcImage, int b);
 // Every byte v becomes v * contrast + light - (contrast - 1) * 127,
 // truncated and limited to 0..255.
 ZQ_EXPORT void ChangeLightContrast(IplImage *imgIn, double contrast, double light);
+
+} // extern "C"
 
 #endif

@@ -1,0 +1,81 @@
+/* The public headers as a C program sees them: they compile as C, every
+ * function they declare links against libzqscan under its plain C name, and
+ * a few calls that need no camera give their documented results. */
+#include "zq_opencv.h"
+#include "zq_pdf.h"
+#include "zq_scanner.h"
+
+#include <stdio.h>
+#include <string.h>
+
+/* Taking every address makes the linker resolve each declared name; with
+ * external linkage the table is kept even though nothing reads it. */
+void (*const zq_entry_points[])(void) = {
+    (void (*)(void))zq_scanner_open_index,
+    (void (*)(void))zq_scanner_open,
+    (void (*)(void))zq_scanner_init,
+    (void (*)(void))zq_scanner_picture_read,
+    (void (*)(void))zq_scanner_close,
+    (void (*)(void))zq_scanner_resolution_dump,
+    (void (*)(void))zq_scanner_picture_gray,
+    (void (*)(void))zq_scanner_picture_rotate_90,
+    (void (*)(void))zq_scanner_picture_save,
+    (void (*)(void))zq_scanner_picture_save_tiff,
+    (void (*)(void))zq_scanner_get_brightness,
+    (void (*)(void))zq_scanner_set_brightness,
+    (void (*)(void))zq_scanner_get_contrast,
+    (void (*)(void))zq_scanner_set_contrast,
+    (void (*)(void))zq_scanner_get_saturation,
+    (void (*)(void))zq_scanner_set_saturation,
+    (void (*)(void))zq_scanner_dllinit,
+    (void (*)(void))zq_scanner_dllunit,
+    (void (*)(void))zq_scanner_cutting_edge_auto,
+    (void (*)(void))zq_scanner_cutting_edge_set,
+    (void (*)(void))zq_scanner_cutting_edge_show,
+    (void (*)(void))zq_scanner_cutting_edge_do,
+    (void (*)(void))zq_scanner_clear_background,
+    (void (*)(void))zq_create_pdf,
+    (void (*)(void))zq_pdf_error,
+};
+
+static int failures;
+
+static void check(int ok, const char *what)
+{
+    if (!ok) {
+        printf("FAILED: %s\n", what);
+        ++failures;
+    }
+}
+
+int main(void)
+{
+    size_t i;
+    check(zq_scanner_open() == -1, "zq_scanner_open opens nothing");
+    check(zq_scanner_open_index(0) == -1, "index 0 opens nothing");
+
+    {
+        unsigned char pixel[3] = {10, 20, 31};
+        zq_scanner_picture_gray(pixel, 1, 1);
+        check(pixel[0] == 20 && pixel[1] == 20 && pixel[2] == 20, "grey of one pixel");
+    }
+    {
+        /* A 2 x 2 cut out of a 4 x 3 frame through the C view of zqPoint. */
+        unsigned char frame[4 * 3 * 3], out[2 * 2 * 3];
+        zqPoint lt = {1, 1}, rb = {3, 3};
+        int w = 0, h = 0;
+        for (i = 0; i < sizeof(frame); ++i)
+            frame[i] = (unsigned char)i;
+        check(zq_scanner_cutting_edge_set(&lt, &rb) == 0, "rectangle recorded");
+        check(zq_scanner_cutting_edge_do(frame, 4, 3, out, (int)sizeof(out), &w, &h) == 0,
+              "rectangle cut");
+        check(w == 2 && h == 2, "cut size");
+        check(memcmp(out, frame + (1 * 4 + 1) * 3, 6) == 0, "first row of the cut");
+        check(memcmp(out + 6, frame + (2 * 4 + 1) * 3, 6) == 0, "second row of the cut");
+    }
+    check(strcmp(zq_pdf_error(), "can not load libzqpdf.so") == 0, "no PDF library loaded yet");
+
+    if (failures == 0)
+        printf("public headers work from C\n");
+    return failures == 0 ? 0 : 1;
+}
