@@ -75,6 +75,10 @@ void OutputFile::commit()
     int err = 0;
     if (std::fflush(stream_) != 0 || std::ferror(stream_))
         err = errno ? errno : EIO;
+    // On the disk before it takes the final name, so that a crash cannot
+    // leave an empty PDF in place of the pages.
+    if (!err && ::fsync(::fileno(stream_)) != 0)
+        err = errno;
     if (std::fclose(stream_) != 0 && !err)
         err = errno;
     stream_ = nullptr;

@@ -173,6 +173,34 @@ bool frame_size_entry(const v4l2_frmsizeenum &frmsize, std::string &entry)
     }
 }
 
+// Fills the text as zq_scanner_resolution_dump describes.
+void dump_resolutions(int fd, char *resolutions)
+{
+    std::string text(resolutions, strnlen(resolutions, ZQ_RESOLUTION_LIST_MAX - 1));
+    bool changed = false;
+
+    v4l2_fmtdesc fmtdesc;
+    std::memset(&fmtdesc, 0, sizeof(fmtdesc));
+    fmtdesc.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    for (; zq::sys::ioctl(fd, VIDIOC_ENUM_FMT, &fmtdesc) == 0; ++fmtdesc.index) {
+        v4l2_frmsizeenum frmsize;
+        std::memset(&frmsize, 0, sizeof(frmsize));
+        frmsize.pixel_format = fmtdesc.pixelformat;
+        for (; zq::sys::ioctl(fd, VIDIOC_ENUM_FRAMESIZES, &frmsize) == 0; ++frmsize.index) {
+            std::string entry;
+            if (!frame_size_entry(frmsize, entry))
+                continue;
+            if (frmsize.index == 0)
+                text = entry;
+            else if (text.size() + entry.size() < ZQ_RESOLUTION_LIST_MAX)
+                text += entry;
+            changed = true;
+        }
+    }
+    if (changed)
+        std::memcpy(resolutions, text.c_str(), text.size() + 1);
+}
+
 } // namespace
 
 extern "C" {
@@ -256,29 +284,11 @@ ZQ_EXPORT void zq_scanner_resolution_dump(int fd, char *resolutions)
 {
     if (!resolutions)
         return;
-    std::string text(resolutions, strnlen(resolutions, ZQ_RESOLUTION_LIST_MAX - 1));
-    bool changed = false;
-
-    v4l2_fmtdesc fmtdesc;
-    std::memset(&fmtdesc, 0, sizeof(fmtdesc));
-    fmtdesc.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    for (; zq::sys::ioctl(fd, VIDIOC_ENUM_FMT, &fmtdesc) == 0; ++fmtdesc.index) {
-        v4l2_frmsizeenum frmsize;
-        std::memset(&frmsize, 0, sizeof(frmsize));
-        frmsize.pixel_format = fmtdesc.pixelformat;
-        for (; zq::sys::ioctl(fd, VIDIOC_ENUM_FRAMESIZES, &frmsize) == 0; ++frmsize.index) {
-            std::string entry;
-            if (!frame_size_entry(frmsize, entry))
-                continue;
-            if (frmsize.index == 0)
-                text = entry;
-            else if (text.size() + entry.size() < ZQ_RESOLUTION_LIST_MAX)
-                text += entry;
-            changed = true;
-        }
+    try {
+        dump_resolutions(fd, resolutions);
+    } catch (...) {
+        // Out of memory: the caller's text stays as it was.
     }
-    if (changed)
-        std::memcpy(resolutions, text.c_str(), text.size() + 1);
 }
 
 } // extern "C"
