@@ -12,7 +12,7 @@ struct LabelPoint {
 
 class CamLabel : public QLabel
 {
-public:
+  public:
     // Drag states.
     enum { Idle = 0, Armed = 1, Dragging = 2, Done = 3 };
 
@@ -25,7 +25,7 @@ public:
     LabelPoint startPoint;
     LabelPoint endPoint;
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;

@@ -11,14 +11,21 @@
 
 ZqConfig g_Config;
 
-namespace {
+namespace
+{
 
 // The file's lines in order; a null member is the save directory's line.
 constexpr int ZqConfig::*kConfigLines[] = {
-    &ZqConfig::rota,         &ZqConfig::color,  &ZqConfig::quality,
-    &ZqConfig::default_cam,  &ZqConfig::width,  &ZqConfig::height,
-    nullptr,                 &ZqConfig::cutting_mode,
-    &ZqConfig::clear_background, &ZqConfig::picture_format,
+    &ZqConfig::rota,
+    &ZqConfig::color,
+    &ZqConfig::quality,
+    &ZqConfig::default_cam,
+    &ZqConfig::width,
+    &ZqConfig::height,
+    nullptr,
+    &ZqConfig::cutting_mode,
+    &ZqConfig::clear_background,
+    &ZqConfig::picture_format,
 };
 
 // Numbers are read from the first bytes of a line as from a 128-byte line
@@ -58,8 +65,8 @@ ZqConfig defaults()
 bool writeAll(FILE *file, const ZqConfig &config)
 {
     for (int ZqConfig::*field : kConfigLines) {
-        const bool ok = field ? WriteConfig(file, config.*field)
-                              : WriteConfig(file, config.save_dir);
+        const bool ok =
+            field ? WriteConfig(file, config.*field) : WriteConfig(file, config.save_dir);
         if (!ok)
             return false;
     }

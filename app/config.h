@@ -12,11 +12,11 @@
 #include <string>
 
 struct ZqConfig {
-    int rota;             // cbRota index: 0 normal, 1 right, 2 left, 3 upside down
-    int color;            // cbColor index: 0 colour, 1 grey
-    int quality;          // jpg_quality index; the writers get index * 10 + 10
-    int default_cam;      // defaultCam index; camera default_cam + 1 opens at start
-    int width;            // wanted frame size before an open, granted size after it
+    int rota;        // cbRota index: 0 normal, 1 right, 2 left, 3 upside down
+    int color;       // cbColor index: 0 colour, 1 grey
+    int quality;     // jpg_quality index; the writers get index * 10 + 10
+    int default_cam; // defaultCam index; camera default_cam + 1 opens at start
+    int width;       // wanted frame size before an open, granted size after it
     int height;
     char save_dir[256];   // where captures and PDFs go; empty: none set
     int cutting_mode;     // cutting index: 0 none, 1 manual, 2 automatic

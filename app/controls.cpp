@@ -11,7 +11,8 @@
 
 #include <cstring>
 
-namespace {
+namespace
+{
 
 // Slider positions 0..128 on the camera's 0..65535 control scale.
 constexpr int kControlPerStep = 512;
@@ -19,11 +20,20 @@ constexpr int kSliderDefault = 64;
 
 } // namespace
 
-void MainWindow::ColorChanage(int) { g_Config.color = ui->cbColor->currentIndex(); }
+void MainWindow::ColorChanage(int)
+{
+    g_Config.color = ui->cbColor->currentIndex();
+}
 
-void MainWindow::RotaChanage(int) { g_Config.rota = ui->cbRota->currentIndex(); }
+void MainWindow::RotaChanage(int)
+{
+    g_Config.rota = ui->cbRota->currentIndex();
+}
 
-void MainWindow::QualityChanage(int) { g_Config.quality = ui->jpg_quality->currentIndex(); }
+void MainWindow::QualityChanage(int)
+{
+    g_Config.quality = ui->jpg_quality->currentIndex();
+}
 
 void MainWindow::CuttingModeChange(int nID)
 {
@@ -32,9 +42,15 @@ void MainWindow::CuttingModeChange(int nID)
         ui->label_V->cropState = CamLabel::Armed;
 }
 
-void MainWindow::OnPictureFormatChanged(int nID) { g_Config.picture_format = nID; }
+void MainWindow::OnPictureFormatChanged(int nID)
+{
+    g_Config.picture_format = nID;
+}
 
-void MainWindow::defaultCamChanage(int nID) { g_Config.default_cam = nID; }
+void MainWindow::defaultCamChanage(int nID)
+{
+    g_Config.default_cam = nID;
+}
 
 void MainWindow::ClearbackgroundCheckChanged()
 {
@@ -69,9 +85,15 @@ void MainWindow::holdSliderAtDefault(const QCheckBox *box, QSlider *slider)
     }
 }
 
-void MainWindow::BrightnessCheckChanged() { holdSliderAtDefault(ui->checkBox_2, ui->slider_br); }
+void MainWindow::BrightnessCheckChanged()
+{
+    holdSliderAtDefault(ui->checkBox_2, ui->slider_br);
+}
 
-void MainWindow::ContrastCheckChanged() { holdSliderAtDefault(ui->checkBox_3, ui->slider_br_2); }
+void MainWindow::ContrastCheckChanged()
+{
+    holdSliderAtDefault(ui->checkBox_3, ui->slider_br_2);
+}
 
 void MainWindow::SaturationCheckChanged()
 {

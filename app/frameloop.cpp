@@ -17,7 +17,8 @@
 #include <utility>
 #include <vector>
 
-namespace {
+namespace
+{
 
 // A black 640 x 480 frame (with room to spare) for the time without one.
 unsigned char blank[1440000];

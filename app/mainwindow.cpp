@@ -21,7 +21,8 @@ int fd = -1;
 QString g_begin_record_pdf = QString::fromUtf8("开始合成PDF");
 QString g_stop_record_pdf = QString::fromUtf8("停止合成PDF");
 
-namespace {
+namespace
+{
 
 QString chooseDirectoryDialog(QWidget *parent)
 {
@@ -30,7 +31,10 @@ QString chooseDirectoryDialog(QWidget *parent)
         QFileDialog::ShowDirsOnly);
 }
 
-void pauseMicroseconds(unsigned microseconds) { usleep(microseconds); }
+void pauseMicroseconds(unsigned microseconds)
+{
+    usleep(microseconds);
+}
 
 // The buttons that act on a mouse press, through the event filter, in the
 // order they are tested.
@@ -44,17 +48,17 @@ struct ButtonAction {
 MainWindow::Hooks MainWindow::hooks = {chooseDirectoryDialog, pauseMicroseconds};
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), ui(new Ui_MainWindow), captureRequested(false),
-      resolutionsListed(false), pdfRecording(false)
+    : QMainWindow(parent), ui(new Ui_MainWindow), captureRequested(false), resolutionsListed(false),
+      pdfRecording(false)
 {
     ui->setupUi(this);
     setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
     setFixedSize(width(), height());
     LoadConfig();
 
-    for (QPushButton *button : {ui->pushButton, ui->pushButton_2, ui->pushButton_3,
-                                ui->pushButton_4, ui->pushButton_5, ui->pushButton_7,
-                                ui->pushButton_9})
+    for (QPushButton *button :
+         {ui->pushButton, ui->pushButton_2, ui->pushButton_3, ui->pushButton_4, ui->pushButton_5,
+          ui->pushButton_7, ui->pushButton_9})
         button->installEventFilter(this);
 
     if (g_Config.clear_background)
@@ -174,7 +178,10 @@ void MainWindow::requestCapture()
         captureRequested = true;
 }
 
-void MainWindow::quit() { close(); }
+void MainWindow::quit()
+{
+    close();
+}
 
 // Each page remembers the path its file was written to, so that deleting
 // it removes that file even after the save directory changed.

@@ -26,7 +26,7 @@ class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
-public:
+  public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
@@ -46,7 +46,7 @@ public:
     int LoadConfig();
     int SaveConfig();
 
-public slots:
+  public slots:
     void ClickBt();
     void ColorChanage(int nID);
     void RotaChanage(int nID);
@@ -68,11 +68,11 @@ public slots:
                          bool direction);
     void rgb24_gray(unsigned char *rgb, int width, int height);
 
-protected:
+  protected:
     bool eventFilter(QObject *obj, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
-private:
+  private:
     friend struct MainWindowProbe; // the tests' view of the window's state
 
     void wireControls();

@@ -17,8 +17,8 @@ void MainWindow::rgb24_gray(unsigned char *rgb, int width, int height)
 // Afterwards the picture is iHeight wide and iWidth tall.  direction true
 // turns counter-clockwise, false clockwise.  False, with the picture
 // untouched, for a null picture or when no scratch copy can be made.
-bool MainWindow::rgb24_rotate_90(unsigned char *src_rgb, unsigned int iWidth,
-                                 unsigned int iHeight, bool direction)
+bool MainWindow::rgb24_rotate_90(unsigned char *src_rgb, unsigned int iWidth, unsigned int iHeight,
+                                 bool direction)
 {
     if (!src_rgb)
         return false;

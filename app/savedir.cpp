@@ -11,14 +11,15 @@
 #include <cstring>
 #include <ctime>
 
-namespace {
+namespace
+{
 
 void showDirErrorBox()
 {
-    QMessageBox::information(nullptr, QCoreApplication::translate("MainWindow", "错误"),
-                             QCoreApplication::translate("MainWindow",
-                                                         "保存目录无法访问，请重新设定"),
-                             QMessageBox::Ok, QMessageBox::NoButton);
+    QMessageBox::information(
+        nullptr, QCoreApplication::translate("MainWindow", "错误"),
+        QCoreApplication::translate("MainWindow", "保存目录无法访问，请重新设定"), QMessageBox::Ok,
+        QMessageBox::NoButton);
 }
 
 char timestr[200];

@@ -11,7 +11,8 @@
 #include <ctime>
 #include <functional>
 
-namespace {
+namespace
+{
 
 // Runs body in a child process and returns its exit status (-1 when it
 // did not exit normally).
@@ -36,7 +37,7 @@ int asNobody(const std::function<int()> &body)
 
 class EnvGuard
 {
-public:
+  public:
     explicit EnvGuard(const char *name) : name_(name)
     {
         const char *v = getenv(name);
@@ -52,7 +53,7 @@ public:
             unsetenv(name_);
     }
 
-private:
+  private:
     const char *name_;
     bool had_;
     std::string value_;
@@ -78,7 +79,7 @@ class ConfigTest : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void init()
     {
         QFile::remove(testConfigFile());
@@ -151,25 +152,24 @@ private slots:
         QTest::addColumn<int>("pictureFormat");
 
         QTest::newRow("empty file") << QByteArray() << 0 << 0 << 5 << QByteArray("/home/u") << 0;
-        QTest::newRow("three lines") << QByteArray("2\n1\n3\n") << 2 << 1 << 3
-                                     << QByteArray("/home/u") << 0;
-        QTest::newRow("letters give 0") << QByteArray("abc\n1\n") << 0 << 1 << 5
-                                        << QByteArray("/home/u") << 0;
-        QTest::newRow("leading spaces") << QByteArray("  7\n") << 7 << 0 << 5
-                                        << QByteArray("/home/u") << 0;
-        QTest::newRow("trailing letters") << QByteArray("12a\n") << 12 << 0 << 5
-                                          << QByteArray("/home/u") << 0;
-        QTest::newRow("0xFF keeps default") << QByteArray("\xff\n1\n\xff\n") << 0 << 1 << 5
-                                            << QByteArray("/home/u") << 0;
-        QTest::newRow("empty line is 0") << QByteArray("\n\n\n") << 0 << 0 << 0
-                                         << QByteArray("/home/u") << 0;
+        QTest::newRow("three lines")
+            << QByteArray("2\n1\n3\n") << 2 << 1 << 3 << QByteArray("/home/u") << 0;
+        QTest::newRow("letters give 0")
+            << QByteArray("abc\n1\n") << 0 << 1 << 5 << QByteArray("/home/u") << 0;
+        QTest::newRow("leading spaces")
+            << QByteArray("  7\n") << 7 << 0 << 5 << QByteArray("/home/u") << 0;
+        QTest::newRow("trailing letters")
+            << QByteArray("12a\n") << 12 << 0 << 5 << QByteArray("/home/u") << 0;
+        QTest::newRow("0xFF keeps default")
+            << QByteArray("\xff\n1\n\xff\n") << 0 << 1 << 5 << QByteArray("/home/u") << 0;
+        QTest::newRow("empty line is 0")
+            << QByteArray("\n\n\n") << 0 << 0 << 0 << QByteArray("/home/u") << 0;
         QTest::newRow("empty directory line")
             << QByteArray("0\n0\n5\n0\n0\n0\n\n0\n0\n1\n") << 0 << 0 << 5 << QByteArray() << 1;
-        QTest::newRow("negative") << QByteArray("-1\n") << -1 << 0 << 5
-                                  << QByteArray("/home/u") << 0;
-        QTest::newRow("no final line feed")
-            << QByteArray("1\n0\n5\n0\n1\n1\n/data/x\n0\n0\n1") << 1 << 0 << 5
-            << QByteArray("/data/x") << 1;
+        QTest::newRow("negative") << QByteArray("-1\n") << -1 << 0 << 5 << QByteArray("/home/u")
+                                  << 0;
+        QTest::newRow("no final line feed") << QByteArray("1\n0\n5\n0\n1\n1\n/data/x\n0\n0\n1") << 1
+                                            << 0 << 5 << QByteArray("/data/x") << 1;
         QTest::newRow("lines after the tenth")
             << QByteArray("1\n0\n5\n0\n1\n1\n/d\n0\n0\n0\n9\n9\n") << 1 << 0 << 5
             << QByteArray("/d") << 0;
@@ -189,8 +189,8 @@ private slots:
     void longDirectoryLineIsReadWholeAndCut()
     {
         const std::string dir200 = "/" + std::string(199, 'd');
-        ZqConfig c = loadFrom(QByteArray::fromStdString("0\n0\n5\n0\n0\n0\n" + dir200 +
-                                                        "\n2\n1\n1\n"));
+        ZqConfig c =
+            loadFrom(QByteArray::fromStdString("0\n0\n5\n0\n0\n0\n" + dir200 + "\n2\n1\n1\n"));
         QCOMPARE(std::string(c.save_dir), dir200);
         QCOMPARE(c.cutting_mode, 2);
 

@@ -28,7 +28,10 @@ inline QString &testConfigDir()
     return dir;
 }
 
-inline QString testConfigFile() { return testConfigDir() + "/.zqvideo.config"; }
+inline QString testConfigFile()
+{
+    return testConfigDir() + "/.zqvideo.config";
+}
 
 inline void writeConfigFile(const QByteArray &content)
 {
@@ -65,7 +68,7 @@ template <typename T> T *widget(QWidget &window, const char *name)
 // recording what they were asked.
 class DialogStub
 {
-public:
+  public:
     DialogStub()
     {
         saved_ = MainWindow::hooks;
@@ -99,21 +102,21 @@ public:
         return p;
     }
 
-private:
+  private:
     MainWindow::Hooks saved_;
     void (*savedError_)();
 };
 
-#define ZQ_GUI_TEST_MAIN(TestClass)                                                            \
-    int main(int argc, char **argv)                                                            \
-    {                                                                                          \
-        setenv(ZQ_VIRTUAL_HARDWARE_ENV, "tests", 1);                                           \
-        QTemporaryDir configDir;                                                               \
-        testConfigDir() = configDir.path();                                                    \
-        setenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit().constData(), 1);               \
-        QApplication app(argc, argv);                                                          \
-        TestClass test;                                                                        \
-        return QTest::qExec(&test, argc, argv);                                                \
+#define ZQ_GUI_TEST_MAIN(TestClass)                                                                \
+    int main(int argc, char **argv)                                                                \
+    {                                                                                              \
+        setenv(ZQ_VIRTUAL_HARDWARE_ENV, "tests", 1);                                               \
+        QTemporaryDir configDir;                                                                   \
+        testConfigDir() = configDir.path();                                                        \
+        setenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit().constData(), 1);                  \
+        QApplication app(argc, argv);                                                              \
+        TestClass test;                                                                            \
+        return QTest::qExec(&test, argc, argv);                                                    \
     }
 
 #endif
