@@ -1,5 +1,7 @@
 #include "sys.h"
 
+#include "library_folder.h"
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <libv4l2.h>
@@ -34,21 +36,9 @@ const zq_seam realSeam = {
     ::v4l2_get_control, ::v4l2_set_control, realUsleep,     realGettimeofday,
 };
 
-// The folder that holds this library, so that the virtual hardware is
-// taken from beside it and never from the working directory.
-std::string libraryFolder()
-{
-    Dl_info info{};
-    if (!dladdr(reinterpret_cast<void *>(&libraryFolder), &info) || !info.dli_fname)
-        return {};
-    std::string path = info.dli_fname;
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
 const zq_seam *virtualSeam()
 {
-    const std::string path = libraryFolder() + "/" ZQ_SIM_LIBRARY;
+    const std::string path = zq::libraryFolder() + "/" ZQ_SIM_LIBRARY;
     void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (!handle) {
         std::fprintf(stderr, "libzqscan: %s is set but the virtual hardware is missing: %s\n",

@@ -1,0 +1,102 @@
+// The exported entry points.  Every failure, thrown or not, ends here as a
+// code and a text; nothing escapes across the C boundary.
+#include "zqpdf.h"
+
+#include "compose_error.h"
+#include "output_file.h"
+#include "page_image.h"
+#include "pdf_document.h"
+
+#include <exception>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace zqpdf
+{
+namespace
+{
+
+const char kNoError[] = "no error";
+
+thread_local std::string lastError = kNoError;
+
+void compose(const char **imageList, int imageCount, const char *outputPath)
+{
+    if (!imageList || imageCount <= 0)
+        throw ComposeError(ZQPDF_ERR_NO_IMAGES, "no pictures to compose");
+    if (!outputPath || !*outputPath)
+        throw ComposeError(ZQPDF_ERR_WRITE, "no output file named");
+
+    // Every picture is checked before the output is touched.
+    PdfDocument document;
+    for (int i = 0; i < imageCount; ++i) {
+        if (!imageList[i] || !*imageList[i])
+            throw ComposeError(ZQPDF_ERR_READ, "picture " + std::to_string(i + 1) + " of " +
+                                                   std::to_string(imageCount) +
+                                                   " has no file name");
+        document.addPage(openPicture(imageList[i]));
+    }
+
+    OutputFile output(outputPath);
+    try {
+        document.write(output.stream(), outputPath);
+    } catch (const ComposeError &) {
+        throw;
+    } catch (const std::bad_alloc &) {
+        throw;
+    } catch (const std::exception &e) {
+        // The PDF writer's own failures are failures to write the output.
+        throw ComposeError(ZQPDF_ERR_WRITE,
+                           "cannot write " + std::string(outputPath) + ": " + e.what());
+    }
+    output.commit();
+}
+
+zqpdf_errno fail(zqpdf_errno code, const char *text)
+{
+    try {
+        lastError = text;
+    } catch (...) {
+        lastError.clear();
+    }
+    return code;
+}
+
+} // namespace
+} // namespace zqpdf
+
+using namespace zqpdf;
+
+int zqpdf_init(void)
+{
+    lastError = kNoError; // fits the small-string buffer: cannot throw
+    return ZQPDF_OK;
+}
+
+void zqpdf_uninit(void)
+{
+    lastError = kNoError;
+}
+
+const char *zqpdf_last_error(void)
+{
+    return lastError.c_str();
+}
+
+zqpdf_errno zqpdf_create_pdf(const char **image_list, int image_count, const char *output_path)
+{
+    try {
+        compose(image_list, image_count, output_path);
+        lastError = kNoError;
+        return ZQPDF_OK;
+    } catch (const ComposeError &e) {
+        return fail(e.code(), e.what());
+    } catch (const std::bad_alloc &) {
+        return fail(ZQPDF_ERR_INTERNAL, "out of memory");
+    } catch (const std::exception &e) {
+        return fail(ZQPDF_ERR_INTERNAL, e.what());
+    } catch (...) {
+        return fail(ZQPDF_ERR_INTERNAL, "unexpected failure");
+    }
+}

@@ -1,0 +1,104 @@
+#include "czqpdf.h"
+
+#include "library_folder.h"
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <string>
+
+namespace
+{
+
+const char kLibraryName[] = "libzqpdf.so";
+
+template <typename Function> Function lookUp(void *module, const char *name)
+{
+    return reinterpret_cast<Function>(dlsym(module, name));
+}
+
+} // namespace
+
+CZQPDF::CZQPDF()
+{
+    _clear();
+}
+
+CZQPDF::~CZQPDF() = default;
+
+void CZQPDF::_clear()
+{
+    m_mod = nullptr;
+    m_zqpdf_init = nullptr;
+    m_zqpdf_uninit = nullptr;
+    m_zqpdf_last_error = nullptr;
+    m_zqpdf_create_pdf = nullptr;
+    m_initialised = false;
+}
+
+// Loads the library from libzqscan's own folder and looks up all four
+// entry points; a missing one stays null.  On failure the loader's own
+// message is printed, since dlopen says why only through dlerror.
+bool CZQPDF::_load()
+{
+    const std::string folder = zq::libraryFolder();
+    if (folder.empty()) {
+        std::printf("%s: the folder of libzqscan is unknown\n", kLibraryName);
+        return false;
+    }
+    const std::string path = folder + "/" + kLibraryName;
+    m_mod = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!m_mod) {
+        const char *why = dlerror();
+        std::printf("%s\n", why ? why : path.c_str());
+        std::fflush(stdout);
+        return false;
+    }
+    m_zqpdf_init = lookUp<pzqpdf_init>(m_mod, "zqpdf_init");
+    m_zqpdf_uninit = lookUp<pzqpdf_uninit>(m_mod, "zqpdf_uninit");
+    m_zqpdf_last_error = lookUp<pzqpdf_last_error>(m_mod, "zqpdf_last_error");
+    m_zqpdf_create_pdf = lookUp<pzqpdf_create_pdf>(m_mod, "zqpdf_create_pdf");
+    return true;
+}
+
+int CZQPDF::init()
+{
+    if (!m_mod && !_load())
+        return -1;
+    if (m_initialised)
+        return 0;
+    if (!m_zqpdf_init)
+        return -1;
+    const int result = m_zqpdf_init();
+    m_initialised = result == 0;
+    return result;
+}
+
+void CZQPDF::unit()
+{
+    if (m_initialised && m_zqpdf_uninit)
+        m_zqpdf_uninit();
+    m_initialised = false;
+}
+
+const char *CZQPDF::last_error()
+{
+    if (!m_mod)
+        return "can not load libzqpdf.so";
+    if (!m_zqpdf_last_error)
+        return "can not load zqpdf_last_error()";
+    if (!m_zqpdf_uninit)
+        return "can not load zqpdf_uninit()";
+    if (!m_zqpdf_init)
+        return "can not load zqpdf_init()";
+    if (!m_zqpdf_create_pdf)
+        return "can not load zqpdf_create_pdf()";
+    return m_zqpdf_last_error();
+}
+
+int CZQPDF::create_pdf(const char **image_list, int image_count, const char *output_path)
+{
+    if (!m_mod || !m_initialised || !m_zqpdf_create_pdf)
+        return -1;
+    return m_zqpdf_create_pdf(image_list, image_count, output_path);
+}

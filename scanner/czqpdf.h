@@ -1,0 +1,38 @@
+// Holder of the PDF library that libzqscan loads at run time: the handle
+// and the four entry points, looked up by name.
+#ifndef ZQ_CZQPDF_H
+#define ZQ_CZQPDF_H
+
+#include "zqpdf.h"
+
+class CZQPDF
+{
+  public:
+    CZQPDF();
+    // The library stays loaded until the process ends.
+    ~CZQPDF();
+
+    // Loads the library if need be and initialises it.  Returns 0 when it
+    // is ready, -1 when it or zqpdf_init cannot be loaded, else the code of
+    // the failing zqpdf_init.  A failed load is tried again on the next
+    // call, and so is a failed zqpdf_init.
+    int init();
+    // Undoes a successful zqpdf_init; the library stays loaded.
+    void unit();
+    const char *last_error();
+    // -1 unless init() succeeded and zqpdf_create_pdf exists, else its result.
+    int create_pdf(const char **image_list, int image_count, const char *output_path);
+
+  protected:
+    void _clear();
+    bool _load();
+
+    void *m_mod;
+    pzqpdf_init m_zqpdf_init;
+    pzqpdf_uninit m_zqpdf_uninit;
+    pzqpdf_last_error m_zqpdf_last_error;
+    pzqpdf_create_pdf m_zqpdf_create_pdf;
+    bool m_initialised; // zqpdf_init has returned 0
+};
+
+#endif

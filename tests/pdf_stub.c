@@ -1,0 +1,53 @@
+/* A stand-in for libzqpdf that records how it is called.  Built several
+ * times, each build leaving out the entry point named by a
+ * STUB_WITHOUT_... definition. */
+#include "zqpdf.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#define STUB_EXPORT __attribute__((visibility("default")))
+
+/* Set by the test before the call, read back after it. */
+STUB_EXPORT int stub_init_results[4]; /* what the first calls of zqpdf_init return */
+STUB_EXPORT int stub_init_calls;
+STUB_EXPORT int stub_create_result;
+STUB_EXPORT int stub_create_calls;
+STUB_EXPORT int stub_last_count;
+STUB_EXPORT char stub_last_images[1024]; /* the paths, each followed by '|' */
+STUB_EXPORT char stub_last_output[256];
+
+#ifndef STUB_WITHOUT_INIT
+int zqpdf_init(void)
+{
+    const int n = stub_init_calls++;
+    return n < 4 ? stub_init_results[n] : 0;
+}
+#endif
+
+#ifndef STUB_WITHOUT_UNINIT
+void zqpdf_uninit(void) {}
+#endif
+
+#ifndef STUB_WITHOUT_LAST_ERROR
+const char *zqpdf_last_error(void)
+{
+    return "stub's own text";
+}
+#endif
+
+#ifndef STUB_WITHOUT_CREATE
+zqpdf_errno zqpdf_create_pdf(const char **image_list, int image_count, const char *output_path)
+{
+    ++stub_create_calls;
+    stub_last_count = image_count;
+    stub_last_images[0] = '\0';
+    for (int i = 0; i < image_count; ++i) {
+        strncat(stub_last_images, image_list[i],
+                sizeof stub_last_images - strlen(stub_last_images) - 1);
+        strncat(stub_last_images, "|", sizeof stub_last_images - strlen(stub_last_images) - 1);
+    }
+    snprintf(stub_last_output, sizeof stub_last_output, "%s", output_path);
+    return stub_create_result;
+}
+#endif

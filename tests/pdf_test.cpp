@@ -1,0 +1,337 @@
+// libzqpdf on its own: the PDFs it writes are judged by qpdf and poppler's
+// tools, and every failure leaves no PDF behind.
+#include "pdf_tools.h"
+#include "picture_files.h"
+#include "temp_dir.h"
+#include "zqpdf.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <tiffio.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+
+using namespace zq::test;
+
+namespace
+{
+
+constexpr double kPointsPerPixel = 72.0 / ZQPDF_RESOLUTION_DPI;
+
+// poppler smooths a picture drawn at less than four times its size, so
+// pages are rendered at four times the pictures' resolution, where each
+// picture pixel becomes a block of 4 x 4 pixels, and shrunk back.
+constexpr int kRenderScale = 4;
+
+Picture renderedAtPictureSize(const std::string &pdf, int page, const std::string &prefix)
+{
+    const Picture big = readPpm(renderPage(pdf, page, kRenderScale * ZQPDF_RESOLUTION_DPI, prefix));
+    return blockAverage(big, kRenderScale);
+}
+
+class PdfTest : public testing::Test
+{
+  protected:
+    TempDir dir;
+    const std::string output = dir / "pages.pdf";
+
+    std::string jpeg(const std::string &name, const Picture &picture, int quality = 60)
+    {
+        writeJpeg(dir / name, picture, quality);
+        return dir / name;
+    }
+    std::string tiff(const std::string &name, const Picture &picture,
+                     int compression = COMPRESSION_JPEG)
+    {
+        writeTiff(dir / name, picture, compression, 90);
+        return dir / name;
+    }
+    std::string file(const std::string &name, const std::string &bytes)
+    {
+        writeFile(dir / name, bytes);
+        return dir / name;
+    }
+
+    static zqpdf_errno compose(const std::vector<std::string> &files, const std::string &out)
+    {
+        std::vector<const char *> list;
+        for (const std::string &f : files)
+            list.push_back(f.c_str());
+        return zqpdf_create_pdf(list.data(), static_cast<int>(list.size()), out.c_str());
+    }
+
+    // The checks every PDF of JPEG pages must pass: qpdf is content, one
+    // page per picture at the fixed resolution, and each picture is a JPEG
+    // stream identical to its file.
+    void expectJpegPages(const std::vector<std::string> &jpegs,
+                         const std::vector<Picture> &pictures)
+    {
+        std::string report;
+        EXPECT_TRUE(qpdfCheckPasses(output, &report)) << report;
+        const auto sizes = pdfPageSizes(output);
+        const auto images = pdfImageList(output);
+        ASSERT_EQ(sizes.size(), jpegs.size());
+        ASSERT_EQ(images.size(), jpegs.size());
+        const auto extracted = extractImages(output, dir / "extracted");
+        ASSERT_EQ(extracted.size(), jpegs.size());
+        for (size_t i = 0; i < jpegs.size(); ++i) {
+            SCOPED_TRACE("page " + std::to_string(i + 1));
+            EXPECT_NEAR(sizes[i].width, pictures[i].width * kPointsPerPixel, 0.01);
+            EXPECT_NEAR(sizes[i].height, pictures[i].height * kPointsPerPixel, 0.01);
+            EXPECT_EQ(images[i].page, int(i + 1));
+            EXPECT_EQ(images[i].encoding, "jpeg");
+            EXPECT_EQ(images[i].width, pictures[i].width);
+            EXPECT_EQ(images[i].height, pictures[i].height);
+            EXPECT_EQ(readFile(extracted[i]), readFile(jpegs[i]))
+                << "the JPEG stream is the file's bytes";
+        }
+    }
+};
+
+// ---- composing -----------------------------------------------------------------
+
+TEST_F(PdfTest, OnePageRendersLikeThePicture)
+{
+    const Picture page = renderedPage(640, 480);
+    const std::string file = jpeg("page.jpg", page, 90);
+    ASSERT_EQ(compose({file}, output), ZQPDF_OK) << zqpdf_last_error();
+    EXPECT_STREQ(zqpdf_last_error(), "no error");
+    expectJpegPages({file}, {page});
+
+    const Picture rendered = renderedAtPictureSize(output, 1, dir / "r");
+    ASSERT_EQ(rendered.width, 640) << "a pixel of the picture is a pixel at the page's resolution";
+    ASSERT_EQ(rendered.height, 480);
+    EXPECT_LT(meanDifference(rendered, readJpeg(file)), 1.0);
+}
+
+TEST_F(PdfTest, ThreePagesKeepTheirOrder)
+{
+    const std::vector<Picture> pages = {renderedPage(320, 240, 1), renderedPage(240, 320, 2),
+                                        renderedPage(400, 300, 3)};
+    const std::vector<std::string> files = {jpeg("b.jpg", pages[0]), jpeg("a.jpg", pages[1]),
+                                            jpeg("c.jpg", pages[2])};
+    ASSERT_EQ(compose(files, output), ZQPDF_OK) << zqpdf_last_error();
+    expectJpegPages(files, pages);
+}
+
+TEST_F(PdfTest, FiftyPages)
+{
+    std::vector<Picture> pages;
+    std::vector<std::string> files;
+    for (int i = 0; i < 50; ++i) {
+        pages.push_back(renderedPage(64 + i, 48 + (i % 5), i));
+        files.push_back(jpeg("p" + std::to_string(100 + i) + ".jpg", pages.back()));
+    }
+    ASSERT_EQ(compose(files, output), ZQPDF_OK) << zqpdf_last_error();
+    expectJpegPages(files, pages);
+}
+
+TEST_F(PdfTest, JpegAndTiffPagesMixed)
+{
+    const Picture colour = renderedPage(320, 240, 4);
+    const Picture grey = toGrey(renderedPage(200, 150, 5));
+    const std::vector<std::string> files = {
+        jpeg("1.jpg", colour),
+        tiff("2.tif", colour),                  // as the capture writes them
+        tiff("3.tif", grey, COMPRESSION_NONE),  // lossless grey
+        jpeg("4.jpg", grey),                    // grey JPEG stays grey
+        tiff("5.tif", colour, COMPRESSION_LZW), // lossless colour
+    };
+    ASSERT_EQ(compose(files, output), ZQPDF_OK) << zqpdf_last_error();
+
+    std::string report;
+    EXPECT_TRUE(qpdfCheckPasses(output, &report)) << report;
+    const auto images = pdfImageList(output);
+    ASSERT_EQ(images.size(), 5u);
+    const char *encodings[] = {"jpeg", "image", "image", "jpeg", "image"};
+    const char *colours[] = {"rgb", "rgb", "rgb", "gray", "rgb"};
+    for (size_t i = 0; i < images.size(); ++i) {
+        EXPECT_EQ(images[i].encoding, encodings[i]) << "page " << i + 1;
+        EXPECT_EQ(images[i].color, colours[i]) << "page " << i + 1;
+    }
+    const auto sizes = pdfPageSizes(output);
+    ASSERT_EQ(sizes.size(), 5u);
+    EXPECT_NEAR(sizes[2].width, 200 * kPointsPerPixel, 0.01);
+
+    const auto extracted = extractImages(output, dir / "x");
+    ASSERT_EQ(extracted.size(), 5u);
+    EXPECT_EQ(readFile(extracted[0]), readFile(files[0]));
+    EXPECT_EQ(readFile(extracted[3]), readFile(files[3]));
+    // Lossless TIFF pages come out sample for sample.
+    Picture greyAsRgb{grey.width, grey.height, 3, {}};
+    for (uint8_t g : grey.samples)
+        greyAsRgb.samples.insert(greyAsRgb.samples.end(), {g, g, g});
+    EXPECT_EQ(readPpm(extracted[2]).samples, greyAsRgb.samples);
+    EXPECT_EQ(readPpm(extracted[4]).samples, colour.samples);
+    // The JPEG-compressed TIFF loses only what its own compression lost.
+    EXPECT_LT(meanDifference(readPpm(extracted[1]), colour), 3.0);
+
+    const Picture rendered = renderedAtPictureSize(output, 5, dir / "r");
+    EXPECT_LT(meanDifference(rendered, colour), 1.0);
+}
+
+TEST_F(PdfTest, ReplacesAnEarlierFileWithTheUsersPermissions)
+{
+    writeFile(output, "old");
+    const std::string page = jpeg("a.jpg", renderedPage(64, 48));
+    const mode_t previous = umask(027);
+    const zqpdf_errno result = compose({page}, output);
+    umask(previous);
+    ASSERT_EQ(result, ZQPDF_OK) << zqpdf_last_error();
+    struct stat st {
+    };
+    ASSERT_EQ(stat(output.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_NE(readFile(output), "old");
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a.jpg", "pages.pdf"}))
+        << "no temporary file is left";
+}
+
+// ---- failures --------------------------------------------------------------------
+
+struct Failure {
+    zqpdf_errno code;
+    std::string text;
+};
+
+class PdfFailureTest : public PdfTest
+{
+  protected:
+    // Runs a composition that must fail, and checks that it leaves the
+    // directory as it was: no PDF, no temporary file, an earlier PDF intact.
+    Failure failing(const std::function<zqpdf_errno()> &composition)
+    {
+        writeFile(output, "earlier");
+        const auto before = dir.entries();
+        const zqpdf_errno code = composition();
+        EXPECT_EQ(dir.entries(), before);
+        EXPECT_EQ(readFile(output), "earlier");
+        return {code, zqpdf_last_error()};
+    }
+    Failure failing(const std::vector<std::string> &files, const std::string &out)
+    {
+        return failing([&] { return compose(files, out); });
+    }
+};
+
+TEST_F(PdfFailureTest, NoPictures)
+{
+    const char *one[] = {"x.jpg"};
+    for (const auto &f : {failing([] { return zqpdf_create_pdf(nullptr, 3, "/tmp/x.pdf"); }),
+                          failing([&] { return zqpdf_create_pdf(one, 0, output.c_str()); }),
+                          failing([&] { return zqpdf_create_pdf(one, -2, output.c_str()); })}) {
+        EXPECT_EQ(f.code, ZQPDF_ERR_NO_IMAGES);
+        EXPECT_EQ(f.text, "no pictures to compose");
+    }
+}
+
+TEST_F(PdfFailureTest, UnreadablePicture)
+{
+    const std::string good = jpeg("good.jpg", renderedPage(64, 48));
+    std::filesystem::create_directory(dir / "folder.jpg");
+
+    Failure f = failing({good, dir / "missing.jpg"}, output);
+    EXPECT_EQ(f.code, ZQPDF_ERR_READ);
+    EXPECT_EQ(f.text, "cannot read " + (dir / "missing.jpg") + ": No such file or directory");
+
+    f = failing({dir / "folder.jpg"}, output);
+    EXPECT_EQ(f.code, ZQPDF_ERR_READ);
+    EXPECT_EQ(f.text, "cannot read " + (dir / "folder.jpg") + ": Is a directory");
+
+    const char *withHole[] = {good.c_str(), nullptr};
+    f = failing([&] { return zqpdf_create_pdf(withHole, 2, output.c_str()); });
+    EXPECT_EQ(f.code, ZQPDF_ERR_READ);
+    EXPECT_EQ(f.text, "picture 2 of 2 has no file name");
+}
+
+TEST_F(PdfFailureTest, NotAJpegOrTiff)
+{
+    const std::string good = jpeg("good.jpg", renderedPage(64, 48));
+    const std::string goodBytes = readFile(good);
+    const std::string cases[][2] = {
+        {"text.jpg", "just some text\n"},
+        {"empty.jpg", ""},
+        {"png.jpg", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(32, '\0')},
+        {"cut.jpg", goodBytes.substr(0, 20)},           // ends inside the header
+        {"cut.tif", std::string("II*\0\x08\0\0\0", 8)}, // no directory behind the magic
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c[0]);
+        const std::string path = file(c[0], c[1]);
+        const Failure f = failing({good, path}, output);
+        EXPECT_EQ(f.code, ZQPDF_ERR_NOT_IMAGE);
+        EXPECT_EQ(f.text.rfind(path + " is not a JPEG or TIFF picture", 0), 0u) << f.text;
+    }
+}
+
+TEST_F(PdfFailureTest, OutputCannotBeWritten)
+{
+    const std::string good = jpeg("good.jpg", renderedPage(64, 48));
+    std::filesystem::create_directory(dir / "taken.pdf");
+
+    Failure f = failing({good}, dir / "no/such/dir.pdf");
+    EXPECT_EQ(f.code, ZQPDF_ERR_WRITE);
+    EXPECT_EQ(f.text, "cannot write " + (dir / "no/such/dir.pdf") + ": No such file or directory");
+
+    f = failing({good}, dir / "taken.pdf");
+    EXPECT_EQ(f.code, ZQPDF_ERR_WRITE);
+    EXPECT_EQ(f.text, "cannot write " + (dir / "taken.pdf") + ": Is a directory");
+
+    f = failing({good}, "");
+    EXPECT_EQ(f.code, ZQPDF_ERR_WRITE);
+    EXPECT_EQ(f.text, "no output file named");
+}
+
+// Runs fn as user and group nobody in a child process; returns its exit code.
+int asNobody(const std::function<int()> &fn)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(99);
+        _exit(fn());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(PdfFailureTest, PermissionsAreHonoured)
+{
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0); // others may read, not write
+    const std::string good = jpeg("good.jpg", renderedPage(64, 48));
+    ASSERT_EQ(chmod(good.c_str(), 0644), 0);
+    const std::string secret = jpeg("secret.jpg", renderedPage(64, 48));
+    ASSERT_EQ(chmod(secret.c_str(), 0600), 0);
+
+    const auto expectFailure = [&](const std::vector<std::string> &files, zqpdf_errno code,
+                                   const std::string &text) {
+        EXPECT_EQ(asNobody([&] {
+                      const zqpdf_errno got = compose(files, output);
+                      return got == code && zqpdf_last_error() == text ? 0 : 1;
+                  }),
+                  0)
+            << text;
+    };
+    expectFailure({good}, ZQPDF_ERR_WRITE, "cannot write " + output + ": Permission denied");
+    expectFailure({good, secret}, ZQPDF_ERR_READ, "cannot read " + secret + ": Permission denied");
+    EXPECT_FALSE(std::filesystem::exists(output));
+}
+
+TEST_F(PdfFailureTest, ErrorTextClearsOnSuccessAndInit)
+{
+    EXPECT_EQ(compose({dir / "missing.jpg"}, output), ZQPDF_ERR_READ);
+    EXPECT_EQ(zqpdf_init(), 0);
+    EXPECT_STREQ(zqpdf_last_error(), "no error");
+
+    EXPECT_EQ(compose({dir / "missing.jpg"}, output), ZQPDF_ERR_READ);
+    EXPECT_EQ(compose({jpeg("a.jpg", renderedPage(64, 48))}, output), ZQPDF_OK);
+    EXPECT_STREQ(zqpdf_last_error(), "no error");
+}
+
+} // namespace
