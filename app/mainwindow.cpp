@@ -6,6 +6,7 @@
 #include "ui_mainwindow.h"
 
 #include "zq_opencv.h"
+#include "zq_pdf.h"
 #include "zq_scanner.h"
 
 #include <QCloseEvent>
@@ -15,11 +16,12 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <vector>
 
 int fd = -1;
 
-QString g_begin_record_pdf = QString::fromUtf8("开始合成PDF");
-QString g_stop_record_pdf = QString::fromUtf8("停止合成PDF");
+static const QString g_begin_record_pdf = QString::fromUtf8("开始合成PDF");
+static const QString g_stop_record_pdf = QString::fromUtf8("停止合成PDF");
 
 namespace
 {
@@ -205,4 +207,30 @@ void MainWindow::deleteAllPages()
     }
     if (pdfRecording)
         pdfImageList.clear();
+}
+
+// The first press starts collecting the captured pages, the second makes
+// one PDF of them in the save directory.
+void MainWindow::on_butten_pdf_clicked()
+{
+    if (!pdfRecording) {
+        if (!checkDir(nullptr))
+            return;
+        pdfRecording = true;
+        ui->butten_pdf->setText(g_stop_record_pdf);
+        return;
+    }
+    pdfRecording = false;
+    ui->butten_pdf->setText(g_begin_record_pdf);
+    if (pdfImageList.empty())
+        return;
+    std::vector<const char *> images;
+    for (const std::string &path : pdfImageList)
+        images.push_back(path.c_str());
+    char name[kFileNameMax + 1];
+    snprintf(name, sizeof(name), "%s.pdf", _get_file_time_str());
+    char output[kPathMax];
+    if (joinPath(output, g_Config.save_dir, name))
+        zq_create_pdf(images.data(), int(images.size()), output);
+    pdfImageList.clear();
 }

@@ -68,6 +68,9 @@ class MainWindow : public QMainWindow
                          bool direction);
     void rgb24_gray(unsigned char *rgb, int width, int height);
 
+  private slots:
+    void on_butten_pdf_clicked();
+
   protected:
     bool eventFilter(QObject *obj, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
