@@ -8,7 +8,7 @@ libopencv-dev libv4l-dev libjpeg-dev libtiff-dev libqpdf-dev
 googletest libgtest-dev libgmock-dev libbenchmark-dev"
 tests="xvfb xauth qpdf poppler-utils img2pdf imagemagick
 qemu-system-x86 linux-image-amd64 busybox-static cpio kmod v4l-utils"
-run="fonts-wqy-microhei"
+run="fonts-wqy-microhei qt5-image-formats-plugins"
 
 case "${1:-all}" in
   build) wanted="$build" ;;
