@@ -41,6 +41,37 @@ ZQ_EXPORT void zq_scanner_resolution_dump(int fd, char *resolutions);
 
 #define ZQ_FRAME_WAIT_MS 2000
 
+/* Pictures are RGB24 of width x height pixels, owned by the caller.  Sizes
+ * that cannot describe a picture (not positive, or too large to address)
+ * and null pointers are refused without touching memory. */
+
+/* Replaces every pixel by the mean of its three bytes, remainder dropped. */
+ZQ_EXPORT void zq_scanner_picture_gray(unsigned char *picture, int width, int height);
+/* Turns the picture a quarter turn counter-clockwise, in place: afterwards
+ * it is height pixels wide and width pixels tall.  The picture stays as it
+ * was when memory for the turn cannot be had. */
+ZQ_EXPORT void zq_scanner_picture_rotate_90(unsigned char *picture, int width, int height);
+
+/* Write the picture as a JPEG file, or as a JPEG-compressed TIFF file, at
+ * quality 1 (smallest) to 100 (best).  They return 0 once the whole file is
+ * on the disk under filename, and -1 otherwise; on failure no file is left
+ * behind, and a file that already had that name stays as it was. */
+ZQ_EXPORT int zq_scanner_picture_save(const char *filename, const unsigned char *picture, int width,
+                                      int height, int quality);
+ZQ_EXPORT int zq_scanner_picture_save_tiff(const char *filename, const unsigned char *picture,
+                                           int width, int height, int quality);
+
+/* Camera controls on the scale 0 to 65535, which libv4l2 maps onto each
+ * camera's own range.  Getters return the value or -1; setters 0 or -1.  A
+ * control the camera reports as disabled or grabbed is left alone and its
+ * setter returns 0. */
+ZQ_EXPORT int zq_scanner_get_brightness(int fd);
+ZQ_EXPORT int zq_scanner_set_brightness(int fd, int brightness);
+ZQ_EXPORT int zq_scanner_get_contrast(int fd);
+ZQ_EXPORT int zq_scanner_set_contrast(int fd, int contrast);
+ZQ_EXPORT int zq_scanner_get_saturation(int fd);
+ZQ_EXPORT int zq_scanner_set_saturation(int fd, int saturation);
+
 ZQ_EXTERN_C_END
 
 #endif
