@@ -36,7 +36,7 @@ constexpr int kSliderMiddle = 64;
 constexpr int kStatusShortMs = 3000;
 constexpr int kStatusLongMs = 10000;
 
-using PictureWriter = int (*)(const char *, unsigned char *, int, int, int);
+using PictureWriter = int (*)(const char *, const unsigned char *, int, int, int);
 
 } // namespace
 
