@@ -9,7 +9,7 @@ googletest libgtest-dev libgmock-dev libbenchmark-dev"
 tests="xvfb xauth qpdf poppler-utils img2pdf imagemagick"
 # the real-driver check: a kernel with vivid booted under QEMU
 vm="qemu-system-x86 linux-image-amd64 busybox-static cpio kmod v4l-utils"
-run="fonts-wqy-microhei"
+run="fonts-wqy-microhei qt5-image-formats-plugins"
 
 case "${1:-all}" in
   build) wanted="$build" ;;

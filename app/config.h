@@ -1,0 +1,53 @@
+// The settings record of zqvideo and its per-user file.
+//
+// The file is ".zqvideo.config" in the configuration directory: ten lines,
+// one value each, identified by position alone (see kConfigLines in
+// config.cpp for the order).  Integers are written in plain decimal, the
+// save directory as its raw bytes.
+#ifndef ZQVIDEO_CONFIG_H
+#define ZQVIDEO_CONFIG_H
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+struct ZqConfig {
+    int rota;        // cbRota index: 0 normal, 1 right, 2 left, 3 upside down
+    int color;       // cbColor index: 0 colour, 1 grey
+    int quality;     // jpg_quality index; the writers get index * 10 + 10
+    int default_cam; // defaultCam index; camera default_cam + 1 opens at start
+    int width;       // wanted frame size before an open, granted size after it
+    int height;
+    char save_dir[256];   // where captures and PDFs go; empty: none set
+    int cutting_mode;     // cutting index: 0 none, 1 manual, 2 automatic
+    int clear_background; // 1: whiten the background of captures
+    int picture_format;   // pic_format index: 0 JPEG, 1 TIFF
+};
+
+extern ZqConfig g_Config;
+
+// The directory holding the configuration file: XDG_CONFIG_HOME when it is
+// set (even empty), else HOME; null when neither is set.
+const char *GetSaveDir();
+// The configuration file's path for a configuration directory; empty for
+// a null directory, which means the settings are neither read nor saved.
+std::string configPathIn(const char *dir);
+// The process-wide configuration file path, fixed at its first use.
+const std::string &GetConfigPath();
+
+// Reads the next line of file into value.  An exhausted file, or a line
+// starting with NUL or 0xFF, leaves value as it is.
+void ReadConfig(FILE *file, int &value);
+// The same for a text of at most size - 1 bytes; longer lines are cut.
+void ReadConfig(FILE *file, char *text, size_t size);
+
+// Writes one line.
+template <typename T> bool WriteConfig(FILE *file, const T &value);
+
+// Resets config to the defaults, then reads the file at path, if any.
+void loadConfigFile(ZqConfig &config, const std::string &path);
+// Replaces the file at path with config, atomically: the old file stays
+// whole unless the new one was written completely.  False on any failure.
+bool saveConfigFile(const ZqConfig &config, const std::string &path);
+
+#endif

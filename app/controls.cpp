@@ -1,0 +1,124 @@
+// The settings controls: each stores its value for the frame loop, the
+// capture and the next start; the sliders set the camera directly.
+#include "mainwindow.h"
+
+#include "camlabel.h"
+#include "config.h"
+#include "savedir.h"
+#include "ui_mainwindow.h"
+
+#include "zq_scanner.h"
+
+#include <cstring>
+
+namespace
+{
+
+// Slider positions 0..128 on the camera's 0..65535 control scale.
+constexpr int kControlPerStep = 512;
+constexpr int kSliderDefault = 64;
+
+} // namespace
+
+void MainWindow::ColorChanage(int)
+{
+    g_Config.color = ui->cbColor->currentIndex();
+}
+
+void MainWindow::RotaChanage(int)
+{
+    g_Config.rota = ui->cbRota->currentIndex();
+}
+
+void MainWindow::QualityChanage(int)
+{
+    g_Config.quality = ui->jpg_quality->currentIndex();
+}
+
+void MainWindow::CuttingModeChange(int nID)
+{
+    g_Config.cutting_mode = nID;
+    if (nID == 1)
+        ui->label_V->cropState = CamLabel::Armed;
+}
+
+void MainWindow::OnPictureFormatChanged(int nID)
+{
+    g_Config.picture_format = nID;
+}
+
+void MainWindow::defaultCamChanage(int nID)
+{
+    g_Config.default_cam = nID;
+}
+
+void MainWindow::ClearbackgroundCheckChanged()
+{
+    g_Config.clear_background = ui->checkBox->isChecked() ? 1 : 0;
+}
+
+void MainWindow::BrightnessChanged(int value)
+{
+    if (fd >= 0)
+        zq_scanner_set_brightness(fd, value * kControlPerStep);
+}
+
+void MainWindow::ContrastChanged(int value)
+{
+    if (fd >= 0)
+        zq_scanner_set_contrast(fd, value * kControlPerStep);
+}
+
+void MainWindow::SaturationChanged(int value)
+{
+    if (fd >= 0)
+        zq_scanner_set_saturation(fd, value * kControlPerStep);
+}
+
+void MainWindow::holdSliderAtDefault(const QCheckBox *box, QSlider *slider)
+{
+    if (box->isChecked()) {
+        slider->setValue(kSliderDefault);
+        slider->setEnabled(false);
+    } else {
+        slider->setEnabled(true);
+    }
+}
+
+void MainWindow::BrightnessCheckChanged()
+{
+    holdSliderAtDefault(ui->checkBox_2, ui->slider_br);
+}
+
+void MainWindow::ContrastCheckChanged()
+{
+    holdSliderAtDefault(ui->checkBox_3, ui->slider_br_2);
+}
+
+void MainWindow::SaturationCheckChanged()
+{
+    holdSliderAtDefault(ui->checkBox_4, ui->slider_br_3);
+}
+
+// The camera is closed while the dialog is open and opened again only for
+// a directory that was accepted.
+void MainWindow::ClickBt()
+{
+    if (fd > 0) {
+        zq_scanner_close(fd);
+        fd = -1;
+    }
+    const QString answer = hooks.chooseDirectory(this);
+    const QByteArray dir = answer.toUtf8();
+    // A directory whose files' paths would not fit is refused like one that
+    // cannot be reached.
+    if (!dirFitsPaths(dir.constData())) {
+        showDirError();
+        return;
+    }
+    if (!checkDir(dir.constData()))
+        return;
+    strcpy(g_Config.save_dir, dir.constData());
+    ui->lineEdit->setText(answer);
+    ShowVideo(cameraIndex, true);
+}

@@ -1,0 +1,272 @@
+// Opening a camera, the frame loop with its capture, and the resolution
+// list that follows the open camera.
+#include "mainwindow.h"
+
+#include "camlabel.h"
+#include "config.h"
+#include "savedir.h"
+#include "ui_mainwindow.h"
+
+#include "zq_opencv.h"
+#include "zq_scanner.h"
+
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+namespace
+{
+
+// A black 640 x 480 frame (with room to spare) for the time without one.
+unsigned char blank[1440000];
+
+// Counter-clockwise quarter turns for each rotation index.
+constexpr int kQuarterTurns[] = {0, 3, 1, 2};
+
+constexpr unsigned kCameraSettleMicroseconds = 500000;
+
+// Slider positions are control values / 512; values this low (and the -1
+// of a failed read) put the slider in the middle.
+constexpr int kLowestPlacedControl = 0x1600;
+constexpr int kSliderMiddle = 64;
+
+constexpr int kStatusShortMs = 3000;
+constexpr int kStatusLongMs = 10000;
+
+using PictureWriter = int (*)(const char *, const unsigned char *, int, int, int);
+
+} // namespace
+
+QString resolutionEntry(int width, int height)
+{
+    char text[12];
+    snprintf(text, sizeof(text), "%d*%d", width, height);
+    return QString::fromLatin1(text);
+}
+
+void MainWindow::ShowVideo(int index, bool prune)
+{
+    int w = g_Config.width;
+    int h = g_Config.height;
+    cameraIndex = index;
+    resolutionsListed = false;
+    ShowRGB(blank, 640, 480);
+    if (fd > 0) {
+        zq_scanner_close(fd);
+        fd = -1;
+        hooks.pause(kCameraSettleMicroseconds);
+    }
+    fd = zq_scanner_open_index(index);
+    if (fd <= 0)
+        return;
+    zq_scanner_init(fd, &w, &h);
+    g_Config.width = w;
+    g_Config.height = h;
+    const QString entry = resolutionEntry(w, h);
+    if (prune)
+        keepOnlyResolution(entry);
+    selectResolution(entry);
+    printf("w=%d, h=%d\n", w, h);
+    fflush(stdout);
+    placeSlider(ui->slider_br, zq_scanner_get_brightness(fd));
+    placeSlider(ui->slider_br_2, zq_scanner_get_contrast(fd));
+    placeSlider(ui->slider_br_3, zq_scanner_get_saturation(fd));
+}
+
+void MainWindow::placeSlider(QSlider *slider, int controlValue)
+{
+    slider->setValue(controlValue < kLowestPlacedControl ? kSliderMiddle : controlValue >> 9);
+}
+
+void MainWindow::TimerUpdate()
+{
+    if (fd < 0)
+        return;
+    int w = g_Config.width;
+    int h = g_Config.height;
+    unsigned char *picture = nullptr;
+    int len = 0;
+    if (zq_scanner_picture_read(fd, &picture, &len) != 0)
+        return;
+    // Never work past the end of a frame smaller than the configured size.
+    if (w <= 0 || h <= 0 || len < w * h * 3)
+        return;
+    if (g_Config.color == 1)
+        zq_scanner_picture_gray(picture, w, h);
+    rotateFrame(picture, w, h);
+    recordCropQuadrilateral(picture, w, h);
+    if (captureRequested) {
+        if (g_Config.save_dir[0])
+            capture(picture, w, h);
+        captureRequested = false;
+    }
+    if (ui->cutting->currentIndex() != 0)
+        zq_scanner_cutting_edge_show(picture, w, h);
+    if (!resolutionsListed) {
+        UpdateResolutions();
+        resolutionsListed = true;
+    }
+    ShowRGB(picture, w, h);
+}
+
+void MainWindow::rotateFrame(unsigned char *picture, int &w, int &h) const
+{
+    const int rota = g_Config.rota;
+    if (rota < 0 || rota >= int(std::size(kQuarterTurns)))
+        return;
+    for (int turn = 0; turn < kQuarterTurns[rota]; ++turn) {
+        zq_scanner_picture_rotate_90(picture, w, h);
+        std::swap(w, h);
+    }
+}
+
+void MainWindow::recordCropQuadrilateral(unsigned char *picture, int w, int h)
+{
+    switch (ui->cutting->currentIndex()) {
+    case 2:
+        zq_scanner_cutting_edge_auto(picture, w, h);
+        break;
+    case 1: {
+        zqPoint lt{0, 0};
+        zqPoint rb{0, 0};
+        if (_getCuttingEdge(w, h, lt, rb))
+            zq_scanner_cutting_edge_set(&lt, &rb);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void MainWindow::capture(unsigned char *picture, int w, int h)
+{
+    char name[kFileNameMax + 1];
+    snprintf(name, sizeof(name), "%s%s", _get_file_time_str(),
+             g_Config.picture_format == 1 ? ".tiff" : ".jpg");
+    if (g_Config.clear_background)
+        zq_scanner_clear_background(picture, w, h);
+    char path[kPathMax];
+    if (!joinPath(path, g_Config.save_dir, name) || !writeCapture(path, picture, w, h)) {
+        statusBar()->showMessage(tr("无法保存 %1").arg(QString::fromUtf8(name)), kStatusLongMs);
+        return;
+    }
+    AddImage(QString::fromUtf8(path), name);
+    statusBar()->showMessage(tr("已保存 %1").arg(QString::fromUtf8(name)), kStatusShortMs);
+    if (pdfRecording)
+        pdfImageList.emplace_back(path);
+}
+
+// Writes the frame, cut to the recorded quadrilateral when a crop mode is
+// on and the cut succeeds.
+bool MainWindow::writeCapture(const char *path, unsigned char *picture, int w, int h)
+{
+    const PictureWriter write =
+        g_Config.picture_format == 1 ? zq_scanner_picture_save_tiff : zq_scanner_picture_save;
+    const int quality = g_Config.quality * 10 + 10;
+    if (ui->cutting->currentIndex() == 0)
+        return write(path, picture, w, h, quality) == 0;
+    std::vector<unsigned char> cut(size_t(w) * h * 3);
+    int outWidth = w;
+    int outHeight = h;
+    if (zq_scanner_cutting_edge_do(picture, w, h, cut.data(), int(cut.size()), &outWidth,
+                                   &outHeight) == -1)
+        return write(path, picture, w, h, quality) == 0;
+    return write(path, cut.data(), outWidth, outHeight, quality) == 0;
+}
+
+void MainWindow::ShowRGB(unsigned char *data, int width, int height)
+{
+    const QImage frame(data, width, height, 3 * width, QImage::Format_RGB888);
+    const QImage scaled = frame.scaled(ui->label_V->width(), ui->label_V->height(),
+                                       Qt::KeepAspectRatio, Qt::FastTransformation);
+    ui->label_V->clear();
+    ui->label_V->setPixmap(QPixmap::fromImage(scaled));
+    ui->label_V->show();
+}
+
+void MainWindow::AddImage(QString path, const char *name)
+{
+    const QPixmap thumbnail =
+        QPixmap(path).scaled(100, 100, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    auto *item = new QListWidgetItem(QIcon(thumbnail), QString::fromUtf8(name ? name : ""));
+    item->setData(Qt::UserRole, path);
+    ui->listWidget->insertItem(ui->listWidget->count(), item);
+}
+
+bool MainWindow::_getCuttingEdge(int width, int height, zqPoint &lt, zqPoint &rb)
+{
+    const CamLabel *label = ui->label_V;
+    if (label->cropState == CamLabel::Idle || label->cropState == CamLabel::Armed)
+        return false;
+    const double sx = double(label->width()) / width;
+    const double sy = double(label->height()) / height;
+    const auto toFrame = [&](const LabelPoint &p) {
+        return zqPoint{std::min(int(p.x / sx), width), std::min(int(p.y / sy), height)};
+    };
+    lt = toFrame(label->startPoint);
+    rb = toFrame(label->endPoint);
+    return true;
+}
+
+// ---- resolution list ---------------------------------------------------------
+// Only the user's choices may reach FblChanage: every edit here is made with
+// the box's signals blocked.
+
+bool MainWindow::hasResolution(const QString &entry) const
+{
+    return ui->cbFbl->findText(entry, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0;
+}
+
+void MainWindow::setFirstResolution()
+{
+    const QString entry = resolutionEntry(g_Config.width, g_Config.height);
+    const QSignalBlocker quiet(ui->cbFbl);
+    if (!hasResolution(entry)) {
+        ui->cbFbl->clear();
+        ui->cbFbl->addItem(entry);
+    }
+    ui->cbFbl->setCurrentText(entry);
+}
+
+void MainWindow::keepOnlyResolution(const QString &entry)
+{
+    const QSignalBlocker quiet(ui->cbFbl);
+    if (!hasResolution(entry))
+        ui->cbFbl->addItem(entry);
+    for (int i = ui->cbFbl->count() - 1; i >= 0; --i) {
+        if (ui->cbFbl->itemText(i) != entry)
+            ui->cbFbl->removeItem(i);
+    }
+}
+
+void MainWindow::selectResolution(const QString &entry)
+{
+    const QSignalBlocker quiet(ui->cbFbl);
+    ui->cbFbl->setCurrentText(entry);
+}
+
+void MainWindow::UpdateResolutions()
+{
+    const QString current = resolutionEntry(g_Config.width, g_Config.height);
+    keepOnlyResolution(current);
+    std::vector<char> list(ZQ_RESOLUTION_LIST_MAX, '\0');
+    zq_scanner_resolution_dump(fd, list.data());
+    list.back() = '\0';
+    const QSignalBlocker quiet(ui->cbFbl);
+    for (const QString &entry : QString::fromLatin1(list.data()).split(',', Qt::SkipEmptyParts)) {
+        if (!hasResolution(entry))
+            ui->cbFbl->addItem(entry);
+    }
+    ui->cbFbl->setCurrentText(current);
+}
+
+void MainWindow::FblChanage(int)
+{
+    const QStringList parts = ui->cbFbl->currentText().split('*', Qt::KeepEmptyParts);
+    g_Config.width = parts.first().toInt();
+    g_Config.height = parts.last().toInt();
+    ShowVideo(cameraIndex, false);
+}

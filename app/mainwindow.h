@@ -1,0 +1,110 @@
+// zqvideo's one window: live preview, capture, page list and settings.
+#ifndef ZQVIDEO_MAINWINDOW_H
+#define ZQVIDEO_MAINWINDOW_H
+
+#include <QMainWindow>
+#include <QString>
+
+#include <cstdint>
+#include <list>
+#include <string>
+
+#include "zq_opencv.h"
+
+class QCheckBox;
+class QSlider;
+class QTimer;
+class Ui_MainWindow;
+
+// The resolution list's text for a frame size, as in "1280*720".
+QString resolutionEntry(int width, int height);
+
+// Descriptor of the open camera; negative (or 0, a failed open) when none.
+extern int fd;
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+  public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // The two waits of the window that tests replace: the modal directory
+    // chooser and the pause that lets a closed camera settle.
+    struct Hooks {
+        QString (*chooseDirectory)(QWidget *parent);
+        void (*pause)(unsigned microseconds);
+    };
+    static Hooks hooks;
+
+    void ShowVideo(int index, bool prune);
+    void ShowRGB(unsigned char *data, int width, int height);
+    void AddImage(QString path, const char *name);
+    bool _getCuttingEdge(int width, int height, zqPoint &lt, zqPoint &rb);
+    void UpdateResolutions();
+    int LoadConfig();
+    int SaveConfig();
+
+  public slots:
+    void ClickBt();
+    void ColorChanage(int nID);
+    void RotaChanage(int nID);
+    void FblChanage(int nID);
+    void QualityChanage(int nID);
+    void CuttingModeChange(int nID);
+    void BrightnessChanged(int value);
+    void ContrastChanged(int value);
+    void SaturationChanged(int value);
+    void ClearbackgroundCheckChanged();
+    void BrightnessCheckChanged();
+    void ContrastCheckChanged();
+    void SaturationCheckChanged();
+    void TimerUpdate();
+    void defaultCamChanage(int nID);
+    void OnPictureFormatChanged(int nID);
+    void RGB24RotateClockwise90(uint8_t *src, uint8_t *dst, int width, int height);
+    bool rgb24_rotate_90(unsigned char *src_rgb, unsigned int iWidth, unsigned int iHeight,
+                         bool direction);
+    void rgb24_gray(unsigned char *rgb, int width, int height);
+
+  private slots:
+    void on_butten_pdf_clicked();
+
+  protected:
+    bool eventFilter(QObject *obj, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+  private:
+    friend struct MainWindowProbe; // the tests' view of the window's state
+
+    void wireControls();
+    void setUpThumbnailList();
+    void openCamera1() { ShowVideo(1, true); }
+    void openCamera2() { ShowVideo(2, true); }
+    void openCamera3() { ShowVideo(3, true); }
+    void requestCapture();
+    void deleteSelectedPages();
+    void deleteAllPages();
+    void quit();
+    void rotateFrame(unsigned char *picture, int &w, int &h) const;
+    void recordCropQuadrilateral(unsigned char *picture, int w, int h);
+    void capture(unsigned char *picture, int w, int h);
+    bool writeCapture(const char *path, unsigned char *picture, int w, int h);
+    void setFirstResolution();
+    bool hasResolution(const QString &entry) const;
+    void keepOnlyResolution(const QString &entry);
+    void selectResolution(const QString &entry);
+    void placeSlider(QSlider *slider, int controlValue);
+    void holdSliderAtDefault(const QCheckBox *box, QSlider *slider);
+
+    Ui_MainWindow *ui;
+    QTimer *timer = nullptr;
+    int cameraIndex = 0;
+    bool captureRequested;
+    bool resolutionsListed;
+    bool pdfRecording;
+    std::list<std::string> pdfImageList;
+};
+
+#endif

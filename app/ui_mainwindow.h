@@ -1,0 +1,374 @@
+/********************************************************************************
+** Form generated from reading UI file 'mainwindow.ui'
+**
+** Written in the form Qt's User Interface Compiler generates.
+********************************************************************************/
+
+#ifndef UI_MAINWINDOW_H
+#define UI_MAINWINDOW_H
+
+#include <QtCore/QVariant>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QGroupBox>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QListWidget>
+#include <QtWidgets/QMainWindow>
+#include <QtWidgets/QMenuBar>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QSlider>
+#include <QtWidgets/QStatusBar>
+#include <QtWidgets/QToolBar>
+#include <QtWidgets/QVBoxLayout>
+#include <QtWidgets/QWidget>
+#include "camlabel.h"
+
+QT_BEGIN_NAMESPACE
+
+class Ui_MainWindow
+{
+public:
+    QWidget *centralWidget;
+    CamLabel *label_V;
+    QListWidget *listWidget;
+    QGroupBox *groupBox;
+    QLabel *label;
+    QLabel *label_2;
+    QComboBox *cbColor;
+    QComboBox *cbRota;
+    QComboBox *cbFbl;
+    QLabel *label_4;
+    QLabel *label_3;
+    QComboBox *jpg_quality;
+    QPushButton *pushButton_6;
+    QLineEdit *lineEdit;
+    QPushButton *pushButton_3;
+    QPushButton *pushButton_7;
+    QPushButton *pushButton;
+    QPushButton *pushButton_2;
+    QPushButton *pushButton_9;
+    QLabel *label_5;
+    QComboBox *cutting;
+    QSlider *slider_br;
+    QLabel *label_br;
+    QSlider *slider_br_2;
+    QLabel *label_br_2;
+    QSlider *slider_br_3;
+    QLabel *label_br_3;
+    QPushButton *pushButton_4;
+    QPushButton *pushButton_5;
+    QCheckBox *checkBox;
+    QCheckBox *checkBox_2;
+    QCheckBox *checkBox_3;
+    QCheckBox *checkBox_4;
+    QPushButton *butten_pdf;
+    QComboBox *defaultCam;
+    QLabel *label_6;
+    QLabel *label_7;
+    QComboBox *pic_format;
+    QWidget *layoutWidget;
+    QVBoxLayout *verticalLayout;
+    QWidget *layoutWidget1;
+    QVBoxLayout *verticalLayout_2;
+    QWidget *layoutWidget2;
+    QVBoxLayout *verticalLayout_3;
+    QMenuBar *menuBar;
+    QToolBar *mainToolBar;
+    QStatusBar *statusBar;
+
+    void setupUi(QMainWindow *MainWindow)
+    {
+        if (MainWindow->objectName().isEmpty())
+            MainWindow->setObjectName(QString::fromUtf8("MainWindow"));
+        MainWindow->resize(1140, 720);
+        centralWidget = new QWidget(MainWindow);
+        centralWidget->setObjectName(QString::fromUtf8("centralWidget"));
+        label_V = new CamLabel(centralWidget);
+        label_V->setObjectName(QString::fromUtf8("label_V"));
+        label_V->setGeometry(QRect(10, 0, 640, 480));
+        QSizePolicy sizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        sizePolicy.setHorizontalStretch(0);
+        sizePolicy.setVerticalStretch(0);
+        sizePolicy.setHeightForWidth(label_V->sizePolicy().hasHeightForWidth());
+        label_V->setSizePolicy(sizePolicy);
+        label_V->setMouseTracking(true);
+        label_V->setFrameShape(QFrame::Box);
+        listWidget = new QListWidget(centralWidget);
+        listWidget->setObjectName(QString::fromUtf8("listWidget"));
+        listWidget->setGeometry(QRect(10, 490, 1110, 160));
+        listWidget->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        listWidget->setFlow(QListView::LeftToRight);
+        listWidget->setViewMode(QListView::IconMode);
+        groupBox = new QGroupBox(centralWidget);
+        groupBox->setObjectName(QString::fromUtf8("groupBox"));
+        groupBox->setGeometry(QRect(660, 0, 460, 480));
+        groupBox->setStyleSheet(QString::fromUtf8("QGroupBox {\n"
+"            border-color: rgb(156, 156, 156);\n"
+"            border-width: 1px;\n"
+"            border-style: solid;\n"
+"            margin-top: 0.5ex;\n"
+"        }\n"
+"        QGroupBox::title {\n"
+"            subcontrol-origin: margin;\n"
+"            subcontrol-position: top left;\n"
+"            left: 10px;\n"
+"            margin-left: 2px;\n"
+"            padding: 0  0px;\n"
+"        }"));
+        label = new QLabel(groupBox);
+        label->setObjectName(QString::fromUtf8("label"));
+        label->setGeometry(QRect(20, 30, 42, 22));
+        label->setMaximumSize(QSize(101, 16777215));
+        label_2 = new QLabel(groupBox);
+        label_2->setObjectName(QString::fromUtf8("label_2"));
+        label_2->setGeometry(QRect(20, 80, 42, 22));
+        label_2->setMaximumSize(QSize(81, 16777215));
+        cbColor = new QComboBox(groupBox);
+        cbColor->addItem(QString());
+        cbColor->addItem(QString());
+        cbColor->setObjectName(QString::fromUtf8("cbColor"));
+        cbColor->setGeometry(QRect(70, 70, 120, 41));
+        cbRota = new QComboBox(groupBox);
+        cbRota->addItem(QString());
+        cbRota->addItem(QString());
+        cbRota->addItem(QString());
+        cbRota->addItem(QString());
+        cbRota->setObjectName(QString::fromUtf8("cbRota"));
+        cbRota->setGeometry(QRect(70, 20, 120, 41));
+        cbFbl = new QComboBox(groupBox);
+        cbFbl->addItem(QString());
+        cbFbl->setObjectName(QString::fromUtf8("cbFbl"));
+        cbFbl->setGeometry(QRect(270, 70, 120, 41));
+        label_4 = new QLabel(groupBox);
+        label_4->setObjectName(QString::fromUtf8("label_4"));
+        label_4->setGeometry(QRect(200, 30, 70, 22));
+        label_4->setMaximumSize(QSize(111, 16777215));
+        label_3 = new QLabel(groupBox);
+        label_3->setObjectName(QString::fromUtf8("label_3"));
+        label_3->setGeometry(QRect(200, 80, 56, 22));
+        label_3->setMaximumSize(QSize(91, 16777215));
+        jpg_quality = new QComboBox(groupBox);
+        jpg_quality->addItem(QString());
+        jpg_quality->addItem(QString());
+        jpg_quality->addItem(QString());
+        jpg_quality->addItem(QString());
+        jpg_quality->addItem(QString());
+        jpg_quality->addItem(QString());
+        jpg_quality->addItem(QString());
+        jpg_quality->addItem(QString());
+        jpg_quality->addItem(QString());
+        jpg_quality->setObjectName(QString::fromUtf8("jpg_quality"));
+        jpg_quality->setGeometry(QRect(270, 20, 120, 41));
+        jpg_quality->setEnabled(true);
+        pushButton_6 = new QPushButton(groupBox);
+        pushButton_6->setObjectName(QString::fromUtf8("pushButton_6"));
+        pushButton_6->setGeometry(QRect(10, 420, 81, 41));
+        lineEdit = new QLineEdit(groupBox);
+        lineEdit->setObjectName(QString::fromUtf8("lineEdit"));
+        lineEdit->setGeometry(QRect(100, 420, 321, 41));
+        lineEdit->setEnabled(false);
+        pushButton_3 = new QPushButton(groupBox);
+        pushButton_3->setObjectName(QString::fromUtf8("pushButton_3"));
+        pushButton_3->setGeometry(QRect(10, 370, 81, 36));
+        pushButton_7 = new QPushButton(groupBox);
+        pushButton_7->setObjectName(QString::fromUtf8("pushButton_7"));
+        pushButton_7->setGeometry(QRect(330, 326, 81, 36));
+        pushButton = new QPushButton(groupBox);
+        pushButton->setObjectName(QString::fromUtf8("pushButton"));
+        pushButton->setGeometry(QRect(12, 326, 64, 36));
+        pushButton->setMouseTracking(true);
+        pushButton->setCheckable(false);
+        pushButton->setChecked(false);
+        pushButton_2 = new QPushButton(groupBox);
+        pushButton_2->setObjectName(QString::fromUtf8("pushButton_2"));
+        pushButton_2->setGeometry(QRect(81, 326, 64, 36));
+        pushButton_9 = new QPushButton(groupBox);
+        pushButton_9->setObjectName(QString::fromUtf8("pushButton_9"));
+        pushButton_9->setGeometry(QRect(150, 326, 64, 36));
+        label_5 = new QLabel(groupBox);
+        label_5->setObjectName(QString::fromUtf8("label_5"));
+        label_5->setGeometry(QRect(20, 130, 63, 22));
+        cutting = new QComboBox(groupBox);
+        cutting->addItem(QString());
+        cutting->addItem(QString());
+        cutting->addItem(QString());
+        cutting->setObjectName(QString::fromUtf8("cutting"));
+        cutting->setGeometry(QRect(70, 120, 121, 36));
+        slider_br = new QSlider(groupBox);
+        slider_br->setObjectName(QString::fromUtf8("slider_br"));
+        slider_br->setGeometry(QRect(80, 236, 281, 24));
+        slider_br->setMinimumSize(QSize(0, 24));
+        slider_br->setMaximum(128);
+        slider_br->setValue(64);
+        slider_br->setOrientation(Qt::Horizontal);
+        label_br = new QLabel(groupBox);
+        label_br->setObjectName(QString::fromUtf8("label_br"));
+        label_br->setGeometry(QRect(20, 236, 51, 22));
+        slider_br_2 = new QSlider(groupBox);
+        slider_br_2->setObjectName(QString::fromUtf8("slider_br_2"));
+        slider_br_2->setGeometry(QRect(80, 266, 281, 24));
+        slider_br_2->setMaximum(128);
+        slider_br_2->setValue(64);
+        slider_br_2->setOrientation(Qt::Horizontal);
+        label_br_2 = new QLabel(groupBox);
+        label_br_2->setObjectName(QString::fromUtf8("label_br_2"));
+        label_br_2->setGeometry(QRect(20, 266, 51, 22));
+        slider_br_3 = new QSlider(groupBox);
+        slider_br_3->setObjectName(QString::fromUtf8("slider_br_3"));
+        slider_br_3->setGeometry(QRect(80, 296, 281, 24));
+        slider_br_3->setMaximum(128);
+        slider_br_3->setValue(64);
+        slider_br_3->setOrientation(Qt::Horizontal);
+        label_br_3 = new QLabel(groupBox);
+        label_br_3->setObjectName(QString::fromUtf8("label_br_3"));
+        label_br_3->setGeometry(QRect(20, 296, 51, 22));
+        pushButton_4 = new QPushButton(groupBox);
+        pushButton_4->setObjectName(QString::fromUtf8("pushButton_4"));
+        pushButton_4->setGeometry(QRect(260, 370, 71, 36));
+        pushButton_5 = new QPushButton(groupBox);
+        pushButton_5->setObjectName(QString::fromUtf8("pushButton_5"));
+        pushButton_5->setGeometry(QRect(340, 370, 71, 36));
+        checkBox = new QCheckBox(groupBox);
+        checkBox->setObjectName(QString::fromUtf8("checkBox"));
+        checkBox->setGeometry(QRect(100, 380, 97, 26));
+        checkBox_2 = new QCheckBox(groupBox);
+        checkBox_2->setObjectName(QString::fromUtf8("checkBox_2"));
+        checkBox_2->setGeometry(QRect(350, 236, 97, 26));
+        checkBox_3 = new QCheckBox(groupBox);
+        checkBox_3->setObjectName(QString::fromUtf8("checkBox_3"));
+        checkBox_3->setGeometry(QRect(350, 266, 97, 26));
+        checkBox_4 = new QCheckBox(groupBox);
+        checkBox_4->setObjectName(QString::fromUtf8("checkBox_4"));
+        checkBox_4->setGeometry(QRect(350, 296, 97, 26));
+        butten_pdf = new QPushButton(groupBox);
+        butten_pdf->setObjectName(QString::fromUtf8("butten_pdf"));
+        butten_pdf->setGeometry(QRect(225, 326, 101, 36));
+        defaultCam = new QComboBox(groupBox);
+        defaultCam->addItem(QString());
+        defaultCam->addItem(QString());
+        defaultCam->addItem(QString());
+        defaultCam->setObjectName(QString::fromUtf8("defaultCam"));
+        defaultCam->setGeometry(QRect(270, 120, 121, 36));
+        label_6 = new QLabel(groupBox);
+        label_6->setObjectName(QString::fromUtf8("label_6"));
+        label_6->setGeometry(QRect(200, 130, 70, 22));
+        label_7 = new QLabel(groupBox);
+        label_7->setObjectName(QString::fromUtf8("label_7"));
+        label_7->setGeometry(QRect(21, 178, 42, 22));
+        pic_format = new QComboBox(groupBox);
+        pic_format->addItem(QString());
+        pic_format->addItem(QString());
+        pic_format->setObjectName(QString::fromUtf8("pic_format"));
+        pic_format->setGeometry(QRect(70, 170, 121, 36));
+        layoutWidget = new QWidget(centralWidget);
+        layoutWidget->setObjectName(QString::fromUtf8("layoutWidget"));
+        layoutWidget->setGeometry(QRect(0, 0, 2, 2));
+        verticalLayout = new QVBoxLayout(layoutWidget);
+        verticalLayout->setSpacing(6);
+        verticalLayout->setContentsMargins(11, 11, 11, 11);
+        verticalLayout->setObjectName(QString::fromUtf8("verticalLayout"));
+        verticalLayout->setContentsMargins(0, 0, 0, 0);
+        layoutWidget1 = new QWidget(centralWidget);
+        layoutWidget1->setObjectName(QString::fromUtf8("layoutWidget1"));
+        layoutWidget1->setGeometry(QRect(0, 0, 2, 2));
+        verticalLayout_2 = new QVBoxLayout(layoutWidget1);
+        verticalLayout_2->setSpacing(6);
+        verticalLayout_2->setContentsMargins(11, 11, 11, 11);
+        verticalLayout_2->setObjectName(QString::fromUtf8("verticalLayout_2"));
+        verticalLayout_2->setContentsMargins(0, 0, 0, 0);
+        layoutWidget2 = new QWidget(centralWidget);
+        layoutWidget2->setObjectName(QString::fromUtf8("layoutWidget2"));
+        layoutWidget2->setGeometry(QRect(0, 0, 2, 2));
+        verticalLayout_3 = new QVBoxLayout(layoutWidget2);
+        verticalLayout_3->setSpacing(6);
+        verticalLayout_3->setContentsMargins(11, 11, 11, 11);
+        verticalLayout_3->setObjectName(QString::fromUtf8("verticalLayout_3"));
+        verticalLayout_3->setContentsMargins(0, 0, 0, 0);
+        MainWindow->setCentralWidget(centralWidget);
+        menuBar = new QMenuBar(MainWindow);
+        menuBar->setObjectName(QString::fromUtf8("menuBar"));
+        menuBar->setGeometry(QRect(0, 0, 1140, 36));
+        MainWindow->setMenuBar(menuBar);
+        mainToolBar = new QToolBar(MainWindow);
+        mainToolBar->setObjectName(QString::fromUtf8("mainToolBar"));
+        QSizePolicy sizePolicy1(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        sizePolicy1.setHorizontalStretch(0);
+        sizePolicy1.setVerticalStretch(0);
+        sizePolicy1.setHeightForWidth(mainToolBar->sizePolicy().hasHeightForWidth());
+        mainToolBar->setSizePolicy(sizePolicy1);
+        mainToolBar->setMaximumSize(QSize(16777215, 16777215));
+        MainWindow->addToolBar(Qt::TopToolBarArea, mainToolBar);
+        statusBar = new QStatusBar(MainWindow);
+        statusBar->setObjectName(QString::fromUtf8("statusBar"));
+        MainWindow->setStatusBar(statusBar);
+
+        retranslateUi(MainWindow);
+
+        QMetaObject::connectSlotsByName(MainWindow);
+    } // setupUi
+
+    void retranslateUi(QMainWindow *MainWindow)
+    {
+        MainWindow->setWindowTitle(QCoreApplication::translate("MainWindow", "Zq高拍仪", nullptr));
+        label_V->setText(QString());
+        groupBox->setTitle(QCoreApplication::translate("MainWindow", "影像处理", nullptr));
+        label->setText(QCoreApplication::translate("MainWindow", "旋转：", nullptr));
+        label_2->setText(QCoreApplication::translate("MainWindow", "色彩：", nullptr));
+        cbColor->setItemText(0, QCoreApplication::translate("MainWindow", "彩色", nullptr));
+        cbColor->setItemText(1, QCoreApplication::translate("MainWindow", "灰色", nullptr));
+        cbRota->setItemText(0, QCoreApplication::translate("MainWindow", "正常", nullptr));
+        cbRota->setItemText(1, QCoreApplication::translate("MainWindow", "右转", nullptr));
+        cbRota->setItemText(2, QCoreApplication::translate("MainWindow", "左转", nullptr));
+        cbRota->setItemText(3, QCoreApplication::translate("MainWindow", "上下翻转", nullptr));
+        cbFbl->setItemText(0, QCoreApplication::translate("MainWindow", "640*480", nullptr));
+        label_4->setText(QCoreApplication::translate("MainWindow", "压缩质量：", nullptr));
+        label_3->setText(QCoreApplication::translate("MainWindow", "分辨率：", nullptr));
+        jpg_quality->setItemText(0, QCoreApplication::translate("MainWindow", "10", nullptr));
+        jpg_quality->setItemText(1, QCoreApplication::translate("MainWindow", "20", nullptr));
+        jpg_quality->setItemText(2, QCoreApplication::translate("MainWindow", "30", nullptr));
+        jpg_quality->setItemText(3, QCoreApplication::translate("MainWindow", "40", nullptr));
+        jpg_quality->setItemText(4, QCoreApplication::translate("MainWindow", "50", nullptr));
+        jpg_quality->setItemText(5, QCoreApplication::translate("MainWindow", "60", nullptr));
+        jpg_quality->setItemText(6, QCoreApplication::translate("MainWindow", "70", nullptr));
+        jpg_quality->setItemText(7, QCoreApplication::translate("MainWindow", "80", nullptr));
+        jpg_quality->setItemText(8, QCoreApplication::translate("MainWindow", "100", nullptr));
+        pushButton_6->setText(QCoreApplication::translate("MainWindow", "保存目录", nullptr));
+        pushButton_3->setText(QCoreApplication::translate("MainWindow", "拍照", nullptr));
+        pushButton_7->setText(QCoreApplication::translate("MainWindow", "退出", nullptr));
+        pushButton->setText(QCoreApplication::translate("MainWindow", "视频1", nullptr));
+        pushButton_2->setText(QCoreApplication::translate("MainWindow", "视频2", nullptr));
+        pushButton_9->setText(QCoreApplication::translate("MainWindow", "视频3", nullptr));
+        label_5->setText(QCoreApplication::translate("MainWindow", "裁边：", nullptr));
+        cutting->setItemText(0, QCoreApplication::translate("MainWindow", "无裁边", nullptr));
+        cutting->setItemText(1, QCoreApplication::translate("MainWindow", "手动裁边", nullptr));
+        cutting->setItemText(2, QCoreApplication::translate("MainWindow", "自动裁边", nullptr));
+        label_br->setText(QCoreApplication::translate("MainWindow", "亮度：", nullptr));
+        label_br_2->setText(QCoreApplication::translate("MainWindow", "对比度：", nullptr));
+        label_br_3->setText(QCoreApplication::translate("MainWindow", "饱和度：", nullptr));
+        pushButton_4->setText(QCoreApplication::translate("MainWindow", "删除", nullptr));
+        pushButton_5->setText(QCoreApplication::translate("MainWindow", "清空", nullptr));
+        checkBox->setText(QCoreApplication::translate("MainWindow", "自动去底色", nullptr));
+        checkBox_2->setText(QCoreApplication::translate("MainWindow", "默认", nullptr));
+        checkBox_3->setText(QCoreApplication::translate("MainWindow", "默认", nullptr));
+        checkBox_4->setText(QCoreApplication::translate("MainWindow", "默认", nullptr));
+        butten_pdf->setText(QCoreApplication::translate("MainWindow", "开始合成PDF", nullptr));
+        defaultCam->setItemText(0, QCoreApplication::translate("MainWindow", "视频1", nullptr));
+        defaultCam->setItemText(1, QCoreApplication::translate("MainWindow", "视频2", nullptr));
+        defaultCam->setItemText(2, QCoreApplication::translate("MainWindow", "视频3", nullptr));
+        label_6->setText(QCoreApplication::translate("MainWindow", "默认打开：", nullptr));
+        label_7->setText(QCoreApplication::translate("MainWindow", "格式：", nullptr));
+        pic_format->setItemText(0, QCoreApplication::translate("MainWindow", "jpeg", nullptr));
+        pic_format->setItemText(1, QCoreApplication::translate("MainWindow", "tiff", nullptr));
+    } // retranslateUi
+
+};
+
+namespace Ui {
+    class MainWindow: public Ui_MainWindow {};
+} // namespace Ui
+
+QT_END_NAMESPACE
+
+#endif // UI_MAINWINDOW_H

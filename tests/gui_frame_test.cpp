@@ -1,0 +1,819 @@
+// zqvideo's frame loop on a virtual camera: preview, capture, the page
+// list, the manual crop, the resolution list and the settings controls.
+#include "gui_frame_harness.h"
+
+#include "zq_opencv.h"
+#include "zq_scanner.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTransform>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+
+using namespace zq::sim;
+
+namespace
+{
+
+QRegularExpression captureName(const char *suffix)
+{
+    return QRegularExpression(QString("^\\d{17}\\%1$").arg(suffix));
+}
+
+// The rendered frame turned as the rotation index turns it.
+QImage turned(const QImage &frame, int rota)
+{
+    static const int degrees[] = {0, 90, -90, 180};
+    return frame.transformed(QTransform().rotate(degrees[rota]));
+}
+
+QImage fittedToLabel(const QImage &frame)
+{
+    return frame.scaled(640, 480, Qt::KeepAspectRatio, Qt::FastTransformation);
+}
+
+// The first luminance quantiser of a JPEG file, which tells its quality.
+int firstQuantiser(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray data = f.readAll();
+    const int dqt = data.indexOf("\xff\xdb");
+    return dqt < 0 ? -1 : uchar(data[dqt + 5]);
+}
+
+} // namespace
+
+class FrameTest : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void init()
+    {
+        hw().reset();
+        QFile::remove(testConfigFile());
+        dialogs = std::make_unique<DialogStub>();
+        saveDir = std::make_unique<QTemporaryDir>();
+    }
+    void cleanup()
+    {
+        window.reset();
+        dialogs.reset();
+        hw().reset();
+    }
+
+    // ---- preview ------------------------------------------------------------
+
+    void rotation_data()
+    {
+        QTest::addColumn<int>("rota");
+        QTest::addColumn<QSize>("preview");
+        QTest::newRow("normal") << 0 << QSize(640, 360);
+        QTest::newRow("right") << 1 << QSize(270, 480);
+        QTest::newRow("left") << 2 << QSize(270, 480);
+        QTest::newRow("upside down") << 3 << QSize(640, 360);
+    }
+
+    void rotation()
+    {
+        QFETCH(int, rota);
+        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        settings.rota = rota;
+        start(settings);
+        window->TimerUpdate();
+        const QImage preview = previewOf(*window);
+        QTEST(preview.size(), "preview");
+        // The expected turn is the closest match of the four, and close.
+        const QImage frame = renderedFrame(cam);
+        double best = 255;
+        int bestRota = -1;
+        for (int r = 0; r < 4; ++r) {
+            const double d = meanDifference(preview, fittedToLabel(turned(frame, r)));
+            if (d < best) {
+                best = d;
+                bestRota = r;
+            }
+        }
+        QCOMPARE(bestRota, rota);
+        QVERIFY2(best < 6, qPrintable(QString::number(best)));
+    }
+
+    void rotatedCaptureHasTurnedSize()
+    {
+        hw().addCamera(0, camera1280x720());
+        ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        settings.rota = 1;
+        start(settings);
+        pressCapture();
+        window->TimerUpdate();
+        const QStringList files = filesIn(saveDir->path());
+        QCOMPARE(files.size(), 1);
+        QCOMPARE(QImage(saveDir->filePath(files[0])).size(), QSize(720, 1280));
+        QCOMPARE(g_Config.width, 1280); // the configuration keeps the camera size
+    }
+
+    void grey()
+    {
+        hw().addCamera(0, camera1280x720());
+        ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        settings.color = 1;
+        settings.rota = 2;
+        start(settings);
+        window->TimerUpdate();
+        const QImage preview = previewOf(*window);
+        QCOMPARE(preview.size(), QSize(270, 480));
+        int coloured = 0;
+        for (int y = 0; y < preview.height(); y += 7)
+            for (int x = 0; x < preview.width(); x += 7) {
+                const QRgb p = preview.pixel(x, y);
+                coloured += !(qRed(p) == qGreen(p) && qGreen(p) == qBlue(p));
+            }
+        QCOMPARE(coloured, 0);
+    }
+
+    void blackWhileSwitchingAndAfterFailedOpen()
+    {
+        hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        window->TimerUpdate();
+        QVERIFY(!isBlack(previewOf(*window)));
+        QVERIFY(DialogStub::pauses().empty());
+
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton_2"), Qt::LeftButton);
+        QCOMPARE(DialogStub::pauses(), std::list<unsigned>{500000});
+        QVERIFY(fd < 0);
+        QCOMPARE(MainWindowProbe(*window).cameraIndex(), 2);
+        QVERIFY(isBlack(previewOf(*window)));
+        QCOMPARE(previewOf(*window).size(), QSize(640, 480));
+        window->TimerUpdate(); // nothing to read: the picture stays black
+        QVERIFY(isBlack(previewOf(*window)));
+
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton"), Qt::LeftButton);
+        QCOMPARE(DialogStub::pauses().size(), size_t(1)); // nothing was open to close
+        QVERIFY(fd > 0);
+        QVERIFY(isBlack(previewOf(*window)));
+        window->TimerUpdate();
+        QVERIFY(!isBlack(previewOf(*window)));
+    }
+
+    void openPrintsGrantedSize()
+    {
+        hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        fflush(stdout);
+        QTemporaryFile out;
+        QVERIFY(out.open());
+        const int saved = dup(STDOUT_FILENO);
+        dup2(out.handle(), STDOUT_FILENO);
+        window->ShowVideo(1, true);
+        fflush(stdout);
+        dup2(saved, STDOUT_FILENO);
+        close(saved);
+        out.seek(0);
+        QCOMPARE(out.readAll(), QByteArray("w=1280, h=720\n"));
+    }
+
+    void stalledOrUnpluggedCamera()
+    {
+        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        window->TimerUpdate();
+        const int delivered = cam.framesDelivered();
+        cam.stopFrames();
+        pressCapture();
+        window->TimerUpdate(); // the read gives up; the tick ends
+        QVERIFY(MainWindowProbe(*window).captureRequested());
+        cam.stopFrames(false);
+        window->TimerUpdate(); // the waiting request is taken by the next frame
+        QVERIFY(!MainWindowProbe(*window).captureRequested());
+        QCOMPARE(filesIn(saveDir->path()).size(), 1);
+        QVERIFY(cam.framesDelivered() > delivered);
+
+        cam.unplug();
+        window->TimerUpdate();
+        hw().addCamera(0, camera1280x720()); // plugged in again
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton"), Qt::LeftButton);
+        QVERIFY(fd > 0);
+        window->TimerUpdate();
+        QVERIFY(!isBlack(previewOf(*window)));
+    }
+
+    // ---- capture --------------------------------------------------------------
+
+    void wholeFrameJpeg()
+    {
+        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        pressCapture();
+        QVERIFY(MainWindowProbe(*window).captureRequested());
+        window->TimerUpdate();
+        QVERIFY(!MainWindowProbe(*window).captureRequested());
+        const QStringList files = filesIn(saveDir->path());
+        QCOMPARE(files.size(), 1);
+        QVERIFY(captureName(".jpg").match(files[0]).hasMatch());
+        const QString path = saveDir->filePath(files[0]);
+        QVERIFY(meanDifference(QImage(path), renderedFrame(cam)) < 4);
+        QCOMPARE(firstQuantiser(path), 13); // quality 60
+
+        auto *list = widget<QListWidget>(*window, "listWidget");
+        QCOMPARE(list->count(), 1);
+        QCOMPARE(list->item(0)->text(), files[0]);
+        QCOMPARE(list->item(0)->data(Qt::UserRole).toString(), path);
+        QVERIFY(!list->item(0)->icon().isNull());
+        QVERIFY(window->statusBar()->currentMessage().contains(files[0]));
+    }
+
+    void qualityIndexEightWritesNinety()
+    {
+        hw().addCamera(0, camera1280x720());
+        ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        settings.quality = 8;
+        start(settings);
+        pressCapture();
+        window->TimerUpdate();
+        QCOMPARE(firstQuantiser(saveDir->filePath(filesIn(saveDir->path()).value(0))), 3);
+    }
+
+    void tiff()
+    {
+        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        settings.picture_format = 1;
+        start(settings);
+        pressCapture();
+        window->TimerUpdate();
+        const QStringList files = filesIn(saveDir->path());
+        QCOMPARE(files.size(), 1);
+        QVERIFY(captureName(".tiff").match(files[0]).hasMatch());
+        QVERIFY(meanDifference(QImage(saveDir->filePath(files[0])), renderedFrame(cam)) < 4);
+    }
+
+    void automaticCropWritesTheDeskewedPage()
+    {
+        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        settings.cutting_mode = 2;
+        start(settings);
+        pressCapture();
+        window->TimerUpdate();
+        const QImage page(saveDir->filePath(filesIn(saveDir->path()).value(0)));
+        const auto corners = pageCorners(cam.config().scene, 1280, 720);
+        const double pageWidth =
+            std::hypot(corners[1].x - corners[0].x, corners[1].y - corners[0].y);
+        const double pageHeight =
+            std::hypot(corners[3].x - corners[0].x, corners[3].y - corners[0].y);
+        QVERIFY2(std::abs(page.width() - pageWidth) < pageWidth * 0.05,
+                 qPrintable(QString("%1 vs %2").arg(page.width()).arg(pageWidth)));
+        QVERIFY2(std::abs(page.height() - pageHeight) < pageHeight * 0.05,
+                 qPrintable(QString("%1 vs %2").arg(page.height()).arg(pageHeight)));
+        const std::vector<uint8_t> truth =
+            renderPage(cam.config().scene, page.width(), page.height());
+        // Compared coarsely: the lines of text need not meet pixel for pixel.
+        const double d = meanDifference(
+            coarse(page), coarse(frameImage(truth.data(), page.width(), page.height())));
+        QVERIFY2(d < 25, qPrintable(QString::number(d)));
+        const QImage wholeFrame = renderedFrame(cam).scaled(page.size());
+        QVERIFY(meanDifference(coarse(wholeFrame), coarse(page)) > 2 * d);
+    }
+
+    void automaticCropWithoutPageWritesWholeFrame()
+    {
+        PageScene empty = offCentrePage();
+        empty.pageWidth = 0.0;
+        VirtualCamera &cam = hw().addCamera(0, cameraWith({FrameSize::discrete(1280, 720)}, empty));
+        ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        settings.cutting_mode = 2;
+        start(settings);
+        pressCapture();
+        window->TimerUpdate();
+        const QImage file(saveDir->filePath(filesIn(saveDir->path()).value(0)));
+        QVERIFY(meanDifference(file, renderedFrame(cam)) < 4);
+    }
+
+    void manualCrop()
+    {
+        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        settings.cutting_mode = 1;
+        start(settings);
+        // No drag yet: the whole frame.
+        pressCapture();
+        window->TimerUpdate();
+        QCOMPARE(QImage(saveDir->filePath(filesIn(saveDir->path()).value(0))).size(),
+                 QSize(1280, 720));
+
+        auto *label = widget<CamLabel>(*window, "label_V");
+        QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+        QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, QPoint(300, 240));
+        QTest::qWait(2); // a distinct time stamp for the second file
+        pressCapture();
+        window->TimerUpdate();
+        const QStringList files = filesIn(saveDir->path());
+        QCOMPARE(files.size(), 2);
+        // Label 640 x 480 over 1280 x 720: x doubles, y grows by 1.5.
+        const QImage cut(saveDir->filePath(files[1]));
+        QCOMPARE(cut.size(), QSize(400, 210));
+        const double d = meanDifference(cut, renderedFrame(cam).copy(200, 150, 400, 210));
+        QVERIFY2(d < 10, qPrintable(QString::number(d)));
+        QVERIFY(meanDifference(cut, renderedFrame(cam).copy(230, 170, 400, 210)) > 2 * d);
+    }
+
+    void clearBackgroundWithRotation()
+    {
+        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        settings.rota = 2;
+        settings.clear_background = 1;
+        start(settings);
+        pressCapture();
+        window->TimerUpdate();
+        std::vector<uint8_t> expected = cam.lastFrame();
+        zq_scanner_picture_rotate_90(expected.data(), 1280, 720);
+        zq_scanner_clear_background(expected.data(), 720, 1280);
+        const QImage cleared = frameImage(expected.data(), 720, 1280);
+        const QImage file(saveDir->filePath(filesIn(saveDir->path()).value(0)));
+        QVERIFY(meanDifference(file, cleared) < 6);
+        QVERIFY(meanDifference(file, turned(renderedFrame(cam), 2)) > 10);
+        QVERIFY(meanDifference(previewOf(*window), fittedToLabel(cleared)) < 1);
+    }
+
+    void rightButtonAndRepeatedPresses()
+    {
+        hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        auto *button = widget<QPushButton>(*window, "pushButton_3");
+        QTest::mousePress(button, Qt::RightButton);
+        QTest::mouseRelease(button, Qt::RightButton);
+        QVERIFY(MainWindowProbe(*window).captureRequested());
+        pressCapture();
+        pressCapture();
+        window->TimerUpdate();
+        window->TimerUpdate();
+        QCOMPARE(filesIn(saveDir->path()).size(), 1);
+        QCOMPARE(widget<QListWidget>(*window, "listWidget")->count(), 1);
+    }
+
+    void noDirectoryAtTheTick()
+    {
+        hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        pressCapture();
+        g_Config.save_dir[0] = '\0';
+        window->TimerUpdate();
+        QVERIFY(!MainWindowProbe(*window).captureRequested());
+        QCOMPARE(filesIn(saveDir->path()).size(), 0);
+        QCOMPARE(widget<QListWidget>(*window, "listWidget")->count(), 0);
+
+        pressCapture(); // an empty directory fails the check at the press
+        QCOMPARE(DialogStub::errorBoxes(), 1);
+        QVERIFY(!MainWindowProbe(*window).captureRequested());
+    }
+
+    // A path that passes the check but cannot take files (a regular file):
+    // no page appears, and the status bar says so.
+    void unwritableDirectoryAddsNoPage()
+    {
+        hw().addCamera(0, camera1280x720());
+        QFile plain(saveDir->filePath("plain"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        start(startSettings(1280, 720, plain.fileName()));
+        MainWindowProbe(*window).pdfRecording() = true;
+        pressCapture();
+        window->TimerUpdate();
+        QCOMPARE(widget<QListWidget>(*window, "listWidget")->count(), 0);
+        QVERIFY(MainWindowProbe(*window).pdfImageList().empty());
+        QVERIFY(window->statusBar()->currentMessage().startsWith(QString::fromUtf8("无法保存")));
+    }
+
+    // ---- page list -------------------------------------------------------------
+
+    void deleteSelected()
+    {
+        hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        MainWindowProbe(*window).pdfRecording() = true;
+        const QStringList files = captureSeveral(2);
+        auto *list = widget<QListWidget>(*window, "listWidget");
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton_4"), Qt::LeftButton);
+        QCOMPARE(list->count(), 2); // nothing selected: nothing happens
+
+        list->item(0)->setSelected(true);
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton_4"), Qt::LeftButton);
+        QCOMPARE(list->count(), 1);
+        QCOMPARE(list->item(0)->text(), files[1]);
+        QCOMPARE(filesIn(saveDir->path()), QStringList{files[1]});
+        QCOMPARE(MainWindowProbe(*window).pdfImageList(),
+                 std::list<std::string>{saveDir->filePath(files[1]).toStdString()});
+    }
+
+    void deleteAll()
+    {
+        hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        MainWindowProbe(*window).pdfRecording() = true;
+        captureSeveral(3);
+        QCOMPARE(MainWindowProbe(*window).pdfImageList().size(), size_t(3));
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton_5"), Qt::LeftButton);
+        QCOMPARE(widget<QListWidget>(*window, "listWidget")->count(), 0);
+        QVERIFY(filesIn(saveDir->path()).isEmpty());
+        QVERIFY(MainWindowProbe(*window).pdfImageList().empty());
+    }
+
+    void deleteAfterDirectoryChange()
+    {
+        hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        const QStringList files = captureSeveral(1);
+        QTemporaryDir other;
+        QFile twin(other.filePath(files[0]));
+        QVERIFY(twin.open(QIODevice::WriteOnly));
+        twin.close();
+        DialogStub::answer() = other.path();
+        QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
+        QCOMPARE(QString::fromUtf8(g_Config.save_dir), other.path());
+
+        auto *list = widget<QListWidget>(*window, "listWidget");
+        list->item(0)->setSelected(true);
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton_4"), Qt::LeftButton);
+        QVERIFY(filesIn(saveDir->path()).isEmpty());
+        QCOMPARE(filesIn(other.path()), QStringList{files[0]});
+    }
+
+    // ---- manual crop ---------------------------------------------------------
+
+    void dragMapping_data()
+    {
+        QTest::addColumn<QSize>("frame");
+        QTest::addColumn<QPoint>("from");
+        QTest::addColumn<QPoint>("to");
+        QTest::addColumn<QPoint>("lt");
+        QTest::addColumn<QPoint>("rb");
+        QTest::newRow("forward") << QSize(1280, 960) << QPoint(100, 100) << QPoint(300, 200)
+                                 << QPoint(200, 200) << QPoint(600, 400);
+        QTest::newRow("backward") << QSize(1280, 960) << QPoint(300, 200) << QPoint(100, 100)
+                                  << QPoint(600, 400) << QPoint(200, 200);
+        QTest::newRow("right of the label")
+            << QSize(640, 480) << QPoint(100, 100) << QPoint(700, 100) << QPoint(100, 100)
+            << QPoint(640, 100);
+        QTest::newRow("left of the label")
+            << QSize(640, 480) << QPoint(100, 100) << QPoint(-30, 100) << QPoint(100, 100)
+            << QPoint(-30, 100);
+    }
+
+    void dragMapping()
+    {
+        QFETCH(QSize, frame);
+        QFETCH(QPoint, from);
+        QFETCH(QPoint, to);
+        start(startSettings(640, 480, saveDir->path()));
+        auto *label = widget<CamLabel>(*window, "label_V");
+        zqPoint lt{-7, -7};
+        zqPoint rb{-7, -7};
+        QVERIFY(!window->_getCuttingEdge(frame.width(), frame.height(), lt, rb));
+        QCOMPARE(lt.x, -7); // untouched without a drag
+
+        widget<QComboBox>(*window, "cutting")->setCurrentIndex(1);
+        QCOMPARE(label->cropState, int(CamLabel::Armed));
+        QVERIFY(!window->_getCuttingEdge(frame.width(), frame.height(), lt, rb));
+        QTest::mousePress(label, Qt::RightButton, Qt::NoModifier, from);
+        moveMouse(label, (from + to) / 2);
+        QCOMPARE(label->cropState, int(CamLabel::Dragging));
+        QCOMPARE(label->endPoint.x, (from.x() + to.x()) / 2);
+        QVERIFY(window->_getCuttingEdge(frame.width(), frame.height(), lt, rb));
+        QTest::mouseRelease(label, Qt::RightButton, Qt::NoModifier, to);
+        QCOMPARE(label->cropState, int(CamLabel::Done));
+        QVERIFY(window->_getCuttingEdge(frame.width(), frame.height(), lt, rb));
+        QTEST(QPoint(lt.x, lt.y), "lt");
+        QTEST(QPoint(rb.x, rb.y), "rb");
+    }
+
+    void dragStates()
+    {
+        start(startSettings(640, 480, saveDir->path()));
+        auto *label = widget<CamLabel>(*window, "label_V");
+        QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+        QCOMPARE(label->cropState, int(CamLabel::Idle)); // not armed: ignored
+
+        widget<QComboBox>(*window, "cutting")->setCurrentIndex(1);
+        moveMouse(label, QPoint(50, 50));
+        QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, QPoint(60, 60));
+        QCOMPARE(label->cropState, int(CamLabel::Armed));
+        QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, QPoint(10, 20));
+        QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, QPoint(110, 120));
+        moveMouse(label, QPoint(400, 400)); // after the release: ignored
+        QCOMPARE(label->endPoint.x, 110);
+        QCOMPARE(label->endPoint.y, 120);
+
+        // A press after a finished drag starts a new one.
+        QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, QPoint(200, 210));
+        QCOMPARE(label->startPoint.x, 200);
+        QCOMPARE(label->cropState, int(CamLabel::Dragging));
+        QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, QPoint(250, 260));
+
+        // Another mode keeps the drag; choosing manual crop again drops it.
+        widget<QComboBox>(*window, "cutting")->setCurrentIndex(2);
+        QCOMPARE(label->cropState, int(CamLabel::Done));
+        widget<QComboBox>(*window, "cutting")->setCurrentIndex(1);
+        QCOMPARE(label->cropState, int(CamLabel::Armed));
+    }
+
+    void dragIsDrawnIntoThePreview()
+    {
+        hw().addCamera(0, cameraWith({FrameSize::discrete(640, 480)}));
+        ZqConfig settings = startSettings(640, 480, saveDir->path());
+        settings.cutting_mode = 1;
+        start(settings);
+        auto *label = widget<CamLabel>(*window, "label_V");
+        window->TimerUpdate();
+        QVERIFY(!isOutline(previewOf(*window).pixel(200, 100)));
+
+        QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+        moveMouse(label, QPoint(300, 200));
+        window->TimerUpdate();
+        QVERIFY(isOutline(previewOf(*window).pixel(200, 100)));
+        moveMouse(label, QPoint(400, 300)); // the outline follows the mouse
+        window->TimerUpdate();
+        QVERIFY(isOutline(previewOf(*window).pixel(400, 200)));
+        QVERIFY(!isOutline(previewOf(*window).pixel(300, 150)));
+    }
+
+    // ---- resolutions ---------------------------------------------------------
+
+    void resolutionList()
+    {
+        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        auto *box = widget<QComboBox>(*window, "cbFbl");
+        QCOMPARE(itemsOf(box), QStringList{"1280*720"});
+        window->TimerUpdate();
+        QCOMPARE(itemsOf(box), QString("1280*720,640*480,1920*1080").split(','));
+        QCOMPARE(box->currentIndex(), 0);
+
+        const int opens = cam.requestCount(kRequestOpen);
+        box->setCurrentIndex(0); // already chosen: nothing happens
+        QCOMPARE(cam.requestCount(kRequestOpen), opens);
+
+        box->setCurrentIndex(2); // the user chooses 1920*1080
+        QCOMPARE(cam.requestCount(kRequestOpen), opens + 1);
+        QCOMPARE(DialogStub::pauses().size(), size_t(1));
+        QVERIFY(isBlack(previewOf(*window)));
+        QCOMPARE(g_Config.width, 1920);
+        QCOMPARE(box->currentText(), QString("1920*1080"));
+        window->TimerUpdate();
+        QCOMPARE(itemsOf(box), QString("1920*1080,640*480,1280*720").split(','));
+        QCOMPARE(box->currentIndex(), 0);
+        QCOMPARE(cam.requestCount(kRequestOpen), opens + 1);
+    }
+
+    void firstStartAsksForZeroSize()
+    {
+        hw().addCamera(0, camera1280x720());
+        start(startSettings(0, 0, saveDir->path()));
+        auto *box = widget<QComboBox>(*window, "cbFbl");
+        QCOMPARE(itemsOf(box).size(), 1);
+        QVERIFY(itemsOf(box)[0] != "0*0");
+        QCOMPARE(itemsOf(box)[0], QString("%1*%2").arg(g_Config.width).arg(g_Config.height));
+    }
+
+    void cameraSwitchDropsOldSizes()
+    {
+        hw().addCamera(0, camera1280x720());
+        CameraConfig second = cameraWith({FrameSize::discrete(800, 600)});
+        second.modalias = "usb:v0AC8p3580d0100dcEFdsc02dp01ic0Eisc01ip00in00";
+        hw().addCamera(1, second);
+        start(startSettings(1280, 720, saveDir->path()));
+        window->TimerUpdate();
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton_2"), Qt::LeftButton);
+        window->TimerUpdate();
+        QCOMPARE(itemsOf(widget<QComboBox>(*window, "cbFbl")), QStringList{"800*600"});
+    }
+
+    // ---- controls --------------------------------------------------------------
+
+    void settingSlots()
+    {
+        hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        const int openFd = fd;
+        struct {
+            const char *box;
+            int index;
+            int ZqConfig::*field;
+        } const boxes[] = {
+            {"cbColor", 1, &ZqConfig::color},
+            {"cbRota", 3, &ZqConfig::rota},
+            {"jpg_quality", 7, &ZqConfig::quality},
+            {"cutting", 2, &ZqConfig::cutting_mode},
+            {"pic_format", 1, &ZqConfig::picture_format},
+            {"defaultCam", 1, &ZqConfig::default_cam},
+        };
+        for (const auto &b : boxes) {
+            widget<QComboBox>(*window, b.box)->setCurrentIndex(b.index);
+            QCOMPARE(g_Config.*b.field, b.index);
+        }
+        QCOMPARE(fd, openFd); // the default camera takes effect at the next start
+        QTest::mouseClick(widget<QCheckBox>(*window, "checkBox"), Qt::LeftButton);
+        QCOMPARE(g_Config.clear_background, 1);
+        QTest::mouseClick(widget<QCheckBox>(*window, "checkBox"), Qt::LeftButton);
+        QCOMPARE(g_Config.clear_background, 0);
+    }
+
+    void slidersSetTheCamera()
+    {
+        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        widget<QSlider>(*window, "slider_br_3")->setValue(100); // 51200 of 65535
+        QCOMPARE(cam.controlValue(V4L2_CID_SATURATION), (51200 * 255 + 32767) / 65535);
+        widget<QSlider>(*window, "slider_br")->setValue(128); // 65536: as high as it goes
+        QCOMPARE(cam.controlValue(V4L2_CID_BRIGHTNESS), 255);
+
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton_2"), Qt::LeftButton);
+        QVERIFY(fd < 0);
+        widget<QSlider>(*window, "slider_br_2")->setValue(10); // no camera: nothing sent
+        QCOMPARE(cam.controlValue(V4L2_CID_CONTRAST), 128);
+    }
+
+    void slidersFollowTheCamera()
+    {
+        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        cam.setControl(V4L2_CID_BRIGHTNESS, 40000);
+        cam.setControl(V4L2_CID_CONTRAST, 5000);
+        start(startSettings(1280, 720, saveDir->path()));
+        QCOMPARE(widget<QSlider>(*window, "slider_br")->value(), 78);
+        QCOMPARE(widget<QSlider>(*window, "slider_br_2")->value(), 64);
+        // The new position went back to the camera: 78 * 512.
+        QCOMPARE(cam.controlValue(V4L2_CID_BRIGHTNESS), (39936 * 255 + 32767) / 65535);
+    }
+
+    void defaultBoxes()
+    {
+        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        auto *slider = widget<QSlider>(*window, "slider_br");
+        auto *box = widget<QCheckBox>(*window, "checkBox_2");
+        slider->setValue(20);
+        QTest::mouseClick(box, Qt::LeftButton);
+        QCOMPARE(slider->value(), 64);
+        QVERIFY(!slider->isEnabled());
+        QCOMPARE(cam.controlValue(V4L2_CID_BRIGHTNESS), (32768 * 255 + 32767) / 65535);
+
+        cam.setControl(V4L2_CID_BRIGHTNESS, 40000);
+        window->ShowVideo(1, true); // placed from the camera, still held
+        QCOMPARE(slider->value(), 78);
+        QVERIFY(!slider->isEnabled());
+        QTest::mouseClick(box, Qt::LeftButton);
+        QVERIFY(slider->isEnabled());
+
+        for (const char *pair : {"checkBox_3:slider_br_2", "checkBox_4:slider_br_3"}) {
+            const QStringList names = QString(pair).split(':');
+            auto *b = window->findChild<QCheckBox *>(names[0]);
+            auto *s = window->findChild<QSlider *>(names[1]);
+            s->setValue(3);
+            QTest::mouseClick(b, Qt::LeftButton);
+            QCOMPARE(s->value(), 64);
+            QVERIFY(!s->isEnabled());
+        }
+    }
+
+    void chooserReopensTheCamera()
+    {
+        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        window->TimerUpdate();
+        const int opens = cam.requestCount(kRequestOpen);
+
+        DialogStub::answer() = QString(); // cancelled
+        QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
+        QVERIFY(fd < 0);
+        QCOMPARE(DialogStub::errorBoxes(), 1);
+        QVERIFY(!isBlack(previewOf(*window))); // frozen on the last picture
+
+        QTemporaryDir other;
+        DialogStub::answer() = other.path();
+        QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
+        QVERIFY(fd > 0);
+        QCOMPARE(cam.requestCount(kRequestOpen), opens + 1);
+        QCOMPARE(widget<QLineEdit>(*window, "lineEdit")->text(), other.path());
+        QCOMPARE(itemsOf(widget<QComboBox>(*window, "cbFbl")), QStringList{"1280*720"});
+        window->TimerUpdate();
+        QCOMPARE(itemsOf(widget<QComboBox>(*window, "cbFbl")).size(), 3);
+    }
+
+    // ---- picture helper slots --------------------------------------------------
+
+    void pictureHelpers()
+    {
+        start(startSettings(640, 480, saveDir->path()));
+        // Pixels numbered 1 2 3 / 4 5 6, each as three equal bytes.
+        const auto picture = [] {
+            std::vector<uint8_t> p;
+            for (uint8_t v = 1; v <= 6; ++v)
+                p.insert(p.end(), {v, v, v});
+            return p;
+        };
+        const auto numbers = [](const std::vector<uint8_t> &p) {
+            QList<int> n;
+            for (size_t i = 0; i < p.size(); i += 3)
+                n << p[i];
+            return n;
+        };
+        std::vector<uint8_t> p = picture();
+        QVERIFY(window->rgb24_rotate_90(p.data(), 3, 2, false));
+        QCOMPARE(numbers(p), (QList<int>{4, 1, 5, 2, 6, 3}));
+        p = picture();
+        QVERIFY(window->rgb24_rotate_90(p.data(), 3, 2, true));
+        QCOMPARE(numbers(p), (QList<int>{3, 6, 2, 5, 1, 4}));
+        QVERIFY(!window->rgb24_rotate_90(nullptr, 3, 2, true));
+
+        uint8_t rgb[6] = {10, 20, 33, 255, 255, 254};
+        window->rgb24_gray(rgb, 2, 1);
+        QCOMPARE(QByteArray(reinterpret_cast<char *>(rgb), 6),
+                 QByteArray("\x15\x15\x15\xfe\xfe\xfe", 6));
+
+        // Rows padded to 4 bytes: a 3 x 2 source has rows of 12 bytes, the
+        // 2 x 3 result rows of 8 bytes, whose padding stays untouched.
+        uint8_t src[24] = {};
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x)
+                memset(src + y * 12 + x * 3, 1 + y * 3 + x, 3);
+        uint8_t dst[24];
+        memset(dst, 0xEE, sizeof(dst));
+        window->RGB24RotateClockwise90(src, dst, 3, 2);
+        const QList<int> rows = {dst[0], dst[3], dst[8], dst[11], dst[16], dst[19]};
+        QCOMPARE(rows, (QList<int>{4, 1, 5, 2, 6, 3}));
+        QCOMPARE(int(dst[6]), 0xEE);
+        memset(dst, 0xEE, sizeof(dst));
+        window->RGB24RotateClockwise90(src, dst, 3, 0);
+        QCOMPARE(int(dst[0]), 0xEE);
+    }
+
+  private:
+    void start(const ZqConfig &settings) { window = startWindow(settings); }
+
+    void pressCapture()
+    {
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
+    }
+
+    // Captures n pages, each in its own millisecond, and returns their names.
+    QStringList captureSeveral(int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            QTest::qWait(2);
+            pressCapture();
+            window->TimerUpdate();
+        }
+        return filesIn(saveDir->path());
+    }
+
+    static QStringList itemsOf(const QComboBox *box)
+    {
+        QStringList items;
+        for (int i = 0; i < box->count(); ++i)
+            items << box->itemText(i);
+        return items;
+    }
+
+    static bool isBlack(const QImage &image)
+    {
+        if (image.isNull())
+            return false;
+        for (int y = 0; y < image.height(); y += 5)
+            for (int x = 0; x < image.width(); x += 5)
+                if (image.pixel(x, y) != qRgb(0, 0, 0))
+                    return false;
+        return true;
+    }
+
+    // A move as the label gets it while a button is held, inside or outside.
+    static void moveMouse(QWidget *label, QPoint pos)
+    {
+        QMouseEvent move(QEvent::MouseMove, pos, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(label, &move);
+    }
+
+    static QImage coarse(const QImage &image)
+    {
+        return image.scaled(image.size() / 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+
+    static bool isOutline(QRgb p) { return qGreen(p) == 255 && qRed(p) < 128; }
+
+    std::unique_ptr<DialogStub> dialogs;
+    std::unique_ptr<QTemporaryDir> saveDir;
+    std::unique_ptr<MainWindow> window;
+};
+
+ZQ_GUI_TEST_MAIN(FrameTest)
+#include "gui_frame_test.moc"

@@ -1,0 +1,122 @@
+// What the zqvideo tests share: a main() that binds libzqscan to the
+// virtual hardware and gives the process its own configuration directory,
+// scratch directories, and a view of the window's private state.
+#ifndef ZQ_TESTS_GUI_HARNESS_H
+#define ZQ_TESTS_GUI_HARNESS_H
+
+#include "config.h"
+#include "mainwindow.h"
+#include "savedir.h"
+#include "seam.h"
+
+#include <QApplication>
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdlib>
+#include <list>
+#include <string>
+
+// The configuration directory of the test process, fixed before anything
+// asks for the configuration path.
+inline QString &testConfigDir()
+{
+    static QString dir;
+    return dir;
+}
+
+inline QString testConfigFile()
+{
+    return testConfigDir() + "/.zqvideo.config";
+}
+
+inline void writeConfigFile(const QByteArray &content)
+{
+    QFile file(testConfigFile());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}
+
+inline QByteArray readConfigFile()
+{
+    QFile file(testConfigFile());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The window's state as the tests see it.
+struct MainWindowProbe {
+    explicit MainWindowProbe(MainWindow &w) : window(w) {}
+    MainWindow &window;
+
+    bool captureRequested() const { return window.captureRequested; }
+    bool resolutionsListed() const { return window.resolutionsListed; }
+    int cameraIndex() const { return window.cameraIndex; }
+    std::list<std::string> &pdfImageList() { return window.pdfImageList; }
+    bool &pdfRecording() { return window.pdfRecording; }
+    QTimer *timer() const { return window.timer; }
+};
+
+template <typename T> T *widget(QWidget &window, const char *name)
+{
+    return window.findChild<T *>(QString::fromLatin1(name));
+}
+
+// Replaces the window's modal dialogs and its camera pause for one test,
+// recording what they were asked.
+class DialogStub
+{
+  public:
+    DialogStub()
+    {
+        saved_ = MainWindow::hooks;
+        savedError_ = showDirError;
+        answer() = QString();
+        errorBoxes() = 0;
+        pauses().clear();
+        MainWindow::hooks = {[](QWidget *) { return answer(); },
+                             [](unsigned us) { pauses().push_back(us); }};
+        showDirError = [] { ++errorBoxes(); };
+    }
+    ~DialogStub()
+    {
+        MainWindow::hooks = saved_;
+        showDirError = savedError_;
+    }
+
+    static QString &answer()
+    {
+        static QString a;
+        return a;
+    }
+    static int &errorBoxes()
+    {
+        static int n;
+        return n;
+    }
+    static std::list<unsigned> &pauses()
+    {
+        static std::list<unsigned> p;
+        return p;
+    }
+
+  private:
+    MainWindow::Hooks saved_;
+    void (*savedError_)();
+};
+
+#define ZQ_GUI_TEST_MAIN(TestClass)                                                                \
+    int main(int argc, char **argv)                                                                \
+    {                                                                                              \
+        setenv(ZQ_VIRTUAL_HARDWARE_ENV, "tests", 1);                                               \
+        QTemporaryDir configDir;                                                                   \
+        testConfigDir() = configDir.path();                                                        \
+        setenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit().constData(), 1);                  \
+        QApplication app(argc, argv);                                                              \
+        TestClass test;                                                                            \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }
+
+#endif
