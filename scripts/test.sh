@@ -22,9 +22,9 @@ build_and_test() {
 }
 
 echo "== normal build (warnings are errors)"
-build_and_test build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZQ_WERROR=ON
+build_and_test build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZQ_WERROR=ON -DZQ_BUILD_TESTS=ON -DZQ_BUILD_BENCH=ON
 echo "== sanitizer build"
-build_and_test build/sanitize -DCMAKE_BUILD_TYPE=Debug -DZQ_SANITIZE=ON -DZQ_BUILD_BENCH=OFF
+build_and_test build/sanitize -DCMAKE_BUILD_TYPE=Debug -DZQ_SANITIZE=ON -DZQ_BUILD_TESTS=ON -DZQ_BUILD_BENCH=OFF
 echo "== real-driver check (the kernel's vivid driver under QEMU, release build)"
 scripts/driver-check.sh build/release
 echo "== all tests passed in both builds and on the real driver"

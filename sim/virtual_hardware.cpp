@@ -249,7 +249,7 @@ void installDemo()
     };
     config.scene.angleDeg = 7;
     config.scene.centerX = 0.48;
-    config.scene.pageWidth = 0.38;
+    config.scene.pageWidth = 0.3;
     config.scene.unevenLight = 0.12;
     VirtualHardware::instance().addCamera(0, std::move(config));
 }
