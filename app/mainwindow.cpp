@@ -18,7 +18,7 @@
 #include <cstdio>
 #include <vector>
 
-int fd = -1;
+int zqvideo::fd = -1;
 
 static const QString g_begin_record_pdf = QString::fromUtf8("开始合成PDF");
 static const QString g_stop_record_pdf = QString::fromUtf8("停止合成PDF");

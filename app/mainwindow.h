@@ -20,7 +20,13 @@ class Ui_MainWindow;
 QString resolutionEntry(int width, int height);
 
 // Descriptor of the open camera; negative (or 0, a failed open) when none.
+// It lives in the program's own namespace: libzqscan exports a global of
+// the same name (the camera-chip SDK's descriptor), and a second global
+// `fd` in the program would take that one's place inside the library.
+namespace zqvideo {
 extern int fd;
+}
+using zqvideo::fd;
 
 class MainWindow : public QMainWindow
 {
