@@ -23,7 +23,8 @@ QString resolutionEntry(int width, int height);
 // It lives in the program's own namespace: libzqscan exports a global of
 // the same name (the camera-chip SDK's descriptor), and a second global
 // `fd` in the program would take that one's place inside the library.
-namespace zqvideo {
+namespace zqvideo
+{
 extern int fd;
 }
 using zqvideo::fd;

@@ -4,6 +4,8 @@
 ** Written in the form Qt's User Interface Compiler generates.
 ********************************************************************************/
 
+// Kept in the layout the UI compiler writes.
+// clang-format off
 #ifndef UI_MAINWINDOW_H
 #define UI_MAINWINDOW_H
 

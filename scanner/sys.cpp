@@ -12,12 +12,23 @@
 #include <cstdlib>
 #include <string>
 
-namespace zq::sys {
-namespace {
+namespace zq::sys
+{
+namespace
+{
 
-int realOpen(const char *path, int flags) { return ::open(path, flags); }
-int realIoctl(int fd, unsigned long request, void *arg) { return ::ioctl(fd, request, arg); }
-int realV4l2Open(const char *path, int flags) { return ::v4l2_open(path, flags); }
+int realOpen(const char *path, int flags)
+{
+    return ::open(path, flags);
+}
+int realIoctl(int fd, unsigned long request, void *arg)
+{
+    return ::ioctl(fd, request, arg);
+}
+int realV4l2Open(const char *path, int flags)
+{
+    return ::v4l2_open(path, flags);
+}
 int realV4l2Ioctl(int fd, unsigned long request, void *arg)
 {
     return ::v4l2_ioctl(fd, request, arg);
@@ -26,14 +37,32 @@ void *realV4l2Mmap(void *start, size_t length, int prot, int flags, int fd, int6
 {
     return ::v4l2_mmap(start, length, prot, flags, fd, offset);
 }
-int realUsleep(unsigned int usec) { return ::usleep(usec); }
-int realGettimeofday(timeval *tv) { return ::gettimeofday(tv, nullptr); }
+int realUsleep(unsigned int usec)
+{
+    return ::usleep(usec);
+}
+int realGettimeofday(timeval *tv)
+{
+    return ::gettimeofday(tv, nullptr);
+}
 
 const zq_seam realSeam = {
-    ZQ_SEAM_VERSION,  ::access,         realOpen,           ::close,
-    ::read,           realIoctl,        ::poll,             realV4l2Open,
-    ::v4l2_close,     realV4l2Ioctl,    realV4l2Mmap,       ::v4l2_munmap,
-    ::v4l2_get_control, ::v4l2_set_control, realUsleep,     realGettimeofday,
+    ZQ_SEAM_VERSION,
+    ::access,
+    realOpen,
+    ::close,
+    ::read,
+    realIoctl,
+    ::poll,
+    realV4l2Open,
+    ::v4l2_close,
+    realV4l2Ioctl,
+    realV4l2Mmap,
+    ::v4l2_munmap,
+    ::v4l2_get_control,
+    ::v4l2_set_control,
+    realUsleep,
+    realGettimeofday,
 };
 
 const zq_seam *virtualSeam()

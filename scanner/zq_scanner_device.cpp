@@ -14,7 +14,8 @@
 #include <cstring>
 #include <string>
 
-namespace {
+namespace
+{
 
 struct buffer {
     void *start;
@@ -220,7 +221,10 @@ ZQ_EXPORT int zq_scanner_open_index(int index)
     return -1;
 }
 
-ZQ_EXPORT int zq_scanner_open(void) { return -1; }
+ZQ_EXPORT int zq_scanner_open(void)
+{
+    return -1;
+}
 
 ZQ_EXPORT int zq_scanner_init(int fd, int *w, int *h)
 {

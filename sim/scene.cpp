@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-namespace zq::sim {
-namespace {
+namespace zq::sim
+{
+namespace
+{
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -18,7 +20,7 @@ uint32_t hash(uint32_t x, uint32_t y)
 }
 
 struct PageFrame {
-    double cx, cy;      // centre in pixels
+    double cx, cy;       // centre in pixels
     double halfW, halfH; // half sizes in pixels
     double cosA, sinA;
 };
@@ -27,8 +29,8 @@ PageFrame pageFrame(const PageScene &s, int width, int height)
 {
     const double a = s.angleDeg * kPi / 180.0;
     const double pw = s.pageWidth * width;
-    return {s.centerX * width, s.centerY * height, pw / 2, pw * s.aspect / 2, std::cos(a),
-            std::sin(a)};
+    return {s.centerX * width, s.centerY * height, pw / 2,
+            pw * s.aspect / 2, std::cos(a),        std::sin(a)};
 }
 
 // Brightness of the page at page coordinates u, v in 0..1 (0,0 top-left).
@@ -48,7 +50,10 @@ double pageInk(const PageScene &s, double u, double v)
     return 0.15;
 }
 
-uint8_t clampByte(double v) { return static_cast<uint8_t>(std::clamp(v, 0.0, 255.0)); }
+uint8_t clampByte(double v)
+{
+    return static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
+}
 
 } // namespace
 

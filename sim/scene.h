@@ -9,7 +9,8 @@
 #include <cstdint>
 #include <vector>
 
-namespace zq::sim {
+namespace zq::sim
+{
 
 struct PageScene {
     double centerX = 0.5;    // page centre, as a fraction of the frame width

@@ -11,8 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace zq::sim {
-namespace {
+namespace zq::sim
+{
+namespace
+{
 
 int fail(int errnum)
 {
@@ -79,7 +81,10 @@ VirtualCamera::VirtualCamera(CameraConfig config) : config_(std::move(config))
         controlValues_[c.id] = c.defaultValue;
 }
 
-VirtualCamera::~VirtualCamera() { freeSlots(); }
+VirtualCamera::~VirtualCamera()
+{
+    freeSlots();
+}
 
 void VirtualCamera::setScene(const PageScene &scene)
 {
@@ -194,8 +199,9 @@ int VirtualCamera::enumFormat(v4l2_fmtdesc &desc) const
 
 int VirtualCamera::enumFrameSizes(v4l2_frmsizeenum &size) const
 {
-    const auto format = std::find_if(config_.formats.begin(), config_.formats.end(),
-                                     [&](const NativeFormat &f) { return f.fourcc == size.pixel_format; });
+    const auto format =
+        std::find_if(config_.formats.begin(), config_.formats.end(),
+                     [&](const NativeFormat &f) { return f.fourcc == size.pixel_format; });
     if (format == config_.formats.end() || size.index >= format->sizes.size())
         return fail(EINVAL);
     const FrameSize &s = format->sizes[size.index];
@@ -279,7 +285,8 @@ int VirtualCamera::queryBuffer(v4l2_buffer &buf) const
     if (buf.type != V4L2_BUF_TYPE_VIDEO_CAPTURE || buf.index >= slots_.size())
         return fail(EINVAL);
     const Slot &slot = slots_[buf.index];
-    buf.length = static_cast<uint32_t>(slot.length - std::min<size_t>(slot.length, config_.bufferLengthShortfall));
+    buf.length = static_cast<uint32_t>(
+        slot.length - std::min<size_t>(slot.length, config_.bufferLengthShortfall));
     buf.m.offset = buf.index * 0x100000u;
     buf.flags = slot.queued ? V4L2_BUF_FLAG_QUEUED : 0;
     return 0;
@@ -352,7 +359,8 @@ int VirtualCamera::dequeueBuffer(v4l2_buffer &buf)
     buf.index = index;
     buf.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     buf.memory = V4L2_MEMORY_MMAP;
-    buf.bytesused = static_cast<uint32_t>(frameBytes() - std::min<size_t>(frameBytes(), config_.bytesUsedShortfall));
+    buf.bytesused = static_cast<uint32_t>(
+        frameBytes() - std::min<size_t>(frameBytes(), config_.bytesUsedShortfall));
     buf.length = static_cast<uint32_t>(slot.length);
     buf.m.offset = index * 0x100000u;
     buf.sequence = static_cast<uint32_t>(framesDelivered_++);
@@ -423,7 +431,8 @@ int VirtualCamera::getControl(int cid)
     const long long range = c->maximum - c->minimum;
     if (range == 0)
         return 0;
-    return static_cast<int>(((controlValues_[cid] - (long long)c->minimum) * 65535 + range / 2) / range);
+    return static_cast<int>(((controlValues_[cid] - (long long)c->minimum) * 65535 + range / 2) /
+                            range);
 }
 
 int VirtualCamera::setControl(int cid, int value)

@@ -16,12 +16,13 @@
 #include <string>
 #include <vector>
 
-namespace zq::sim {
+namespace zq::sim
+{
 
 struct FrameSize {
     uint32_t type = V4L2_FRMSIZE_TYPE_DISCRETE;
-    uint32_t width = 0, height = 0;           // discrete size, or the range's minimum
-    uint32_t maxWidth = 0, maxHeight = 0;     // stepwise and continuous ranges
+    uint32_t width = 0, height = 0;       // discrete size, or the range's minimum
+    uint32_t maxWidth = 0, maxHeight = 0; // stepwise and continuous ranges
     uint32_t stepWidth = 1, stepHeight = 1;
 
     static FrameSize discrete(uint32_t w, uint32_t h) { return {V4L2_FRMSIZE_TYPE_DISCRETE, w, h}; }
@@ -71,9 +72,9 @@ struct CameraConfig {
     uint32_t capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
     std::vector<NativeFormat> formats;
     SizeMatch sizeMatch = SizeMatch::SharedArea;
-    uint32_t grantedBuffers = 4;  // what VIDIOC_REQBUFS grants for any non-zero request
-    bool convertsToRgb24 = true;  // false: S_FMT grants the first native format instead
-    uint32_t bytesPerLinePadding = 0; // extra bytes per row in the granted format
+    uint32_t grantedBuffers = 4;        // what VIDIOC_REQBUFS grants for any non-zero request
+    bool convertsToRgb24 = true;        // false: S_FMT grants the first native format instead
+    uint32_t bytesPerLinePadding = 0;   // extra bytes per row in the granted format
     uint32_t bufferLengthShortfall = 0; // QUERYBUF reports this much less than a frame
     uint32_t bytesUsedShortfall = 0;    // DQBUF reports this much less than a frame
     std::vector<Control> controls;
@@ -87,12 +88,13 @@ struct CameraConfig {
 
 struct Fault {
     unsigned long request;
-    int nth;     // 1 = the next such request
+    int nth; // 1 = the next such request
     int errnum;
 };
 
-class VirtualCamera {
-public:
+class VirtualCamera
+{
+  public:
     explicit VirtualCamera(CameraConfig config);
     ~VirtualCamera();
     VirtualCamera(const VirtualCamera &) = delete;
@@ -129,7 +131,7 @@ public:
     bool injectFault(unsigned long request);
     void release(); // the descriptor was closed
 
-private:
+  private:
     struct Slot {
         uint8_t *memory = nullptr;
         size_t length = 0;

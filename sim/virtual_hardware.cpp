@@ -13,8 +13,10 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace zq::sim {
-namespace {
+namespace zq::sim
+{
+namespace
+{
 
 int fail(int errnum)
 {
@@ -37,7 +39,10 @@ bool parseNode(const char *path, const char *prefix, const char *suffix, int &no
     return true;
 }
 
-bool isDevicePath(const char *path, int &node) { return parseNode(path, "/dev/video", "", node); }
+bool isDevicePath(const char *path, int &node)
+{
+    return parseNode(path, "/dev/video", "", node);
+}
 bool isModaliasPath(const char *path, int &node)
 {
     return parseNode(path, "/sys/class/video4linux/video", "/device/modalias", node);
@@ -258,19 +263,47 @@ void installDemo()
 
 // ---- the seam table ---------------------------------------------------------
 
-namespace {
+namespace
+{
 
 using zq::sim::VirtualHardware;
-VirtualHardware &hw() { return VirtualHardware::instance(); }
+VirtualHardware &hw()
+{
+    return VirtualHardware::instance();
+}
 
-int simAccess(const char *path, int mode) { return hw().access(path, mode); }
-int simOpen(const char *path, int flags) { return hw().open(path, flags, false); }
-int simClose(int fd) { return hw().close(fd, false); }
-ssize_t simRead(int fd, void *buf, size_t count) { return hw().read(fd, buf, count); }
-int simIoctl(int fd, unsigned long request, void *arg) { return hw().ioctl(fd, request, arg, false); }
-int simPoll(pollfd *fds, nfds_t nfds, int timeoutMs) { return hw().poll(fds, nfds, timeoutMs); }
-int simV4l2Open(const char *path, int flags) { return hw().open(path, flags, true); }
-int simV4l2Close(int fd) { return hw().close(fd, true); }
+int simAccess(const char *path, int mode)
+{
+    return hw().access(path, mode);
+}
+int simOpen(const char *path, int flags)
+{
+    return hw().open(path, flags, false);
+}
+int simClose(int fd)
+{
+    return hw().close(fd, false);
+}
+ssize_t simRead(int fd, void *buf, size_t count)
+{
+    return hw().read(fd, buf, count);
+}
+int simIoctl(int fd, unsigned long request, void *arg)
+{
+    return hw().ioctl(fd, request, arg, false);
+}
+int simPoll(pollfd *fds, nfds_t nfds, int timeoutMs)
+{
+    return hw().poll(fds, nfds, timeoutMs);
+}
+int simV4l2Open(const char *path, int flags)
+{
+    return hw().open(path, flags, true);
+}
+int simV4l2Close(int fd)
+{
+    return hw().close(fd, true);
+}
 int simV4l2Ioctl(int fd, unsigned long request, void *arg)
 {
     return hw().ioctl(fd, request, arg, true);
@@ -279,17 +312,31 @@ void *simV4l2Mmap(void *, size_t length, int, int, int fd, int64_t offset)
 {
     return hw().mmap(length, fd, offset);
 }
-int simV4l2Munmap(void *start, size_t length) { return hw().munmap(start, length); }
-int simGetControl(int fd, int cid) { return hw().getControl(fd, cid); }
-int simSetControl(int fd, int cid, int value) { return hw().setControl(fd, cid, value); }
-int simUsleep(unsigned usec) { return hw().usleep(usec); }
-int simGettimeofday(timeval *tv) { return hw().gettimeofday(tv); }
+int simV4l2Munmap(void *start, size_t length)
+{
+    return hw().munmap(start, length);
+}
+int simGetControl(int fd, int cid)
+{
+    return hw().getControl(fd, cid);
+}
+int simSetControl(int fd, int cid, int value)
+{
+    return hw().setControl(fd, cid, value);
+}
+int simUsleep(unsigned usec)
+{
+    return hw().usleep(usec);
+}
+int simGettimeofday(timeval *tv)
+{
+    return hw().gettimeofday(tv);
+}
 
 const zq_seam simSeam = {
-    ZQ_SEAM_VERSION, simAccess,     simOpen,       simClose,     simRead,
-    simIoctl,        simPoll,       simV4l2Open,   simV4l2Close, simV4l2Ioctl,
-    simV4l2Mmap,     simV4l2Munmap, simGetControl, simSetControl, simUsleep,
-    simGettimeofday,
+    ZQ_SEAM_VERSION, simAccess,     simOpen,      simClose,        simRead,     simIoctl,
+    simPoll,         simV4l2Open,   simV4l2Close, simV4l2Ioctl,    simV4l2Mmap, simV4l2Munmap,
+    simGetControl,   simSetControl, simUsleep,    simGettimeofday,
 };
 
 } // namespace

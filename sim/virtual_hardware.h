@@ -15,10 +15,12 @@
 
 #include <memory>
 
-namespace zq::sim {
+namespace zq::sim
+{
 
-class VirtualHardware {
-public:
+class VirtualHardware
+{
+  public:
     static VirtualHardware &instance();
 
     // Forgets every camera and every open descriptor.
@@ -54,10 +56,10 @@ public:
 
     static constexpr int kNodes = 16; // video0..video15; the library looks at 0..9
 
-private:
+  private:
     struct Descriptor {
         int node;
-        bool sysfs;   // a modalias file rather than the device node
+        bool sysfs;    // a modalias file rather than the device node
         size_t offset; // read position in the modalias file
         bool libv4l2;
     };

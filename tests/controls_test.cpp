@@ -19,7 +19,10 @@ struct ControlCase {
     int (*set)(int, int);
 };
 
-void PrintTo(const ControlCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const ControlCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 const ControlCase kControls[] = {
     {"brightness", V4L2_CID_BRIGHTNESS, zq_scanner_get_brightness, zq_scanner_set_brightness},

@@ -9,7 +9,8 @@
 
 using namespace zq::sim;
 
-namespace {
+namespace
+{
 
 CameraConfig cameraWithModalias(std::optional<std::string> modalias)
 {
@@ -25,7 +26,9 @@ const char *const kId3580 = "usb:v0AC8p3580d0100dcEFdsc02dp01ic0Eisc01ip00in00";
 
 // ---- discovery ---------------------------------------------------------------
 
-class OpenTest : public SimTest {};
+class OpenTest : public SimTest
+{
+};
 
 TEST_F(OpenTest, NonPositiveIndexOpensNothing)
 {
@@ -126,8 +129,9 @@ TEST_F(OpenTest, OpenWithoutIndexNeverOpens)
 
 // ---- streaming -----------------------------------------------------------------
 
-class StreamTest : public SimTest {
-protected:
+class StreamTest : public SimTest
+{
+  protected:
     int open(CameraConfig config = CameraConfig::documentCamera())
     {
         camera_ = &addCamera(0, std::move(config));
@@ -238,7 +242,9 @@ struct InitFault {
     bool sizeWritten; // *w and *h already hold the granted size
 };
 
-class InitFaultTest : public StreamTest, public testing::WithParamInterface<InitFault> {};
+class InitFaultTest : public StreamTest, public testing::WithParamInterface<InitFault>
+{
+};
 
 TEST_P(InitFaultTest, FailsAndCloseReleasesEverything)
 {
@@ -406,8 +412,9 @@ TEST_F(StreamTest, CloseAndReopenAtAnotherSize)
 
 // ---- resolution list ----------------------------------------------------------
 
-class ResolutionTest : public SimTest {
-protected:
+class ResolutionTest : public SimTest
+{
+  protected:
     std::string dump(std::vector<NativeFormat> formats, const char *initial = "")
     {
         CameraConfig config = CameraConfig::documentCamera();
@@ -425,20 +432,24 @@ protected:
 
 TEST_F(ResolutionTest, LastFormatsSizesInCameraOrder)
 {
-    EXPECT_EQ(dump({{V4L2_PIX_FMT_MJPEG, {FrameSize::discrete(640, 480), FrameSize::discrete(1920, 1080)}},
+    EXPECT_EQ(dump({{V4L2_PIX_FMT_MJPEG,
+                     {FrameSize::discrete(640, 480), FrameSize::discrete(1920, 1080)}},
                     {V4L2_PIX_FMT_YUYV, {FrameSize::discrete(640, 480)}}}),
               "640*480,");
-    EXPECT_EQ(dump({{V4L2_PIX_FMT_YUYV, {FrameSize::discrete(1920, 1080), FrameSize::discrete(640, 480),
-                                         FrameSize::discrete(640, 480)}}}),
+    EXPECT_EQ(dump({{V4L2_PIX_FMT_YUYV,
+                     {FrameSize::discrete(1920, 1080), FrameSize::discrete(640, 480),
+                      FrameSize::discrete(640, 480)}}}),
               "1920*1080,640*480,640*480,");
 }
 
 TEST_F(ResolutionTest, RangesAndLongEntries)
 {
-    EXPECT_EQ(dump({{V4L2_PIX_FMT_YUYV, {FrameSize::continuous(16, 16, 4096, 2160)}}}, "keep"), "keep");
+    EXPECT_EQ(dump({{V4L2_PIX_FMT_YUYV, {FrameSize::continuous(16, 16, 4096, 2160)}}}, "keep"),
+              "keep");
     EXPECT_EQ(dump({{V4L2_PIX_FMT_YUYV, {FrameSize::stepwise(320, 240, 2592, 1944, 16, 8)}}}),
               "2592*1944,");
-    EXPECT_EQ(dump({{V4L2_PIX_FMT_YUYV, {FrameSize::discrete(12345, 23456), FrameSize::discrete(640, 480)}}}),
+    EXPECT_EQ(dump({{V4L2_PIX_FMT_YUYV,
+                     {FrameSize::discrete(12345, 23456), FrameSize::discrete(640, 480)}}}),
               "12345*23456640*480,");
 }
 

@@ -161,7 +161,10 @@ struct WriterCase {
     const char *file;
 };
 
-void PrintTo(const WriterCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const WriterCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 const WriterCase kWriters[] = {
     {"jpeg", zq_scanner_picture_save, "page.jpg"},

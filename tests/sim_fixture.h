@@ -6,14 +6,15 @@
 
 #include <gtest/gtest.h>
 
-class SimTest : public testing::Test {
-protected:
+class SimTest : public testing::Test
+{
+  protected:
     void SetUp() override { hw().reset(); }
     void TearDown() override { hw().reset(); }
 
     static zq::sim::VirtualHardware &hw() { return zq::sim::VirtualHardware::instance(); }
-    static zq::sim::VirtualCamera &addCamera(int node, zq::sim::CameraConfig config =
-                                                           zq::sim::CameraConfig::documentCamera())
+    static zq::sim::VirtualCamera &
+    addCamera(int node, zq::sim::CameraConfig config = zq::sim::CameraConfig::documentCamera())
     {
         return hw().addCamera(node, std::move(config));
     }

@@ -7,7 +7,8 @@
 
 using namespace zq::sim;
 
-namespace {
+namespace
+{
 
 v4l2_buffer captureBuffer(uint32_t index = 0)
 {
@@ -21,8 +22,9 @@ v4l2_buffer captureBuffer(uint32_t index = 0)
 
 } // namespace
 
-class VirtualCameraTest : public testing::Test {
-protected:
+class VirtualCameraTest : public testing::Test
+{
+  protected:
     VirtualCamera camera{CameraConfig::documentCamera()};
 
     void setFormat(uint32_t w, uint32_t h)

@@ -134,9 +134,9 @@ void checkControls(Checks &checks, int fd)
         for (const auto &step : steps) {
             const int set = c.set(fd, step[0]);
             const int read = c.get(fd);
-            checks.check(set == 0 && read == step[1],
-                         name + " set to " + std::to_string(step[0]) + " reads " +
-                             std::to_string(read) + ", " + std::to_string(step[1]) + " expected");
+            checks.check(set == 0 && read == step[1], name + " set to " + std::to_string(step[0]) +
+                                                          " reads " + std::to_string(read) + ", " +
+                                                          std::to_string(step[1]) + " expected");
         }
     }
 }
