@@ -36,7 +36,7 @@ struct FirmwareSpec {
     uint32_t seed = 1;                                   // varies the code bytes
 };
 
-// Where the spec's layout puts the table.
+// Where the description's layout puts the parameter table.
 ParameterTable tableOf(const FirmwareSpec &spec);
 std::vector<uint8_t> makeFirmwareImage(const FirmwareSpec &spec);
 
