@@ -10,6 +10,7 @@
 #include "zq_opencv.h"
 #include "zq_scanner.h"
 
+#include <QFile>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -153,7 +154,11 @@ void MainWindow::capture(unsigned char *picture, int w, int h)
         statusBar()->showMessage(tr("无法保存 %1").arg(QString::fromUtf8(name)), kStatusLongMs);
         return;
     }
-    AddImage(QString::fromUtf8(path), name);
+    AddImage(QFile::decodeName(path), name);
+    // The page keeps its path as the bytes the file was written under: a
+    // directory name that is not valid UTF-8 does not survive a QString.
+    // (Bytes against bytes: the item stores them unless they are equal.)
+    ui->listWidget->item(ui->listWidget->count() - 1)->setData(Qt::UserRole, QByteArray(path));
     statusBar()->showMessage(tr("已保存 %1").arg(QString::fromUtf8(name)), kStatusShortMs);
     if (pdfRecording)
         pdfImageList.emplace_back(path);
@@ -192,7 +197,7 @@ void MainWindow::AddImage(QString path, const char *name)
     const QPixmap thumbnail =
         QPixmap(path).scaled(100, 100, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     auto *item = new QListWidgetItem(QIcon(thumbnail), QString::fromUtf8(name ? name : ""));
-    item->setData(Qt::UserRole, path);
+    item->setData(Qt::UserRole, QFile::encodeName(path));
     ui->listWidget->insertItem(ui->listWidget->count(), item);
 }
 

@@ -190,7 +190,8 @@ void MainWindow::quit()
 void MainWindow::deleteSelectedPages()
 {
     for (QListWidgetItem *item : ui->listWidget->selectedItems()) {
-        const std::string path = item->data(Qt::UserRole).toString().toStdString();
+        const QByteArray bytes = item->data(Qt::UserRole).toByteArray();
+        const std::string path(bytes.constData(), size_t(bytes.size()));
         remove(path.c_str());
         delete ui->listWidget->takeItem(ui->listWidget->row(item));
         if (pdfRecording)
@@ -202,7 +203,7 @@ void MainWindow::deleteAllPages()
 {
     while (ui->listWidget->count() > 0) {
         QListWidgetItem *item = ui->listWidget->takeItem(0);
-        remove(item->data(Qt::UserRole).toString().toStdString().c_str());
+        remove(item->data(Qt::UserRole).toByteArray().constData());
         delete item;
     }
     if (pdfRecording)

@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QTransform>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -448,6 +449,38 @@ class FrameTest : public QObject
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_4"), Qt::LeftButton);
         QVERIFY(filesIn(saveDir->path()).isEmpty());
         QCOMPARE(filesIn(other.path()), QStringList{files[0]});
+    }
+
+    // A directory name is bytes, not text: one in Latin-1 still has its
+    // pages deleted and dropped from the PDF list.
+    void deleteInDirectoryNamedInLatin1()
+    {
+        hw().addCamera(0, camera1280x720());
+        const QByteArray dir = QFile::encodeName(saveDir->path()) + "/caf\xe9";
+        QVERIFY(mkdir(dir.constData(), 0700) == 0);
+        ZqConfig settings = startSettings(1280, 720, QString());
+        strcpy(settings.save_dir, dir.constData());
+        start(settings);
+        MainWindowProbe(*window).pdfRecording() = true;
+        pressCapture();
+        window->TimerUpdate();
+        auto *list = widget<QListWidget>(*window, "listWidget");
+        QCOMPARE(list->count(), 1);
+        const QByteArray page = dir + "/" + list->item(0)->text().toUtf8();
+        QVERIFY(access(page.constData(), F_OK) == 0);
+
+        list->item(0)->setSelected(true);
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton_4"), Qt::LeftButton);
+        QCOMPARE(list->count(), 0);
+        QVERIFY(access(page.constData(), F_OK) != 0);
+        QVERIFY(MainWindowProbe(*window).pdfImageList().empty());
+
+        pressCapture();
+        window->TimerUpdate();
+        const QByteArray second = dir + "/" + list->item(0)->text().toUtf8();
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton_5"), Qt::LeftButton);
+        QVERIFY(access(second.constData(), F_OK) != 0);
+        QVERIFY(rmdir(dir.constData()) == 0); // empty, and QTemporaryDir cannot name it
     }
 
     // ---- manual crop ---------------------------------------------------------
