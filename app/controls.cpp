@@ -111,8 +111,9 @@ void MainWindow::ClickBt()
     const QString answer = hooks.chooseDirectory(this);
     const QByteArray dir = answer.toUtf8();
     // A directory whose files' paths would not fit is refused like one that
-    // cannot be reached.
-    if (!dirFitsPaths(dir.constData())) {
+    // cannot be reached; so is one whose name holds a line feed, which would
+    // split its line in the configuration file and shift the lines after it.
+    if (!dirFitsPaths(dir.constData()) || dir.contains('\n')) {
         showDirError();
         return;
     }

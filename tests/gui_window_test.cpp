@@ -371,6 +371,8 @@ class WindowTest : public QObject
         QTest::newRow("cancelled") << QString();
         QTest::newRow("missing") << QString("/no/such/dir");
         QTest::newRow("too long") << QString("LONG");
+        // The configuration file keeps the directory on one line.
+        QTest::newRow("line feed") << QString("LINEFEED");
     }
 
     void chooserRefusals()
@@ -385,6 +387,9 @@ class WindowTest : public QObject
                 path += "/" + QString(40, 'd');
             QVERIFY(QDir().mkpath(path));
             answer = path;
+        } else if (answer == "LINEFEED") {
+            answer = root.path() + "/two\nlines";
+            QVERIFY(QDir().mkpath(answer));
         }
         DialogStub dialogs;
         DialogStub::answer() = answer;
