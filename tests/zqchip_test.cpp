@@ -31,7 +31,8 @@ class ZqchipTest : public testing::Test
     }
     void TearDown() override
     {
-        for (const char *f : {"flash.bin", "fw.bin", "backup.bin", "bad.bin", "dump.bin"})
+        for (const char *f :
+             {"flash.bin", "fw.bin", "backup.bin", "backup2.bin", "bad.bin", "dump.bin"})
             std::remove((dir_ + f).c_str());
     }
 
@@ -130,11 +131,19 @@ TEST_F(ZqchipTest, SetThenBurnBackWithBackups)
     EXPECT_NE(r.out.find("product:          Desk Scanner"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("USB id:           0ac8:3590"), std::string::npos) << r.out;
 
+    // An existing backup may be the only good copy: it is kept, nothing erased.
     r = zqchip("burn " + path("fw.bin") + " --family mxic --full --yes --backup " +
                path("backup.bin"));
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("already exists"), std::string::npos) << r.out;
+    EXPECT_EQ(file("backup.bin"), original);
+    EXPECT_NE(zqchip("info").out.find("product:          Desk Scanner"), std::string::npos);
+
+    r = zqchip("burn " + path("fw.bin") + " --family mxic --full --yes --backup " +
+               path("backup2.bin"));
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("burning 100%"), std::string::npos);
-    EXPECT_NE(file("backup.bin"), original) << "the backup holds the changed flash";
+    EXPECT_NE(file("backup2.bin"), original) << "the backup holds the changed flash";
     ASSERT_EQ(zqchip("dump " + path("dump.bin")).status, 0);
     EXPECT_EQ(file("dump.bin"), original);
     EXPECT_NE(zqchip("info").out.find("product:          Document Camera"), std::string::npos);

@@ -3,7 +3,11 @@
 #include "ChipCamera.h"
 #include "progress.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -33,11 +37,27 @@ bool readFile(const std::string &path, Bytes &data)
     return !in.bad();
 }
 
-bool writeFile(const std::string &path, const Bytes &data)
+// Writes the whole file and has it on disk before returning; extraFlags
+// O_EXCL keeps an existing file, O_TRUNC replaces it.
+bool writeFile(const std::string &path, const Bytes &data, int extraFlags = O_TRUNC)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(data.data()), std::streamsize(data.size()));
-    return bool(out.flush());
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | extraFlags, 0644);
+    if (fd < 0)
+        return false;
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += size_t(n);
+    }
+    const bool synced = done == data.size() && ::fsync(fd) == 0;
+    const bool written = ::close(fd) == 0 && synced;
+    if (!written && (extraFlags & O_EXCL))
+        ::unlink(path.c_str()); // ours alone: no partial file stays behind
+    return written;
 }
 
 std::string hex(const BYTE *data, size_t count)
@@ -121,8 +141,13 @@ Exit backUp(const Options &o, long length, Bytes &image)
 {
     if (!exportFlash(length, image))
         return fail(kFailed, "could not read the flash for the backup");
-    if (!writeFile(o.backupPath, image))
-        return fail(kFailed, "could not write the backup " + o.backupPath);
+    // An earlier backup may be the only good copy of this flash (a burn
+    // that failed half-way is retried): never replace it.
+    if (!writeFile(o.backupPath, image, O_EXCL))
+        return fail(kFailed, errno == EEXIST ? "the backup " + o.backupPath +
+                                                   " already exists: move it away or name "
+                                                   "another with --backup"
+                                             : "could not write the backup " + o.backupPath);
     std::printf("backup of %ld bytes written to %s\n", length, o.backupPath.c_str());
     return kDone;
 }
