@@ -4,6 +4,8 @@
 
 #include <linux/usb/video.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -255,7 +257,11 @@ TEST_F(BurnTest, ExportFillsOnlyTheBuffer)
 class ParamTableTest : public SdkTest
 {
   protected:
-    std::string logPath() { return testing::TempDir() + "zq_param_log.txt"; }
+    // One file per test process: CTest runs the tests side by side.
+    std::string logPath()
+    {
+        return testing::TempDir() + "zq_param_log_" + std::to_string(getpid()) + ".txt";
+    }
     std::string readLog()
     {
         std::ifstream in(logPath());
