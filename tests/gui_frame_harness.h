@@ -109,4 +109,28 @@ inline QStringList filesIn(const QString &dir)
     return QDir(dir).entryList(QDir::Files, QDir::Name);
 }
 
+// The state each window test starts from and leaves behind: fresh virtual
+// hardware, no settings file, stub dialogs and an empty save directory.
+class WindowTest : public QObject
+{
+  protected:
+    void startFresh()
+    {
+        hw().reset();
+        QFile::remove(testConfigFile());
+        dialogs = std::make_unique<DialogStub>();
+        saveDir = std::make_unique<QTemporaryDir>();
+    }
+    void finish()
+    {
+        window.reset();
+        dialogs.reset();
+        hw().reset();
+    }
+
+    std::unique_ptr<DialogStub> dialogs;
+    std::unique_ptr<QTemporaryDir> saveDir;
+    std::unique_ptr<MainWindow> window;
+};
+
 #endif

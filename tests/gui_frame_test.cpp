@@ -53,24 +53,13 @@ int firstQuantiser(const QString &path)
 
 } // namespace
 
-class FrameTest : public QObject
+class FrameTest : public WindowTest
 {
     Q_OBJECT
 
   private slots:
-    void init()
-    {
-        hw().reset();
-        QFile::remove(testConfigFile());
-        dialogs = std::make_unique<DialogStub>();
-        saveDir = std::make_unique<QTemporaryDir>();
-    }
-    void cleanup()
-    {
-        window.reset();
-        dialogs.reset();
-        hw().reset();
-    }
+    void init() { startFresh(); }
+    void cleanup() { finish(); }
 
     // ---- preview ------------------------------------------------------------
 
@@ -842,10 +831,6 @@ class FrameTest : public QObject
     }
 
     static bool isOutline(QRgb p) { return qGreen(p) == 255 && qRed(p) < 128; }
-
-    std::unique_ptr<DialogStub> dialogs;
-    std::unique_ptr<QTemporaryDir> saveDir;
-    std::unique_ptr<MainWindow> window;
 };
 
 ZQ_GUI_TEST_MAIN(FrameTest)

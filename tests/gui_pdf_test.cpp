@@ -8,26 +8,18 @@
 
 using namespace zq::sim;
 
-class PdfButtonTest : public QObject
+class PdfButtonTest : public WindowTest
 {
     Q_OBJECT
 
   private slots:
     void init()
     {
-        hw().reset();
-        QFile::remove(testConfigFile());
-        dialogs = std::make_unique<DialogStub>();
-        saveDir = std::make_unique<QTemporaryDir>();
+        startFresh();
         hw().addCamera(0, camera1280x720());
         window = startWindow(startSettings(1280, 720, saveDir->path()));
     }
-    void cleanup()
-    {
-        window.reset();
-        dialogs.reset();
-        hw().reset();
-    }
+    void cleanup() { finish(); }
 
     void unusableDirectoryKeepsRecordingOff()
     {
@@ -127,10 +119,6 @@ class PdfButtonTest : public QObject
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
-
-    std::unique_ptr<DialogStub> dialogs;
-    std::unique_ptr<QTemporaryDir> saveDir;
-    std::unique_ptr<MainWindow> window;
 };
 
 ZQ_GUI_TEST_MAIN(PdfButtonTest)
