@@ -7,7 +7,7 @@
 #include "savedir.h"
 #include "ui_mainwindow.h"
 
-#include "zq_scanner.h"
+#include <zqscan/zq_scanner.h>
 
 #include <cstring>
 

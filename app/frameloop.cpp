@@ -7,8 +7,8 @@
 #include "savedir.h"
 #include "ui_mainwindow.h"
 
-#include "zq_opencv.h"
-#include "zq_scanner.h"
+#include <zqscan/zq_opencv.h>
+#include <zqscan/zq_scanner.h>
 
 #include <QFile>
 #include <QSignalBlocker>

@@ -1,8 +1,8 @@
 // Chip and mask-ROM identification and the parameter-table layouts.
 
-#include "ROMData.h"
-#include "SFData.h"
-#include "XUOptDev.h"
+#include <zqscan/ROMData.h>
+#include <zqscan/SFData.h>
+#include <zqscan/XUOptDev.h>
 #include "sdk_internal.h"
 
 #include <cstring>

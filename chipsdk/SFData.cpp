@@ -1,9 +1,9 @@
 // Serial-flash access: the data window, the flash engine's raw SPI
 // commands, erasing and lifting the write protection.
 
-#include "SFData.h"
-#include "ROMData.h"
-#include "XUOptDev.h"
+#include <zqscan/SFData.h>
+#include <zqscan/ROMData.h>
+#include <zqscan/XUOptDev.h>
 #include "sdk_internal.h"
 #include "sys.h"
 

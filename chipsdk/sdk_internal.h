@@ -2,7 +2,7 @@
 #ifndef ZQ_CHIP_SDK_INTERNAL_H
 #define ZQ_CHIP_SDK_INTERNAL_H
 
-#include "ChipTypes.h"
+#include <zqscan/ChipTypes.h>
 
 namespace zq::chip
 {

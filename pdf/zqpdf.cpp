@@ -1,6 +1,6 @@
 // The exported entry points.  Every failure, thrown or not, ends here as a
 // code and a text; nothing escapes across the C boundary.
-#include "zqpdf.h"
+#include <zqpdf/zqpdf.h>
 
 #include "compose_error.h"
 #include "output_file.h"

@@ -5,7 +5,7 @@
 // that name untouched (see AtomicFile).  Neither libjpeg nor libtiff may end
 // the process or print anything: their errors come back here as results.
 
-#include "zq_scanner.h"
+#include <zqscan/zq_scanner.h>
 #include "atomic_file.h"
 #include "picture_kernels.h"
 

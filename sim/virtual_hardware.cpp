@@ -261,6 +261,11 @@ void installDemo()
 
 } // namespace zq::sim
 
+void zq::sim::useVirtualHardware(const char *preset)
+{
+    setenv(ZQ_VIRTUAL_HARDWARE_ENV, preset, 1);
+}
+
 // ---- the seam table ---------------------------------------------------------
 
 namespace

@@ -7,7 +7,7 @@
 #include "config.h"
 #include "mainwindow.h"
 #include "savedir.h"
-#include "seam.h"
+#include "virtual_hardware.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -110,7 +110,7 @@ class DialogStub
 #define ZQ_GUI_TEST_MAIN(TestClass)                                                                \
     int main(int argc, char **argv)                                                                \
     {                                                                                              \
-        setenv(ZQ_VIRTUAL_HARDWARE_ENV, "tests", 1);                                               \
+        zq::sim::useVirtualHardware("tests");                                                      \
         QTemporaryDir configDir;                                                                   \
         testConfigDir() = configDir.path();                                                        \
         setenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit().constData(), 1);                  \
