@@ -79,8 +79,9 @@ class VirtualHardware
 // empty for the caller to arrange.
 void useVirtualHardware(const char *preset);
 
-// The configuration the demo runs: one document camera with a page on the desk.
-void installDemo();
+// The configuration the demo runs: one document camera with a page on the
+// desk (ZQ_VIRTUAL_HARDWARE=demo: 8 MP, demo-13mp: 13 MP).
+void installDemo(CameraConfig camera = CameraConfig::eightMegapixelCamera());
 // The kernel's virtual video driver with its default options: colour bars
 // at video0 and three nodes that do not capture at video1 to video3.
 void installVivid();
