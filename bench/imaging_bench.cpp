@@ -3,31 +3,41 @@
 // frame, and OpenCV's area resize of the frame to the detection size
 // (detection's one unavoidable pass over the whole frame).
 #include "scene.h"
+#include "side_by_side.h"
 #include "zq_opencv_internal.h"
 
 #include <benchmark/benchmark.h>
 #include <opencv2/core/utility.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <cmath>
 #include <cstring>
 #include <map>
-#include <utility>
+#include <tuple>
 #include <vector>
 
 namespace
 {
 
-// A rendered scene per frame size, made once: a tilted page on a desk.
-const std::vector<uint8_t> &sceneFrame(int width, int height)
+using namespace zq::bench;
+
+// The scenes: a page tilted by 8 degrees on a desk, 0.3 of the frame
+// wide, or as wide as covers the given share of the frame.
+zq::sim::PageScene scene(int width, int height, double share = 0)
 {
-    static std::map<std::pair<int, int>, std::vector<uint8_t>> frames;
-    auto &frame = frames[{width, height}];
-    if (frame.empty()) {
-        zq::sim::PageScene scene;
-        scene.pageWidth = 0.3;
-        scene.angleDeg = 8;
-        frame = zq::sim::renderScene(scene, width, height);
-    }
+    zq::sim::PageScene s;
+    s.angleDeg = 8;
+    s.pageWidth = share > 0 ? std::sqrt(share * height / (s.aspect * width)) : 0.3;
+    return s;
+}
+
+// A rendered scene per frame size and page, made once.
+const std::vector<uint8_t> &sceneFrame(int width, int height, double share = 0)
+{
+    static std::map<std::tuple<int, int, double>, std::vector<uint8_t>> frames;
+    auto &frame = frames[{width, height, share}];
+    if (frame.empty())
+        frame = zq::sim::renderScene(scene(width, height, share), width, height);
     return frame;
 }
 
@@ -116,20 +126,30 @@ void BM_DrawOutline(benchmark::State &state)
     }
 }
 
+// Deskew-and-crop of the detected page beside one memcpy of the frame,
+// for a page covering a third and one covering half of the frame (third
+// argument: percent).
 void BM_DeskewAndCrop(benchmark::State &state)
 {
-    Sized s(state);
+    const int width = int(state.range(0)), height = int(state.range(1));
+    std::vector<uint8_t> frame = sceneFrame(width, height, double(state.range(2)) / 100);
     zq_scanner_dllinit();
-    if (zq_scanner_cutting_edge_auto(s.frame.data(), s.width, s.height) != 0)
+    if (zq_scanner_cutting_edge_auto(frame.data(), width, height) != 0) {
         state.SkipWithError("no page found");
-    std::vector<uint8_t> out(s.frame.size());
-    for (auto _ : state) {
-        if (zq_scanner_cutting_edge_do(s.frame.data(), s.width, s.height, out.data(),
-                                       int(out.size()), nullptr, nullptr) != 0) {
-            state.SkipWithError("no cut");
-            break;
-        }
+        zq_scanner_dllunit();
+        return;
     }
+    std::vector<uint8_t> out(frame.size());
+    int outWidth = 0, outHeight = 0;
+    FrameCopy copy(frame.size());
+    compare(
+        state, cpuSeconds,
+        [&] {
+            zq_scanner_cutting_edge_do(frame.data(), width, height, out.data(), int(out.size()),
+                                       &outWidth, &outHeight);
+        },
+        [&] { copy(); }, "x_memcpy");
+    state.counters["page_share"] = double(outWidth) * outHeight / (double(width) * height);
     zq_scanner_dllunit();
 }
 
@@ -137,12 +157,11 @@ void BM_ClearBackground(benchmark::State &state)
 {
     Sized s(state);
     std::vector<uint8_t> work(s.frame.size());
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::memcpy(work.data(), s.frame.data(), s.frame.size());
-        state.ResumeTiming();
-        zq_scanner_clear_background(work.data(), s.width, s.height);
-    }
+    FrameCopy copy(s.frame.size());
+    compare(
+        state, cpuSeconds, [&] { zq_scanner_clear_background(work.data(), s.width, s.height); },
+        [&] { copy(); }, "x_memcpy",
+        [&] { std::memcpy(work.data(), s.frame.data(), s.frame.size()); });
 }
 
 } // namespace
@@ -152,8 +171,13 @@ BENCHMARK(BM_ResizeAreaToDetectionSize)->Apply(sizes);
 BENCHMARK(BM_Detect)->Apply(sizes);
 BENCHMARK(BM_DetectOnFrameCopy)->Apply(sizes);
 BENCHMARK(BM_DrawOutline)->Apply(sizes);
-BENCHMARK(BM_DeskewAndCrop)->Apply(sizes);
-BENCHMARK(BM_ClearBackground)->Apply(sizes);
+BENCHMARK(BM_DeskewAndCrop)
+    ->ArgsProduct({{1920}, {1080}, {33, 50}})
+    ->ArgsProduct({{3264}, {2448}, {33, 50}})
+    ->ArgsProduct({{4208}, {3120}, {33, 50}})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClearBackground)->Apply(sizes)->UseManualTime();
 
 // OpenCV's worker threads would make the times depend on what else the
 // machine runs; one thread compares the work itself.

@@ -168,9 +168,9 @@ const std::vector<uint8_t> &VirtualCamera::picture()
 
 std::vector<uint8_t> VirtualCamera::lastFrame()
 {
-    if (!lastSent_ || !frames_)
+    if (!lastSent_)
         return {};
-    const std::vector<uint8_t> &frame = frames_->frame(*lastSent_);
+    const std::vector<uint8_t> &frame = nativeFrame(*lastSent_);
     if (libv4l2_ && libv4l2_->converting())
         return libv4l2_->convert(frame);
     return frame;
@@ -344,8 +344,12 @@ int VirtualCamera::setFormat(v4l2_format &fmt)
         return fail(EBUSY);
     if (tryFormat(fmt) != 0)
         return -1;
-    format_ = fmt.fmt.pix;
-    forgetPicture();
+    // At the same format and size the frames made so far serve again.
+    const v4l2_pix_format &pix = fmt.fmt.pix;
+    if (pix.pixelformat != format_.pixelformat || pix.width != format_.width ||
+        pix.height != format_.height || pix.bytesperline != format_.bytesperline)
+        forgetPicture();
+    format_ = pix;
     return 0;
 }
 
@@ -431,14 +435,19 @@ int VirtualCamera::queueBuffer(const v4l2_buffer &buf)
     return 0;
 }
 
-size_t VirtualCamera::sendFrame(Slot &slot)
+const std::vector<uint8_t> &VirtualCamera::nativeFrame(uint32_t sequence)
 {
     if (!frames_)
         frames_ = std::make_unique<NativeFrames>(
             format_.pixelformat, picture(), int(format_.width), int(format_.height),
             format_.bytesperline, config_.picture == Picture::Page ? config_.sensorNoise : 0);
+    return frames_->frame(sequence);
+}
+
+size_t VirtualCamera::sendFrame(Slot &slot)
+{
     const uint32_t sequence = uint32_t(framesDelivered_);
-    const std::vector<uint8_t> &frame = frames_->frame(sequence);
+    const std::vector<uint8_t> &frame = nativeFrame(sequence);
     const size_t bytes = std::min(frame.size(), slot.length);
     if (brokenFrames_ > 0) {
         --brokenFrames_;

@@ -136,6 +136,9 @@ class VirtualCamera
     int controlValue(uint32_t id) const;
     // The picture the camera looks at, RGB24 at the streaming size.
     const std::vector<uint8_t> &picture();
+    // The bytes the camera sends as frame `sequence` of the stream (frames
+    // count from 0; framesDelivered() is the next one).
+    const std::vector<uint8_t> &nativeFrame(uint32_t sequence);
     // The last whole frame as a program reading through libv4l2 received
     // it: converted when libv4l2 converts, else the camera's own bytes.
     std::vector<uint8_t> lastFrame();
