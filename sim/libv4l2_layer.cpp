@@ -28,10 +28,15 @@ int deviceRequest(void *camera, int, unsigned long request, void *arg)
     return static_cast<VirtualCamera *>(camera)->driverIoctl(request, arg);
 }
 
-const libv4l_dev_ops kDeviceOps = {
-    nullptr, nullptr, deviceRequest, nullptr, nullptr, nullptr,
-    nullptr, nullptr, nullptr,       nullptr, nullptr, nullptr,
-};
+const libv4l_dev_ops *deviceOps()
+{
+    static const libv4l_dev_ops ops = [] {
+        libv4l_dev_ops o{};
+        o.ioctl = deviceRequest;
+        return o;
+    }();
+    return &ops;
+}
 
 size_t wholePages(size_t bytes)
 {
@@ -65,7 +70,7 @@ Libv4l2Layer::Libv4l2Layer(VirtualCamera &camera) : camera_(camera)
     // No file behind the virtual node: libv4lconvert's look-up of the
     // USB id (for its list of cameras needing special care) finds nothing,
     // as it does for a camera on no list.
-    convert_ = v4lconvert_create_with_dev_ops(-1, &camera_, &kDeviceOps);
+    convert_ = v4lconvert_create_with_dev_ops(-1, &camera_, deviceOps());
     if (!convert_) {
         opened_ = false;
         errno = ENOMEM;
@@ -120,10 +125,13 @@ int Libv4l2Layer::setFormat(v4l2_format &fmt)
     v4l2_format src{};
     if (v4lconvert_try_format(convert_, &fmt, &src) != 0)
         return -1;
-    if (!maps_.empty()) {
+    // Buffers the program has mapped keep the format; the camera refuses
+    // while its own buffers exist.
+    if (mappedBuffers() > 0) {
         errno = EBUSY;
         return -1;
     }
+    freeBuffers();
     if (camera_.driverIoctl(VIDIOC_S_FMT, &src) != 0)
         return -1;
     converting_ = v4lconvert_needs_conversion(convert_, &src, &fmt) != 0;

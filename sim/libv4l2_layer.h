@@ -3,9 +3,11 @@
 // picks the native format and size libv4lconvert chooses, the program
 // maps libv4l2's own buffers, and every dequeue converts the camera's
 // frame into one of them, skipping frames that do not decode the way
-// libv4l2 skips them.  Requests libv4l2 does not take part in go to the
-// camera unchanged, and so does everything on a node that does not
-// capture video.
+// libv4l2 skips them.  S_FMT, REQBUFS, QUERYBUF, STREAMON, DQBUF and mmap
+// are done as libv4l2 does them; other requests go to the camera unchanged
+// (libv4l2 would also answer G_FMT, TRY_FMT and the enumerations with the
+// converted formats, which libzqscan does not ask it for), and so does
+// everything on a node that does not capture video.
 #ifndef ZQ_SIM_LIBV4L2_LAYER_H
 #define ZQ_SIM_LIBV4L2_LAYER_H
 
