@@ -12,6 +12,7 @@
 #include <tiffio.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -34,9 +35,14 @@ Picture renderedAtPictureSize(const std::string &pdf, int page, const std::strin
     return blockAverage(big, kRenderScale);
 }
 
+// Pages of the picture's pixel size at the fixed resolution, unless a test
+// asks for the paper.
 class PdfTest : public testing::Test
 {
   protected:
+    void SetUp() override { zqpdf_set_resolution(ZQPDF_RESOLUTION_DPI); }
+    void TearDown() override { zqpdf_set_resolution(0); }
+
     TempDir dir;
     const std::string output = dir / "pages.pdf";
 
@@ -190,6 +196,81 @@ TEST_F(PdfTest, ReplacesAnEarlierFileWithTheUsersPermissions)
     EXPECT_NE(readFile(output), "old");
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a.jpg", "pages.pdf"}))
         << "no temporary file is left";
+}
+
+// ---- page size on paper ----------------------------------------------------------
+
+class PaperSizeTest : public PdfTest
+{
+  protected:
+    void SetUp() override { zqpdf_set_resolution(0); }
+
+    std::vector<PageSize> pageSizes(const std::vector<std::pair<int, int>> &pictures)
+    {
+        std::vector<std::string> files;
+        for (const auto &[w, h] : pictures)
+            files.push_back(jpeg(std::to_string(files.size()) + ".jpg", renderedPage(w, h)));
+        EXPECT_EQ(compose(files, output), ZQPDF_OK) << zqpdf_last_error();
+        return pdfPageSizes(output);
+    }
+};
+
+constexpr double kA4Width = 595.276;
+constexpr double kA4Height = 841.89;
+
+// The "C" locale's paper is A4.
+TEST_F(PaperSizeTest, PagesFitA4TurnedToThePicture)
+{
+    ASSERT_STREQ(setlocale(LC_PAPER, nullptr), "C");
+    const auto sizes = pageSizes({
+        {210, 297}, // an A4 page, as cut from a small frame
+        {630, 891}, // the same page from a larger one
+        {320, 180}, // a 16:9 frame: landscape, touching the long edges
+        {180, 320}, // the same frame turned
+        {100, 100}, // square: upright
+    });
+    ASSERT_EQ(sizes.size(), 5u);
+    for (int i : {0, 1}) {
+        EXPECT_NEAR(sizes[i].width, kA4Width, 1) << "page " << i + 1;
+        EXPECT_NEAR(sizes[i].height, kA4Height, 1) << "page " << i + 1;
+    }
+    EXPECT_NEAR(sizes[2].width, kA4Height, 0.01);
+    EXPECT_NEAR(sizes[2].height, kA4Height * 9 / 16, 0.01);
+    EXPECT_NEAR(sizes[3].width, kA4Height * 9 / 16, 0.01);
+    EXPECT_NEAR(sizes[3].height, kA4Height, 0.01);
+    EXPECT_NEAR(sizes[4].width, kA4Width, 0.01);
+    EXPECT_NEAR(sizes[4].height, kA4Width, 0.01);
+
+    // The picture itself is the file, whatever the page's size.
+    const auto extracted = extractImages(output, dir / "x");
+    ASSERT_EQ(extracted.size(), 5u);
+    EXPECT_EQ(readFile(extracted[2]), readFile(dir / "2.jpg"));
+}
+
+// A locale on Letter paper, built for the test since few systems carry one.
+TEST_F(PaperSizeTest, LetterWhereTheLocaleSaysSo)
+{
+    const ToolRun built =
+        runTool("localedef -i en_US -f UTF-8 '" + (dir / "en_US.UTF-8") + "' 2>&1");
+    ASSERT_EQ(built.status, 0) << built.output;
+    setenv("LOCPATH", dir.path().c_str(), 1);
+    ASSERT_NE(setlocale(LC_PAPER, "en_US.UTF-8"), nullptr);
+    const auto sizes = pageSizes({{850, 1100}, {1100, 850}});
+    setlocale(LC_PAPER, "C");
+    unsetenv("LOCPATH");
+    ASSERT_EQ(sizes.size(), 2u);
+    EXPECT_NEAR(sizes[0].width, 612, 0.01);
+    EXPECT_NEAR(sizes[0].height, 792, 0.01);
+    EXPECT_NEAR(sizes[1].width, 792, 0.01);
+    EXPECT_NEAR(sizes[1].height, 612, 0.01);
+}
+
+TEST_F(PaperSizeTest, FixedResolutionOnRequest)
+{
+    zqpdf_set_resolution(100);
+    EXPECT_NEAR(pageSizes({{200, 100}})[0].width, 144, 0.01);
+    zqpdf_set_resolution(-3); // back to the paper
+    EXPECT_NEAR(pageSizes({{200, 100}})[0].width, kA4Height, 0.01);
 }
 
 // ---- failures --------------------------------------------------------------------
