@@ -290,32 +290,52 @@ class FrameTest : public WindowTest
         QVERIFY(meanDifference(file, renderedFrame(cam)) < 4);
     }
 
+    // The saved page is what the preview showed under the drag, whatever
+    // the bands beside the picture and its turn.
+    void manualCrop_data()
+    {
+        QTest::addColumn<int>("rota");
+        QTest::addColumn<QRect>("drag");
+        QTest::newRow("16:9") << 0 << QRect(QPoint(100, 100), QPoint(300, 240));
+        QTest::newRow("16:9 turned") << 1 << QRect(QPoint(40, 100), QPoint(200, 400));
+    }
+
     void manualCrop()
     {
-        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        QFETCH(int, rota);
+        QFETCH(QRect, drag);
+        hw().addCamera(0, camera1280x720());
         ZqConfig settings = startSettings(1280, 720, saveDir->path());
         settings.cutting_mode = 1;
+        settings.rota = rota;
         start(settings);
         // No drag yet: the whole frame.
         pressCapture();
         window->TimerUpdate();
-        QCOMPARE(QImage(saveDir->filePath(filesIn(saveDir->path()).value(0))).size(),
-                 QSize(1280, 720));
+        const QSize frame = rota == 0 ? QSize(1280, 720) : QSize(720, 1280);
+        QCOMPARE(QImage(saveDir->filePath(filesIn(saveDir->path()).value(0))).size(), frame);
 
         auto *label = widget<CamLabel>(*window, "label_V");
-        QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
-        QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, QPoint(300, 240));
+        QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, drag.topLeft());
+        QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, drag.bottomRight());
         QTest::qWait(2); // a distinct time stamp for the second file
         pressCapture();
         window->TimerUpdate();
         const QStringList files = filesIn(saveDir->path());
         QCOMPARE(files.size(), 2);
-        // Label 640 x 480 over 1280 x 720: x doubles, y grows by 1.5.
-        const QImage cut(saveDir->filePath(files[1]));
-        QCOMPARE(cut.size(), QSize(400, 210));
-        const double d = meanDifference(cut, renderedFrame(cam).copy(200, 150, 400, 210));
-        QVERIFY2(d < 10, qPrintable(QString::number(d)));
-        QVERIFY(meanDifference(cut, renderedFrame(cam).copy(230, 170, 400, 210)) > 2 * d);
+        const QImage cut = QImage(saveDir->filePath(files[1]))
+                               .scaled(drag.width() - 1, drag.height() - 1, Qt::IgnoreAspectRatio,
+                                       Qt::SmoothTransformation);
+        const QImage shown = label->grab().toImage();
+        const auto underDrag = [&](QPoint shift) {
+            return meanDifference(cut, shown.copy(drag.adjusted(0, 0, -1, -1).translated(shift)));
+        };
+        // The preview is scaled fast and carries the outline: close, and
+        // closer than a few pixels beside.
+        const double d = underDrag({0, 0});
+        QVERIFY2(d < 25, qPrintable(QString::number(d)));
+        for (QPoint shift : {QPoint(4, 0), QPoint(-4, 0), QPoint(0, 4), QPoint(0, -4)})
+            QVERIFY2(underDrag(shift) > 1.3 * d, qPrintable(QString::number(underDrag(shift))));
     }
 
     void clearBackgroundWithRotation()
@@ -474,6 +494,8 @@ class FrameTest : public WindowTest
 
     // ---- manual crop ---------------------------------------------------------
 
+    // The picture lies inside the label's one-pixel frame line, at the
+    // left, centred in height.
     void dragMapping_data()
     {
         QTest::addColumn<QSize>("frame");
@@ -482,15 +504,23 @@ class FrameTest : public WindowTest
         QTest::addColumn<QPoint>("lt");
         QTest::addColumn<QPoint>("rb");
         QTest::newRow("forward") << QSize(1280, 960) << QPoint(100, 100) << QPoint(300, 200)
-                                 << QPoint(200, 200) << QPoint(600, 400);
+                                 << QPoint(198, 200) << QPoint(598, 400);
         QTest::newRow("backward") << QSize(1280, 960) << QPoint(300, 200) << QPoint(100, 100)
-                                  << QPoint(600, 400) << QPoint(200, 200);
+                                  << QPoint(598, 400) << QPoint(198, 200);
         QTest::newRow("right of the label")
-            << QSize(640, 480) << QPoint(100, 100) << QPoint(700, 100) << QPoint(100, 100)
+            << QSize(640, 480) << QPoint(100, 100) << QPoint(700, 100) << QPoint(99, 100)
             << QPoint(640, 100);
-        QTest::newRow("left of the label")
-            << QSize(640, 480) << QPoint(100, 100) << QPoint(-30, 100) << QPoint(100, 100)
-            << QPoint(-30, 100);
+        QTest::newRow("left of the label") << QSize(640, 480) << QPoint(100, 100)
+                                           << QPoint(-30, 100) << QPoint(99, 100) << QPoint(0, 100);
+        // 640 x 360 shown from y 60: the bands above and below map to the edges.
+        QTest::newRow("16:9") << QSize(1280, 720) << QPoint(100, 100) << QPoint(300, 240)
+                              << QPoint(198, 80) << QPoint(598, 360);
+        QTest::newRow("16:9 from band to band")
+            << QSize(1280, 720) << QPoint(50, 30) << QPoint(600, 450) << QPoint(98, 0)
+            << QPoint(1198, 720);
+        // 270 x 480 shown at the left: the band is at the right.
+        QTest::newRow("16:9 turned") << QSize(720, 1280) << QPoint(100, 100) << QPoint(400, 240)
+                                     << QPoint(264, 266) << QPoint(720, 640);
     }
 
     void dragMapping()
