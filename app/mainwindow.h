@@ -90,6 +90,7 @@ class MainWindow : public QMainWindow
     void openCamera1() { ShowVideo(1, true); }
     void openCamera2() { ShowVideo(2, true); }
     void openCamera3() { ShowVideo(3, true); }
+    void takeSaveDirectory(const QString &answer);
     void requestCapture();
     void deleteSelectedPages();
     void deleteAllPages();

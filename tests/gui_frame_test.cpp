@@ -745,12 +745,6 @@ class FrameTest : public WindowTest
         window->TimerUpdate();
         const int opens = cam.requestCount(kRequestOpen);
 
-        DialogStub::answer() = QString(); // cancelled
-        QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
-        QVERIFY(fd < 0);
-        QCOMPARE(DialogStub::errorBoxes(), 1);
-        QVERIFY(!isBlack(previewOf(*window))); // frozen on the last picture
-
         QTemporaryDir other;
         DialogStub::answer() = other.path();
         QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
@@ -760,6 +754,31 @@ class FrameTest : public WindowTest
         QCOMPARE(itemsOf(widget<QComboBox>(*window, "cbFbl")), QStringList{"1280*720"});
         window->TimerUpdate();
         QCOMPARE(itemsOf(widget<QComboBox>(*window, "cbFbl")).size(), 3);
+
+        // A refused directory: the box, and the camera streams on.
+        DialogStub::answer() = "/no/such/dir";
+        QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
+        QCOMPARE(DialogStub::errorBoxes(), 1);
+        QCOMPARE(QString::fromUtf8(g_Config.save_dir), other.path());
+        QVERIFY(fd > 0);
+    }
+
+    void cancelledChooserChangesNothing()
+    {
+        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        window->TimerUpdate();
+        const QImage before = previewOf(*window);
+
+        DialogStub::answer() = QString();
+        QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
+        QCOMPARE(DialogStub::errorBoxes(), 0);
+        QCOMPARE(QString::fromUtf8(g_Config.save_dir), saveDir->path());
+        QCOMPARE(widget<QLineEdit>(*window, "lineEdit")->text(), saveDir->path());
+        QVERIFY(fd > 0);
+        cam.setScene(PageScene{}); // a new picture must reach the preview
+        window->TimerUpdate();
+        QVERIFY(meanDifference(previewOf(*window), before) > 5);
     }
 
     // ---- picture helper slots --------------------------------------------------
