@@ -35,9 +35,6 @@ constexpr unsigned kCameraSettleMicroseconds = 500000;
 constexpr int kLowestPlacedControl = 0x1600;
 constexpr int kSliderMiddle = 64;
 
-constexpr int kStatusShortMs = 3000;
-constexpr int kStatusLongMs = 10000;
-
 using PictureWriter = int (*)(const char *, const unsigned char *, int, int, int);
 
 } // namespace
@@ -161,8 +158,10 @@ void MainWindow::capture(unsigned char *picture, int w, int h)
     // (Bytes against bytes: the item stores them unless they are equal.)
     ui->listWidget->item(ui->listWidget->count() - 1)->setData(Qt::UserRole, QByteArray(path));
     statusBar()->showMessage(tr("已保存 %1").arg(QString::fromUtf8(name)), kStatusShortMs);
-    if (pdfRecording)
+    if (pdfRecording) {
         pdfImageList.emplace_back(path);
+        showPdfCount();
+    }
 }
 
 // Writes the frame, cut to the recorded quadrilateral when a crop mode is

@@ -5,14 +5,18 @@
 #include "zq_opencv.h"
 #include "zq_scanner.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTransform>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -408,12 +412,15 @@ class FrameTest : public WindowTest
 
     // ---- page list -------------------------------------------------------------
 
+    // Deleted pages go to the trash; Ctrl+Z brings them back to their
+    // files, rows and places in the PDF list.
     void deleteSelected()
     {
         hw().addCamera(0, camera1280x720());
         start(startSettings(1280, 720, saveDir->path()));
         MainWindowProbe(*window).pdfRecording() = true;
         const QStringList files = captureSeveral(2);
+        const std::list<std::string> collected = MainWindowProbe(*window).pdfImageList();
         auto *list = widget<QListWidget>(*window, "listWidget");
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_4"), Qt::LeftButton);
         QCOMPARE(list->count(), 2); // nothing selected: nothing happens
@@ -423,8 +430,18 @@ class FrameTest : public WindowTest
         QCOMPARE(list->count(), 1);
         QCOMPARE(list->item(0)->text(), files[1]);
         QCOMPARE(filesIn(saveDir->path()), QStringList{files[1]});
-        QCOMPARE(MainWindowProbe(*window).pdfImageList(),
-                 std::list<std::string>{saveDir->filePath(files[1]).toStdString()});
+        QCOMPARE(filesIn(testTrashDir() + "/files"), QStringList{files[0]});
+        QCOMPARE(MainWindowProbe(*window).pdfImageList(), std::list<std::string>{collected.back()});
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 QString::fromUtf8("已将 1 页移到回收站，按 Ctrl+Z 可恢复"));
+
+        pressUndo();
+        QCOMPARE(textsOf(list), files);
+        QCOMPARE(filesIn(saveDir->path()), files);
+        QVERIFY(filesIn(testTrashDir() + "/files").isEmpty());
+        QVERIFY(filesIn(testTrashDir() + "/info").isEmpty());
+        QCOMPARE(MainWindowProbe(*window).pdfImageList(), collected);
+        QCOMPARE(window->statusBar()->currentMessage(), QString::fromUtf8("已从回收站恢复 1 页"));
     }
 
     void deleteAll()
@@ -432,12 +449,96 @@ class FrameTest : public WindowTest
         hw().addCamera(0, camera1280x720());
         start(startSettings(1280, 720, saveDir->path()));
         MainWindowProbe(*window).pdfRecording() = true;
-        captureSeveral(3);
-        QCOMPARE(MainWindowProbe(*window).pdfImageList().size(), size_t(3));
+        const QStringList files = captureSeveral(3);
+        const std::list<std::string> collected = MainWindowProbe(*window).pdfImageList();
+        QCOMPARE(collected.size(), size_t(3));
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_5"), Qt::LeftButton);
-        QCOMPARE(widget<QListWidget>(*window, "listWidget")->count(), 0);
+        auto *list = widget<QListWidget>(*window, "listWidget");
+        QCOMPARE(list->count(), 0);
         QVERIFY(filesIn(saveDir->path()).isEmpty());
+        QCOMPARE(filesIn(testTrashDir() + "/files"), files);
         QVERIFY(MainWindowProbe(*window).pdfImageList().empty());
+        QVERIFY(window->statusBar()->currentMessage().startsWith(
+            QString::fromUtf8("已将 3 页移到回收站")));
+
+        pressUndo();
+        QCOMPARE(textsOf(list), files);
+        QCOMPARE(filesIn(saveDir->path()), files);
+        QCOMPARE(MainWindowProbe(*window).pdfImageList(), collected);
+    }
+
+    // Each Ctrl+Z takes back one more deletion; a page whose name was taken
+    // meanwhile stays in the trash.
+    void undoStepsBack()
+    {
+        hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        QAction *undo = window->findChild<QAction *>("actionUndoDelete");
+        QVERIFY(undo);
+        QCOMPARE(undo->shortcut(), QKeySequence("Ctrl+Z"));
+        const QList<QAction *> menus = window->menuBar()->actions();
+        QCOMPARE(menus.size(), 1);
+        QCOMPARE(menus[0]->text(), QString::fromUtf8("编辑"));
+        QCOMPARE(menus[0]->menu()->actions(), QList<QAction *>{undo});
+        QVERIFY(!undo->isEnabled());
+
+        const QStringList files = captureSeveral(3);
+        auto *list = widget<QListWidget>(*window, "listWidget");
+        for (int i = 0; i < 2; ++i) {
+            list->item(1)->setSelected(true);
+            QTest::mousePress(widget<QPushButton>(*window, "pushButton_4"), Qt::LeftButton);
+        }
+        QCOMPARE(textsOf(list), QStringList{files[0]});
+        QVERIFY(undo->isEnabled());
+        pressUndo();
+        QCOMPARE(textsOf(list), (QStringList{files[0], files[2]}));
+        pressUndo();
+        QCOMPARE(textsOf(list), files);
+        QVERIFY(!undo->isEnabled());
+
+        list->item(0)->setSelected(true);
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton_4"), Qt::LeftButton);
+        QFile taken(saveDir->filePath(files[0]));
+        QVERIFY(taken.open(QIODevice::WriteOnly));
+        taken.close();
+        pressUndo();
+        QCOMPARE(list->count(), 2);
+        QVERIFY(window->statusBar()->currentMessage().startsWith(
+            files[0] + QString::fromUtf8(" 无法从回收站恢复：")));
+        QCOMPARE(filesIn(testTrashDir() + "/files"), QStringList{files[0]});
+    }
+
+    // A file the user may not move stays where it is, and so does its page.
+    void pageThatCannotGoToTheTrashStays()
+    {
+        hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        MainWindowProbe(*window).pdfRecording() = true;
+        const QStringList files = captureSeveral(2);
+        QVERIFY(chmod(QFile::encodeName(saveDir->path()).constData(), 0755) == 0);
+        QTemporaryDir home; // the user's own, with room for a trash
+        const QByteArray homePath = QFile::encodeName(home.path());
+        QVERIFY(chown(homePath.constData(), 65534, 65534) == 0);
+        const pid_t child = fork();
+        if (child == 0) {
+            if (setgid(65534) != 0 || setuid(65534) != 0)
+                _exit(100);
+            setenv("HOME", homePath.constData(), 1);
+            setenv("XDG_DATA_HOME", homePath.constData(), 1);
+            QTest::mousePress(widget<QPushButton>(*window, "pushButton_5"), Qt::LeftButton);
+            const QString message = window->statusBar()->currentMessage();
+            const bool kept =
+                widget<QListWidget>(*window, "listWidget")->count() == 2 &&
+                MainWindowProbe(*window).pdfImageList().size() == 2 &&
+                message.startsWith(files[0] + QString::fromUtf8(" 无法移到回收站：")) &&
+                message.contains("Permission denied") && message.contains(files[1]);
+            _exit(kept ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(filesIn(saveDir->path()), files);
     }
 
     void deleteAfterDirectoryChange()
@@ -460,8 +561,8 @@ class FrameTest : public WindowTest
         QCOMPARE(filesIn(other.path()), QStringList{files[0]});
     }
 
-    // A directory name is bytes, not text: one in Latin-1 still has its
-    // pages deleted and dropped from the PDF list.
+    // A directory name is bytes, not text: one in Latin-1 takes pages, but
+    // the trash cannot name their files in a UTF-8 locale, so they stay.
     void deleteInDirectoryNamedInLatin1()
     {
         hw().addCamera(0, camera1280x720());
@@ -480,16 +581,14 @@ class FrameTest : public WindowTest
 
         list->item(0)->setSelected(true);
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_4"), Qt::LeftButton);
-        QCOMPARE(list->count(), 0);
-        QVERIFY(access(page.constData(), F_OK) != 0);
-        QVERIFY(MainWindowProbe(*window).pdfImageList().empty());
-
-        pressCapture();
-        window->TimerUpdate();
-        const QByteArray second = dir + "/" + list->item(0)->text().toUtf8();
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_5"), Qt::LeftButton);
-        QVERIFY(access(second.constData(), F_OK) != 0);
-        QVERIFY(rmdir(dir.constData()) == 0); // empty, and QTemporaryDir cannot name it
+        QCOMPARE(list->count(), 1);
+        QVERIFY(access(page.constData(), F_OK) == 0);
+        QCOMPARE(MainWindowProbe(*window).pdfImageList(), std::list<std::string>{page.constData()});
+        QVERIFY(
+            window->statusBar()->currentMessage().contains(QString::fromUtf8("无法移到回收站")));
+        QVERIFY(unlink(page.constData()) == 0);
+        QVERIFY(rmdir(dir.constData()) == 0); // QTemporaryDir cannot name it
     }
 
     // ---- manual crop ---------------------------------------------------------
@@ -835,6 +934,22 @@ class FrameTest : public WindowTest
     void pressCapture()
     {
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
+    }
+
+    void pressUndo()
+    {
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+    }
+
+    static QStringList textsOf(const QListWidget *list)
+    {
+        QStringList texts;
+        for (int i = 0; i < list->count(); ++i)
+            texts << list->item(i)->text();
+        return texts;
     }
 
     // Captures n pages, each in its own millisecond, and returns their names.
