@@ -4,6 +4,8 @@
 #ifndef ZQPDF_OUTPUT_FILE_H
 #define ZQPDF_OUTPUT_FILE_H
 
+#include <sys/types.h>
+
 #include <cstdio>
 #include <string>
 
@@ -26,9 +28,13 @@ class OutputFile
     void commit();
 
   private:
+    static ssize_t write(void *self, const char *data, size_t size);
+
     std::string path_;
     std::string temporary_;
+    int fd_ = -1;
     std::FILE *stream_ = nullptr;
+    int writeError_ = 0; // errno of the first failed write
     bool committed_ = false;
 };
 

@@ -7,12 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <tiffio.h>
 #include <unistd.h>
 
 #include <clocale>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -400,18 +402,42 @@ TEST_F(PdfFailureTest, OutputCannotBeWritten)
     EXPECT_EQ(f.text, "no output file named");
 }
 
-// Runs fn as user and group nobody in a child process; returns its exit code.
-int asNobody(const std::function<int()> &fn)
+// Runs fn in a child process; returns its exit code.
+int inChild(const std::function<int()> &fn)
 {
     const pid_t child = fork();
-    if (child == 0) {
-        if (setgid(65534) != 0 || setuid(65534) != 0)
-            _exit(99);
+    if (child == 0)
         _exit(fn());
-    }
     int status = 0;
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs fn as user and group nobody in a child process; returns its exit code.
+int asNobody(const std::function<int()> &fn)
+{
+    return inChild([&] { return setgid(65534) != 0 || setuid(65534) != 0 ? 99 : fn(); });
+}
+
+// A full disk shows as a failed write in the middle of the PDF, as a
+// file-size limit does; the reason reaches the caller.
+TEST_F(PdfFailureTest, WriteFailingMidwayNamesItsReason)
+{
+    const std::string good = jpeg("good.jpg", renderedPage(640, 480));
+    const Failure f = failing([&] {
+        return zqpdf_errno(inChild([&] {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{4096, RLIM_INFINITY};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                return 99;
+            const zqpdf_errno code = compose({good}, output);
+            return code == ZQPDF_ERR_WRITE &&
+                           zqpdf_last_error() == "cannot write " + output + ": File too large"
+                       ? 0
+                       : 1;
+        }));
+    });
+    EXPECT_EQ(f.code, 0) << "the child's composition failed otherwise";
 }
 
 TEST_F(PdfFailureTest, PermissionsAreHonoured)
