@@ -474,12 +474,9 @@ class FrameTest : public WindowTest
         hw().addCamera(0, camera1280x720());
         start(startSettings(1280, 720, saveDir->path()));
         QAction *undo = window->findChild<QAction *>("actionUndoDelete");
-        QVERIFY(undo);
-        QCOMPARE(undo->shortcut(), QKeySequence("Ctrl+Z"));
-        const QList<QAction *> menus = window->menuBar()->actions();
-        QCOMPARE(menus.size(), 1);
-        QCOMPARE(menus[0]->text(), QString::fromUtf8("编辑"));
-        QCOMPARE(menus[0]->menu()->actions(), QList<QAction *>{undo});
+        const QMenu *edit = window->menuBar()->actions().value(0)->menu();
+        QCOMPARE(edit->title(), QString::fromUtf8("编辑"));
+        QCOMPARE(edit->actions(), QList<QAction *>{undo});
         QVERIFY(!undo->isEnabled());
 
         const QStringList files = captureSeveral(3);
