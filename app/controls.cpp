@@ -38,7 +38,7 @@ void MainWindow::QualityChanage(int)
 void MainWindow::CuttingModeChange(int nID)
 {
     g_Config.cutting_mode = nID;
-    if (nID == 1)
+    if (nID == CropMode::Manual)
         ui->label_V->cropState = CamLabel::Armed;
 }
 
