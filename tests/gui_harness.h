@@ -33,6 +33,15 @@ inline QString testConfigFile()
     return testConfigDir() + "/.zqvideo.config";
 }
 
+using zq::sim::hw;
+
+// Every window test starts without cameras and without a settings file.
+inline void startFromNothing()
+{
+    hw().reset();
+    QFile::remove(testConfigFile());
+}
+
 inline void writeConfigFile(const QByteArray &content)
 {
     QFile file(testConfigFile());
