@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "zq_opencv.h"
+#include <zqscan/zq_opencv.h>
 
 class QCheckBox;
 class QLabel;

@@ -8,7 +8,7 @@
 #include "config.h"
 #include "mainwindow.h"
 #include "savedir.h"
-#include "seam.h"
+#include "virtual_hardware.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -38,6 +38,15 @@ inline QString testConfigFile()
 inline QString testTrashDir()
 {
     return qEnvironmentVariable("XDG_DATA_HOME") + "/Trash";
+}
+
+using zq::sim::hw;
+
+// Every window test starts without cameras and without a settings file.
+inline void startFromNothing()
+{
+    hw().reset();
+    QFile::remove(testConfigFile());
 }
 
 inline void writeConfigFile(const QByteArray &content)
@@ -117,7 +126,7 @@ class DialogStub
 #define ZQ_GUI_TEST_MAIN(TestClass)                                                                \
     int main(int argc, char **argv)                                                                \
     {                                                                                              \
-        setenv(ZQ_VIRTUAL_HARDWARE_ENV, "tests", 1);                                               \
+        zq::sim::useVirtualHardware("tests");                                                      \
         QTemporaryDir configDir;                                                                   \
         testConfigDir() = configDir.path();                                                        \
         setenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit().constData(), 1);                  \

@@ -4,7 +4,7 @@
 
 #include "pdf_tools.h"
 
-#include "zq_pdf.h"
+#include <zqscan/zq_pdf.h>
 
 #include <QAction>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "ChipCamera.h"
+#include <zqscan/ChipCamera.h>
 #include "progress.h"
 
 #include <fcntl.h>
