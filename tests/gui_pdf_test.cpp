@@ -4,7 +4,6 @@
 
 #include "pdf_tools.h"
 
-
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
@@ -132,12 +131,12 @@ class PdfButtonTest : public WindowTest
             QTest::mouseClick(button(), Qt::LeftButton);
             const bool composed = pdfComposed(*window);
             const QString failure = window->statusBar()->currentMessage();
-            const bool kept =
-                composed && failure.startsWith(QString::fromUtf8("PDF 合成失败：")) &&
-                failure.contains("File too large") &&
-                button()->text() == QString::fromUtf8("停止合成PDF") &&
-                MainWindowProbe(*window).pdfImageList().size() == 2 &&
-                pageCount() == QString::fromUtf8("PDF：已收集 2 页") && onlyPdf().isEmpty();
+            const bool kept = composed && failure.startsWith(QString::fromUtf8("PDF 合成失败：")) &&
+                              failure.contains("File too large") &&
+                              button()->text() == QString::fromUtf8("停止合成PDF") &&
+                              MainWindowProbe(*window).pdfImageList().size() == 2 &&
+                              pageCount() == QString::fromUtf8("PDF：已收集 2 页") &&
+                              onlyPdf().isEmpty();
             limit.rlim_cur = unlimited;
             setrlimit(RLIMIT_FSIZE, &limit);
             QTest::qWait(2);
