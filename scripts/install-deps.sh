@@ -6,7 +6,7 @@ set -eu
 build="build-essential cmake ninja-build pkg-config qtbase5-dev qtbase5-dev-tools qttools5-dev-tools
 libopencv-dev libv4l-dev libjpeg-dev libtiff-dev libqpdf-dev
 googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format git"
-tests="xvfb xauth qpdf poppler-utils img2pdf imagemagick"
+tests="xvfb xauth qpdf poppler-utils img2pdf imagemagick locales"
 # the real-driver check: a kernel with vivid booted under QEMU
 vm="qemu-system-x86 linux-image-amd64 busybox-static cpio kmod v4l-utils"
 run="fonts-wqy-microhei qt5-image-formats-plugins qttranslations5-l10n"

@@ -159,8 +159,8 @@ class TranslationTest : public WindowTest
             QVERIFY2(!hasChinese(text), qPrintable(where + ": " + text));
     }
 
-    // The PDF button's second text, the status bar after a capture and
-    // the dialogs, which show only when used.
+    // What shows only when used: the PDF button's second text and the page
+    // count, the status bar after a capture, the dialogs.
     void textsShownLaterAreEnglish()
     {
         QVERIFY(installTranslations(*qApp, QLocale("en_US"), ZQ_TRANSLATIONS_DIR));
@@ -178,7 +178,11 @@ class TranslationTest : public WindowTest
         MainWindow::hooks.chooseDirectory(window.get());
         showDirError();
         QVERIFY(closer.texts.size() >= 4);
-        for (const QString &text : QStringList{pdf->text(), status} + closer.texts)
+        QStringList texts = QStringList{status} + closer.texts;
+        for (const auto &[where, text] : shownTexts(*window))
+            texts << text;
+        QCOMPARE(pdf->text(), QCoreApplication::translate("MainWindow", "停止合成PDF"));
+        for (const QString &text : texts)
             QVERIFY2(!hasChinese(text), qPrintable(text));
     }
 
@@ -219,26 +223,35 @@ class TranslationTest : public WindowTest
         QVERIFY(ts.open(QIODevice::ReadOnly));
         QXmlStreamReader xml(&ts);
         QString context, source;
+        bool numerus = false; // the translation has a form for one and for more
+        QStringList forms;
         int messages = 0;
         while (!xml.atEnd()) {
             if (xml.readNext() != QXmlStreamReader::StartElement)
                 continue;
-            if (xml.name() == QLatin1String("name"))
+            if (xml.name() == QLatin1String("message"))
+                numerus = xml.attributes().value("numerus") == QLatin1String("yes");
+            else if (xml.name() == QLatin1String("name"))
                 context = xml.readElementText();
             else if (xml.name() == QLatin1String("source"))
                 source = xml.readElementText();
             else if (xml.name() == QLatin1String("translation")) {
-                const bool numerus = xml.attributes().value("numerus") == QLatin1String("yes");
                 QVERIFY2(xml.attributes().value("type").isEmpty(), qPrintable(source));
-                if (numerus)
-                    continue; // its forms follow
+                if (numerus) {
+                    forms.clear(); // its forms follow
+                    continue;
+                }
                 const QString english = xml.readElementText();
                 QVERIFY2(!english.isEmpty() && !hasChinese(english), qPrintable(source));
                 QCOMPARE(compiled.translate(qPrintable(context), qPrintable(source)), english);
                 ++messages;
             } else if (xml.name() == QLatin1String("numerusform")) {
-                const QString english = xml.readElementText();
-                QVERIFY2(!english.isEmpty() && !hasChinese(english), qPrintable(source));
+                forms << xml.readElementText();
+                QVERIFY2(!forms.last().isEmpty() && !hasChinese(forms.last()), qPrintable(source));
+                // English forms: one, then more than one.
+                QCOMPARE(compiled.translate(qPrintable(context), qPrintable(source), nullptr,
+                                            forms.size()),
+                         forms.last());
                 ++messages;
             }
         }

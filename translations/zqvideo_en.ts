@@ -203,5 +203,81 @@
         <source>tiff</source>
         <translation>tiff</translation>
     </message>
+    <message>
+        <source>%1 无法移到回收站：%2</source>
+        <translation>%1 could not be moved to the trash: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>已将 %n 页移到回收站，按 %1 可恢复</source>
+        <translation>
+            <numerusform>Moved %n page to the trash; press %1 to bring it back</numerusform>
+            <numerusform>Moved %n pages to the trash; press %1 to bring them back</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>%1 无法从回收站恢复：%2</source>
+        <translation>%1 could not be restored from the trash: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>已从回收站恢复 %n 页</source>
+        <translation>
+            <numerusform>Restored %n page from the trash</numerusform>
+            <numerusform>Restored %n pages from the trash</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>PDF：已收集 %n 页</source>
+        <translation>
+            <numerusform>PDF: %n page collected</numerusform>
+            <numerusform>PDF: %n pages collected</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>没有收集到页面，未生成 PDF</source>
+        <translation>No pages were collected, so no PDF was made</translation>
+    </message>
+    <message>
+        <source>保存目录的路径太长</source>
+        <translation>the path of the save directory is too long</translation>
+    </message>
+    <message numerus="yes">
+        <source>PDF 已保存：%1（%n 页）</source>
+        <translation>
+            <numerusform>PDF saved: %1 (%n page)</numerusform>
+            <numerusform>PDF saved: %1 (%n pages)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>PDF 合成失败：%1。已收集的页面都在，可再按“%2”重试</source>
+        <translation>Could not make the PDF: %1. The collected pages are kept; press “%2” to try again</translation>
+    </message>
+    <message>
+        <source>无法创建回收站 %1：%2</source>
+        <translation>cannot create the trash %1: %2</translation>
+    </message>
+    <message>
+        <source>路径含有本机文字编码无法表示的字节</source>
+        <translation>the path holds bytes that the local text encoding cannot show</translation>
+    </message>
+    <message>
+        <source>撤销删除</source>
+        <translation>Undo delete</translation>
+    </message>
+    <message>
+        <source>把最近删除的页面从回收站放回原处</source>
+        <translation>Put the pages deleted last back where they were, from the trash</translation>
+    </message>
+    <message>
+        <source>Ctrl+Z</source>
+        <translation>Ctrl+Z</translation>
+    </message>
+    <message>
+        <source>编辑</source>
+        <translation>Edit</translation>
+    </message>
 </context>
 </TS>
