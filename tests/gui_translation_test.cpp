@@ -7,7 +7,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QMessageBox>
 #include <QPushButton>
@@ -26,71 +25,60 @@ bool hasChinese(const QString &text)
     return han.match(text).hasMatch();
 }
 
-// Every text the window shows, each with the widget or action it is on.
-QList<QPair<QString, QString>> shownTexts(QMainWindow &window)
+struct ShownText {
+    QObject *on; // the widget or action; null for the window title
+    QString text;
+};
+
+QStringList textsOf(const QObject *o)
 {
-    QList<QPair<QString, QString>> texts{{"window title", window.windowTitle()}};
-    const auto add = [&texts](const QObject *o, const QString &text) {
-        if (!text.isEmpty())
-            texts.append({o->objectName(), text});
-    };
-    for (const QWidget *w : window.findChildren<QWidget *>()) {
-        if (auto *b = qobject_cast<const QAbstractButton *>(w))
-            add(w, b->text());
-        else if (auto *l = qobject_cast<const QLabel *>(w))
-            add(w, l->text());
-        else if (auto *g = qobject_cast<const QGroupBox *>(w))
-            add(w, g->title());
-        else if (auto *c = qobject_cast<const QComboBox *>(w))
-            for (int i = 0; i < c->count(); ++i)
-                add(w, c->itemText(i));
-        add(w, w->toolTip());
-    }
-    for (const QAction *a : window.findChildren<QAction *>()) {
-        add(a, a->text());
-        add(a, a->toolTip());
-    }
-    return texts;
+    if (auto *b = qobject_cast<const QAbstractButton *>(o))
+        return {b->text()};
+    if (auto *l = qobject_cast<const QLabel *>(o))
+        return {l->text()};
+    if (auto *g = qobject_cast<const QGroupBox *>(o))
+        return {g->title()};
+    if (auto *a = qobject_cast<const QAction *>(o))
+        return {a->text(), a->toolTip()};
+    QStringList items;
+    if (auto *c = qobject_cast<const QComboBox *>(o))
+        for (int i = 0; i < c->count(); ++i)
+            items << c->itemText(i);
+    return items;
 }
 
-// The room a widget's style leaves for its text, or an empty rectangle for
-// widgets whose text is not boxed in by the layout.
-QRect textRoom(QWidget *w)
+// Every text the window shows, with the widget or action it is on.
+QList<ShownText> shownTexts(QMainWindow &window)
+{
+    QList<ShownText> shown{{nullptr, window.windowTitle()}};
+    for (QObject *o : window.findChildren<QObject *>())
+        for (const QString &text : textsOf(o))
+            if (!text.isEmpty())
+                shown.append({o, text});
+    return shown;
+}
+
+// The room a widget's style leaves for its text.
+int textRoom(QWidget *w)
 {
     QStyle *style = w->style();
-    if (qobject_cast<QCheckBox *>(w) || qobject_cast<QPushButton *>(w)) {
-        QStyleOptionButton option;
-        option.initFrom(w);
-        const bool check = qobject_cast<QCheckBox *>(w);
-        return style->subElementRect(
-            check ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents, &option, w);
-    }
     if (qobject_cast<QComboBox *>(w)) {
         QStyleOptionComboBox option;
         option.initFrom(w);
-        return style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, w);
+        return style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, w)
+            .width();
     }
-    if (auto *l = qobject_cast<QLabel *>(w))
-        return l->contentsRect();
-    return {};
+    if (qobject_cast<QAbstractButton *>(w)) {
+        QStyleOptionButton option;
+        option.initFrom(w);
+        const auto contents = qobject_cast<QCheckBox *>(w) ? QStyle::SE_CheckBoxContents
+                                                           : QStyle::SE_PushButtonContents;
+        return style->subElementRect(contents, &option, w).width();
+    }
+    return w->contentsRect().width();
 }
 
-QStringList textsOf(QWidget *w)
-{
-    if (auto *c = qobject_cast<QComboBox *>(w)) {
-        QStringList items;
-        for (int i = 0; i < c->count(); ++i)
-            items << c->itemText(i);
-        return items;
-    }
-    if (auto *b = qobject_cast<QAbstractButton *>(w))
-        return {b->text()};
-    if (auto *l = qobject_cast<QLabel *>(w))
-        return {l->text()};
-    return {};
-}
-
-// Answers every modal dialog that opens by closing it, keeping its texts.
+// Closes every modal dialog that opens, keeping its texts.
 class DialogCloser : public QObject
 {
   public:
@@ -113,6 +101,11 @@ class DialogCloser : public QObject
   private:
     QTimer timer_;
 };
+
+QString translated(const char *source)
+{
+    return QCoreApplication::translate("MainWindow", source);
+}
 
 } // namespace
 
@@ -145,18 +138,17 @@ class TranslationTest : public WindowTest
     {
         QFETCH(QString, locale);
         QFETCH(bool, english);
-        const auto source = shownTexts(*std::make_unique<MainWindow>());
+        window = std::make_unique<MainWindow>();
+        const QStringList source = shownStrings();
+        QVERIFY(hasChinese(source.first()));
         QCOMPARE(installTranslations(*qApp, QLocale(locale), ZQ_TRANSLATIONS_DIR), english);
         window = std::make_unique<MainWindow>();
-        const auto shown = shownTexts(*window);
-        QVERIFY(hasChinese(source.first().second));
-        if (!english) {
-            QCOMPARE(shown, source);
-            return;
-        }
+        const QStringList shown = shownStrings();
         QCOMPARE(shown.size(), source.size());
-        for (const auto &[where, text] : shown)
-            QVERIFY2(!hasChinese(text), qPrintable(where + ": " + text));
+        if (!english)
+            QCOMPARE(shown, source);
+        for (const QString &text : shown)
+            QVERIFY2(!english || !hasChinese(text), qPrintable(text));
     }
 
     // What shows only when used: the PDF button's second text and the page
@@ -166,55 +158,47 @@ class TranslationTest : public WindowTest
         QVERIFY(installTranslations(*qApp, QLocale("en_US"), ZQ_TRANSLATIONS_DIR));
         hw().addCamera(0, camera1280x720());
         window = startWindow(startSettings(1280, 720, saveDir->path()));
-        auto *pdf = widget<QPushButton>(*window, "butten_pdf");
-        QTest::mouseClick(pdf, Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(*window, "butten_pdf"), Qt::LeftButton);
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
         window->TimerUpdate();
-        const QString status = window->statusBar()->currentMessage();
-        QVERIFY(!status.isEmpty());
+        QCOMPARE(widget<QPushButton>(*window, "butten_pdf")->text(), translated("停止合成PDF"));
+        QStringList texts = shownStrings() << window->statusBar()->currentMessage();
+        QVERIFY(!texts.last().isEmpty());
 
         dialogs.reset(); // the real dialogs
         DialogCloser closer;
         MainWindow::hooks.chooseDirectory(window.get());
         showDirError();
         QVERIFY(closer.texts.size() >= 4);
-        QStringList texts = QStringList{status} + closer.texts;
-        for (const auto &[where, text] : shownTexts(*window))
-            texts << text;
-        QCOMPARE(pdf->text(), QCoreApplication::translate("MainWindow", "停止合成PDF"));
-        for (const QString &text : texts)
+        for (const QString &text : texts + closer.texts)
             QVERIFY2(!hasChinese(text), qPrintable(text));
     }
 
-    // No English text is cut off by the fixed sizes of its widget.
+    // No English text of the controls is cut off by its widget's fixed size.
     void englishTextsFit()
     {
         QVERIFY(installTranslations(*qApp, QLocale("en_US"), ZQ_TRANSLATIONS_DIR));
         window = std::make_unique<MainWindow>();
-        auto *pdf = widget<QPushButton>(*window, "butten_pdf");
-        const QString stopText = QCoreApplication::translate("MainWindow", "停止合成PDF");
-        QVERIFY(!hasChinese(stopText));
+        auto *controls = widget<QGroupBox>(*window, "groupBox");
+        QList<ShownText> shown = shownTexts(*window);
+        shown.append({controls->findChild<QPushButton *>("butten_pdf"), translated("停止合成PDF")});
         int checked = 0;
-        for (QWidget *w : widget<QGroupBox>(*window, "groupBox")->findChildren<QWidget *>()) {
-            const QRect room = textRoom(w);
-            QStringList texts = textsOf(w);
-            if (w == pdf)
-                texts << stopText;
-            for (const QString &text : texts) {
-                const int needed = w->fontMetrics().horizontalAdvance(text);
-                QVERIFY2(needed <= room.width(),
-                         qPrintable(QString("%1: \"%2\" needs %3 px, has %4")
-                                        .arg(w->objectName(), text)
-                                        .arg(needed)
-                                        .arg(room.width())));
-                ++checked;
-            }
+        for (const ShownText &s : shown) {
+            auto *w = qobject_cast<QWidget *>(s.on);
+            if (!w || w->parent() != controls)
+                continue;
+            const int needed = w->fontMetrics().horizontalAdvance(s.text);
+            QVERIFY2(needed <= textRoom(w), qPrintable(QString("%1: \"%2\" needs %3 px, has %4")
+                                                           .arg(w->objectName(), s.text)
+                                                           .arg(needed)
+                                                           .arg(textRoom(w))));
+            ++checked;
         }
         QVERIFY(checked > 40);
     }
 
-    // Every text of the translation file is translated into English, and
-    // the compiled translation gives exactly that.
+    // Every text of the translation file has its English translation, and
+    // the compiled file gives exactly that (each form of a count's text).
     void everyTranslationIsEnglish()
     {
         QTranslator compiled;
@@ -223,40 +207,45 @@ class TranslationTest : public WindowTest
         QVERIFY(ts.open(QIODevice::ReadOnly));
         QXmlStreamReader xml(&ts);
         QString context, source;
-        bool numerus = false; // the translation has a form for one and for more
-        QStringList forms;
-        int messages = 0;
+        bool counted = false; // a text with forms for one and for more
+        int form = 0;
+        int checked = 0;
+        const auto check = [&](const QString &english, int n) {
+            QVERIFY2(!english.isEmpty() && !hasChinese(english), qPrintable(source));
+            QCOMPARE(compiled.translate(qPrintable(context), qPrintable(source), nullptr, n),
+                     english);
+            ++checked;
+        };
         while (!xml.atEnd()) {
             if (xml.readNext() != QXmlStreamReader::StartElement)
                 continue;
-            if (xml.name() == QLatin1String("message"))
-                numerus = xml.attributes().value("numerus") == QLatin1String("yes");
-            else if (xml.name() == QLatin1String("name"))
+            const auto is = [&xml](const char *name) { return xml.name() == QLatin1String(name); };
+            if (is("message")) {
+                counted = xml.attributes().value("numerus") == QLatin1String("yes");
+                form = 0;
+            } else if (is("name")) {
                 context = xml.readElementText();
-            else if (xml.name() == QLatin1String("source"))
+            } else if (is("source")) {
                 source = xml.readElementText();
-            else if (xml.name() == QLatin1String("translation")) {
+            } else if (is("translation")) {
                 QVERIFY2(xml.attributes().value("type").isEmpty(), qPrintable(source));
-                if (numerus) {
-                    forms.clear(); // its forms follow
-                    continue;
-                }
-                const QString english = xml.readElementText();
-                QVERIFY2(!english.isEmpty() && !hasChinese(english), qPrintable(source));
-                QCOMPARE(compiled.translate(qPrintable(context), qPrintable(source)), english);
-                ++messages;
-            } else if (xml.name() == QLatin1String("numerusform")) {
-                forms << xml.readElementText();
-                QVERIFY2(!forms.last().isEmpty() && !hasChinese(forms.last()), qPrintable(source));
-                // English forms: one, then more than one.
-                QCOMPARE(compiled.translate(qPrintable(context), qPrintable(source), nullptr,
-                                            forms.size()),
-                         forms.last());
-                ++messages;
+                if (!counted)
+                    check(xml.readElementText(), -1);
+            } else if (is("numerusform")) {
+                check(xml.readElementText(), ++form);
             }
         }
         QVERIFY(!xml.hasError());
-        QVERIFY(messages > 40);
+        QVERIFY(checked > 40);
+    }
+
+  private:
+    QStringList shownStrings()
+    {
+        QStringList texts;
+        for (const ShownText &s : shownTexts(*window))
+            texts << s.text;
+        return texts;
     }
 };
 
