@@ -31,7 +31,10 @@ bool install(QCoreApplication &app, const QString &file, const QString &folder)
 bool installTranslations(QCoreApplication &app, const QLocale &locale, const QString &folder)
 {
     const QString qtFolder = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
-    for (QString language : locale.uiLanguages()) {
+    QStringList languages = locale.uiLanguages();
+    if (locale.language() != QLocale::C)
+        languages << "en";
+    for (QString language : languages) {
         language.replace('-', '_');
         if (language.startsWith("zh")) {
             install(app, "qtbase_" + language, qtFolder);

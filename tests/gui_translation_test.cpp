@@ -132,7 +132,8 @@ class TranslationTest : public WindowTest
         QTest::newRow("en_GB") << "en_GB" << true;
         QTest::newRow("zh_CN") << "zh_CN" << false;
         QTest::newRow("zh_TW") << "zh_TW" << false;
-        QTest::newRow("de_DE, no translation") << "de_DE" << false;
+        QTest::newRow("de_DE, no translation: English") << "de_DE" << true;
+        QTest::newRow("C, no language: the program's own") << "C" << false;
     }
     void languageFollowsTheLocale()
     {
