@@ -1,7 +1,6 @@
 #include "config.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "atomic_file.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -73,19 +72,6 @@ bool writeAll(FILE *file, const ZqConfig &config)
     return true;
 }
 
-// New files get the permissions the umask allows, like any file the user
-// creates.
-FILE *createTemporary(const std::string &path)
-{
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return nullptr;
-    FILE *file = fdopen(fd, "w");
-    if (!file)
-        close(fd);
-    return file;
-}
-
 } // namespace
 
 const char *GetSaveDir()
@@ -102,6 +88,13 @@ std::string configPathIn(const char *dir)
 const std::string &GetConfigPath()
 {
     static const std::string path = configPathIn(GetSaveDir());
+    return path;
+}
+
+const std::string &programSettingsPath()
+{
+    const char *dir = GetSaveDir();
+    static const std::string path = dir ? std::string(dir) + "/.zqvideo.ini" : std::string();
     return path;
 }
 
@@ -158,14 +151,7 @@ bool saveConfigFile(const ZqConfig &config, const std::string &path)
 {
     if (path.empty())
         return false;
-    const std::string temporary = path + "." + std::to_string(getpid()) + ".tmp";
-    FILE *file = createTemporary(temporary);
-    if (!file)
-        return false;
-    bool ok = writeAll(file, config) && fflush(file) == 0 && fsync(fileno(file)) == 0;
-    ok = (fclose(file) == 0) && ok;
-    ok = ok && rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok)
-        unlink(temporary.c_str());
-    return ok;
+    zq::AtomicFile file(path);
+    FILE *stream = file.stream();
+    return stream && writeAll(stream, config) && file.commit();
 }

@@ -146,16 +146,8 @@ bool encode_jpeg(FILE *out, const uint8_t *picture, int width, int height, int q
 
 bool write_jpeg(zq::AtomicFile &file, const uint8_t *picture, int width, int height, int quality)
 {
-    const int fd = file.duplicate_fd();
-    FILE *out = fd < 0 ? nullptr : fdopen(fd, "wb");
-    if (!out) {
-        if (fd >= 0)
-            ::close(fd);
-        return false;
-    }
-    const bool encoded = encode_jpeg(out, picture, width, height, quality);
-    const bool closed = std::fclose(out) == 0;
-    return encoded && closed;
+    FILE *out = file.stream();
+    return out && encode_jpeg(out, picture, width, height, quality);
 }
 
 // ---- TIFF ------------------------------------------------------------------

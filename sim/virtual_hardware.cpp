@@ -267,11 +267,7 @@ void zq::sim::useVirtualHardware(const char *preset)
 namespace
 {
 
-using zq::sim::VirtualHardware;
-VirtualHardware &hw()
-{
-    return VirtualHardware::instance();
-}
+using zq::sim::hw;
 
 // Filled field by field, like the real table in libzqscan: the plain and the
 // libv4l2 calls share their types and differ only in their names.

@@ -73,6 +73,12 @@ class VirtualHardware
     long long slept_ = 0;
 };
 
+// The process's virtual hardware: shorthand for VirtualHardware::instance().
+inline VirtualHardware &hw()
+{
+    return VirtualHardware::instance();
+}
+
 // Binds libzqscan to the virtual hardware: call it before the first call
 // into the library.  A program that arranges nothing itself finds what
 // `preset` names (the presets below); any other name leaves the hardware
