@@ -14,6 +14,7 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -93,7 +94,7 @@ void MainWindow::TimerUpdate()
     if (zq_scanner_picture_read(fd, &picture, &len) != 0)
         return;
     // Never work past the end of a frame smaller than the configured size.
-    if (w <= 0 || h <= 0 || len < w * h * 3)
+    if (w <= 0 || h <= 0 || len < int64_t(w) * h * 3)
         return;
     if (g_Config.color == 1)
         zq_scanner_picture_gray(picture, w, h);
