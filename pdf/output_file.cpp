@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <string>
 
 namespace zqpdf
 {
@@ -40,10 +41,20 @@ std::string temporaryName(const std::string &path)
 
 } // namespace
 
+// An unnamed file (O_TMPFILE) vanishes by itself when the process ends
+// before commit, even when it is killed or aborted (as qpdf aborts when an
+// allocation fails inside it); it is given a name only once written.
+// Filesystems without unnamed files get a named one at once.
 OutputFile::OutputFile(const std::string &path) : path_(path)
 {
     // Mode 0666 lets the umask decide, as for any file the user creates.
     int fd = -1;
+    if (::access("/proc/self/fd", X_OK) == 0) {
+        fd = ::open(directoryOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            throw ComposeError::unwritable(path, errno);
+    }
+    named_ = fd < 0;
     for (int attempt = 0; fd < 0 && attempt < kCreateAttempts; ++attempt) {
         temporary_ = temporaryName(path);
         fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -56,7 +67,8 @@ OutputFile::OutputFile(const std::string &path) : path_(path)
     if (!stream_) {
         const int err = errno;
         ::close(fd);
-        ::unlink(temporary_.c_str());
+        if (named_)
+            ::unlink(temporary_.c_str());
         throw ComposeError::unwritable(path, err);
     }
 }
@@ -65,8 +77,25 @@ OutputFile::~OutputFile()
 {
     if (stream_)
         std::fclose(stream_);
-    if (!committed_)
+    if (named_ && !committed_)
         ::unlink(temporary_.c_str());
+}
+
+// Links the unnamed file into the directory under a temporary name.
+int OutputFile::nameFile()
+{
+    const std::string self = "/proc/self/fd/" + std::to_string(::fileno(stream_));
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        temporary_ = temporaryName(path_);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary_.c_str(), AT_SYMLINK_FOLLOW) ==
+            0) {
+            named_ = true;
+            return 0;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    return errno;
 }
 
 void OutputFile::commit()
@@ -79,6 +108,8 @@ void OutputFile::commit()
     // leave an empty PDF in place of the pages.
     if (!err && ::fsync(::fileno(stream_)) != 0)
         err = errno;
+    if (!err && !named_)
+        err = nameFile();
     if (std::fclose(stream_) != 0 && !err)
         err = errno;
     stream_ = nullptr;

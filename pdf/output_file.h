@@ -1,6 +1,8 @@
 // The PDF under construction: a new file beside the output, renamed over it
 // only when complete, so that a failure leaves no partial PDF behind and
-// any earlier file of that name untouched.
+// any earlier file of that name untouched; until then the file has no
+// name, where the filesystem allows, so that not even a process that is
+// killed leaves it behind.
 #ifndef ZQPDF_OUTPUT_FILE_H
 #define ZQPDF_OUTPUT_FILE_H
 
@@ -26,9 +28,12 @@ class OutputFile
     void commit();
 
   private:
+    int nameFile();
+
     std::string path_;
-    std::string temporary_;
+    std::string temporary_; // the file's name once it has one
     std::FILE *stream_ = nullptr;
+    bool named_ = false;
     bool committed_ = false;
 };
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <tiffio.h>
@@ -14,6 +15,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
 using namespace zq::test;
@@ -46,9 +48,9 @@ class PdfTest : public testing::Test
         return dir / name;
     }
     std::string tiff(const std::string &name, const Picture &picture,
-                     int compression = COMPRESSION_JPEG)
+                     int compression = COMPRESSION_JPEG, int rowsPerStrip = 0)
     {
-        writeTiff(dir / name, picture, compression, 90);
+        writeTiff(dir / name, picture, compression, 90, rowsPerStrip);
         return dir / name;
     }
     std::string file(const std::string &name, const std::string &bytes)
@@ -175,6 +177,53 @@ TEST_F(PdfTest, JpegAndTiffPagesMixed)
     EXPECT_LT(meanDifference(rendered, colour), 1.0);
 }
 
+// Layouts that only libtiff's RGBA reader decodes: tiles, and rows stored
+// bottom up in one strip taller than a band of decoding.
+TEST_F(PdfTest, TiledAndBottomUpTiffPages)
+{
+    const Picture grey = toGrey(renderedPage(9000, 1000, 6));
+    const auto write = [&](const std::string &name, bool tiled) {
+        TIFF *t = TIFFOpen((dir / name).c_str(), "w");
+        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, grey.width);
+        TIFFSetField(t, TIFFTAG_IMAGELENGTH, grey.height);
+        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+        std::vector<uint8_t> rows = grey.samples;
+        if (tiled) {
+            TIFFSetField(t, TIFFTAG_TILEWIDTH, 256);
+            TIFFSetField(t, TIFFTAG_TILELENGTH, 256);
+            std::vector<uint8_t> tile(256 * 256);
+            for (int y = 0; y < grey.height; y += 256)
+                for (int x = 0; x < grey.width; x += 256) {
+                    for (int ty = 0; ty < 256; ++ty)
+                        for (int tx = 0; tx < 256; ++tx)
+                            tile[ty * 256 + tx] = y + ty < grey.height && x + tx < grey.width
+                                                      ? rows[size_t(y + ty) * grey.width + x + tx]
+                                                      : 0;
+                    TIFFWriteTile(t, tile.data(), x, y, 0, 0);
+                }
+        } else {
+            TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_BOTLEFT);
+            TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, grey.height);
+            for (int y = 0; y < grey.height; ++y)
+                TIFFWriteScanline(t, &rows[size_t(grey.height - 1 - y) * grey.width], y, 0);
+        }
+        TIFFClose(t);
+        return dir / name;
+    };
+    ASSERT_EQ(compose({write("tiled.tif", true), write("bottom-up.tif", false)}, output), ZQPDF_OK)
+        << zqpdf_last_error();
+    Picture greyAsRgb{grey.width, grey.height, 3, {}};
+    for (uint8_t g : grey.samples)
+        greyAsRgb.samples.insert(greyAsRgb.samples.end(), {g, g, g});
+    const auto extracted = extractImages(output, dir / "x");
+    ASSERT_EQ(extracted.size(), 2u);
+    for (const std::string &page : extracted)
+        EXPECT_TRUE(readPpm(page).samples == greyAsRgb.samples) << page;
+}
+
 TEST_F(PdfTest, ReplacesAnEarlierFileWithTheUsersPermissions)
 {
     writeFile(output, "old");
@@ -299,6 +348,172 @@ TEST_F(PdfFailureTest, DamagedTiffData)
     const Failure f = failing({good, damaged}, output);
     EXPECT_EQ(f.code, ZQPDF_ERR_NOT_IMAGE);
     EXPECT_EQ(f.text.rfind(damaged + " is not a JPEG or TIFF picture: ", 0), 0u) << f.text;
+}
+
+// A TIFF whose directory claims width x height pixels in one strip, while
+// the strip holds a 16 x 16 Deflate picture: a few hundred bytes.
+std::string tiffClaiming(const TempDir &dir, uint32_t width, uint32_t height)
+{
+    const std::string path = dir / ("claims-" + std::to_string(width) + ".tif");
+    writeTiff(path, renderedPage(16, 16), COMPRESSION_ADOBE_DEFLATE, 0, 16);
+    std::string bytes = readFile(path);
+    const auto at = [&](size_t offset, int size) {
+        uint32_t v = 0;
+        std::memcpy(&v, &bytes[offset], size_t(size));
+        return v;
+    };
+    const uint32_t ifd = at(4, 4);
+    for (uint32_t i = 0, n = at(ifd, 2); i < n; ++i) {
+        const size_t entry = ifd + 2 + 12 * i;
+        const uint32_t tag = at(entry, 2);
+        if (tag != TIFFTAG_IMAGEWIDTH && tag != TIFFTAG_IMAGELENGTH && tag != TIFFTAG_ROWSPERSTRIP)
+            continue;
+        const uint32_t value = tag == TIFFTAG_IMAGEWIDTH ? width : height;
+        const uint16_t longType = TIFF_LONG;
+        std::memcpy(&bytes[entry + 2], &longType, 2);
+        std::memcpy(&bytes[entry + 8], &value, 4);
+    }
+    writeFile(path, bytes);
+    return path;
+}
+
+// What a composition run in a child process gives: its result and how far
+// it raised the child's peak resident memory.
+struct Peak {
+    zqpdf_errno code;
+    long addedKiB;
+};
+
+Peak peakOf(const std::function<zqpdf_errno()> &composition)
+{
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return {-1, -1};
+    const pid_t child = fork();
+    if (child == 0) {
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        Peak p{composition(), 0};
+        getrusage(RUSAGE_SELF, &after);
+        p.addedKiB = after.ru_maxrss - before.ru_maxrss;
+        _exit(write(pipeFds[1], &p, sizeof p) == sizeof p ? 0 : 1);
+    }
+    close(pipeFds[1]);
+    Peak p{-1, -1};
+    if (read(pipeFds[0], &p, sizeof p) != sizeof p)
+        p = {-1, -1};
+    close(pipeFds[0]);
+    waitpid(child, nullptr, 0);
+    return p;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr long kSanitizerKiB = 320 << 10; // freed memory waits in AddressSanitizer's quarantine
+#else
+constexpr long kSanitizerKiB = 0;
+#endif
+
+TEST_F(PdfFailureTest, TiffSizesBeyondOneGibibyteAreRefusedBeforeDecoding)
+{
+    for (uint32_t side : {20000u, 60000u, 536870911u}) {
+        const std::string claim = tiffClaiming(dir, side, side);
+        ASSERT_LT(readFile(claim).size(), 1000u);
+        const Peak peak = peakOf([&] { return compose({claim}, output); });
+        EXPECT_EQ(peak.code, ZQPDF_ERR_READ);
+        EXPECT_LT(peak.addedKiB, 16 << 10) << side;
+        const Failure f = failing({claim}, output);
+        EXPECT_EQ(f.text, "cannot read " + claim + ": a picture of " + std::to_string(side) +
+                              " x " + std::to_string(side) + " pixels decodes to more than 1 GiB");
+    }
+}
+
+// Within the limit, a claim the data does not back costs one band of
+// decoding, not the size claimed.
+TEST_F(PdfFailureTest, TiffClaimingMoreThanItHoldsFailsSmall)
+{
+    const std::string claim = tiffClaiming(dir, 18000, 18000); // 972 MB as RGB
+    const Peak peak = peakOf([&] { return compose({claim}, output); });
+    EXPECT_EQ(peak.code, ZQPDF_ERR_NOT_IMAGE);
+    EXPECT_LT(peak.addedKiB, (32 << 10) + kSanitizerKiB);
+    EXPECT_EQ(failing({claim}, output).text.rfind(claim + " is not a JPEG or TIFF picture: ", 0),
+              0u);
+}
+
+TEST_F(PdfTest, PeakMemoryIsAFewDecodedPages)
+{
+    // Noise in one uncompressed strip: nothing for the writer to compress
+    // and the largest strip there can be.
+    Picture noise{4000, 3000, 3, std::vector<uint8_t>(size_t(4000) * 3000 * 3)};
+    uint32_t x = 1;
+    for (uint8_t &v : noise.samples)
+        v = uint8_t((x = x * 1103515245 + 12345) >> 24);
+    const std::string page = tiff("noise.tif", noise, COMPRESSION_NONE, 3000);
+    const long pageKiB = long(noise.samples.size() >> 10);
+    const Peak peak = peakOf([&] { return compose({page, page}, output); });
+    ASSERT_EQ(peak.code, ZQPDF_OK);
+    EXPECT_LT(peak.addedKiB, 4 * pageKiB + kSanitizerKiB) << "a page is " << pageKiB << " KiB";
+}
+
+TEST_F(PdfFailureTest, JpegCutBeforeItsEndIsRefused)
+{
+    const std::string good = readFile(jpeg("good.jpg", renderedPage(64, 48)));
+    ASSERT_EQ(good.substr(good.size() - 2), "\xff\xd9");
+    // An APP1 segment that holds an end-of-image marker of its own, as an
+    // embedded thumbnail does, is skipped by its length.
+    const std::string app1("\xff\xe1\x00\x06\xff\xd9\x00\x00", 8);
+    const std::string withThumb = good.substr(0, 2) + app1 + good.substr(2);
+    const std::string cases[][2] = {
+        {"no-eoi.jpg", good.substr(0, good.size() - 2)},
+        {"half.jpg", good.substr(0, good.size() / 2 + 40)},
+        {"thumb-cut.jpg", withThumb.substr(0, withThumb.size() - 10)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c[0]);
+        const std::string path = file(c[0], c[1]);
+        const Failure f = failing({path}, output);
+        EXPECT_EQ(f.code, ZQPDF_ERR_NOT_IMAGE);
+        EXPECT_EQ(f.text, path + " is not a JPEG or TIFF picture: the JPEG data ends before its "
+                                 "end-of-image marker");
+    }
+    EXPECT_EQ(
+        compose({file("thumb.jpg", withThumb), file("tail.jpg", good + "trailing bytes")}, output),
+        ZQPDF_OK)
+        << zqpdf_last_error();
+}
+
+// An allocation that fails while the PDF is written leaves no temporary
+// file behind, also when it ends the process (qpdf aborts on some).
+TEST_F(PdfFailureTest, OutOfMemoryLeavesNothingBehind)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves its shadow memory beyond any address-space limit";
+#endif
+    // Noise, which the writer holds in memory as large as it is.
+    Picture noise{3000, 2000, 3, std::vector<uint8_t>(size_t(3000) * 2000 * 3)};
+    uint32_t x = 7;
+    for (uint8_t &v : noise.samples)
+        v = uint8_t((x = x * 1103515245 + 12345) >> 24);
+    const std::string page = tiff("noise.tif", noise, COMPRESSION_NONE);
+    for (long headroomMiB : {4, 8, 16}) {
+        const Failure f = failing([&] {
+            const pid_t child = fork();
+            if (child == 0) {
+                rlimit limit{};
+                getrlimit(RLIMIT_AS, &limit);
+                limit.rlim_cur = headroomMiB << 20; // beyond what is mapped already
+                std::ifstream status("/proc/self/status");
+                for (std::string line; std::getline(status, line);)
+                    if (line.rfind("VmSize:", 0) == 0)
+                        limit.rlim_cur += std::stoul(line.substr(7)) << 10;
+                setrlimit(RLIMIT_AS, &limit);
+                _exit(compose({page}, output));
+            }
+            int status = 0;
+            waitpid(child, &status, 0);
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        });
+        EXPECT_NE(f.code, ZQPDF_OK) << headroomMiB << " MiB were enough";
+    }
 }
 
 TEST_F(PdfFailureTest, OutputCannotBeWritten)
