@@ -1,12 +1,14 @@
 #!/bin/sh
 # Installs the Debian packages the project needs, only those missing.
-# Usage: scripts/install-deps.sh [build|vm|run|all]   (default: all)
+# Usage: scripts/install-deps.sh [build|vm|run|fuzz|all]   (default: all)
 set -eu
 
 build="build-essential cmake ninja-build pkg-config qtbase5-dev qtbase5-dev-tools
 libopencv-dev libv4l-dev libjpeg-dev libtiff-dev libqpdf-dev
 googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format git"
 tests="xvfb xauth qpdf poppler-utils img2pdf imagemagick"
+# the fuzz targets: clang with libFuzzer and the sanitizer runtimes
+fuzz="clang libclang-rt-dev"
 # the real-driver check: a kernel with vivid booted under QEMU
 vm="qemu-system-x86 linux-image-amd64 busybox-static cpio kmod v4l-utils"
 run="fonts-wqy-microhei qt5-image-formats-plugins"
@@ -15,7 +17,8 @@ case "${1:-all}" in
   build) wanted="$build" ;;
   vm) wanted="$build $vm" ;;
   run) wanted="$build $run" ;;
-  *) wanted="$build $tests $vm $run" ;;
+  fuzz) wanted="$build $fuzz" ;;
+  *) wanted="$build $tests $fuzz $vm $run" ;;
 esac
 
 missing=""
