@@ -1,6 +1,8 @@
 #include "config.h"
 
-#include "zq_scanner.h"
+#include "atomic_file.h"
+
+#include <zqscan/zq_scanner.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -100,19 +102,6 @@ bool writeAll(FILE *file, const ZqConfig &config)
             return false;
     }
     return true;
-}
-
-// New files get the permissions the umask allows, like any file the user
-// creates.
-FILE *createTemporary(const std::string &path)
-{
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return nullptr;
-    FILE *file = fdopen(fd, "w");
-    if (!file)
-        close(fd);
-    return file;
 }
 
 // The first kConfigFileMax bytes of path when it is a regular file.  A
@@ -222,14 +211,7 @@ bool saveConfigFile(const ZqConfig &config, const std::string &path)
 {
     if (path.empty())
         return false;
-    const std::string temporary = path + "." + std::to_string(getpid()) + ".tmp";
-    FILE *file = createTemporary(temporary);
-    if (!file)
-        return false;
-    bool ok = writeAll(file, config) && fflush(file) == 0 && fsync(fileno(file)) == 0;
-    ok = (fclose(file) == 0) && ok;
-    ok = ok && rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok)
-        unlink(temporary.c_str());
-    return ok;
+    zq::AtomicFile file(path);
+    FILE *stream = file.stream();
+    return stream && writeAll(stream, config) && file.commit();
 }

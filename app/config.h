@@ -11,17 +11,35 @@
 #include <cstdio>
 #include <string>
 
+// The combo-box indexes that the settings keep, by name.
+namespace Rotation
+{
+enum : int { None = 0, Right = 1, Left = 2, UpsideDown = 3 };
+}
+namespace ColourMode
+{
+enum : int { Colour = 0, Grey = 1 };
+}
+namespace CropMode
+{
+enum : int { None = 0, Manual = 1, Automatic = 2 };
+}
+namespace PictureFormat
+{
+enum : int { Jpeg = 0, Tiff = 1 };
+}
+
 struct ZqConfig {
-    int rota;        // cbRota index: 0 normal, 1 right, 2 left, 3 upside down
-    int color;       // cbColor index: 0 colour, 1 grey
+    int rota;        // cbRota index (Rotation)
+    int color;       // cbColor index (ColourMode)
     int quality;     // jpg_quality index; the writers get index * 10 + 10
     int default_cam; // defaultCam index; camera default_cam + 1 opens at start
     int width;       // wanted frame size before an open, granted size after it
     int height;
     char save_dir[256];   // where captures and PDFs go; empty: none set
-    int cutting_mode;     // cutting index: 0 none, 1 manual, 2 automatic
+    int cutting_mode;     // cutting index (CropMode)
     int clear_background; // 1: whiten the background of captures
-    int picture_format;   // pic_format index: 0 JPEG, 1 TIFF
+    int picture_format;   // pic_format index (PictureFormat)
 };
 
 extern ZqConfig g_Config;

@@ -7,7 +7,7 @@
 #include "savedir.h"
 #include "ui_mainwindow.h"
 
-#include "zq_scanner.h"
+#include <zqscan/zq_scanner.h>
 
 #include <cstring>
 
@@ -38,7 +38,7 @@ void MainWindow::QualityChanage(int)
 void MainWindow::CuttingModeChange(int nID)
 {
     g_Config.cutting_mode = nID;
-    if (nID == 1)
+    if (nID == CropMode::Manual)
         ui->label_V->cropState = CamLabel::Armed;
 }
 

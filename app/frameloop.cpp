@@ -7,8 +7,8 @@
 #include "savedir.h"
 #include "ui_mainwindow.h"
 
-#include "zq_opencv.h"
-#include "zq_scanner.h"
+#include <zqscan/zq_opencv.h>
+#include <zqscan/zq_scanner.h>
 
 #include <QFile>
 #include <QSignalBlocker>
@@ -25,7 +25,8 @@ namespace
 // A black 640 x 480 frame (with room to spare) for the time without one.
 unsigned char blank[1440000];
 
-// Counter-clockwise quarter turns for each rotation index.
+// Counter-clockwise quarter turns for each rotation index: none, right,
+// left, upside down.
 constexpr int kQuarterTurns[] = {0, 3, 1, 2};
 
 constexpr unsigned kCameraSettleMicroseconds = 500000;
@@ -96,7 +97,7 @@ void MainWindow::TimerUpdate()
     // Never work past the end of a frame smaller than the configured size.
     if (w <= 0 || h <= 0 || len < int64_t(w) * h * 3)
         return;
-    if (g_Config.color == 1)
+    if (g_Config.color == ColourMode::Grey)
         zq_scanner_picture_gray(picture, w, h);
     rotateFrame(picture, w, h);
     recordCropQuadrilateral(picture, w, h);
@@ -105,7 +106,7 @@ void MainWindow::TimerUpdate()
             capture(picture, w, h);
         captureRequested = false;
     }
-    if (ui->cutting->currentIndex() != 0)
+    if (ui->cutting->currentIndex() != CropMode::None)
         zq_scanner_cutting_edge_show(picture, w, h);
     if (!resolutionsListed) {
         UpdateResolutions();
@@ -128,10 +129,10 @@ void MainWindow::rotateFrame(unsigned char *picture, int &w, int &h) const
 void MainWindow::recordCropQuadrilateral(unsigned char *picture, int w, int h)
 {
     switch (ui->cutting->currentIndex()) {
-    case 2:
+    case CropMode::Automatic:
         zq_scanner_cutting_edge_auto(picture, w, h);
         break;
-    case 1: {
+    case CropMode::Manual: {
         zqPoint lt{0, 0};
         zqPoint rb{0, 0};
         if (_getCuttingEdge(w, h, lt, rb))
@@ -147,7 +148,7 @@ void MainWindow::capture(unsigned char *picture, int w, int h)
 {
     char name[kFileNameMax + 1];
     snprintf(name, sizeof(name), "%s%s", _get_file_time_str(),
-             g_Config.picture_format == 1 ? ".tiff" : ".jpg");
+             g_Config.picture_format == PictureFormat::Tiff ? ".tiff" : ".jpg");
     if (g_Config.clear_background)
         zq_scanner_clear_background(picture, w, h);
     char path[kPathMax];
@@ -169,10 +170,11 @@ void MainWindow::capture(unsigned char *picture, int w, int h)
 // on and the cut succeeds.
 bool MainWindow::writeCapture(const char *path, unsigned char *picture, int w, int h)
 {
-    const PictureWriter write =
-        g_Config.picture_format == 1 ? zq_scanner_picture_save_tiff : zq_scanner_picture_save;
+    const PictureWriter write = g_Config.picture_format == PictureFormat::Tiff
+                                    ? zq_scanner_picture_save_tiff
+                                    : zq_scanner_picture_save;
     const int quality = g_Config.quality * 10 + 10;
-    if (ui->cutting->currentIndex() == 0)
+    if (ui->cutting->currentIndex() == CropMode::None)
         return write(path, picture, w, h, quality) == 0;
     std::vector<unsigned char> cut(size_t(w) * h * 3);
     int outWidth = w;

@@ -5,9 +5,9 @@
 #include "savedir.h"
 #include "ui_mainwindow.h"
 
-#include "zq_opencv.h"
-#include "zq_pdf.h"
-#include "zq_scanner.h"
+#include <zqscan/zq_opencv.h>
+#include <zqscan/zq_pdf.h>
+#include <zqscan/zq_scanner.h>
 
 #include <QCloseEvent>
 #include <QFileDialog>

@@ -9,7 +9,7 @@
 #include <list>
 #include <string>
 
-#include "zq_opencv.h"
+#include <zqscan/zq_opencv.h>
 
 class QCheckBox;
 class QSlider;

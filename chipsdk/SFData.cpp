@@ -1,36 +1,52 @@
 // Serial-flash access: the data window, the flash engine's raw SPI
 // commands, erasing and lifting the write protection.
 
-#include "SFData.h"
-#include "ROMData.h"
-#include "XUOptDev.h"
+#include <zqscan/SFData.h>
+#include <zqscan/ROMData.h>
+#include <zqscan/XUOptDev.h>
 #include "sdk_internal.h"
 #include "sys.h"
 
 #include <cstring>
 #include <initializer_list>
-#include <utility>
 
 extern "C" {
 
+// clang-format off
+// Command sets: the standard SPI NOR opcodes each row stands for (row 0
+// serves no flash).  Only the write-enable and program columns are used
+// here, when the firmware's own flash commands are unlocked.
 const BYTE cbSFLib_Cmd[SF_CMD_ROWS][SF_CMD_COLUMNS] = {
-    {0x03, 0x04, 0x03, 0x05, 0x03, 0x03, 0x04}, {0x03, 0x06, 0x02, 0x01, 0x60, 0x20, 0x04},
-    {0x03, 0x06, 0x02, 0x01, 0x60, 0x20, 0x04}, {0x03, 0x06, 0x02, 0x01, 0xC7, 0xD7, 0x04},
-    {0x03, 0x06, 0xAF, 0x01, 0x60, 0x20, 0x04},
+    // read  write-enable  program  write-status  chip-erase  sector-erase  write-disable
+    {0x03,   0x04,         0x03,    0x05,         0x03,       0x03,         0x04},
+    {0x03,   0x06,         0x02,    0x01,         0x60,       0x20,         0x04},
+    {0x03,   0x06,         0x02,    0x01,         0x60,       0x20,         0x04},
+    {0x03,   0x06,         0x02,    0x01,         0xC7,       0xD7,         0x04},
+    {0x03,   0x06,         0xAF,    0x01,         0x60,       0x20,         0x04},
 };
 
 const BYTE cbSFLib_ID[SF_ID_ROWS][SF_ID_COLUMNS] = {
-    // manufacturer, id 1, id 2, family, command row, 1
-    {0x00, 0x00, 0x00, SFT_UNKNOW, 0, 0},      {0xC2, 0x20, 0x10, SFT_MXIC, 1, 1},
-    {0xC2, 0x22, 0x10, SFT_MXIC, 1, 1},        {0xC2, 0x20, 0x13, SFT_MXIC, 1, 1},
-    {0x1F, 0x65, 0x01, SFT_ATMEL_AT25F, 2, 1}, {0x9D, 0x20, 0xFF, SFT_PMC, 3, 1},
-    {0x9D, 0x7B, 0xFF, SFT_PMC, 3, 1},         {0x9D, 0x10, 0xFF, SFT_PMC, 3, 1},
-    {0xBF, 0x48, 0xFF, SFT_SST, 4, 1},         {0x20, 0x20, 0x11, SFT_ST, 1, 1},
-    {0x8C, 0x30, 0x10, SFT_ESMT, 1, 1},        {0xC8, 0x40, 0x10, SFT_GIGA, 1, 1},
-    {0xC8, 0x40, 0x13, SFT_GIGA, 1, 1},        {0xEF, 0x30, 0x10, SFT_WINBOND, 1, 1},
-    {0xEF, 0x30, 0x11, SFT_WINBOND, 1, 1},     {0x5E, 0x60, 0x13, SFT_FENTECH, 1, 1},
-    {0x5E, 0x60, 0x12, SFT_FENTECH, 1, 1},     {0xC2, 0x20, 0x11, SFT_MXIC, 1, 1},
+    // manufacturer  id 1  id 2  family            command row  last
+    {0x00,           0x00, 0x00, SFT_UNKNOW,       0,           0},
+    {0xC2,           0x20, 0x10, SFT_MXIC,         1,           1},
+    {0xC2,           0x22, 0x10, SFT_MXIC,         1,           1},
+    {0xC2,           0x20, 0x13, SFT_MXIC,         1,           1},
+    {0x1F,           0x65, 0x01, SFT_ATMEL_AT25F,  2,           1},
+    {0x9D,           0x20, 0xFF, SFT_PMC,          3,           1},
+    {0x9D,           0x7B, 0xFF, SFT_PMC,          3,           1},
+    {0x9D,           0x10, 0xFF, SFT_PMC,          3,           1},
+    {0xBF,           0x48, 0xFF, SFT_SST,          4,           1},
+    {0x20,           0x20, 0x11, SFT_ST,           1,           1},
+    {0x8C,           0x30, 0x10, SFT_ESMT,         1,           1},
+    {0xC8,           0x40, 0x10, SFT_GIGA,         1,           1},
+    {0xC8,           0x40, 0x13, SFT_GIGA,         1,           1},
+    {0xEF,           0x30, 0x10, SFT_WINBOND,      1,           1},
+    {0xEF,           0x30, 0x11, SFT_WINBOND,      1,           1},
+    {0x5E,           0x60, 0x13, SFT_FENTECH,      1,           1},
+    {0x5E,           0x60, 0x12, SFT_FENTECH,      1,           1},
+    {0xC2,           0x20, 0x11, SFT_MXIC,         1,           1},
 };
+// clang-format on
 
 BYTE ubSFLib_CmdID = 0;
 BYTE sfManufactureID = 0;
@@ -42,6 +58,8 @@ BYTE sfDeviceID2 = 0;
 namespace
 {
 
+namespace reg = zq::chip::reg;
+
 // SPI NOR flash commands.
 constexpr BYTE kWriteEnable = 0x06;
 constexpr BYTE kReadStatus = 0x05;
@@ -50,6 +68,8 @@ constexpr BYTE kEnableWriteStatus = 0x50;
 constexpr BYTE kBusy = 0x01;
 
 constexpr BYTE kReadId = 0x9F;
+// GPIO 2, which some ROMs wire to the flash's protect input.
+constexpr BYTE kProtectPinBit = 0x04;
 
 constexpr BYTE kWindowRead = 0x80;
 constexpr int kWindowData = 3;
@@ -233,10 +253,18 @@ struct WriteProtectAddress {
     BYTE chipId;
     LONG addr;
 };
+// clang-format off
 const WriteProtectAddress kWriteProtectAddresses[] = {
-    {0x16, 0x5834}, {0x32, 0xC034}, {0x76, 0xC034}, {0x33, 0x000F},
-    {0x75, 0xB034}, {0x71, -1},     {0x85, -1},
+    // chip id  setting's flash address
+    {0x16,      0x5834},
+    {0x32,      0xC034},
+    {0x76,      0xC034},
+    {0x33,      0x000F},
+    {0x75,      0xB034},
+    {0x71,      -1},
+    {0x85,      -1},
 };
+// clang-format on
 constexpr LONG kDefaultWriteProtectAddress = 0x8034;
 
 BYTE readWriteProtectSetting(BYTE chipId)
@@ -302,14 +330,15 @@ BOOL unlockFirmwareCommands(const ProtectSetting &s, SERIAL_FLASH_TYPE sft)
 {
     const BYTE *row = cbSFLib_Cmd[ubSFLib_CmdID < SF_CMD_ROWS ? ubSFLib_CmdID : 0];
     BYTE unused = 0;
-    if (!XU_ReadFromASIC(0x05F3, &unused) || !XU_WriteToASIC(0x05F3, s.newer ? row[1] : 0x06))
+    if (!XU_ReadFromASIC(reg::kFirmwareWriteEnable, &unused) ||
+        !XU_WriteToASIC(reg::kFirmwareWriteEnable, s.newer ? row[1] : 0x06))
         return 0;
-    for (auto [addr, key] :
-         {std::pair<USHORT, BYTE>{0x05F8, 0x12}, {0x05F9, 0x12}, {0x05FA, 0xED}, {0x05FB, 0xED}})
-        if (!XU_WriteToASIC(addr, key))
+    for (const reg::KeyByte &key : reg::kFirmwareCommandKey)
+        if (!XU_WriteToASIC(key.addr, key.value))
             return 0;
     const BYTE program = s.newer ? row[2] : sft == SFT_SST ? 0xAF : 0x02;
-    return XU_ReadFromASIC(0x05F5, &unused) && XU_WriteToASIC(0x05F5, program);
+    return XU_ReadFromASIC(reg::kFirmwareProgram, &unused) &&
+           XU_WriteToASIC(reg::kFirmwareProgram, program);
 }
 
 BOOL driveProtectPin(const ProtectSetting &s)
@@ -317,23 +346,23 @@ BOOL driveProtectPin(const ProtectSetting &s)
     const BYTE mask = BYTE(1u << s.pin);
     if (uiRomID == ROM292) {
         if (s.level != 0) {
-            XU_WriteToASIC(0x1007, mask);
-            XU_WriteToASIC(0x1006, s.level == 1 ? BYTE(~mask) : mask);
+            XU_WriteToASIC(reg::kGpioEnable, mask);
+            XU_WriteToASIC(reg::kGpioOut, s.level == 1 ? BYTE(~mask) : mask);
         }
-        setBits(0x1006, 0x04);
-        setBits(0x1007, 0x04);
-        setBits(0x17C1, 0x01);
-        setBits(0x17C2, 0x01);
+        setBits(reg::kGpioOut, kProtectPinBit);
+        setBits(reg::kGpioEnable, kProtectPinBit);
+        setBits(reg::kRom292ProtectControl1, 0x01);
+        setBits(reg::kRom292ProtectControl2, 0x01);
         return 1;
     }
     if (uiRomID == ROM283 || s.level == 0)
         return 1;
     BYTE enables = 0;
     BYTE levels = 0;
-    if (!XU_ReadFromASIC(0x1007, &enables) || !XU_ReadFromASIC(0x1006, &levels) ||
-        !XU_WriteToASIC(0x1007, enables | mask))
+    if (!XU_ReadFromASIC(reg::kGpioEnable, &enables) || !XU_ReadFromASIC(reg::kGpioOut, &levels) ||
+        !XU_WriteToASIC(reg::kGpioEnable, enables | mask))
         return 0;
-    return XU_WriteToASIC(0x1006, s.level == 1 ? BYTE(levels & ~mask) : BYTE(levels | mask));
+    return XU_WriteToASIC(reg::kGpioOut, s.level == 1 ? BYTE(levels & ~mask) : BYTE(levels | mask));
 }
 
 // Status register to 0: no block protected.
@@ -468,8 +497,8 @@ BOOL XU_DisableSerialFlashWriteProtect(SERIAL_FLASH_TYPE sft)
     if (!clearFlashStatus(sft))
         return 0;
     if (uiRomID == ROM275V2 || uiRomID == ROM283 || uiRomID == ROM287) {
-        setBits(0x1006, 0x04);
-        setBits(0x1007, 0x04);
+        setBits(reg::kGpioOut, kProtectPinBit);
+        setBits(reg::kGpioEnable, kProtectPinBit);
     }
     return 1;
 }

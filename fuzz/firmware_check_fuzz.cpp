@@ -3,7 +3,7 @@
 // string that chooses the parameter-table layout, then the image.
 #include "firmware_check.h"
 
-#include "SFData.h"
+#include <zqscan/SFData.h>
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 #ifndef ZQPDF_COMPOSE_ERROR_H
 #define ZQPDF_COMPOSE_ERROR_H
 
-#include "zqpdf.h"
+#include <zqpdf/zqpdf.h>
 
 #include <stdexcept>
 #include <string>

@@ -5,7 +5,7 @@
 #include <qpdf/QPDFWriter.hh>
 #include <qpdf/QUtil.hh>
 
-#include "zqpdf.h"
+#include <zqpdf/zqpdf.h>
 
 namespace zqpdf
 {

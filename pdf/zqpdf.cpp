@@ -1,12 +1,13 @@
 // The exported entry points.  Every failure, thrown or not, ends here as a
 // code and a text; nothing escapes across the C boundary.
-#include "zqpdf.h"
+#include <zqpdf/zqpdf.h>
 
+#include "atomic_file.h"
 #include "compose_error.h"
-#include "output_file.h"
 #include "page_image.h"
 #include "pdf_document.h"
 
+#include <cerrno>
 #include <exception>
 #include <new>
 #include <string>
@@ -38,7 +39,11 @@ void compose(const char **imageList, int imageCount, const char *outputPath)
         document.addPage(openPicture(imageList[i]));
     }
 
-    OutputFile output(outputPath);
+    // A failure at any step leaves no partial PDF and any earlier file of
+    // that name untouched.
+    zq::AtomicFile output(outputPath);
+    if (!output.stream())
+        throw ComposeError::unwritable(outputPath, errno);
     try {
         document.write(output.stream(), outputPath);
     } catch (const ComposeError &) {
@@ -50,7 +55,10 @@ void compose(const char **imageList, int imageCount, const char *outputPath)
         throw ComposeError(ZQPDF_ERR_WRITE,
                            "cannot write " + std::string(outputPath) + ": " + e.what());
     }
-    output.commit();
+    // On the disk before it takes the final name, so that a crash cannot
+    // leave an empty PDF in place of the pages.
+    if (!output.commit())
+        throw ComposeError::unwritable(outputPath, errno);
 }
 
 zqpdf_errno fail(zqpdf_errno code, const char *text)

@@ -3,7 +3,7 @@
 #ifndef ZQ_CZQPDF_H
 #define ZQ_CZQPDF_H
 
-#include "zqpdf.h"
+#include <zqpdf/zqpdf.h>
 
 class CZQPDF
 {

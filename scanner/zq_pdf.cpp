@@ -1,6 +1,6 @@
 // PDF composition entry points: hand the work to libzqpdf through the one
 // holder of that library.
-#include "zq_pdf.h"
+#include <zqscan/zq_pdf.h>
 
 #include "czqpdf.h"
 

@@ -1,6 +1,6 @@
 // Camera discovery, streaming and frame reading.
 
-#include "zq_scanner.h"
+#include <zqscan/zq_scanner.h>
 #include "sys.h"
 
 #include <fcntl.h>

@@ -1,9 +1,9 @@
 /* The public headers as a C program sees them: they compile as C, every
  * function they declare links against libzqscan under its plain C name, and
  * a few calls that need no camera give their documented results. */
-#include "zq_opencv.h"
-#include "zq_pdf.h"
-#include "zq_scanner.h"
+#include <zqscan/zq_opencv.h>
+#include <zqscan/zq_pdf.h>
+#include <zqscan/zq_scanner.h>
 
 #include <stdio.h>
 #include <string.h>

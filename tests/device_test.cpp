@@ -1,7 +1,7 @@
 // Camera discovery, streaming, frame reading and the resolution list, on
 // the virtual hardware.
 #include "sim_fixture.h"
-#include "zq_scanner.h"
+#include <zqscan/zq_scanner.h>
 
 #include <cstring>
 #include <set>

@@ -82,7 +82,7 @@ class ConfigTest : public QObject
   private slots:
     void init()
     {
-        QFile::remove(testConfigFile());
+        startFromNothing();
         setenv("HOME", "/home/u", 1);
     }
 

@@ -2,8 +2,8 @@
 // list, the manual crop, the resolution list and the settings controls.
 #include "gui_frame_harness.h"
 
-#include "zq_opencv.h"
-#include "zq_scanner.h"
+#include <zqscan/zq_opencv.h>
+#include <zqscan/zq_scanner.h>
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -7,7 +7,7 @@
 #include "config.h"
 #include "mainwindow.h"
 #include "savedir.h"
-#include "seam.h"
+#include "virtual_hardware.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -31,6 +31,15 @@ inline QString &testConfigDir()
 inline QString testConfigFile()
 {
     return testConfigDir() + "/.zqvideo.config";
+}
+
+using zq::sim::hw;
+
+// Every window test starts without cameras and without a settings file.
+inline void startFromNothing()
+{
+    hw().reset();
+    QFile::remove(testConfigFile());
 }
 
 inline void writeConfigFile(const QByteArray &content)
@@ -110,7 +119,7 @@ class DialogStub
 #define ZQ_GUI_TEST_MAIN(TestClass)                                                                \
     int main(int argc, char **argv)                                                                \
     {                                                                                              \
-        setenv(ZQ_VIRTUAL_HARDWARE_ENV, "tests", 1);                                               \
+        zq::sim::useVirtualHardware("tests");                                                      \
         QTemporaryDir configDir;                                                                   \
         testConfigDir() = configDir.path();                                                        \
         setenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit().constData(), 1);                  \

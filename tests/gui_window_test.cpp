@@ -24,15 +24,9 @@
 #include <memory>
 
 using zq::sim::CameraConfig;
-using zq::sim::VirtualHardware;
 
 namespace
 {
-
-VirtualHardware &hw()
-{
-    return VirtualHardware::instance();
-}
 
 const char kGroupBoxStyle[] = "QGroupBox {\n"
                               "            border-color: rgb(156, 156, 156);\n"
@@ -78,8 +72,7 @@ class WindowTest : public QObject
   private slots:
     void init()
     {
-        hw().reset();
-        QFile::remove(testConfigFile());
+        startFromNothing();
         setenv("HOME", "/home/u", 1);
     }
     void cleanup() { hw().reset(); }

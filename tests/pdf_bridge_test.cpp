@@ -7,8 +7,8 @@
 // library beside the copy is the one the bridge must take.
 #include "picture_files.h"
 #include "temp_dir.h"
-#include "zq_pdf.h"
-#include "zqpdf.h"
+#include <zqscan/zq_pdf.h>
+#include <zqpdf/zqpdf.h>
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 /* A stand-in for libzqpdf that records how it is called.  Built several
  * times, each build leaving out the entry point named by a
  * STUB_WITHOUT_... definition. */
-#include "zqpdf.h"
+#include <zqpdf/zqpdf.h>
 
 #include <stdio.h>
 #include <string.h>

@@ -3,7 +3,7 @@
 #include "pdf_tools.h"
 #include "picture_files.h"
 #include "temp_dir.h"
-#include "zqpdf.h"
+#include <zqpdf/zqpdf.h>
 
 #include <gtest/gtest.h>
 

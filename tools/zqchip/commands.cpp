@@ -1,8 +1,8 @@
 #include "commands.h"
 
-#include "ChipCamera.h"
 #include "firmware_check.h"
 #include "progress.h"
+#include <zqscan/ChipCamera.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
 #include "firmware_check.h"
 
-#include "ChipCamera.h"
+#include <zqscan/ChipCamera.h>
 
 #include <cstdio>
 

@@ -3,7 +3,7 @@
 #ifndef ZQCHIP_FIRMWARE_CHECK_H
 #define ZQCHIP_FIRMWARE_CHECK_H
 
-#include "ChipTypes.h"
+#include <zqscan/ChipTypes.h>
 
 #include <string>
 #include <vector>

@@ -2,7 +2,7 @@
 #ifndef ZQCHIP_OPTIONS_H
 #define ZQCHIP_OPTIONS_H
 
-#include "SFData.h"
+#include <zqscan/SFData.h>
 
 #include <array>
 #include <ctime>
