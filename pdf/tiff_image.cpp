@@ -209,12 +209,13 @@ void pipeRgba(TiffFile &file, TIFFRGBAImage &reader, Pipeline *pipeline)
     const bool bottomUp =
         reader.orientation == ORIENTATION_BOTLEFT || reader.orientation == ORIENTATION_BOTRIGHT ||
         reader.orientation == ORIENTATION_LEFTBOT || reader.orientation == ORIENTATION_RIGHTBOT;
-    std::vector<uint32_t> raster(size_t(width) * band);
-    std::vector<unsigned char> rgb(size_t(width) * band * 3);
+    // Left uninitialised: memory is touched only as far as rows decode.
+    const std::unique_ptr<uint32_t[]> raster(new uint32_t[size_t(width) * band]);
+    const std::unique_ptr<unsigned char[]> rgb(new unsigned char[size_t(width) * band * 3]);
     for (uint32_t done = 0; done < height; done += band) {
         const uint32_t rows = std::min(band, height - done);
         reader.row_offset = static_cast<int>(bottomUp ? height - done - rows : done);
-        if (!TIFFRGBAImageGet(&reader, raster.data(), width, rows))
+        if (!TIFFRGBAImageGet(&reader, raster.get(), width, rows))
             file.fail();
         const size_t pixels = size_t(width) * rows;
         for (size_t i = 0; i < pixels; ++i) {
@@ -222,7 +223,7 @@ void pipeRgba(TiffFile &file, TIFFRGBAImage &reader, Pipeline *pipeline)
             rgb[3 * i + 1] = static_cast<unsigned char>(TIFFGetG(raster[i]));
             rgb[3 * i + 2] = static_cast<unsigned char>(TIFFGetB(raster[i]));
         }
-        pipeline->write(rgb.data(), pixels * 3);
+        pipeline->write(rgb.get(), pixels * 3);
     }
 }
 
