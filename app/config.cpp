@@ -148,6 +148,13 @@ const std::string &GetConfigPath()
     return path;
 }
 
+const std::string &programSettingsPath()
+{
+    const char *dir = GetSaveDir();
+    static const std::string path = dir ? std::string(dir) + "/.zqvideo.ini" : std::string();
+    return path;
+}
+
 void ReadConfig(FILE *file, int &value)
 {
     std::string line;

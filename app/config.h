@@ -52,6 +52,10 @@ const char *GetSaveDir();
 std::string configPathIn(const char *dir);
 // The process-wide configuration file path, fixed at its first use.
 const std::string &GetConfigPath();
+// The program's own settings beyond the ten lines, whose format is fixed:
+// ".zqvideo.ini" beside the configuration file, in QSettings' INI format;
+// empty, like the configuration path, when there is no directory for it.
+const std::string &programSettingsPath();
 
 // Reads the next line of file into value.  An exhausted file, or a line
 // starting with NUL or 0xFF, leaves value as it is.

@@ -36,9 +36,6 @@ constexpr unsigned kCameraSettleMicroseconds = 500000;
 constexpr int kLowestPlacedControl = 0x1600;
 constexpr int kSliderMiddle = 64;
 
-constexpr int kStatusShortMs = 3000;
-constexpr int kStatusLongMs = 10000;
-
 using PictureWriter = int (*)(const char *, const unsigned char *, int, int, int);
 
 } // namespace
@@ -162,8 +159,10 @@ void MainWindow::capture(unsigned char *picture, int w, int h)
     // (Bytes against bytes: the item stores them unless they are equal.)
     ui->listWidget->item(ui->listWidget->count() - 1)->setData(Qt::UserRole, QByteArray(path));
     statusBar()->showMessage(tr("已保存 %1").arg(QString::fromUtf8(name)), kStatusShortMs);
-    if (pdfRecording)
+    if (pdfRecording) {
         pdfImageList.emplace_back(path);
+        showPdfCount();
+    }
 }
 
 // Writes the frame, cut to the recorded quadrilateral when a crop mode is
@@ -188,8 +187,8 @@ bool MainWindow::writeCapture(const char *path, unsigned char *picture, int w, i
 void MainWindow::ShowRGB(unsigned char *data, int width, int height)
 {
     const QImage frame(data, width, height, 3 * width, QImage::Format_RGB888);
-    const QImage scaled = frame.scaled(ui->label_V->width(), ui->label_V->height(),
-                                       Qt::KeepAspectRatio, Qt::FastTransformation);
+    const QImage scaled = frame.scaled(ui->label_V->pictureSize(frame.size()),
+                                       Qt::IgnoreAspectRatio, Qt::FastTransformation);
     ui->label_V->clear();
     ui->label_V->setPixmap(QPixmap::fromImage(scaled));
     ui->label_V->show();
@@ -204,15 +203,21 @@ void MainWindow::AddImage(QString path, const char *name)
     ui->listWidget->insertItem(ui->listWidget->count(), item);
 }
 
+// Maps the drag through the picture as the label shows it: a point in a
+// band beside the picture, or outside the label, lands on the picture's edge.
 bool MainWindow::_getCuttingEdge(int width, int height, zqPoint &lt, zqPoint &rb)
 {
     const CamLabel *label = ui->label_V;
     if (label->cropState == CamLabel::Idle || label->cropState == CamLabel::Armed)
         return false;
-    const double sx = double(label->width()) / width;
-    const double sy = double(label->height()) / height;
+    const QRect shown = label->pictureRect(QSize(width, height));
+    if (shown.isEmpty())
+        return false;
     const auto toFrame = [&](const LabelPoint &p) {
-        return zqPoint{std::min(int(p.x / sx), width), std::min(int(p.y / sy), height)};
+        const int x = std::clamp(p.x - shown.x(), 0, shown.width());
+        const int y = std::clamp(p.y - shown.y(), 0, shown.height());
+        return zqPoint{int(int64_t(x) * width / shown.width()),
+                       int(int64_t(y) * height / shown.height())};
     };
     lt = toFrame(label->startPoint);
     rb = toFrame(label->endPoint);

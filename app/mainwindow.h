@@ -2,16 +2,21 @@
 #ifndef ZQVIDEO_MAINWINDOW_H
 #define ZQVIDEO_MAINWINDOW_H
 
+#include <QByteArray>
+#include <QListWidgetItem>
 #include <QMainWindow>
 #include <QString>
 
 #include <cstdint>
 #include <list>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <zqscan/zq_opencv.h>
 
 class QCheckBox;
+class QLabel;
 class QSlider;
 class QTimer;
 class Ui_MainWindow;
@@ -77,6 +82,7 @@ class MainWindow : public QMainWindow
 
   private slots:
     void on_butten_pdf_clicked();
+    void on_actionUndoDelete_triggered();
 
   protected:
     bool eventFilter(QObject *obj, QEvent *event) override;
@@ -85,14 +91,37 @@ class MainWindow : public QMainWindow
   private:
     friend struct MainWindowProbe; // the tests' view of the window's state
 
+    static constexpr int kStatusShortMs = 3000;
+    static constexpr int kStatusLongMs = 10000;
+
+    // A page taken out of the list, its file in the desktop's trash.
+    struct TrashedPage {
+        std::unique_ptr<QListWidgetItem> item;
+        int row;
+        QByteArray path;
+        QString pathInTrash;
+        int pdfPosition; // in pdfImageList; -1 when not collected
+    };
+    // The pages one press deleted, in the order they were taken out.
+    struct PageDeletion {
+        std::vector<TrashedPage> pages;
+        int pdfCollection; // the collection their PDF positions belong to
+    };
+
     void wireControls();
     void setUpThumbnailList();
     void openCamera1() { ShowVideo(1, true); }
     void openCamera2() { ShowVideo(2, true); }
     void openCamera3() { ShowVideo(3, true); }
+    void takeSaveDirectory(const QString &answer);
     void requestCapture();
     void deleteSelectedPages();
     void deleteAllPages();
+    void deletePages(const QList<QListWidgetItem *> &items);
+    int takeFromPdfList(const QByteArray &path);
+    void showPdfCount();
+    void stopPdfCollection();
+    void reportPdfFailure(const QString &why);
     void quit();
     void rotateFrame(unsigned char *picture, int &w, int &h) const;
     void recordCropQuadrilateral(unsigned char *picture, int w, int h);
@@ -112,6 +141,9 @@ class MainWindow : public QMainWindow
     bool resolutionsListed;
     bool pdfRecording;
     std::list<std::string> pdfImageList;
+    int pdfCollection = 0;               // counts the collections started
+    std::vector<PageDeletion> deletions; // what Ctrl+Z takes back, last one last
+    QLabel *pdfPageCount = nullptr;
 };
 
 #endif

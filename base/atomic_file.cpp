@@ -84,11 +84,32 @@ AtomicFile::~AtomicFile()
     discard();
 }
 
+// The stream writes its buffer out through write_out, which keeps the
+// reason of a failed write (a full disk, a file-size limit): stdio itself
+// reports it only through its error flag.  The descriptor stays ours.
 std::FILE *AtomicFile::stream()
 {
     if (!stream_ && fd_ >= 0)
-        stream_ = ::fdopen(fd_, "wb");
+        stream_ = ::fopencookie(this, "w", {nullptr, &AtomicFile::write_out, nullptr, nullptr});
     return stream_;
+}
+
+ssize_t AtomicFile::write_out(void *self, const char *data, size_t size)
+{
+    auto *file = static_cast<AtomicFile *>(self);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(file->fd_, data + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            if (!file->write_error_)
+                file->write_error_ = errno;
+            return -1;
+        }
+        done += size_t(n);
+    }
+    return ssize_t(done);
 }
 
 int AtomicFile::duplicate_fd() const
@@ -136,15 +157,16 @@ bool AtomicFile::flush_and_close()
     errno = 0;
     int err = 0;
     if (stream_ && (std::fflush(stream_) != 0 || std::ferror(stream_)))
-        err = errno ? errno : EIO;
+        err = write_error_ ? write_error_ : errno ? errno : EIO;
     if (!err && ::fsync(fd_) != 0)
         err = errno;
     if (!err && temporary_.empty())
         err = give_name();
-    const int closed = stream_ ? std::fclose(stream_) : ::close(fd_);
-    if (closed != 0 && !err)
-        err = errno;
+    if (stream_)
+        std::fclose(stream_);
     stream_ = nullptr;
+    if (::close(fd_) != 0 && !err)
+        err = errno;
     fd_ = -1;
     errno = err;
     return err == 0;
@@ -154,7 +176,7 @@ void AtomicFile::discard()
 {
     if (stream_)
         std::fclose(stream_);
-    else if (fd_ >= 0)
+    if (fd_ >= 0)
         ::close(fd_);
     stream_ = nullptr;
     fd_ = -1;

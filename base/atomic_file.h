@@ -12,6 +12,8 @@
 #ifndef ZQ_ATOMIC_FILE_H
 #define ZQ_ATOMIC_FILE_H
 
+#include <sys/types.h>
+
 #include <cstdio>
 #include <string>
 
@@ -44,6 +46,7 @@ class AtomicFile
     bool commit();
 
   private:
+    static ssize_t write_out(void *self, const char *data, size_t size);
     bool flush_and_close();
     int give_name();
     void discard();
@@ -53,6 +56,7 @@ class AtomicFile
     std::string temporary_;
     int fd_ = -1;
     std::FILE *stream_ = nullptr;
+    int write_error_ = 0; // errno of the stream's first failed write
 };
 
 } // namespace zq

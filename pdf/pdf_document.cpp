@@ -5,7 +5,9 @@
 #include <qpdf/QPDFWriter.hh>
 #include <qpdf/QUtil.hh>
 
-#include <zqpdf/zqpdf.h>
+#include <langinfo.h>
+
+#include <algorithm>
 
 namespace zqpdf
 {
@@ -13,11 +15,33 @@ namespace
 {
 
 constexpr double kPointsPerInch = 72.0;
+constexpr double kMillimetresPerInch = 25.4;
 constexpr int kDecimals = 4;
 
-double toPoints(int pixels)
+// The locale gives paper sizes in whole millimetres; the papers measured
+// in inches are known exactly.
+struct InchPaper {
+    int widthMm;
+    int heightMm;
+    PageSize points;
+};
+constexpr InchPaper kInchPapers[] = {
+    {216, 279, {612, 792}},  // Letter
+    {216, 356, {612, 1008}}, // Legal
+};
+
+constexpr PageSize kA4 = {210 * kPointsPerInch / kMillimetresPerInch,
+                          297 * kPointsPerInch / kMillimetresPerInch};
+
+// glibc returns these numeric items in the place of the text pointer.
+int paperMillimetres(nl_item item)
 {
-    return pixels * kPointsPerInch / ZQPDF_RESOLUTION_DPI;
+    union {
+        const char *string;
+        unsigned int word;
+    } value;
+    value.string = nl_langinfo(item);
+    return int(value.word);
 }
 
 std::string number(double value)
@@ -52,27 +76,54 @@ QPDFObjectHandle imageStream(QPDF &pdf, const PageImage &image,
     return stream;
 }
 
-QPDFObjectHandle mediaBox(double width, double height)
+QPDFObjectHandle mediaBox(const PageSize &size)
 {
     QPDFObjectHandle box = QPDFObjectHandle::newArray();
     box.appendItem(QPDFObjectHandle::newInteger(0));
     box.appendItem(QPDFObjectHandle::newInteger(0));
-    box.appendItem(QPDFObjectHandle::newReal(number(width)));
-    box.appendItem(QPDFObjectHandle::newReal(number(height)));
+    box.appendItem(QPDFObjectHandle::newReal(number(size.width)));
+    box.appendItem(QPDFObjectHandle::newReal(number(size.height)));
     return box;
 }
 
 } // namespace
 
-PdfDocument::PdfDocument()
+PageSize localePaper()
+{
+    const int widthMm = paperMillimetres(_NL_PAPER_WIDTH);
+    const int heightMm = paperMillimetres(_NL_PAPER_HEIGHT);
+    if (widthMm <= 0 || heightMm <= 0)
+        return kA4;
+    for (const InchPaper &p : kInchPapers) {
+        if (p.widthMm == widthMm && p.heightMm == heightMm)
+            return p.points;
+    }
+    return {widthMm * kPointsPerInch / kMillimetresPerInch,
+            heightMm * kPointsPerInch / kMillimetresPerInch};
+}
+
+// A picture wider than high lies on the paper turned to landscape; the
+// picture keeps its proportions and touches two opposite edges.
+PageSize PageSizing::pageFor(int pixelWidth, int pixelHeight) const
+{
+    if (dpi > 0)
+        return {pixelWidth * kPointsPerInch / dpi, pixelHeight * kPointsPerInch / dpi};
+    const double shortSide = std::min(paper.width, paper.height);
+    const double longSide = std::max(paper.width, paper.height);
+    const bool landscape = pixelWidth > pixelHeight;
+    const double scale = std::min((landscape ? longSide : shortSide) / pixelWidth,
+                                  (landscape ? shortSide : longSide) / pixelHeight);
+    return {pixelWidth * scale, pixelHeight * scale};
+}
+
+PdfDocument::PdfDocument(const PageSizing &sizing) : sizing_(sizing)
 {
     pdf_.emptyPDF();
 }
 
 void PdfDocument::addPage(const PageImage &image)
 {
-    const double width = toPoints(image.width);
-    const double height = toPoints(image.height);
+    const PageSize size = sizing_.pageFor(image.width, image.height);
 
     QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
     xobjects.replaceKey("/Im0", imageStream(pdf_, image, streamError_));
@@ -81,11 +132,11 @@ void PdfDocument::addPage(const PageImage &image)
 
     // Scale the unit square the image occupies to the whole page.
     const std::string content =
-        "q " + number(width) + " 0 0 " + number(height) + " 0 0 cm /Im0 Do Q\n";
+        "q " + number(size.width) + " 0 0 " + number(size.height) + " 0 0 cm /Im0 Do Q\n";
 
     QPDFObjectHandle page = pdf_.makeIndirectObject(QPDFObjectHandle::newDictionary());
     page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
-    page.replaceKey("/MediaBox", mediaBox(width, height));
+    page.replaceKey("/MediaBox", mediaBox(size));
     page.replaceKey("/Resources", resources);
     page.replaceKey("/Contents", pdf_.newStream(content));
     QPDFPageDocumentHelper(pdf_).addPage(page, false);

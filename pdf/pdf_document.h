@@ -1,5 +1,5 @@
 // The PDF being composed: one page per picture, the picture filling the
-// page, the page as large as the picture at ZQPDF_RESOLUTION_DPI.
+// page, the page sized as a PageSizing says.
 #ifndef ZQPDF_PDF_DOCUMENT_H
 #define ZQPDF_PDF_DOCUMENT_H
 
@@ -15,10 +15,29 @@
 namespace zqpdf
 {
 
+// A page size in points.
+struct PageSize {
+    double width;
+    double height;
+};
+
+// How large a picture's page is: its pixels at a fixed resolution, or as
+// large as fits the paper, turned to the picture's shape.
+struct PageSizing {
+    int dpi = 0; // 0: fit the paper
+    PageSize paper{};
+
+    PageSize pageFor(int pixelWidth, int pixelHeight) const;
+};
+
+// The paper of the LC_PAPER category of the current locale (A4 where the
+// locale does not say otherwise).
+PageSize localePaper();
+
 class PdfDocument
 {
   public:
-    PdfDocument();
+    explicit PdfDocument(const PageSizing &sizing);
 
     void addPage(const PageImage &image);
     // Writes the whole PDF; the image streams are produced only now.  A
@@ -26,6 +45,7 @@ class PdfDocument
     void write(std::FILE *file, const std::string &description);
 
   private:
+    PageSizing sizing_;
     QPDF pdf_;
     // The writer wraps what a stream's producer throws in its own error;
     // the picture's failure is kept here to be reported as it was.

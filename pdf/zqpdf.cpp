@@ -7,6 +7,7 @@
 #include "page_image.h"
 #include "pdf_document.h"
 
+#include <atomic>
 #include <cerrno>
 #include <exception>
 #include <new>
@@ -22,6 +23,15 @@ const char kNoError[] = "no error";
 
 thread_local std::string lastError = kNoError;
 
+// Pixels per inch of a page, or 0 to fit the page to the locale's paper.
+std::atomic<int> fixedResolution{0};
+
+PageSizing currentSizing()
+{
+    const int dpi = fixedResolution.load();
+    return dpi > 0 ? PageSizing{dpi, {}} : PageSizing{0, localePaper()};
+}
+
 void compose(const char **imageList, int imageCount, const char *outputPath)
 {
     if (!imageList || imageCount <= 0)
@@ -30,7 +40,7 @@ void compose(const char **imageList, int imageCount, const char *outputPath)
         throw ComposeError(ZQPDF_ERR_WRITE, "no output file named");
 
     // Every picture is checked before the output is touched.
-    PdfDocument document;
+    PdfDocument document(currentSizing());
     for (int i = 0; i < imageCount; ++i) {
         if (!imageList[i] || !*imageList[i])
             throw ComposeError(ZQPDF_ERR_READ, "picture " + std::to_string(i + 1) + " of " +
@@ -85,6 +95,11 @@ int zqpdf_init(void)
 void zqpdf_uninit(void)
 {
     lastError = kNoError;
+}
+
+void zqpdf_set_resolution(int dpi)
+{
+    fixedResolution = dpi > 0 ? dpi : 0;
 }
 
 const char *zqpdf_last_error(void)

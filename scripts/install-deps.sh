@@ -6,7 +6,7 @@ set -eu
 build="build-essential cmake ninja-build pkg-config qtbase5-dev qtbase5-dev-tools
 libopencv-dev libv4l-dev libjpeg-dev libtiff-dev libqpdf-dev
 googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format git"
-tests="xvfb xauth qpdf poppler-utils img2pdf imagemagick"
+tests="xvfb xauth qpdf poppler-utils img2pdf imagemagick locales"
 # the fuzz targets: clang with libFuzzer and the sanitizer runtimes
 fuzz="clang libclang-rt-dev"
 # the real-driver check: a kernel with vivid booted under QEMU

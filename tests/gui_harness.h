@@ -1,6 +1,7 @@
 // What the zqvideo tests share: a main() that binds libzqscan to the
-// virtual hardware and gives the process its own configuration directory,
-// scratch directories, and a view of the window's private state.
+// virtual hardware and gives the process its own configuration directory
+// and home with its own desktop trash, scratch directories, and a view of
+// the window's private state.
 #ifndef ZQ_TESTS_GUI_HARNESS_H
 #define ZQ_TESTS_GUI_HARNESS_H
 
@@ -31,6 +32,12 @@ inline QString &testConfigDir()
 inline QString testConfigFile()
 {
     return testConfigDir() + "/.zqvideo.config";
+}
+
+// The desktop trash of the test process.
+inline QString testTrashDir()
+{
+    return qEnvironmentVariable("XDG_DATA_HOME") + "/Trash";
 }
 
 using zq::sim::hw;
@@ -123,6 +130,10 @@ class DialogStub
         QTemporaryDir configDir;                                                                   \
         testConfigDir() = configDir.path();                                                        \
         setenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit().constData(), 1);                  \
+        /* a home beside the save directories, so that deleted pages go to its trash */            \
+        QTemporaryDir homeDir;                                                                     \
+        setenv("HOME", homeDir.path().toLocal8Bit().constData(), 1);                               \
+        setenv("XDG_DATA_HOME", (homeDir.path() + "/data").toLocal8Bit().constData(), 1);          \
         QApplication app(argc, argv);                                                              \
         TestClass test;                                                                            \
         return QTest::qExec(&test, argc, argv);                                                    \

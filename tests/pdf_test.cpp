@@ -13,6 +13,8 @@
 #include <tiffio.h>
 #include <unistd.h>
 
+#include <clocale>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -37,9 +39,14 @@ Picture renderedAtPictureSize(const std::string &pdf, int page, const std::strin
     return blockAverage(big, kRenderScale);
 }
 
+// Pages of the picture's pixel size at the fixed resolution, unless a test
+// asks for the paper.
 class PdfTest : public testing::Test
 {
   protected:
+    void SetUp() override { zqpdf_set_resolution(ZQPDF_RESOLUTION_DPI); }
+    void TearDown() override { zqpdf_set_resolution(0); }
+
     TempDir dir;
     const std::string output = dir / "pages.pdf";
 
@@ -222,6 +229,72 @@ TEST_F(PdfTest, ReplacesAnEarlierFileWithTheUsersPermissions)
     EXPECT_NE(readFile(output), "old");
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a.jpg", "pages.pdf"}))
         << "no temporary file is left";
+}
+
+// ---- page size on paper ----------------------------------------------------------
+
+class PaperSizeTest : public PdfTest
+{
+  protected:
+    void SetUp() override { zqpdf_set_resolution(0); }
+    void TearDown() override
+    {
+        setlocale(LC_PAPER, "C");
+        unsetenv("LOCPATH");
+    }
+
+    struct Case {
+        int width, height;   // pixels
+        double pageW, pageH; // points
+    };
+    void expectPages(const std::vector<Case> &cases)
+    {
+        std::vector<std::string> files;
+        for (const Case &c : cases)
+            files.push_back(
+                jpeg(std::to_string(files.size()) + ".jpg", renderedPage(c.width, c.height)));
+        ASSERT_EQ(compose(files, output), ZQPDF_OK) << zqpdf_last_error();
+        const auto sizes = pdfPageSizes(output);
+        ASSERT_EQ(sizes.size(), cases.size());
+        for (size_t i = 0; i < cases.size(); ++i) {
+            EXPECT_NEAR(sizes[i].width, cases[i].pageW, 1) << "page " << i + 1;
+            EXPECT_NEAR(sizes[i].height, cases[i].pageH, 1) << "page " << i + 1;
+        }
+        // The picture itself is the file, whatever the page's size.
+        EXPECT_EQ(readFile(extractImages(output, dir / "x").back()), readFile(files.back()));
+    }
+};
+
+// The "C" locale's paper is A4, 595 x 842 points.
+TEST_F(PaperSizeTest, PagesFitA4TurnedToThePicture)
+{
+    ASSERT_STREQ(setlocale(LC_PAPER, nullptr), "C");
+    expectPages({
+        {210, 297, 595, 842},   // an A4 page, as cut from a small frame
+        {630, 891, 595, 842},   // the same page from a larger one
+        {320, 180, 842, 473.6}, // a 16:9 frame: landscape, touching the long edges
+        {180, 320, 473.6, 842}, // the same frame turned
+        {100, 100, 595, 595},   // square: upright
+    });
+}
+
+// A locale on Letter paper, built for the test since few systems carry one.
+TEST_F(PaperSizeTest, LetterWhereTheLocaleSaysSo)
+{
+    const ToolRun built =
+        runTool("localedef -i en_US -f UTF-8 '" + (dir / "en_US.UTF-8") + "' 2>&1");
+    ASSERT_EQ(built.status, 0) << built.output;
+    setenv("LOCPATH", dir.path().c_str(), 1);
+    ASSERT_NE(setlocale(LC_PAPER, "en_US.UTF-8"), nullptr);
+    expectPages({{850, 1100, 612, 792}, {1100, 850, 792, 612}});
+}
+
+TEST_F(PaperSizeTest, FixedResolutionOnRequest)
+{
+    zqpdf_set_resolution(100);
+    expectPages({{200, 100, 144, 72}});
+    zqpdf_set_resolution(-3); // back to the paper
+    expectPages({{200, 100, 842, 421}});
 }
 
 // ---- failures --------------------------------------------------------------------
@@ -519,18 +592,38 @@ TEST_F(PdfFailureTest, OutputCannotBeWritten)
     EXPECT_EQ(f.text, "no output file named");
 }
 
-// Runs fn as user and group nobody in a child process; returns its exit code.
-int asNobody(const std::function<int()> &fn)
+// Runs fn in a child process; returns its exit code.
+int inChild(const std::function<int()> &fn)
 {
     const pid_t child = fork();
-    if (child == 0) {
-        if (setgid(65534) != 0 || setuid(65534) != 0)
-            _exit(99);
+    if (child == 0)
         _exit(fn());
-    }
     int status = 0;
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs fn as user and group nobody in a child process; returns its exit code.
+int asNobody(const std::function<int()> &fn)
+{
+    return inChild([&] { return setgid(65534) != 0 || setuid(65534) != 0 ? 99 : fn(); });
+}
+
+// A full disk shows as a failed write in the middle of the PDF, as a
+// file-size limit does; the reason reaches the caller.
+TEST_F(PdfFailureTest, WriteFailingMidwayNamesItsReason)
+{
+    const std::string good = jpeg("good.jpg", renderedPage(640, 480));
+    const int child = inChild([&] {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, RLIM_INFINITY};
+        return setrlimit(RLIMIT_FSIZE, &limit) == 0 && compose({good}, output) == ZQPDF_ERR_WRITE &&
+                       zqpdf_last_error() == "cannot write " + output + ": File too large"
+                   ? 0
+                   : 1;
+    });
+    EXPECT_EQ(child, 0);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"good.jpg"});
 }
 
 TEST_F(PdfFailureTest, PermissionsAreHonoured)

@@ -4,12 +4,27 @@
  *
  * JPEG files are embedded as they are (their bytes become the page's image
  * unchanged); TIFF files are decoded and embedded losslessly as
- * Flate-compressed RGB.  Each page has the picture's pixel size at
- * ZQPDF_RESOLUTION_DPI.  The PDF is written to a temporary file beside the
- * output and renamed into place when complete, so a failed composition
- * leaves no PDF behind and an earlier file of the same name untouched.
+ * Flate-compressed RGB.
  *
- * libzqscan loads this library at run time and looks the entry points up by
+ * Page size: each page is as large as its picture can be on the paper of
+ * the current locale's LC_PAPER category (A4, or Letter where the locale
+ * says so), upright for a picture higher than wide or square, landscape for
+ * a wider one.  The page keeps the picture's proportions, so one pair of
+ * its edges is the paper's: an A4 document cut from a camera frame prints
+ * at A4 size whatever the camera's resolution.  The paper is read at each
+ * composition; a program gives the user's paper by calling
+ * setlocale(LC_ALL, "") or setlocale(LC_PAPER, "") first (a program in the
+ * "C" locale gets A4).  Callers that want pages of the picture's pixel size
+ * at a fixed density instead call zqpdf_set_resolution(ZQPDF_RESOLUTION_DPI)
+ * (or another density) before composing; zqpdf_set_resolution(0) returns
+ * to the paper.
+ *
+ * The PDF is written to a temporary file beside the output and renamed into
+ * place when complete, so a failed composition leaves no PDF behind and an
+ * earlier file of the same name untouched.
+ *
+ * libzqscan loads this library at run time and looks the four entry points
+ * zqpdf_init, zqpdf_uninit, zqpdf_last_error and zqpdf_create_pdf up by
  * name; the pointer types below are what it uses.  The library is meant for
  * one thread at a time; the error text is kept per thread.
  */
@@ -38,7 +53,7 @@ typedef int zqpdf_errno;
 #define ZQPDF_ERR_WRITE 4     /* the output cannot be written */
 #define ZQPDF_ERR_INTERNAL 5  /* out of memory or another unexpected failure */
 
-/* Pixel density at which a picture's pixels map to the page size. */
+/* The pixel density of earlier versions' fixed page sizes. */
 #define ZQPDF_RESOLUTION_DPI 200
 
 /* Prepares the library; returns 0 when ready.  Nothing needs releasing, so
@@ -56,6 +71,11 @@ ZQPDF_EXPORT const char *zqpdf_last_error(void);
  * failure code, with the reason in zqpdf_last_error(). */
 ZQPDF_EXPORT zqpdf_errno zqpdf_create_pdf(const char **image_list, int image_count,
                                           const char *output_path);
+
+/* From now on, each page has its picture's pixel size at dpi pixels per
+ * inch; dpi 0 or less makes each page fit the locale's paper again (the
+ * initial setting).  The setting holds for the whole process. */
+ZQPDF_EXPORT void zqpdf_set_resolution(int dpi);
 
 typedef int (*pzqpdf_init)(void);
 typedef void (*pzqpdf_uninit)(void);
