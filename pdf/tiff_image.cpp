@@ -33,6 +33,9 @@ namespace
 // peak, which is dominated by qpdf's compressed copy of the page, would no
 // longer fit a desktop's memory beside everything else.
 constexpr uint64_t kMaxPageBytes = uint64_t(1) << 30;
+// Nor may a side be longer than JPEG's longest: a row of the RGBA reader,
+// which takes no fewer than one, then stays within a quarter of a megabyte.
+constexpr uint32_t kMaxSide = 65535;
 // The largest single buffer libtiff may take for a file: a strip or tile
 // of a layout that only the RGBA reader decodes.
 constexpr tmsize_t kMaxLibtiffBuffer = 256 << 20;
@@ -107,15 +110,17 @@ class TiffFile
     Tiff tiff_;
 };
 
-// A page larger than kMaxPageBytes cannot be read here; said before
-// anything of that size is allocated.
+// A page larger than kMaxPageBytes, or wider or taller than kMaxSide,
+// cannot be read here; said before anything of that size is allocated.
 void checkDecodedSize(const std::string &path, uint32_t width, uint32_t height)
 {
-    if (uint64_t(width) * height <= kMaxPageBytes / 3)
+    const bool sidesFit = width <= kMaxSide && height <= kMaxSide;
+    if (sidesFit && uint64_t(width) * height <= kMaxPageBytes / 3)
         return;
-    throw ComposeError::unreadable(path, "a picture of " + std::to_string(width) + " x " +
-                                             std::to_string(height) +
-                                             " pixels decodes to more than 1 GiB");
+    throw ComposeError::unreadable(
+        path, "a picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                  " pixels " +
+                  (sidesFit ? "decodes to more than 1 GiB" : "is more than 65535 pixels across"));
 }
 
 // Layouts whose rows libtiff's scanline interface delivers as 8-bit grey

@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <tuple>
 #include <utility>
 
 using namespace zq::test;
@@ -478,17 +479,23 @@ constexpr long kSanitizerKiB = 320 << 10; // freed memory waits in AddressSaniti
 constexpr long kSanitizerKiB = 0;
 #endif
 
-TEST_F(PdfFailureTest, TiffSizesBeyondOneGibibyteAreRefusedBeforeDecoding)
+TEST_F(PdfFailureTest, TiffSizesBeyondTheLimitsAreRefusedBeforeDecoding)
 {
-    for (uint32_t side : {20000u, 60000u, 536870911u}) {
-        const std::string claim = tiffClaiming(dir, side, side);
+    const std::tuple<uint32_t, uint32_t, const char *> claims[] = {
+        {20000, 20000, "decodes to more than 1 GiB"},
+        {60000, 60000, "decodes to more than 1 GiB"},
+        {536870911, 536870911, "is more than 65535 pixels across"},
+        {151055616, 2, "is more than 65535 pixels across"}, // a row of 604 MB to decode
+    };
+    for (const auto &[width, height, why] : claims) {
+        const std::string claim = tiffClaiming(dir, width, height);
         ASSERT_LT(readFile(claim).size(), 1000u);
         const Peak peak = peakOf([&] { return compose({claim}, output); });
         EXPECT_EQ(peak.code, ZQPDF_ERR_READ);
-        EXPECT_LT(peak.addedKiB, 16 << 10) << side;
+        EXPECT_LT(peak.addedKiB, 16 << 10) << width;
         const Failure f = failing({claim}, output);
-        EXPECT_EQ(f.text, "cannot read " + claim + ": a picture of " + std::to_string(side) +
-                              " x " + std::to_string(side) + " pixels decodes to more than 1 GiB");
+        EXPECT_EQ(f.text, "cannot read " + claim + ": a picture of " + std::to_string(width) +
+                              " x " + std::to_string(height) + " pixels " + why);
     }
 }
 
