@@ -35,6 +35,7 @@ class Ui_MainWindow
 {
 public:
     QAction *actionUndoDelete;
+    QAction *actionSearchablePdf;
     QWidget *centralWidget;
     CamLabel *label_V;
     QListWidget *listWidget;
@@ -81,6 +82,7 @@ public:
     QVBoxLayout *verticalLayout_3;
     QMenuBar *menuBar;
     QMenu *menuEdit;
+    QMenu *menuPdf;
     QToolBar *mainToolBar;
     QStatusBar *statusBar;
 
@@ -92,6 +94,9 @@ public:
         actionUndoDelete = new QAction(MainWindow);
         actionUndoDelete->setObjectName(QString::fromUtf8("actionUndoDelete"));
         actionUndoDelete->setEnabled(false);
+        actionSearchablePdf = new QAction(MainWindow);
+        actionSearchablePdf->setObjectName(QString::fromUtf8("actionSearchablePdf"));
+        actionSearchablePdf->setCheckable(true);
         centralWidget = new QWidget(MainWindow);
         centralWidget->setObjectName(QString::fromUtf8("centralWidget"));
         label_V = new CamLabel(centralWidget);
@@ -301,6 +306,8 @@ public:
         menuBar->setGeometry(QRect(0, 0, 1140, 36));
         menuEdit = new QMenu(menuBar);
         menuEdit->setObjectName(QString::fromUtf8("menuEdit"));
+        menuPdf = new QMenu(menuBar);
+        menuPdf->setObjectName(QString::fromUtf8("menuPdf"));
         MainWindow->setMenuBar(menuBar);
         mainToolBar = new QToolBar(MainWindow);
         mainToolBar->setObjectName(QString::fromUtf8("mainToolBar"));
@@ -316,7 +323,9 @@ public:
         MainWindow->setStatusBar(statusBar);
 
         menuBar->addAction(menuEdit->menuAction());
+        menuBar->addAction(menuPdf->menuAction());
         menuEdit->addAction(actionUndoDelete);
+        menuPdf->addAction(actionSearchablePdf);
 
         retranslateUi(MainWindow);
 
@@ -333,6 +342,10 @@ public:
 #if QT_CONFIG(shortcut)
         actionUndoDelete->setShortcut(QCoreApplication::translate("MainWindow", "Ctrl+Z", nullptr));
 #endif // QT_CONFIG(shortcut)
+        actionSearchablePdf->setText(QCoreApplication::translate("MainWindow", "可搜索 PDF", nullptr));
+#if QT_CONFIG(tooltip)
+        actionSearchablePdf->setToolTip(QCoreApplication::translate("MainWindow", "识别页面上的文字，合成的 PDF 可以搜索和复制", nullptr));
+#endif // QT_CONFIG(tooltip)
         label_V->setText(QString());
         groupBox->setTitle(QCoreApplication::translate("MainWindow", "影像处理", nullptr));
         label->setText(QCoreApplication::translate("MainWindow", "旋转：", nullptr));
@@ -383,6 +396,7 @@ public:
         pic_format->setItemText(0, QCoreApplication::translate("MainWindow", "jpeg", nullptr));
         pic_format->setItemText(1, QCoreApplication::translate("MainWindow", "tiff", nullptr));
         menuEdit->setTitle(QCoreApplication::translate("MainWindow", "编辑", nullptr));
+        menuPdf->setTitle(QCoreApplication::translate("MainWindow", "PDF", nullptr));
     } // retranslateUi
 
 };
