@@ -225,6 +225,8 @@ TEST_F(StreamTest, NodeWithoutCaptureIsRefused)
 TEST_F(StreamTest, ImpossibleSizesAreRefusedBeforeAskingTheCamera)
 {
     const int fd = open();
+    // libv4l2 asks the camera a few things itself when it is opened.
+    const int queries = camera_->requestCount(VIDIOC_QUERYCAP);
     for (auto [w, h] :
          {std::pair{-1, 480}, {640, -2147483647 - 1}, {65536, 480}, {640, 2147483647}}) {
         const int askedW = w, askedH = h;
@@ -232,7 +234,7 @@ TEST_F(StreamTest, ImpossibleSizesAreRefusedBeforeAskingTheCamera)
         EXPECT_EQ(w, askedW);
         EXPECT_EQ(h, askedH);
     }
-    EXPECT_EQ(camera_->requestCount(VIDIOC_QUERYCAP), 0);
+    EXPECT_EQ(camera_->requestCount(VIDIOC_QUERYCAP), queries);
     EXPECT_EQ(camera_->requestCount(VIDIOC_S_FMT), 0);
     int w = 65535, h = 0;
     EXPECT_EQ(zq_scanner_init(fd, &w, &h), 0) << "the largest side is still asked for";
