@@ -15,11 +15,13 @@
 
 #include <zqscan/zq_opencv.h>
 
+class AutoCapture;
 class QCheckBox;
 class QLabel;
 class QSlider;
 class QTimer;
 class Ui_MainWindow;
+enum class PageTurn : int;
 
 // The resolution list's text for a frame size, as in "1280*720".
 QString resolutionEntry(int width, int height);
@@ -123,6 +125,15 @@ class MainWindow : public QMainWindow
     void stopPdfCollection();
     void reportPdfFailure(const QString &why);
     void quit();
+    void setUpKeys();
+    void setUpPageList();
+    void showPageMenu(const QPoint &position);
+    void enablePageActions();
+    void turnSelectedPages(PageTurn turn);
+    void openSelectedPages();
+    void openPage(QListWidgetItem *item);
+    void followThumbnailOrder();
+    static QIcon pageIcon(const QString &path);
     void rotateFrame(unsigned char *picture, int &w, int &h) const;
     void recordCropQuadrilateral(unsigned char *picture, int w, int h);
     void capture(unsigned char *picture, int w, int h);
@@ -144,6 +155,7 @@ class MainWindow : public QMainWindow
     int pdfCollection = 0;               // counts the collections started
     std::vector<PageDeletion> deletions; // what Ctrl+Z takes back, last one last
     QLabel *pdfPageCount = nullptr;
+    AutoCapture *autoCapture = nullptr;
 };
 
 #endif

@@ -4,7 +4,7 @@
 set -eu
 
 build="build-essential cmake ninja-build pkg-config qtbase5-dev qtbase5-dev-tools
-libopencv-dev libv4l-dev libjpeg-dev libtiff-dev libqpdf-dev
+libopencv-dev libv4l-dev libjpeg-dev libturbojpeg0-dev libtiff-dev libqpdf-dev
 googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format git"
 tests="xvfb xauth qpdf poppler-utils img2pdf imagemagick locales"
 # the real-driver check: a kernel with vivid booted under QEMU
