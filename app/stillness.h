@@ -5,8 +5,12 @@
 // outline and a small grey picture of the whole frame, averaged over a few
 // taps per cell.  The picture counts as still while both stay within a
 // tolerance of what they were when the stillness began (so a slow drift
-// adds up and is caught).  A page is new unless it is the one taken last,
-// which is forgotten once the bare desk has been seen still.
+// adds up and is caught).
+//
+// A page is new unless it is the one taken last: an outline in the same
+// place around the same content, sampled in the page's own coordinates so
+// that a page nudged by a few pixels is still the same page.  The page
+// taken last is forgotten once the bare desk has been seen still.
 #ifndef ZQVIDEO_STILLNESS_H
 #define ZQVIDEO_STILLNESS_H
 
@@ -42,13 +46,14 @@ class StillnessDetector
         int height = 0;
         bool hasPage = false;
         std::array<zqPoint, 4> corners{};
-        std::vector<uint8_t> cells; // mean grey of each cell, row by row
+        std::vector<uint8_t> cells;     // mean grey of each cell of the frame, row by row
+        std::vector<uint8_t> pageCells; // the same of the page, from its top-left corner
     };
 
     static View look(const unsigned char *rgb, int width, int height, const zqPoint *outline);
     static bool same(const View &a, const View &b);
+    static bool samePage(const View &a, const View &b);
     static bool outlinesMatch(const View &a, const View &b);
-    static bool cellsMatch(const View &a, const View &b);
 
     View latest_;
     std::optional<View> stillSince_; // the picture as the stillness began
