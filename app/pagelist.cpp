@@ -8,6 +8,7 @@
 #include "ui_mainwindow.h"
 
 #include <QDesktopServices>
+#include <QDropEvent>
 #include <QFile>
 #include <QMenu>
 #include <QUrl>
@@ -30,6 +31,57 @@ QByteArray pathOf(const QListWidgetItem *item)
 {
     return item->data(Qt::UserRole).toByteArray();
 }
+
+// A list in icon mode leaves a dragged icon wherever it is dropped, and
+// refuses drops on other icons; a dragged page is to change its place in
+// the order instead.  Watches the list's viewport.
+class DropReorders : public QObject
+{
+  public:
+    explicit DropReorders(QListWidget *list) : QObject(list), list_(list)
+    {
+        list->viewport()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+            return false;
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (drop->source() != list_)
+            return false;
+        if (type == QEvent::Drop) {
+            moveSelectedBefore(rowAt(drop->pos()));
+            // Moved already: the drag must not take the page out of the list.
+            drop->setDropAction(Qt::CopyAction);
+        }
+        drop->accept();
+        return true;
+    }
+
+  private:
+    // The list shows its pages in one line: a drop goes before the first
+    // page whose middle lies right of it.
+    int rowAt(const QPoint &position) const
+    {
+        int row = 0;
+        while (row < list_->count() &&
+               list_->visualItemRect(list_->item(row)).center().x() < position.x())
+            ++row;
+        return row;
+    }
+
+    void moveSelectedBefore(int row)
+    {
+        const QList<QListWidgetItem *> selected = list_->selectedItems();
+        if (!selected.isEmpty())
+            list_->model()->moveRow(QModelIndex(), list_->row(selected.first()), QModelIndex(),
+                                    row);
+    }
+
+    QListWidget *list_;
+};
 
 } // namespace
 
@@ -62,11 +114,13 @@ void MainWindow::setUpKeys()
 void MainWindow::setUpPageList()
 {
     QListWidget *list = ui->listWidget;
-    // With static movement a drop moves the page's row instead of leaving
-    // its icon wherever it was dropped.
+    // The thumbnails keep their places in the flow; a dragged one moves in
+    // the order.
     list->setMovement(QListView::Static);
     list->setDragDropMode(QAbstractItemView::InternalMove);
     list->setDefaultDropAction(Qt::MoveAction);
+    list->viewport()->setAcceptDrops(true); // which the static movement turned off
+    new DropReorders(list);
     connect(list->model(), &QAbstractItemModel::rowsMoved, this, &MainWindow::followThumbnailOrder);
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this, &MainWindow::showPageMenu);
