@@ -25,8 +25,14 @@
 
 int zqvideo::fd = -1;
 
-static const QString g_begin_record_pdf = QString::fromUtf8("开始合成PDF");
-static const QString g_stop_record_pdf = QString::fromUtf8("停止合成PDF");
+// The PDF button's two texts.  They are made when the program starts,
+// before its translation is loaded, so each is translated when it is shown.
+struct TranslatedText {
+    const char *source;
+    operator QString() const { return QCoreApplication::translate("MainWindow", source); }
+};
+static const TranslatedText g_begin_record_pdf{QT_TRANSLATE_NOOP("MainWindow", "开始合成PDF")};
+static const TranslatedText g_stop_record_pdf{QT_TRANSLATE_NOOP("MainWindow", "停止合成PDF")};
 
 namespace
 {

@@ -36,17 +36,16 @@ void CZQPDF::_clear()
     m_initialised = false;
 }
 
-// Loads the library from libzqscan's own folder and looks up all four
+// Loads the library from libzqscan's private folder and looks up all four
 // entry points; a missing one stays null.  On failure the loader's own
 // message is printed, since dlopen says why only through dlerror.
 bool CZQPDF::_load()
 {
-    const std::string folder = zq::libraryFolder();
-    if (folder.empty()) {
+    const std::string path = zq::privateLibraryPath(kLibraryName);
+    if (path.empty()) {
         std::printf("%s: the folder of libzqscan is unknown\n", kLibraryName);
         return false;
     }
-    const std::string path = folder + "/" + kLibraryName;
     m_mod = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!m_mod) {
         const char *why = dlerror();

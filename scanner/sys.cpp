@@ -48,7 +48,7 @@ zq_seam realCalls()
 
 const zq_seam *virtualSeam()
 {
-    const std::string path = zq::libraryFolder() + "/" ZQ_SIM_LIBRARY;
+    const std::string path = zq::privateLibraryPath(ZQ_SIM_LIBRARY);
     void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (!handle) {
         std::fprintf(stderr, "libzqscan: %s is set but the virtual hardware is missing: %s\n",

@@ -4,7 +4,8 @@
 // The bridge loads libzqpdf.so once per process and keeps it, so each test
 // copies libzqscan into a fresh folder of its own and loads that copy: a
 // separate file is a separate library with its own, unloaded bridge.  The
-// library beside the copy is the one the bridge must take.
+// library in the private folder beside the copy is the one the bridge must
+// take.
 #include "picture_files.h"
 #include "temp_dir.h"
 #include <zqscan/zq_pdf.h>
@@ -26,6 +27,7 @@ namespace
 {
 
 const std::string kStubs = ZQ_PDF_STUB_DIR;
+const std::string kPrivateFolder = ZQ_PRIVATE_LIBRARY_FOLDER;
 
 // What a stub library shares with the test.
 struct StubState {
@@ -83,6 +85,7 @@ class PdfBridgeTest : public testing::Test
 {
   protected:
     TempDir folder; // holds the copy of libzqscan
+    const std::string pdfLibrary = folder / kPrivateFolder + "/libzqpdf.so";
     decltype(&zq_create_pdf) create = nullptr;
     decltype(&zq_pdf_error) error = nullptr;
 
@@ -95,14 +98,14 @@ class PdfBridgeTest : public testing::Test
         error = reinterpret_cast<decltype(error)>(dlsym(scanner, "zq_pdf_error"));
         ASSERT_NE(create, nullptr);
         ASSERT_NE(error, nullptr);
+        fs::create_directory(folder / kPrivateFolder);
     }
 
-    // Puts a build of the stub beside the copy of libzqscan as libzqpdf.so.
+    // Puts a build of the stub in the copy's private folder as libzqpdf.so.
     StubState installStub(const std::string &build)
     {
-        const std::string path = folder / "libzqpdf.so";
-        fs::copy_file(kStubs + "/" + build + ".so", path);
-        void *stub = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        fs::copy_file(kStubs + "/" + build + ".so", pdfLibrary);
+        void *stub = dlopen(pdfLibrary.c_str(), RTLD_NOW | RTLD_LOCAL);
         EXPECT_NE(stub, nullptr) << dlerror();
         const auto var = [stub](const char *name) { return dlsym(stub, name); };
         return {static_cast<int *>(var("stub_init_results")),
@@ -130,7 +133,7 @@ TEST_F(PdfBridgeTest, MissingLibraryIsReportedAndTriedAgain)
         EXPECT_EQ(createWith({"a.jpg"}, "out.pdf"), -1);
         EXPECT_STREQ(error(), "can not load libzqpdf.so");
         const std::string printed = out.text();
-        EXPECT_NE(printed.find(folder / "libzqpdf.so"), std::string::npos)
+        EXPECT_NE(printed.find(pdfLibrary), std::string::npos)
             << "the loader's own message names the file: " << printed;
         EXPECT_NE(printed.find("No such file or directory"), std::string::npos) << printed;
     }
@@ -146,8 +149,10 @@ TEST_F(PdfBridgeTest, MissingLibraryIsReportedAndTriedAgain)
 TEST_F(PdfBridgeTest, LibraryInTheWorkingDirectoryIsIgnored)
 {
     TempDir work;
-    fs::create_directory(work / "lib");
-    fs::copy_file(kStubs + "/pdf_stub_complete.so", work / "lib/libzqpdf.so");
+    for (const std::string &sub : {std::string("lib"), kPrivateFolder}) {
+        fs::create_directory(work / sub);
+        fs::copy_file(kStubs + "/pdf_stub_complete.so", work / sub + "/libzqpdf.so");
+    }
     const fs::path previous = fs::current_path();
     fs::current_path(work.path());
     CapturedStdout out;
@@ -231,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The real libzqpdf beside the copy, composing real pictures.
 TEST_F(PdfBridgeTest, RealLibraryComposes)
 {
-    fs::copy_file(ZQ_PDF_LIBRARY, folder / "libzqpdf.so");
+    fs::copy_file(ZQ_PDF_LIBRARY, pdfLibrary);
     TempDir pages;
     writeJpeg(pages / "1.jpg", renderedPage(160, 120), 60);
     writeTiff(pages / "2.tif", renderedPage(120, 160, 1), COMPRESSION_JPEG, 60);
