@@ -21,7 +21,7 @@ class QLabel;
 class QSlider;
 class QTimer;
 class Ui_MainWindow;
-enum class PageTurn : int;
+enum class PageTurn;
 
 // The resolution list's text for a frame size, as in "1280*720".
 QString resolutionEntry(int width, int height);

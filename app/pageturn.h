@@ -5,7 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
-enum class PageTurn : int {
+enum class PageTurn {
     Left,  // counter-clockwise
     Right, // clockwise
 };
