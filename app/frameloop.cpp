@@ -168,6 +168,7 @@ void MainWindow::capture(unsigned char *picture, int w, int h)
     if (pdfRecording) {
         pdfImageList.emplace_back(path);
         showPdfCount();
+        prepareForSearch(path);
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include "autocapture.h"
 #include "config.h"
+#include "pdf_composer.h"
 #include "savedir.h"
 #include "trash.h"
 #include "ui_mainwindow.h"
@@ -89,6 +90,7 @@ MainWindow::MainWindow(QWidget *parent)
     pdfPageCount->setObjectName("pdfPageCount");
     statusBar()->addPermanentWidget(pdfPageCount);
     pdfPageCount->hide();
+    setUpSearchablePdf();
 
     // From here on the slots run and store the values back; an index
     // outside a list leaves it without selection and stores -1.
@@ -299,10 +301,13 @@ void MainWindow::showPdfCount()
 }
 
 // The first press starts collecting the captured pages, the second makes
-// one PDF of them in the save directory.  A PDF that cannot be made keeps
-// the collection on with its pages, to be tried again.
+// one PDF of them in the save directory, on a thread of the composer while
+// the window goes on.  A PDF that cannot be made keeps the collection on
+// with its pages, to be tried again.
 void MainWindow::on_butten_pdf_clicked()
 {
+    if (pdfComposing)
+        return;
     if (!pdfRecording) {
         if (!checkDir(nullptr))
             return;
@@ -317,9 +322,6 @@ void MainWindow::on_butten_pdf_clicked()
         statusBar()->showMessage(tr("没有收集到页面，未生成 PDF"), kStatusShortMs);
         return;
     }
-    std::vector<const char *> images;
-    for (const std::string &path : pdfImageList)
-        images.push_back(path.c_str());
     char name[kFileNameMax + 1];
     snprintf(name, sizeof(name), "%s.pdf", _get_file_time_str());
     char output[kPathMax];
@@ -327,15 +329,33 @@ void MainWindow::on_butten_pdf_clicked()
         reportPdfFailure(tr("保存目录的路径太长"));
         return;
     }
-    if (zq_create_pdf(images.data(), int(images.size()), output) != 0) {
-        reportPdfFailure(QString::fromLocal8Bit(zq_pdf_error()));
+    // Pages captured meanwhile are not part of this PDF.
+    pdfRecording = false;
+    pdfComposing = true;
+    composingOutput = QFile::decodeName(output);
+    composingPages = int(pdfImageList.size());
+    ui->butten_pdf->setEnabled(false);
+    ui->actionSearchablePdf->setEnabled(false);
+    showPdfCount();
+    statusBar()->showMessage(tr("正在合成 PDF……"));
+    composer->start({pdfImageList.begin(), pdfImageList.end()}, output,
+                    ui->actionSearchablePdf->isChecked());
+}
+
+void MainWindow::pdfComposed(int result, const QString &why)
+{
+    pdfComposing = false;
+    ui->butten_pdf->setEnabled(true);
+    ui->actionSearchablePdf->setEnabled(true);
+    if (result != 0) {
+        pdfRecording = true;
+        showPdfCount();
+        reportPdfFailure(why);
         return;
     }
-    const int pages = int(pdfImageList.size());
     stopPdfCollection();
     statusBar()->showMessage(
-        tr("PDF 已保存：%1（%n 页）", nullptr, pages).arg(QFile::decodeName(output)),
-        kStatusLongMs);
+        tr("PDF 已保存：%1（%n 页）", nullptr, composingPages).arg(composingOutput), kStatusLongMs);
 }
 
 void MainWindow::stopPdfCollection()

@@ -16,8 +16,10 @@
 #include <zqscan/zq_opencv.h>
 
 class AutoCapture;
+class PdfComposer;
 class QCheckBox;
 class QLabel;
+class QLocale;
 class QSlider;
 class QTimer;
 class Ui_MainWindow;
@@ -25,6 +27,10 @@ enum class PageTurn;
 
 // The resolution list's text for a frame size, as in "1280*720".
 QString resolutionEntry(int width, int height);
+
+// The text layer's languages for a locale, in Tesseract's names: the
+// locale's own first, then Chinese and English ("deu+chi_sim+eng").
+QString recognitionLanguages(const QLocale &locale);
 
 // Descriptor of the open camera; negative (or 0, a failed open) when none.
 // It lives in the program's own namespace: libzqscan exports a global of
@@ -85,6 +91,9 @@ class MainWindow : public QMainWindow
   private slots:
     void on_butten_pdf_clicked();
     void on_actionUndoDelete_triggered();
+    void on_actionSearchablePdf_toggled(bool on);
+    void showRecognitionProgress(int done, int total);
+    void pdfComposed(int result, const QString &why);
 
   protected:
     bool eventFilter(QObject *obj, QEvent *event) override;
@@ -124,6 +133,9 @@ class MainWindow : public QMainWindow
     void showPdfCount();
     void stopPdfCollection();
     void reportPdfFailure(const QString &why);
+    void setUpSearchablePdf();
+    bool applyTextLayer(bool on);
+    void prepareForSearch(const char *path);
     void quit();
     void setUpKeys();
     void setUpPageList();
@@ -155,6 +167,10 @@ class MainWindow : public QMainWindow
     int pdfCollection = 0;               // counts the collections started
     std::vector<PageDeletion> deletions; // what Ctrl+Z takes back, last one last
     QLabel *pdfPageCount = nullptr;
+    PdfComposer *composer = nullptr;
+    bool pdfComposing = false; // a PDF is being made of the collection
+    QString composingOutput;
+    int composingPages = 0;
     AutoCapture *autoCapture = nullptr;
 };
 

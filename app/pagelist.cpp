@@ -160,6 +160,10 @@ void MainWindow::turnSelectedPages(PageTurn turn)
             continue;
         }
         item->setIcon(pageIcon(QFile::decodeName(path)));
+        // Words recognised on the page as it lay before no longer fit it.
+        if (std::find(pdfImageList.begin(), pdfImageList.end(), path.toStdString()) !=
+            pdfImageList.end())
+            prepareForSearch(path.constData());
         report << tr("已旋转 %1").arg(item->text());
     }
     if (!report.isEmpty())

@@ -42,6 +42,7 @@ public:
     QAction *actionTurnLeft;
     QAction *actionTurnRight;
     QAction *actionOpenPage;
+    QAction *actionSearchablePdf;
     QWidget *centralWidget;
     CamLabel *label_V;
     QListWidget *listWidget;
@@ -89,6 +90,7 @@ public:
     QMenuBar *menuBar;
     QMenu *menuCapture;
     QMenu *menuEdit;
+    QMenu *menuPdf;
     QToolBar *mainToolBar;
     QStatusBar *statusBar;
 
@@ -122,6 +124,9 @@ public:
         actionOpenPage = new QAction(MainWindow);
         actionOpenPage->setObjectName(QString::fromUtf8("actionOpenPage"));
         actionOpenPage->setEnabled(false);
+        actionSearchablePdf = new QAction(MainWindow);
+        actionSearchablePdf->setObjectName(QString::fromUtf8("actionSearchablePdf"));
+        actionSearchablePdf->setCheckable(true);
         centralWidget = new QWidget(MainWindow);
         centralWidget->setObjectName(QString::fromUtf8("centralWidget"));
         label_V = new CamLabel(centralWidget);
@@ -333,6 +338,8 @@ public:
         menuCapture->setObjectName(QString::fromUtf8("menuCapture"));
         menuEdit = new QMenu(menuBar);
         menuEdit->setObjectName(QString::fromUtf8("menuEdit"));
+        menuPdf = new QMenu(menuBar);
+        menuPdf->setObjectName(QString::fromUtf8("menuPdf"));
         MainWindow->setMenuBar(menuBar);
         mainToolBar = new QToolBar(MainWindow);
         mainToolBar->setObjectName(QString::fromUtf8("mainToolBar"));
@@ -351,14 +358,16 @@ public:
         menuBar->addAction(menuEdit->menuAction());
         menuCapture->addAction(actionCapture);
         menuCapture->addAction(actionAutoCapture);
-        menuCapture->addSeparator();
-        menuCapture->addAction(actionPdf);
+        menuBar->addAction(menuPdf->menuAction());
         menuEdit->addAction(actionUndoDelete);
         menuEdit->addSeparator();
         menuEdit->addAction(actionDeletePage);
         menuEdit->addAction(actionTurnLeft);
         menuEdit->addAction(actionTurnRight);
         menuEdit->addAction(actionOpenPage);
+        menuPdf->addAction(actionPdf);
+        menuPdf->addSeparator();
+        menuPdf->addAction(actionSearchablePdf);
 
         retranslateUi(MainWindow);
 
@@ -405,6 +414,10 @@ public:
         actionOpenPage->setText(QCoreApplication::translate("MainWindow", "用看图程序打开", nullptr));
 #if QT_CONFIG(tooltip)
         actionOpenPage->setToolTip(QCoreApplication::translate("MainWindow", "在桌面默认的看图程序中打开选中的页面", nullptr));
+#endif // QT_CONFIG(tooltip)
+        actionSearchablePdf->setText(QCoreApplication::translate("MainWindow", "可搜索 PDF", nullptr));
+#if QT_CONFIG(tooltip)
+        actionSearchablePdf->setToolTip(QCoreApplication::translate("MainWindow", "识别页面上的文字，合成的 PDF 可以搜索和复制", nullptr));
 #endif // QT_CONFIG(tooltip)
         label_V->setText(QString());
         groupBox->setTitle(QCoreApplication::translate("MainWindow", "影像处理", nullptr));
@@ -457,6 +470,7 @@ public:
         pic_format->setItemText(1, QCoreApplication::translate("MainWindow", "tiff", nullptr));
         menuCapture->setTitle(QCoreApplication::translate("MainWindow", "拍摄", nullptr));
         menuEdit->setTitle(QCoreApplication::translate("MainWindow", "编辑", nullptr));
+        menuPdf->setTitle(QCoreApplication::translate("MainWindow", "PDF", nullptr));
     } // retranslateUi
 
 };

@@ -1,13 +1,18 @@
 #include "pdf_document.h"
 
+#include "glyphless_font.h"
+#include "text_layer.h"
+
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <qpdf/QUtil.hh>
 
 #include <langinfo.h>
 
 #include <algorithm>
+#include <functional>
 
 namespace zqpdf
 {
@@ -49,6 +54,28 @@ std::string number(double value)
     return QUtil::double_to_string(value, kDecimals);
 }
 
+// A stream whose data is produced while the PDF is written.  A picture's
+// or text's own failure is kept, to be reported as it was.
+QPDFObjectHandle lazyStream(QPDF &pdf, const QPDFObjectHandle &dict, const std::string &filter,
+                            std::function<void(Pipeline *)> data,
+                            const std::shared_ptr<std::optional<ComposeError>> &streamError)
+{
+    QPDFObjectHandle stream = pdf.newStream();
+    stream.replaceDict(dict);
+    const QPDFObjectHandle filterName =
+        filter.empty() ? QPDFObjectHandle::newNull() : QPDFObjectHandle::newName(filter);
+    const auto produce = [data = std::move(data), streamError](Pipeline *pipeline) {
+        try {
+            data(pipeline);
+        } catch (const ComposeError &e) {
+            streamError->emplace(e);
+            throw;
+        }
+    };
+    stream.replaceStreamData(produce, filterName, QPDFObjectHandle::newNull());
+    return stream;
+}
+
 QPDFObjectHandle imageStream(QPDF &pdf, const PageImage &image,
                              const std::shared_ptr<std::optional<ComposeError>> &streamError)
 {
@@ -59,21 +86,7 @@ QPDFObjectHandle imageStream(QPDF &pdf, const PageImage &image,
     dict.replaceKey("/Height", QPDFObjectHandle::newInteger(image.height));
     dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName(image.colorSpace));
     dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
-
-    QPDFObjectHandle stream = pdf.newStream();
-    stream.replaceDict(dict);
-    const QPDFObjectHandle filter = image.filter.empty() ? QPDFObjectHandle::newNull()
-                                                         : QPDFObjectHandle::newName(image.filter);
-    const auto produce = [data = image.streamData, streamError](Pipeline *pipeline) {
-        try {
-            data(pipeline);
-        } catch (const ComposeError &e) {
-            streamError->emplace(e);
-            throw;
-        }
-    };
-    stream.replaceStreamData(produce, filter, QPDFObjectHandle::newNull());
-    return stream;
+    return lazyStream(pdf, dict, image.filter, image.streamData, streamError);
 }
 
 QPDFObjectHandle mediaBox(const PageSize &size)
@@ -121,7 +134,7 @@ PdfDocument::PdfDocument(const PageSizing &sizing) : sizing_(sizing)
     pdf_.emptyPDF();
 }
 
-void PdfDocument::addPage(const PageImage &image)
+void PdfDocument::addPage(const PageImage &image, TextLayer text)
 {
     const PageSize size = sizing_.pageFor(image.width, image.height);
 
@@ -133,13 +146,39 @@ void PdfDocument::addPage(const PageImage &image)
     // Scale the unit square the image occupies to the whole page.
     const std::string content =
         "q " + number(size.width) + " 0 0 " + number(size.height) + " 0 0 cm /Im0 Do Q\n";
+    QPDFObjectHandle contents = pdf_.newStream(content);
+    if (text) {
+        if (!font_.isInitialized())
+            font_ = makeGlyphlessFont(pdf_);
+        QPDFObjectHandle fonts = QPDFObjectHandle::newDictionary();
+        fonts.replaceKey(kTextFontResource, font_);
+        resources.replaceKey("/Font", fonts);
+        QPDFObjectHandle both = QPDFObjectHandle::newArray();
+        both.appendItem(contents);
+        both.appendItem(textStream(size, image, std::move(text)));
+        contents = both;
+    }
 
     QPDFObjectHandle page = pdf_.makeIndirectObject(QPDFObjectHandle::newDictionary());
     page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
     page.replaceKey("/MediaBox", mediaBox(size));
     page.replaceKey("/Resources", resources);
-    page.replaceKey("/Contents", pdf_.newStream(content));
+    page.replaceKey("/Contents", contents);
     QPDFPageDocumentHelper(pdf_).addPage(page, false);
+}
+
+// The text drawn over the picture, its pixels scaled onto the page.
+QPDFObjectHandle PdfDocument::textStream(const PageSize &size, const PageImage &image,
+                                         TextLayer text)
+{
+    const std::string toPage = "q " + number(size.width / image.width) + " 0 0 " +
+                               number(size.height / image.height) + " 0 0 cm\n";
+    const auto data = [toPage, text = std::move(text)](Pipeline *pipeline) {
+        const std::string content = toPage + text() + "Q\n";
+        pipeline->write(reinterpret_cast<const unsigned char *>(content.data()), content.size());
+        pipeline->finish();
+    };
+    return lazyStream(pdf_, QPDFObjectHandle::newDictionary(), {}, data, streamError_);
 }
 
 void PdfDocument::write(std::FILE *file, const std::string &description)

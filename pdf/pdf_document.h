@@ -9,6 +9,7 @@
 #include <qpdf/QPDF.hh>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -39,14 +40,23 @@ class PdfDocument
   public:
     explicit PdfDocument(const PageSizing &sizing);
 
-    void addPage(const PageImage &image);
+    // The page's invisible text, asked for when the PDF is written: a
+    // content stream fragment in picture pixels (see text_layer.h).
+    // Throws ComposeError.
+    using TextLayer = std::function<std::string()>;
+
+    // A page without a text layer when `text` is empty.
+    void addPage(const PageImage &image, TextLayer text = {});
     // Writes the whole PDF; the image streams are produced only now.  A
     // picture that fails then is reported as its own ComposeError.
     void write(std::FILE *file, const std::string &description);
 
   private:
+    QPDFObjectHandle textStream(const PageSize &size, const PageImage &image, TextLayer text);
+
     PageSizing sizing_;
     QPDF pdf_;
+    QPDFObjectHandle font_; // the glyphless font, made for the first text layer
     // The writer wraps what a stream's producer throws in its own error;
     // the picture's failure is kept here to be reported as it was.
     std::shared_ptr<std::optional<ComposeError>> streamError_ =

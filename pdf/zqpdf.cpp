@@ -6,6 +6,7 @@
 #include "compose_error.h"
 #include "page_image.h"
 #include "pdf_document.h"
+#include "text_recognition.h"
 
 #include <atomic>
 #include <cerrno>
@@ -39,14 +40,20 @@ void compose(const char **imageList, int imageCount, const char *outputPath)
     if (!outputPath || !*outputPath)
         throw ComposeError(ZQPDF_ERR_WRITE, "no output file named");
 
-    // Every picture is checked before the output is touched.
+    // Every picture is checked before the output is touched; the words of
+    // a searchable page are asked for as the page is written.
+    const bool searchable = !TextRecognition::instance().languages().empty();
     PdfDocument document(currentSizing());
     for (int i = 0; i < imageCount; ++i) {
         if (!imageList[i] || !*imageList[i])
             throw ComposeError(ZQPDF_ERR_READ, "picture " + std::to_string(i + 1) + " of " +
                                                    std::to_string(imageCount) +
                                                    " has no file name");
-        document.addPage(openPicture(imageList[i]));
+        const std::string path = imageList[i];
+        PdfDocument::TextLayer text;
+        if (searchable)
+            text = [path] { return TextRecognition::instance().textLayer(path); };
+        document.addPage(openPicture(path), text);
     }
 
     // A failure at any step leaves no partial PDF and any earlier file of
@@ -81,6 +88,26 @@ zqpdf_errno fail(zqpdf_errno code, const char *text)
     return code;
 }
 
+// Runs an entry point's work, turning whatever it throws into a code and
+// the text of zqpdf_last_error().
+template <typename Work> zqpdf_errno guarded(Work work)
+{
+    try {
+        const zqpdf_errno result = work();
+        if (result == ZQPDF_OK || result == ZQPDF_PAGE_PENDING)
+            lastError = kNoError;
+        return result;
+    } catch (const ComposeError &e) {
+        return fail(e.code(), e.what());
+    } catch (const std::bad_alloc &) {
+        return fail(ZQPDF_ERR_INTERNAL, "out of memory");
+    } catch (const std::exception &e) {
+        return fail(ZQPDF_ERR_INTERNAL, e.what());
+    } catch (...) {
+        return fail(ZQPDF_ERR_INTERNAL, "unexpected failure");
+    }
+}
+
 } // namespace
 } // namespace zqpdf
 
@@ -109,17 +136,29 @@ const char *zqpdf_last_error(void)
 
 zqpdf_errno zqpdf_create_pdf(const char **image_list, int image_count, const char *output_path)
 {
-    try {
+    return guarded([&] {
         compose(image_list, image_count, output_path);
-        lastError = kNoError;
         return ZQPDF_OK;
-    } catch (const ComposeError &e) {
-        return fail(e.code(), e.what());
-    } catch (const std::bad_alloc &) {
-        return fail(ZQPDF_ERR_INTERNAL, "out of memory");
-    } catch (const std::exception &e) {
-        return fail(ZQPDF_ERR_INTERNAL, e.what());
-    } catch (...) {
-        return fail(ZQPDF_ERR_INTERNAL, "unexpected failure");
-    }
+    });
+}
+
+int zqpdf_set_text_layer(const char *languages)
+{
+    return guarded([&] {
+        TextRecognition::instance().setLanguages(languages ? languages : "");
+        return ZQPDF_OK;
+    });
+}
+
+int zqpdf_prepare_page(const char *path)
+{
+    return guarded([&] {
+        if (!path || !*path)
+            throw ComposeError(ZQPDF_ERR_READ, "no picture named");
+        std::string why;
+        const zqpdf_errno result = TextRecognition::instance().prepare(path, why);
+        if (result != ZQPDF_OK && result != ZQPDF_PAGE_PENDING)
+            throw ComposeError(result, why);
+        return result;
+    });
 }

@@ -4,12 +4,15 @@
 set -eu
 
 build="build-essential cmake ninja-build pkg-config qtbase5-dev qtbase5-dev-tools qttools5-dev-tools
-libopencv-dev libv4l-dev libjpeg-dev libturbojpeg0-dev libtiff-dev libqpdf-dev
+libopencv-dev libv4l-dev libjpeg-dev libturbojpeg0-dev libtiff-dev libqpdf-dev libtesseract-dev libfreetype-dev
 googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format git"
-tests="xvfb xauth qpdf poppler-utils img2pdf imagemagick locales"
+# searchable PDFs read English and Chinese
+ocr="tesseract-ocr-eng tesseract-ocr-chi-sim"
+# the test pages are written in the CJK font
+tests="xvfb xauth qpdf poppler-utils img2pdf imagemagick locales fonts-wqy-microhei $ocr"
 # the real-driver check: a kernel with vivid booted under QEMU
 vm="qemu-system-x86 linux-image-amd64 busybox-static cpio kmod v4l-utils"
-run="fonts-wqy-microhei qt5-image-formats-plugins qttranslations5-l10n"
+run="fonts-wqy-microhei qt5-image-formats-plugins qttranslations5-l10n $ocr"
 # the Debian package: built with CPack and dpkg-shlibdeps, checked by lintian
 package="dpkg-dev file lintian desktop-file-utils appstream"
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace zq::sim
@@ -22,6 +23,19 @@ struct PageScene {
     double unevenLight = 0;  // 0..1: light falls off by this fraction from left to right
     bool text = true;        // dark lines of text on the page
     double desk = 70;        // mean brightness of the desk
+    // Real text in place of the bars: these UTF-8 lines, drawn from the
+    // top left with the font file `font` (the first face of a collection).
+    std::vector<std::string> lines;
+    std::string font;
+    double textSize = 0.03; // em height as a fraction of the page height
+};
+
+// Where a word of the real text lies on the upright page, in pixels: the
+// box of its ink.  Words are the runs between spaces.
+struct WordBox {
+    std::string text;
+    int line; // index into PageScene::lines
+    int left, top, right, bottom;
 };
 
 struct Point {
@@ -40,6 +54,10 @@ std::vector<uint8_t> renderScene(const PageScene &scene, int width, int height);
 // The page alone, upright, as the camera would see it after perfect
 // deskewing: pageWidthPx * pageHeightPx RGB24 pixels.
 std::vector<uint8_t> renderPage(const PageScene &scene, int pageWidthPx, int pageHeightPx);
+
+// The words of the scene's real text on that upright page.  Throws
+// std::runtime_error when the font cannot be loaded.
+std::vector<WordBox> wordBoxes(const PageScene &scene, int pageWidthPx, int pageHeightPx);
 
 } // namespace zq::sim
 

@@ -37,6 +37,8 @@ void (*const zq_entry_points[])(void) = {
     (void (*)(void))zq_scanner_clear_background,
     (void (*)(void))zq_create_pdf,
     (void (*)(void))zq_pdf_error,
+    (void (*)(void))zq_pdf_set_text_layer,
+    (void (*)(void))zq_pdf_prepare_page,
 };
 
 static int failures;

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -42,11 +43,12 @@ inline QString testTrashDir()
 
 using zq::sim::hw;
 
-// Every window test starts without cameras and without a settings file.
+// Every window test starts without cameras and without settings files.
 inline void startFromNothing()
 {
     hw().reset();
     QFile::remove(testConfigFile());
+    QFile::remove(QFile::decodeName(programSettingsPath().c_str()));
 }
 
 inline void writeConfigFile(const QByteArray &content)
@@ -72,8 +74,19 @@ struct MainWindowProbe {
     int cameraIndex() const { return window.cameraIndex; }
     std::list<std::string> &pdfImageList() { return window.pdfImageList; }
     bool &pdfRecording() { return window.pdfRecording; }
+    bool pdfComposing() const { return window.pdfComposing; }
     QTimer *timer() const { return window.timer; }
 };
+
+// Lets the window run until the PDF it is composing is written or has
+// failed; false if that takes longer than a few minutes.
+inline bool pdfComposed(MainWindow &window)
+{
+    QDeadlineTimer deadline(std::chrono::minutes(3));
+    while (MainWindowProbe(window).pdfComposing() && !deadline.hasExpired())
+        QTest::qWait(10);
+    return !MainWindowProbe(window).pdfComposing();
+}
 
 template <typename T> T *widget(QWidget &window, const char *name)
 {

@@ -93,6 +93,7 @@ class PageListTest : public WindowTest
         QVERIFY(QFile::exists(testTrashDir() + "/files/" + name));
 
         QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier);
+        QVERIFY(pdfComposed(*window));
         QCOMPARE(widget<QPushButton>(*window, "butten_pdf")->text(),
                  QString::fromUtf8("开始合成PDF"));
         const QStringList pdfs = QDir(saveDir->path()).entryList({"*.pdf"});
@@ -116,6 +117,7 @@ class PageListTest : public WindowTest
         auto *list = widget<QListWidget>(*window, "listWidget");
         QVERIFY(list->model()->moveRow(QModelIndex(), 0, QModelIndex(), 3));
         QTest::mouseClick(widget<QPushButton>(*window, "butten_pdf"), Qt::LeftButton);
+        QVERIFY(pdfComposed(*window));
 
         const QString pdf = saveDir->filePath(QDir(saveDir->path()).entryList({"*.pdf"}).value(0));
         const auto images =

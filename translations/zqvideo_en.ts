@@ -303,6 +303,34 @@
         <translation>Edit</translation>
     </message>
     <message>
+        <source>正在合成 PDF……</source>
+        <translation>Making the PDF…</translation>
+    </message>
+    <message>
+        <source>只识别中文和英文：%1</source>
+        <translation>Reading Chinese and English only: %1</translation>
+    </message>
+    <message>
+        <source>无法识别文字，PDF 不可搜索：%1</source>
+        <translation>Cannot recognise text, so PDFs will not be searchable: %1</translation>
+    </message>
+    <message>
+        <source>正在识别文字 %1/%2</source>
+        <translation>Recognising text %1/%2</translation>
+    </message>
+    <message>
+        <source>可搜索 PDF</source>
+        <translation>Searchable PDF</translation>
+    </message>
+    <message>
+        <source>识别页面上的文字，合成的 PDF 可以搜索和复制</source>
+        <translation>Recognise the text on the pages so that the PDF can be searched and copied from</translation>
+    </message>
+    <message>
+        <source>PDF</source>
+        <translation>PDF</translation>
+    </message>
+    <message>
         <source>、</source>
         <translation>, </translation>
     </message>
