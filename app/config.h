@@ -72,7 +72,12 @@ void ReadConfig(FILE *file, char *text, size_t size);
 // Writes one line.
 template <typename T> bool WriteConfig(FILE *file, const T &value);
 
-// Resets config to the defaults, then reads the file at path, if any.
+// Reads the ten lines into config; a value outside the range the program
+// computes with (quality, default_cam, width, height) leaves the field as
+// it was.
+void readConfigLines(FILE *file, ZqConfig &config);
+// Resets config to the defaults, then reads the file at path, if it is a
+// regular file, from its first few KiB.
 void loadConfigFile(ZqConfig &config, const std::string &path);
 // Replaces the file at path with config, atomically: the old file stays
 // whole unless the new one was written completely.  False on any failure.

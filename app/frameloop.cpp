@@ -93,7 +93,7 @@ void MainWindow::TimerUpdate()
     if (zq_scanner_picture_read(fd, &picture, &len) != 0)
         return;
     // Never work past the end of a frame smaller than the configured size.
-    if (w <= 0 || h <= 0 || len < w * h * 3)
+    if (w <= 0 || h <= 0 || len < int64_t(w) * h * 3)
         return;
     if (g_Config.color == ColourMode::Grey)
         zq_scanner_picture_gray(picture, w, h);

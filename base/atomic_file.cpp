@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <string>
 
 namespace zq
 {
@@ -55,10 +56,19 @@ void sync_directory(const std::string &directory)
 
 } // namespace
 
+// Where the filesystem allows, the file has no name until commit()
+// (O_TMPFILE), so that it vanishes by itself when the process ends before,
+// even when it is killed or aborted (qpdf aborts on some failed
+// allocations).  Naming it later goes through /proc/self/fd.
 AtomicFile::AtomicFile(const std::string &path) : path_(path), directory_(directory_of(path))
 {
-    const std::string base = base_name_of(path);
     // Mode 0666 lets the umask decide, as for any file the user creates.
+    if (::access("/proc/self/fd", X_OK) == 0) {
+        fd_ = ::open(directory_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd_ >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
+            return;
+    }
+    const std::string base = base_name_of(path);
     for (int attempt = 0; attempt < kNameAttempts && fd_ < 0; ++attempt) {
         temporary_ = temporary_name(directory_, base);
         fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -122,8 +132,26 @@ bool AtomicFile::commit()
     return true;
 }
 
-// Everything written through the stream reaches the file, then the disk;
-// the first failure is the one errno keeps.
+// Links a file without a name into the directory under a temporary one;
+// 0 or the errno of the failure.
+int AtomicFile::give_name()
+{
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    const std::string base = base_name_of(path_);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        temporary_ = temporary_name(directory_, base);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary_.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return 0;
+        if (errno != EEXIST)
+            break;
+    }
+    const int err = errno;
+    temporary_.clear();
+    return err;
+}
+
+// Everything written through the stream reaches the file, then the disk,
+// and the file has a name; the first failure is the one errno keeps.
 bool AtomicFile::flush_and_close()
 {
     errno = 0;
@@ -132,6 +160,8 @@ bool AtomicFile::flush_and_close()
         err = write_error_ ? write_error_ : errno ? errno : EIO;
     if (!err && ::fsync(fd_) != 0)
         err = errno;
+    if (!err && temporary_.empty())
+        err = give_name();
     if (stream_)
         std::fclose(stream_);
     stream_ = nullptr;

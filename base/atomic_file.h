@@ -1,12 +1,14 @@
 // A file that appears under its name whole or not at all: the one way the
 // picture writers, the PDF composer and the settings file write.
 //
-// The data goes to a new, exclusively created temporary file in the same
-// directory; commit() checks that everything was written, flushes it to the
-// disk, renames it over the final name in one step and makes the rename
-// durable.  Until then a file that already has the final name stays as it
-// was, and a temporary file that is not committed is removed again,
-// whatever ends its writing (a failure, an exception, an early return).
+// The data goes to a new temporary file in the same directory, one without
+// a name where the filesystem allows (else an exclusively created hidden
+// one); commit() checks that everything was written, flushes it to the
+// disk, names it and renames it over the final name in one step and makes
+// the rename durable.  Until then a file that already has the final name
+// stays as it was, and a temporary file that is not committed is removed
+// again, whatever ends its writing (a failure, an exception, an early
+// return, and for a file without a name even the end of the process).
 #ifndef ZQ_ATOMIC_FILE_H
 #define ZQ_ATOMIC_FILE_H
 
@@ -28,7 +30,9 @@ class AtomicFile
 
     // False when the temporary file could not be created (errno says why).
     bool is_open() const { return fd_ >= 0; }
-    const std::string &temporary_path() const { return temporary_; }
+    // The temporary file's name, for messages; the final path while the
+    // file has none.
+    const std::string &temporary_path() const { return temporary_.empty() ? path_ : temporary_; }
 
     // The temporary file as a stdio stream, kept by this object and closed
     // by commit(); null when it cannot be had.
@@ -44,6 +48,7 @@ class AtomicFile
   private:
     static ssize_t write_out(void *self, const char *data, size_t size);
     bool flush_and_close();
+    int give_name();
     void discard();
 
     std::string path_;

@@ -283,11 +283,9 @@ bool readTableBlock(Source source, const BYTE *image, ULONG imageLength, BYTE *t
     return true;
 }
 
-bool locate(Source source, const BYTE *image, ULONG imageLength, TableAddresses &a)
+bool locate(Source source, const BYTE *version, const BYTE *image, ULONG imageLength,
+            TableAddresses &a)
 {
-    BYTE version[ROM_STRING_SIZE + 2] = {};
-    if (!XU_GetAsicRomVersion(version))
-        return false;
     BYTE t[kLongTableSize] = {};
     switch (layoutFor(version, source)) {
     case Layout::None:
@@ -321,6 +319,13 @@ bool locate(Source source, const BYTE *image, ULONG imageLength, TableAddresses 
     return a.start <= a.end && a.end <= limit && fitsWithin(a.crc, zq::chip::kCrcOffset + 2, limit);
 }
 
+// The layout follows the chip's ROM version, read afresh each time.
+bool locateOnChip(Source source, const BYTE *image, ULONG imageLength, TableAddresses &a)
+{
+    BYTE version[ROM_STRING_SIZE + 2] = {};
+    return XU_GetAsicRomVersion(version) && locate(source, version, image, imageLength, a);
+}
+
 BOOL report(bool found, const TableAddresses &a, ULONG *start, ULONG *end, ULONG *crc)
 {
     if (!found)
@@ -346,7 +351,7 @@ namespace zq::chip
 BOOL paramTableFromImage(const BYTE *image, ULONG imageLength, ULONG *start, ULONG *end, ULONG *crc)
 {
     TableAddresses a{};
-    return report(image && locate(Source::Image, image, imageLength, a), a, start, end, crc);
+    return report(image && locateOnChip(Source::Image, image, imageLength, a), a, start, end, crc);
 }
 
 } // namespace zq::chip
@@ -443,8 +448,8 @@ BOOL XU_GetParaTableAndCRCAddrFormSF(ULONG *paraTableStartAddr, ULONG *paraTable
                                      ULONG *crcAddr)
 {
     TableAddresses a{};
-    return report(locate(Source::Flash, nullptr, ULONG(SF_WINDOW_LIMIT), a), a, paraTableStartAddr,
-                  paraTableEndAddr, crcAddr);
+    return report(locateOnChip(Source::Flash, nullptr, ULONG(SF_WINDOW_LIMIT), a), a,
+                  paraTableStartAddr, paraTableEndAddr, crcAddr);
 }
 
 BOOL XU_GetParaTableAndCRCAddrFormFW(BYTE *pFW, ULONG *paraTableStartAddr, ULONG *paraTableEndAddr,
@@ -452,6 +457,15 @@ BOOL XU_GetParaTableAndCRCAddrFormFW(BYTE *pFW, ULONG *paraTableStartAddr, ULONG
 {
     return zq::chip::paramTableFromImage(pFW, ULONG(SF_WINDOW_LIMIT), paraTableStartAddr,
                                          paraTableEndAddr, crcAddr);
+}
+
+BOOL XU_GetParaTableAndCRCAddrFormImage(const BYTE *romVersion, const BYTE *pFW, ULONG fwLength,
+                                        ULONG *paraTableStartAddr, ULONG *paraTableEndAddr,
+                                        ULONG *crcAddr)
+{
+    TableAddresses a{};
+    return report(romVersion && pFW && locate(Source::Image, romVersion, pFW, fwLength, a), a,
+                  paraTableStartAddr, paraTableEndAddr, crcAddr);
 }
 
 BOOL XU_GetStringSettingFormSF(BYTE *pbyString, DWORD stringSize, DWORD StringOffset,

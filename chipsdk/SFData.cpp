@@ -67,6 +67,7 @@ constexpr BYTE kWriteStatus = 0x01;
 constexpr BYTE kEnableWriteStatus = 0x50;
 constexpr BYTE kBusy = 0x01;
 
+constexpr BYTE kReadId = 0x9F;
 // GPIO 2, which some ROMs wire to the flash's protect input.
 constexpr BYTE kProtectPinBit = 0x04;
 
@@ -171,6 +172,78 @@ BYTE chipEraseOpcode(SERIAL_FLASH_TYPE sft)
 {
     return opcodeFor(sft, {{SFT_ST, 0xC7}, {SFT_WINBOND, 0xC7}, {SFT_PMC, 0xC7}, {SFT_AMIC, 0xC7}},
                      0x60);
+}
+
+// ---- flash size ------------------------------------------------------------
+
+struct FlashPart {
+    BYTE id[3]; // JEDEC manufacturer, device id 1 and 2
+    LONG size;
+};
+
+// clang-format off
+const FlashPart kFlashParts[] = {
+    {{0xC2, 0x20, 0x10}, 0x10000}, // MX25L512
+    {{0xC2, 0x20, 0x11}, 0x20000}, // MX25L1005
+    {{0xC2, 0x20, 0x12}, 0x40000}, // MX25L2005
+    {{0xC2, 0x20, 0x13}, 0x80000}, // MX25L4005
+    {{0xEF, 0x30, 0x10}, 0x10000}, // W25X05
+    {{0xEF, 0x30, 0x11}, 0x20000}, // W25X10
+    {{0xEF, 0x30, 0x12}, 0x40000}, // W25X20
+    {{0xEF, 0x30, 0x13}, 0x80000}, // W25X40
+    {{0xC8, 0x40, 0x10}, 0x10000}, // GD25Q512
+    {{0xC8, 0x40, 0x11}, 0x20000}, // GD25Q10
+    {{0xC8, 0x40, 0x12}, 0x40000}, // GD25Q20
+    {{0xC8, 0x40, 0x13}, 0x80000}, // GD25Q40
+    {{0x20, 0x20, 0x10}, 0x10000}, // M25P05
+    {{0x20, 0x20, 0x11}, 0x20000}, // M25P10
+    {{0x20, 0x20, 0x12}, 0x40000}, // M25P20
+    {{0x9D, 0x7B, 0x7F}, 0x10000}, // PM25LV512
+    {{0x9D, 0x7C, 0x7F}, 0x20000}, // PM25LV010
+    {{0x1F, 0x65, 0x01}, 0x10000}, // AT25F512
+};
+// clang-format on
+
+const FlashPart *knownPart(const BYTE *id)
+{
+    for (const FlashPart &p : kFlashParts)
+        if (std::memcmp(p.id, id, sizeof p.id) == 0)
+            return &p;
+    return nullptr;
+}
+
+// A flash ignores the address bits above its size, so its first bytes
+// reappear at its size: the smallest power of two from 64 KiB at which
+// every sample reads the same as at 0 is the size.
+constexpr LONG kSmallestFlash = 0x10000;
+constexpr int kWrapSamples = 16;
+
+bool sameAt(LONG addr, LONG otherAddr, bool &same)
+{
+    BYTE a[kWindowMax];
+    BYTE b[kWindowMax];
+    if (!XU_ReadDataFormFlash(addr, a, kWindowMax) ||
+        !XU_ReadDataFormFlash(otherAddr, b, kWindowMax))
+        return false;
+    same = std::memcmp(a, b, kWindowMax) == 0;
+    return true;
+}
+
+bool sizeFromWrap(LONG *size)
+{
+    LONG candidate = kSmallestFlash;
+    for (; candidate < SF_WINDOW_LIMIT; candidate *= 2) {
+        bool wraps = true;
+        for (int i = 0; wraps && i < kWrapSamples; ++i) {
+            const LONG addr = candidate / kWrapSamples * i;
+            if (!sameAt(addr, addr + candidate, wraps))
+                return false;
+        }
+        if (wraps)
+            break;
+    }
+    *size = candidate;
+    return true;
 }
 
 // ---- write protection ------------------------------------------------------
@@ -433,6 +506,31 @@ BOOL XU_DisableSerialFlashWriteProtect(SERIAL_FLASH_TYPE sft)
 LONG ubSFLib_GetIDSize(void)
 {
     return SF_ID_ROWS;
+}
+
+BOOL XU_ReadSerialFlashID(BYTE *pID)
+{
+    if (!pID)
+        return 0;
+    bool read = manualMode(true) && select() && sendByte(kReadId);
+    for (int i = 0; read && i < 3; ++i)
+        read = receiveByte(&pID[i]);
+    // Released and back in normal mode whatever happened.
+    const bool released = release();
+    return manualMode(false) && released && read;
+}
+
+BOOL XU_GetSerialFlashSize(LONG *pSize, BOOL *pByID)
+{
+    if (!pSize || !pByID)
+        return 0;
+    BYTE id[3] = {};
+    const FlashPart *part = XU_ReadSerialFlashID(id) ? knownPart(id) : nullptr;
+    *pByID = part != nullptr;
+    if (!part)
+        return sizeFromWrap(pSize);
+    *pSize = part->size < SF_WINDOW_LIMIT ? part->size : SF_WINDOW_LIMIT;
+    return 1;
 }
 
 } // extern "C"
