@@ -1,5 +1,6 @@
 #include "virtual_hardware.h"
 
+#include "desk_script.h"
 #include "seam.h"
 
 #include <fcntl.h>
@@ -242,7 +243,10 @@ int VirtualHardware::gettimeofday(timeval *tv)
     return result;
 }
 
-void installDemo()
+namespace
+{
+
+CameraConfig demoCamera()
 {
     CameraConfig config = CameraConfig::documentCamera();
     config.formats = {
@@ -256,6 +260,20 @@ void installDemo()
     config.scene.centerX = 0.48;
     config.scene.pageWidth = 0.3;
     config.scene.unevenLight = 0.12;
+    return config;
+}
+
+} // namespace
+
+void installDemo()
+{
+    VirtualHardware::instance().addCamera(0, demoCamera());
+}
+
+void installDemoStack()
+{
+    CameraConfig config = demoCamera();
+    config.script = std::make_shared<DeskScript>(DeskScript::demoStack());
     VirtualHardware::instance().addCamera(0, std::move(config));
 }
 
@@ -320,6 +338,7 @@ extern "C" __attribute__((visibility("default"))) const zq_seam *zq_sim_seam(voi
         };
         static const Preset presets[] = {
             {"demo", zq::sim::installDemo},
+            {"stack", zq::sim::installDemoStack},
             {"vivid", zq::sim::installVivid},
         };
         const char *wanted = std::getenv(ZQ_VIRTUAL_HARDWARE_ENV);

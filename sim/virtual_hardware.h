@@ -87,6 +87,8 @@ void useVirtualHardware(const char *preset);
 
 // The configuration the demo runs: one document camera with a page on the desk.
 void installDemo();
+// The same camera looking at a stack of pages laid one after another.
+void installDemoStack();
 // The kernel's virtual video driver with its default options: colour bars
 // at video0 and three nodes that do not capture at video1 to video3.
 void installVivid();
