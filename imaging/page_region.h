@@ -1,0 +1,31 @@
+// Telling whether the largest bright region of a frame is the page.
+#ifndef ZQ_PAGE_REGION_H
+#define ZQ_PAGE_REGION_H
+
+#include <opencv2/core/types_c.h>
+#include <opencv2/core/mat.hpp>
+
+namespace zq::imaging
+{
+
+// The largest bright region of the reduced frame: the area inside its
+// outline and the rotated box around it.
+struct BrightRegion {
+    double area;
+    CvBox2D box;
+};
+
+enum class PageLikeness {
+    None,       // not a page: a light desk, the page with the desk, a hand
+    Whole,      // a page lying in view
+    CutByFrame, // a page, or part of one, running off one edge of the frame
+};
+
+// What the region shows, judged in the smoothed grey frame it was found
+// in.  A page fills its box, is brighter than what lies around it along
+// its outline, and runs into the frame's border on one side at most.
+PageLikeness judgeRegion(const BrightRegion &region, const cv::Mat &gray);
+
+} // namespace zq::imaging
+
+#endif
