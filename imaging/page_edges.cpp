@@ -15,6 +15,8 @@
 // straight line on it or beside it.
 #include "page_edges.h"
 
+#include "page_region.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -33,11 +35,13 @@ constexpr double kBinRadians = kPi / kAngleBins;
 constexpr uint8_t kNoEdge = 255;
 constexpr int kEdgeThreshold = 24; // Sobel's response to a step of 6 grey levels
 constexpr int kVoteSpread = 2;     // an edge votes for its own direction +-2 bins
-constexpr int kFitSpread = 3;      // and counts for lines within 3 bins of it
-constexpr size_t kMaxLines = 24;
+constexpr int kFitSpread = 3;      // and counts for lines within 3 bins of it;
+constexpr int kSeenSpread = 6;     // shadows and print nearby bend it by up to 12 degrees
+constexpr size_t kMaxLines = 28;
+constexpr int kMaxParallel = 6; // lines of one direction: wood grain must not crowd out the rest
 constexpr double kMaxSkewDegrees = 12;   // opposite sides of a page seen a little askew
 constexpr double kMaxCornerDegrees = 20; // a corner's departure from a right angle
-constexpr double kMinSideSupport = 0.4;  // of every side two fifths are seen,
+constexpr double kMinSideSupport = 0.25; // of every side a quarter is seen,
 constexpr double kMinSupport = 0.75;     // of the whole outline three quarters
 constexpr int kContrast = 5;    // per cent of brightness between paper and its surroundings
 constexpr int kMinContrast = 6; // grey levels, above noise
@@ -143,7 +147,7 @@ bool EdgeMap::seen(cv::Point2f at, cv::Point2f n, int lineBin) const
 {
     for (int k = -1; k <= 1; ++k) {
         const int b = bin(int(std::lround(at.x + k * n.x)), int(std::lround(at.y + k * n.y)));
-        if (b != kNoEdge && binDistance(b, lineBin) <= kFitSpread + 1)
+        if (b != kNoEdge && binDistance(b, lineBin) <= kSeenSpread)
             return true;
     }
     return false;
@@ -263,14 +267,18 @@ std::vector<Line> findLines(const EdgeMap &edges, cv::Size size, int minVotes)
                 ++votes[size_t(b) * rhoBins + size_t(std::lround(rho) + reach)];
             }
 
-    // Local maxima.  Half a turn on, a direction comes back with the
-    // distance's sign turned.
-    const auto count = [&](int b, int r) {
+    // A line's votes spread over neighbouring distances, so peaks are
+    // sought in sums of three.  Half a turn on, a direction comes back with
+    // the distance's sign turned.
+    const auto cell = [&](int b, int r) {
         if (b < 0 || b >= kAngleBins) {
             b = (b + kAngleBins) % kAngleBins;
             r = rhoBins - 1 - r;
         }
         return r < 0 || r >= rhoBins ? 0 : int(votes[size_t(b) * rhoBins + r]);
+    };
+    const auto strength = [&](int b, int r) {
+        return cell(b, r - 1) + cell(b, r) + cell(b, r + 1);
     };
     struct Peak {
         int votes, bin, rho;
@@ -278,13 +286,15 @@ std::vector<Line> findLines(const EdgeMap &edges, cv::Size size, int minVotes)
     std::vector<Peak> peaks;
     for (int b = 0; b < kAngleBins; ++b)
         for (int r = 0; r < rhoBins; ++r) {
-            const int v = votes[size_t(b) * rhoBins + r];
+            if (votes[size_t(b) * rhoBins + r] == 0)
+                continue;
+            const int v = strength(b, r);
             if (v < minVotes)
                 continue;
             bool highest = true;
-            for (int db = -2; db <= 2 && highest; ++db)
-                for (int dr = -3; dr <= 3 && highest; ++dr)
-                    highest = count(b + db, r + dr) <= v;
+            for (int db = -1; db <= 1 && highest; ++db)
+                for (int dr = -2; dr <= 2 && highest; ++dr)
+                    highest = strength(b + db, r + dr) <= v;
             if (highest)
                 peaks.push_back({v, b, r - reach});
         }
@@ -305,11 +315,15 @@ std::vector<Line> findLines(const EdgeMap &edges, cv::Size size, int minVotes)
         if (!fitLine(inliers(edges, line, 2.0f), line) ||
             !fitLine(inliers(edges, line, 1.5f), line) || line.votes < minVotes)
             continue;
-        const bool known = std::any_of(lines.begin(), lines.end(), [&](const Line &other) {
-            return binDistance(other.bin, line.bin) <= kFitSpread &&
-                   std::fabs(other.distance(line.point)) < 2.0f;
-        });
-        if (known)
+        int parallel = 0;
+        bool known = false;
+        for (const Line &other : lines)
+            if (binDistance(other.bin, line.bin) <= kFitSpread) {
+                ++parallel;
+                known = known || (binDistance(other.bin, line.bin) <= 1 &&
+                                  std::fabs(other.distance(line.point)) < 2.0f);
+            }
+        if (known || parallel >= kMaxParallel)
             continue;
         measureCoverage(edges, size, line);
         lines.push_back(std::move(line));
@@ -340,6 +354,14 @@ double area(const Quad &q)
     for (int i = 0; i < 4; ++i)
         twice += q[i].cross(q[(i + 1) % 4]);
     return std::fabs(twice) / 2;
+}
+
+double shorterSide(const Quad &q)
+{
+    double shortest = cv::norm(q[1] - q[0]);
+    for (int i = 1; i < 4; ++i)
+        shortest = std::min(shortest, cv::norm(q[(i + 1) % 4] - q[i]));
+    return shortest;
 }
 
 // Convex, and every corner within kMaxCornerDegrees of a right angle.
@@ -386,16 +408,16 @@ bool measureSupport(Candidate &c)
     return seen >= kMinSupport * length;
 }
 
+cv::Point pixel(cv::Point2f p)
+{
+    return {int(std::lround(p.x)), int(std::lround(p.y))};
+}
+
 // Whether two pixels differ in a channel by kContrast per cent of the
 // brighter value: reflectances differ, whatever the light falling on them.
-bool differ(const cv::Mat &colour, cv::Point2f a, cv::Point2f b)
+bool differ(const cv::Mat &colour, cv::Point a, cv::Point b)
 {
-    const cv::Point pa(int(std::lround(a.x)), int(std::lround(a.y)));
-    const cv::Point pb(int(std::lround(b.x)), int(std::lround(b.y)));
-    const cv::Rect inside(0, 0, colour.cols, colour.rows);
-    if (!inside.contains(pa) || !inside.contains(pb))
-        return false;
-    const cv::Vec3b &u = colour.at<cv::Vec3b>(pa), &v = colour.at<cv::Vec3b>(pb);
+    const cv::Vec3b &u = colour.at<cv::Vec3b>(a), &v = colour.at<cv::Vec3b>(b);
     for (int c = 0; c < 3; ++c) {
         const int d = std::abs(int(u[c]) - int(v[c]));
         if (d >= kMinContrast && 100 * d >= kContrast * std::max(u[c], v[c]))
@@ -405,10 +427,12 @@ bool differ(const cv::Mat &colour, cv::Point2f a, cv::Point2f b)
 }
 
 // The colour just inside differs from the colour just outside along most
-// of every side.
+// of every side, as far as it is in view.
 bool standsOut(const Quad &q, const cv::Mat &colour)
 {
+    constexpr int kFarthest = 5; // the fitted side may lie a pixel or two off the step's middle
     const cv::Point2f centre = (q[0] + q[1] + q[2] + q[3]) * 0.25f;
+    const cv::Rect picture(0, 0, colour.cols, colour.rows);
     int total = 0, differing = 0;
     for (int i = 0; i < 4; ++i) {
         const cv::Point2f a = q[i], b = q[(i + 1) % 4];
@@ -420,8 +444,14 @@ bool standsOut(const Quad &q, const cv::Mat &colour)
         int sideTotal = 0, sideDiffering = 0;
         for (float t = 2; t < length - 2; t += 2) {
             const cv::Point2f p = a + t * dir;
+            if (!picture.contains(pixel(p + kFarthest * inward)) ||
+                !picture.contains(pixel(p - kFarthest * inward)))
+                continue;
             ++sideTotal;
-            sideDiffering += differ(colour, p + 3.5f * inward, p - 3.5f * inward);
+            bool step = false;
+            for (int reach = 2; reach <= kFarthest && !step; ++reach)
+                step = differ(colour, pixel(p + reach * inward), pixel(p - reach * inward));
+            sideDiffering += step;
         }
         if (sideTotal == 0 || 2 * sideDiffering < sideTotal)
             return false;
@@ -442,8 +472,8 @@ std::optional<Quad> findPageByEdges(const cv::Mat &colour)
                      cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
     const EdgeMap edges(closed);
     const cv::Size size = colour.size();
-    const double minSide = 0.1 * std::min(size.width, size.height);
-    const std::vector<Line> lines = findLines(edges, size, std::max(8, int(minSide / 2)));
+    const PageSizes sizes(size);
+    const std::vector<Line> lines = findLines(edges, size, std::max(8, int(sizes.minSide / 2)));
 
     // Pairs of nearly parallel lines far enough apart for a page.
     struct Pair {
@@ -453,12 +483,13 @@ std::optional<Quad> findPageByEdges(const cv::Mat &colour)
     for (size_t i = 0; i < lines.size(); ++i)
         for (size_t j = i + 1; j < lines.size(); ++j)
             if (angleBetween(lines[i], lines[j]) <= kMaxSkewDegrees &&
-                std::fabs(lines[i].distance(lines[j].point)) >= minSide)
+                std::fabs(lines[i].distance(lines[j].point)) >= sizes.minSide)
                 pairs.push_back({&lines[i], &lines[j]});
 
-    const cv::Rect2f view(1, 1, size.width - 3, size.height - 3);
-    const double maxArea = 0.9 * size.width * size.height;
-    const double minArea = 0.02 * size.width * size.height;
+    // A corner may lie a little outside the picture; the sides are
+    // judged by the part in view.
+    const float margin = 0.03f * std::min(size.width, size.height);
+    const cv::Rect2f view(-margin, -margin, size.width + 2 * margin, size.height + 2 * margin);
     std::vector<Candidate> candidates;
     for (size_t i = 0; i < pairs.size(); ++i)
         for (size_t j = i + 1; j < pairs.size(); ++j) {
@@ -475,8 +506,7 @@ std::optional<Quad> findPageByEdges(const cv::Mat &colour)
             }
             if (!ok || !pageShaped(c.corners))
                 continue;
-            const double a = area(c.corners);
-            if (a < minArea || a >= maxArea || !measureSupport(c))
+            if (!sizes.fit(shorterSide(c.corners), area(c.corners)) || !measureSupport(c))
                 continue;
             candidates.push_back(c);
         }

@@ -2,6 +2,7 @@
 
 #include <opencv2/core/types.hpp>
 
+#include <algorithm>
 #include <cmath>
 
 namespace zq::imaging
@@ -13,7 +14,8 @@ constexpr double kMinFill = 0.85;  // of its box a page's outline encloses at le
 constexpr float kReach = 3;        // pixels on either side of the box where brightness is compared
 constexpr int kMinStep = 8;        // grey levels from the paper down to the desk,
 constexpr int kMinStepPercent = 8; // and per cent of the paper's brightness
-constexpr double kMinContrasted = 0.75; // share of the outline in view that must show the step
+constexpr double kMinContrasted = 0.75;    // share of the outline in view that shows the step,
+constexpr double kMinSideContrasted = 0.6; // and of each side in view
 
 bool inside(const cv::Mat &image, cv::Point2f p)
 {
@@ -30,7 +32,8 @@ uint8_t at(const cv::Mat &gray, cv::Point2f p)
 PageLikeness judgeRegion(const BrightRegion &region, const cv::Mat &gray)
 {
     const double boxArea = double(region.box.size.width) * region.box.size.height;
-    if (!(boxArea > 0) || region.area < kMinFill * boxArea)
+    const double shorterSide = std::min(region.box.size.width, region.box.size.height);
+    if (!PageSizes(gray.size()).fit(shorterSide, boxArea) || region.area < kMinFill * boxArea)
         return PageLikeness::None;
     cv::Point2f c[4];
     cv::RotatedRect(region.box).points(c);
@@ -46,7 +49,7 @@ PageLikeness judgeRegion(const BrightRegion &region, const cv::Mat &gray)
         if (inward.dot(centre - a) < 0)
             inward = -inward;
         const int samples = int(length);
-        int cut = 0;
+        int cut = 0, sideContrasted = 0;
         for (int k = 0; k < samples; ++k) {
             const cv::Point2f p = a + (b - a) * ((k + 0.5f) / samples);
             const cv::Point2f in = p + kReach * inward, out = p - kReach * inward;
@@ -54,11 +57,14 @@ PageLikeness judgeRegion(const BrightRegion &region, const cv::Mat &gray)
                 ++cut;
                 continue;
             }
-            ++inView;
             const int step = at(gray, in) - at(gray, out);
-            contrasted += step >= kMinStep && 100 * step >= kMinStepPercent * at(gray, in);
+            sideContrasted += step >= kMinStep && 100 * step >= kMinStepPercent * at(gray, in);
         }
+        if (sideContrasted < kMinSideContrasted * (samples - cut))
+            return PageLikeness::None;
         cutSides += 2 * cut > samples;
+        inView += samples - cut;
+        contrasted += sideContrasted;
     }
     if (cutSides > 1 || inView == 0 || contrasted < kMinContrasted * inView)
         return PageLikeness::None;

@@ -5,8 +5,26 @@
 #include <opencv2/core/types_c.h>
 #include <opencv2/core/mat.hpp>
 
+#include <algorithm>
+
 namespace zq::imaging
 {
+
+// The sizes of paper that count as a page in a picture: a shorter side of
+// at least a tenth of the picture's, an area from 2 % to less than 90 % of
+// the picture's (a sheet filling the view is not a page lying on a desk).
+struct PageSizes {
+    explicit PageSizes(cv::Size picture)
+        : minSide(0.1 * std::min(picture.width, picture.height)), minArea(0.02 * picture.area()),
+          maxArea(0.9 * picture.area())
+    {
+    }
+    bool fit(double shorterSide, double area) const
+    {
+        return shorterSide >= minSide && area >= minArea && area < maxArea;
+    }
+    double minSide, minArea, maxArea;
+};
 
 // The largest bright region of the reduced frame: the area inside its
 // outline and the rotated box around it.
