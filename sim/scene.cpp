@@ -125,19 +125,27 @@ double smoothstep(double t)
     return t * t * (3 - 2 * t);
 }
 
-// Distance of p from the segment a-b.
-double segmentDistance(Point p, Point a, Point b)
+// Squared distance of p from the segment a-b.
+double segmentDistance2(Point p, Point a, Point b)
 {
     const double dx = b.x - a.x, dy = b.y - a.y;
     const double t =
         std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
-    return std::hypot(p.x - a.x - t * dx, p.y - a.y - t * dy);
+    const double ex = p.x - a.x - t * dx, ey = p.y - a.y - t * dy;
+    return ex * ex + ey * ey;
 }
 
 struct Capsule {
     Point a, b;
     double radius;
-    bool contains(Point p) const { return segmentDistance(p, a, b) <= radius; }
+    bool contains(Point p) const
+    {
+        // Most pixels lie far from it: the bounding box decides cheaply.
+        if (p.x < std::min(a.x, b.x) - radius || p.x > std::max(a.x, b.x) + radius ||
+            p.y < std::min(a.y, b.y) - radius || p.y > std::max(a.y, b.y) + radius)
+            return false;
+        return segmentDistance2(p, a, b) <= radius * radius;
+    }
 };
 
 // Inside the ellipse with centre c and half axes rx, ry: the squared
@@ -248,7 +256,8 @@ bool Shader::clutterAt(Point q, Surface &surface) const
     }
     if ((s_.clutter & kPen) && pen_.contains(q)) {
         // A highlight runs along the middle of the barrel.
-        const bool highlight = segmentDistance(q, pen_.a, pen_.b) < 0.3 * pen_.radius;
+        const bool highlight =
+            segmentDistance2(q, pen_.a, pen_.b) < 0.09 * pen_.radius * pen_.radius;
         surface = highlight ? Surface{1.0, {90, 100, 170}} : Surface{1.0, {30, 40, 115}};
         return true;
     }
@@ -260,7 +269,7 @@ bool Shader::clutterAt(Point q, Surface &surface) const
         }
         // The cable leaves the mouse's top and snakes up off the frame.
         const double top = mouse_.y - mouseRy_;
-        if (q.y < top) {
+        if (q.y < top && std::fabs(q.x - mouse_.x) < 0.04 * width_) {
             const double k = kPi / (0.08 * width_), amplitude = 0.03 * width_;
             const double centre = mouse_.x + amplitude * std::sin((top - q.y) * k);
             const double slope = amplitude * k * std::cos((top - q.y) * k);
