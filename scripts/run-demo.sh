@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs what is missing, builds zqvideo and starts it from its output
-# folder on the virtual document camera.  With --real-camera it runs on the
-# cameras that are plugged in instead.
+# folder on the virtual document camera.  With --light-desk the page lies on
+# a light wooden desk beside a pen and a mouse; with --real-camera it runs
+# on the cameras that are plugged in instead.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -24,4 +25,9 @@ mkdir -p "$demo/pages"
 if [ ! -f "$demo/.zqvideo.config" ]; then
     printf '0\n0\n5\n0\n1920\n1080\n%s\n2\n0\n0\n' "$demo/pages" > "$demo/.zqvideo.config"
 fi
-XDG_CONFIG_HOME=$demo ZQ_VIRTUAL_HARDWARE=demo exec ./zqvideo "$@"
+hardware=demo
+if [ "${1:-}" = "--light-desk" ]; then
+    shift
+    hardware=demo-light-desk
+fi
+XDG_CONFIG_HOME=$demo ZQ_VIRTUAL_HARDWARE=$hardware exec ./zqvideo "$@"

@@ -242,7 +242,12 @@ int VirtualHardware::gettimeofday(timeval *tv)
     return result;
 }
 
-void installDemo()
+namespace
+{
+
+// The demo's document camera with a page lying a little turned on the
+// desk.
+CameraConfig demoCamera(const PageScene &desk)
 {
     CameraConfig config = CameraConfig::documentCamera();
     config.formats = {
@@ -252,11 +257,28 @@ void installDemo()
           FrameSize::discrete(2592, 1944), FrameSize::discrete(3264, 2448),
           FrameSize::discrete(640, 480)}},
     };
+    config.scene = desk;
     config.scene.angleDeg = 7;
     config.scene.centerX = 0.48;
     config.scene.pageWidth = 0.3;
     config.scene.unevenLight = 0.12;
-    VirtualHardware::instance().addCamera(0, std::move(config));
+    return config;
+}
+
+} // namespace
+
+void installDemo()
+{
+    VirtualHardware::instance().addCamera(0, demoCamera(PageScene{}));
+}
+
+void installLightDeskDemo()
+{
+    PageScene desk = sceneOnDesk(Desk::LightWood);
+    desk.clutter = kPen | kMouse;
+    desk.shadow = 0.2;
+    desk.noise = 2;
+    VirtualHardware::instance().addCamera(0, demoCamera(desk));
 }
 
 } // namespace zq::sim
@@ -352,6 +374,7 @@ extern "C" __attribute__((visibility("default"))) const zq_seam *zq_sim_seam(voi
         };
         static const Preset presets[] = {
             {"demo", zq::sim::installDemo},
+            {"demo-light-desk", zq::sim::installLightDeskDemo},
             {"vivid", zq::sim::installVivid},
         };
         const char *wanted = std::getenv(ZQ_VIRTUAL_HARDWARE_ENV);

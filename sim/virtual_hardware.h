@@ -75,6 +75,9 @@ class VirtualHardware
 
 // The configuration the demo runs: one document camera with a page on the desk.
 void installDemo();
+// The same camera with the page on a light wooden desk beside a pen and a
+// mouse, in a soft shadow.
+void installLightDeskDemo();
 // The kernel's virtual video driver with its default options: colour bars
 // at video0 and three nodes that do not capture at video1 to video3.
 void installVivid();
