@@ -55,35 +55,39 @@ void highlight(cv::Mat &gray)
     cv::LUT(inner, table, inner);
 }
 
-// The frame as the detectors see it: reduced by nsalc, and that again
-// smoothed by one pyramid level down and up.
-struct Reduction {
+// The frame as the detectors see it: reduced by nsalc, that again
+// smoothed by one pyramid level down and up, and its grey and black and
+// white pictures.  Detection runs on every preview frame, mostly at one
+// size, so the pictures are kept from frame to frame instead of being
+// allocated anew (the module is used from one thread).
+struct Pictures {
     cv::Mat reduced;  // area average of nsalc x nsalc pixels
     cv::Mat half;     // one pyramid level down: half the size again
     cv::Mat smoothed; // the level up again: reduced without its noise
+    cv::Mat gray;     // of smoothed
+    cv::Mat highlighted, binary, median;
 };
 
-Reduction reduce(const cv::Mat &frame, int nsalc)
+Pictures &reduce(const cv::Mat &frame, int nsalc)
 {
-    Reduction r;
+    static Pictures p;
     const cv::Size size(frame.cols / nsalc, frame.rows / nsalc);
-    cv::resize(frame, r.reduced, size, 0, 0, cv::INTER_AREA);
-    cv::pyrDown(r.reduced, r.half, cv::Size(size.width / 2, size.height / 2));
-    cv::pyrUp(r.half, r.smoothed, size);
-    return r;
+    cv::resize(frame, p.reduced, size, 0, 0, cv::INTER_AREA);
+    cv::pyrDown(p.reduced, p.half, cv::Size(size.width / 2, size.height / 2));
+    cv::pyrUp(p.half, p.smoothed, size);
+    cv::cvtColor(p.smoothed, p.gray, cv::COLOR_BGR2GRAY);
+    return p;
 }
 
 // Black and white picture of the smoothed grey frame: paper white, desk
 // black.
-cv::Mat binarise(const cv::Mat &gray)
+cv::Mat &binarise(Pictures &p)
 {
-    cv::Mat tgray = gray.clone();
-    highlight(tgray);
-    cv::Mat binary;
-    cv::threshold(tgray, binary, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
-    cv::Mat smooth;
-    cv::medianBlur(binary, smooth, 3);
-    return smooth;
+    p.gray.copyTo(p.highlighted);
+    highlight(p.highlighted);
+    cv::threshold(p.highlighted, p.binary, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
+    cv::medianBlur(p.binary, p.median, 3);
+    return p.median;
 }
 
 struct StorageRelease {
@@ -115,22 +119,6 @@ std::optional<BrightRegion> largestRegion(cv::Mat &binary)
     return BrightRegion{areaMax, box};
 }
 
-// What the search for the largest bright region saw and found.
-struct BrightnessSearch {
-    Reduction reduction;
-    cv::Mat gray; // of the smoothed reduced frame
-    std::optional<BrightRegion> region;
-};
-
-BrightnessSearch searchBrightRegion(const cv::Mat &frame, int nsalc)
-{
-    BrightnessSearch search{reduce(frame, nsalc), {}, {}};
-    cv::cvtColor(search.reduction.smoothed, search.gray, cv::COLOR_BGR2GRAY);
-    cv::Mat binary = binarise(search.gray);
-    search.region = largestRegion(binary);
-    return search;
-}
-
 // Reduced pictures wider than this are searched for edges at half their
 // size: the page's edges stay, print and wood grain blur away, and the
 // search costs a quarter.
@@ -138,7 +126,7 @@ constexpr int kEdgeSearchWidth = 420;
 
 // The box of the page found by its edges, in reduced pixels as the record
 // counts them: a corner at x stands for frame pixel x * nsalc.
-std::optional<CvBox2D> pageBoxByEdges(const Reduction &r, int nsalc)
+std::optional<CvBox2D> pageBoxByEdges(const Pictures &r, int nsalc)
 {
     const bool halved = r.reduced.cols > kEdgeSearchWidth;
     const std::optional<Quad> quad = findPageByEdges(halved ? r.half : r.reduced);
@@ -174,12 +162,12 @@ void pushCorners(const CvBox2D &box)
 // view.
 std::optional<CvBox2D> findPage(const cv::Mat &frame, int nsalc)
 {
-    const BrightnessSearch bright = searchBrightRegion(frame, nsalc);
-    const std::optional<BrightRegion> &region = bright.region;
-    const PageLikeness likeness = region ? judgeRegion(*region, bright.gray) : PageLikeness::None;
+    Pictures &pictures = reduce(frame, nsalc);
+    const std::optional<BrightRegion> region = largestRegion(binarise(pictures));
+    const PageLikeness likeness = region ? judgeRegion(*region, pictures.gray) : PageLikeness::None;
     if (likeness == PageLikeness::Whole)
         return region->box;
-    if (const std::optional<CvBox2D> edges = pageBoxByEdges(bright.reduction, nsalc))
+    if (const std::optional<CvBox2D> edges = pageBoxByEdges(pictures, nsalc))
         return edges;
     if (likeness == PageLikeness::CutByFrame)
         return region->box;
@@ -216,7 +204,7 @@ CvSeq *findSquares4ex1(IplImage *img1, CvMemStorage *, double &angle, int nsalc)
         // The noise removal needs at least 2 x 2 reduced pixels.
         if (frame.cols / nsalc < 2 || frame.rows / nsalc < 2)
             return;
-        const std::optional<BrightRegion> region = searchBrightRegion(frame, nsalc).region;
+        const std::optional<BrightRegion> region = largestRegion(binarise(reduce(frame, nsalc)));
         if (!region)
             return;
         pushCorners(region->box);
