@@ -90,8 +90,8 @@ TEST_F(ImagingTest, AutomaticCropOutlinesThePageOnEveryDesk)
         SCOPED_TRACE(d.name);
         int misses = 0, scenes = 0;
         double sum = 0;
-        for (int i = 0; i < 16; ++i) {
-            const int w = i < 12 ? 1280 : 1920, h = i < 12 ? 720 : 1080;
+        for (int i = 0; i < 12; ++i) {
+            const int w = i < 9 ? 1280 : 1920, h = i < 9 ? 720 : 1080;
             const PageScene scene = variedScene(d.desk, i);
             Frame frame(scene, w, h);
             g_cutting_edge.valid = false;
