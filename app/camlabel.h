@@ -25,6 +25,13 @@ class CamLabel : public QLabel
     LabelPoint startPoint;
     LabelPoint endPoint;
 
+    // The size a frame of frameSize is shown at: as large as the label
+    // holds, in the frame's proportions.
+    QSize pictureSize(const QSize &frameSize) const;
+    // Where that picture lies in the label, which places it by its
+    // alignment inside the frame line and leaves empty bands beside it.
+    QRect pictureRect(const QSize &frameSize) const;
+
   protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;

@@ -1,9 +1,15 @@
 #include "config.h"
 
+#include "atomic_file.h"
+
+#include <zqscan/zq_scanner.h>
+
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -28,26 +34,51 @@ constexpr int ZqConfig::*kConfigLines[] = {
     &ZqConfig::picture_format,
 };
 
+// Fields the program computes with: a value outside its range is no
+// setting the program could have saved, and leaves the field's default.
+struct FieldRange {
+    int ZqConfig::*field;
+    int min, max;
+};
+const FieldRange kFieldRanges[] = {
+    {&ZqConfig::quality, 0, 9},     // the writers get quality 10 * (index + 1)
+    {&ZqConfig::default_cam, 0, 9}, // camera default_cam + 1, one per video node
+    {&ZqConfig::width, 0, ZQ_FRAME_SIDE_MAX},
+    {&ZqConfig::height, 0, ZQ_FRAME_SIDE_MAX},
+};
+
+bool withinRange(int ZqConfig::*field, int value)
+{
+    for (const FieldRange &r : kFieldRanges)
+        if (r.field == field)
+            return value >= r.min && value <= r.max;
+    return true;
+}
+
 // Numbers are read from the first bytes of a line as from a 128-byte line
 // buffer; the directory line needs all of save_dir.
 constexpr size_t kNumberLineMax = 127;
 constexpr size_t kLineKeep = sizeof(ZqConfig::save_dir);
+// The ten lines take a few hundred bytes; no more than this is ever read,
+// from the file and from any one line.
+constexpr size_t kConfigFileMax = 4096;
 
 // Reads one whole line without its line feed, keeping at most kLineKeep
-// bytes, so that an overlong line never spills into the next field.  False
-// at the end of the file and for a line that starts with NUL or 0xFF.
+// bytes, so that an overlong line never spills into the next field.  A
+// line ends at its line feed or after kConfigFileMax bytes.  False at the
+// end of the file and for a line that starts with NUL or 0xFF.
 bool readLine(FILE *file, std::string &line)
 {
     line.clear();
-    bool any = false;
-    for (int c; (c = getc(file)) != EOF;) {
-        any = true;
+    size_t consumed = 0;
+    for (int c; consumed < kConfigFileMax && (c = getc(file)) != EOF;) {
+        ++consumed;
         if (c == '\n')
             break;
         if (line.size() < kLineKeep)
             line.push_back(char(c));
     }
-    if (!any)
+    if (consumed == 0)
         return false;
     return line.empty() || (line[0] != '\0' && uint8_t(line[0]) != 0xFF);
 }
@@ -73,17 +104,29 @@ bool writeAll(FILE *file, const ZqConfig &config)
     return true;
 }
 
-// New files get the permissions the umask allows, like any file the user
-// creates.
-FILE *createTemporary(const std::string &path)
+// The first kConfigFileMax bytes of path when it is a regular file.  A
+// FIFO, a device or a directory in the file's place is not read: opening
+// does not wait for a writer, and nothing is read from it.
+bool readSettingsFile(const std::string &path, std::string &content)
 {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
-        return nullptr;
-    FILE *file = fdopen(fd, "w");
-    if (!file)
-        close(fd);
-    return file;
+        return false;
+    struct stat st;
+    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    content.assign(regular ? kConfigFileMax : 0, '\0');
+    size_t got = 0;
+    while (got < content.size()) {
+        const ssize_t n = read(fd, content.data() + got, content.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += size_t(n);
+    }
+    close(fd);
+    content.resize(got);
+    return regular;
 }
 
 } // namespace
@@ -102,6 +145,13 @@ std::string configPathIn(const char *dir)
 const std::string &GetConfigPath()
 {
     static const std::string path = configPathIn(GetSaveDir());
+    return path;
+}
+
+const std::string &programSettingsPath()
+{
+    const char *dir = GetSaveDir();
+    static const std::string path = dir ? std::string(dir) + "/.zqvideo.ini" : std::string();
     return path;
 }
 
@@ -137,20 +187,30 @@ template <typename T> bool WriteConfig(FILE *file, const T &value)
 template bool WriteConfig<int>(FILE *, const int &);
 template bool WriteConfig<char[256]>(FILE *, const char (&)[256]);
 
+void readConfigLines(FILE *file, ZqConfig &config)
+{
+    for (int ZqConfig::*field : kConfigLines) {
+        if (!field) {
+            ReadConfig(file, config.save_dir, sizeof(config.save_dir));
+            continue;
+        }
+        int value = config.*field;
+        ReadConfig(file, value);
+        if (withinRange(field, value))
+            config.*field = value;
+    }
+}
+
 void loadConfigFile(ZqConfig &config, const std::string &path)
 {
     config = defaults();
-    if (path.empty())
+    std::string content;
+    if (path.empty() || !readSettingsFile(path, content) || content.empty())
         return;
-    FILE *file = fopen(path.c_str(), "r");
+    FILE *file = fmemopen(content.data(), content.size(), "r");
     if (!file)
         return;
-    for (int ZqConfig::*field : kConfigLines) {
-        if (field)
-            ReadConfig(file, config.*field);
-        else
-            ReadConfig(file, config.save_dir, sizeof(config.save_dir));
-    }
+    readConfigLines(file, config);
     fclose(file);
 }
 
@@ -158,14 +218,7 @@ bool saveConfigFile(const ZqConfig &config, const std::string &path)
 {
     if (path.empty())
         return false;
-    const std::string temporary = path + "." + std::to_string(getpid()) + ".tmp";
-    FILE *file = createTemporary(temporary);
-    if (!file)
-        return false;
-    bool ok = writeAll(file, config) && fflush(file) == 0 && fsync(fileno(file)) == 0;
-    ok = (fclose(file) == 0) && ok;
-    ok = ok && rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok)
-        unlink(temporary.c_str());
-    return ok;
+    zq::AtomicFile file(path);
+    FILE *stream = file.stream();
+    return stream && writeAll(stream, config) && file.commit();
 }

@@ -11,17 +11,35 @@
 #include <cstdio>
 #include <string>
 
+// The combo-box indexes that the settings keep, by name.
+namespace Rotation
+{
+enum : int { None = 0, Right = 1, Left = 2, UpsideDown = 3 };
+}
+namespace ColourMode
+{
+enum : int { Colour = 0, Grey = 1 };
+}
+namespace CropMode
+{
+enum : int { None = 0, Manual = 1, Automatic = 2 };
+}
+namespace PictureFormat
+{
+enum : int { Jpeg = 0, Tiff = 1 };
+}
+
 struct ZqConfig {
-    int rota;        // cbRota index: 0 normal, 1 right, 2 left, 3 upside down
-    int color;       // cbColor index: 0 colour, 1 grey
+    int rota;        // cbRota index (Rotation)
+    int color;       // cbColor index (ColourMode)
     int quality;     // jpg_quality index; the writers get index * 10 + 10
     int default_cam; // defaultCam index; camera default_cam + 1 opens at start
     int width;       // wanted frame size before an open, granted size after it
     int height;
     char save_dir[256];   // where captures and PDFs go; empty: none set
-    int cutting_mode;     // cutting index: 0 none, 1 manual, 2 automatic
+    int cutting_mode;     // cutting index (CropMode)
     int clear_background; // 1: whiten the background of captures
-    int picture_format;   // pic_format index: 0 JPEG, 1 TIFF
+    int picture_format;   // pic_format index (PictureFormat)
 };
 
 extern ZqConfig g_Config;
@@ -34,6 +52,10 @@ const char *GetSaveDir();
 std::string configPathIn(const char *dir);
 // The process-wide configuration file path, fixed at its first use.
 const std::string &GetConfigPath();
+// The program's own settings beyond the ten lines, whose format is fixed:
+// ".zqvideo.ini" beside the configuration file, in QSettings' INI format;
+// empty, like the configuration path, when there is no directory for it.
+const std::string &programSettingsPath();
 
 // Reads the next line of file into value.  An exhausted file, or a line
 // starting with NUL or 0xFF, leaves value as it is.
@@ -44,7 +66,12 @@ void ReadConfig(FILE *file, char *text, size_t size);
 // Writes one line.
 template <typename T> bool WriteConfig(FILE *file, const T &value);
 
-// Resets config to the defaults, then reads the file at path, if any.
+// Reads the ten lines into config; a value outside the range the program
+// computes with (quality, default_cam, width, height) leaves the field as
+// it was.
+void readConfigLines(FILE *file, ZqConfig &config);
+// Resets config to the defaults, then reads the file at path, if it is a
+// regular file, from its first few KiB.
 void loadConfigFile(ZqConfig &config, const std::string &path);
 // Replaces the file at path with config, atomically: the old file stays
 // whole unless the new one was written completely.  False on any failure.

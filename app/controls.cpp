@@ -7,7 +7,7 @@
 #include "savedir.h"
 #include "ui_mainwindow.h"
 
-#include "zq_scanner.h"
+#include <zqscan/zq_scanner.h>
 
 #include <cstring>
 
@@ -38,7 +38,7 @@ void MainWindow::QualityChanage(int)
 void MainWindow::CuttingModeChange(int nID)
 {
     g_Config.cutting_mode = nID;
-    if (nID == 1)
+    if (nID == CropMode::Manual)
         ui->label_V->cropState = CamLabel::Armed;
 }
 
@@ -100,8 +100,9 @@ void MainWindow::SaturationCheckChanged()
     holdSliderAtDefault(ui->checkBox_4, ui->slider_br_3);
 }
 
-// The camera is closed while the dialog is open and opened again only for
-// a directory that was accepted.
+// The camera is closed while the dialog is open (a frame read would block
+// it) and opened again afterwards, whatever the answer.  A cancelled dialog
+// changes nothing.
 void MainWindow::ClickBt()
 {
     if (fd > 0) {
@@ -109,10 +110,17 @@ void MainWindow::ClickBt()
         fd = -1;
     }
     const QString answer = hooks.chooseDirectory(this);
+    if (!answer.isEmpty())
+        takeSaveDirectory(answer);
+    ShowVideo(cameraIndex, true);
+}
+
+// A directory whose files' paths would not fit is refused like one that
+// cannot be reached; so is one whose name holds a line feed, which would
+// split its line in the configuration file and shift the lines after it.
+void MainWindow::takeSaveDirectory(const QString &answer)
+{
     const QByteArray dir = answer.toUtf8();
-    // A directory whose files' paths would not fit is refused like one that
-    // cannot be reached; so is one whose name holds a line feed, which would
-    // split its line in the configuration file and shift the lines after it.
     if (!dirFitsPaths(dir.constData()) || dir.contains('\n')) {
         showDirError();
         return;
@@ -121,5 +129,4 @@ void MainWindow::ClickBt()
         return;
     strcpy(g_Config.save_dir, dir.constData());
     ui->lineEdit->setText(answer);
-    ShowVideo(cameraIndex, true);
 }

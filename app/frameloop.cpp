@@ -7,13 +7,14 @@
 #include "savedir.h"
 #include "ui_mainwindow.h"
 
-#include "zq_opencv.h"
-#include "zq_scanner.h"
+#include <zqscan/zq_opencv.h>
+#include <zqscan/zq_scanner.h>
 
 #include <QFile>
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -24,7 +25,8 @@ namespace
 // A black 640 x 480 frame (with room to spare) for the time without one.
 unsigned char blank[1440000];
 
-// Counter-clockwise quarter turns for each rotation index.
+// Counter-clockwise quarter turns for each rotation index: none, right,
+// left, upside down.
 constexpr int kQuarterTurns[] = {0, 3, 1, 2};
 
 constexpr unsigned kCameraSettleMicroseconds = 500000;
@@ -33,9 +35,6 @@ constexpr unsigned kCameraSettleMicroseconds = 500000;
 // of a failed read) put the slider in the middle.
 constexpr int kLowestPlacedControl = 0x1600;
 constexpr int kSliderMiddle = 64;
-
-constexpr int kStatusShortMs = 3000;
-constexpr int kStatusLongMs = 10000;
 
 using PictureWriter = int (*)(const char *, const unsigned char *, int, int, int);
 
@@ -93,9 +92,9 @@ void MainWindow::TimerUpdate()
     if (zq_scanner_picture_read(fd, &picture, &len) != 0)
         return;
     // Never work past the end of a frame smaller than the configured size.
-    if (w <= 0 || h <= 0 || len < w * h * 3)
+    if (w <= 0 || h <= 0 || len < int64_t(w) * h * 3)
         return;
-    if (g_Config.color == 1)
+    if (g_Config.color == ColourMode::Grey)
         zq_scanner_picture_gray(picture, w, h);
     rotateFrame(picture, w, h);
     recordCropQuadrilateral(picture, w, h);
@@ -104,7 +103,7 @@ void MainWindow::TimerUpdate()
             capture(picture, w, h);
         captureRequested = false;
     }
-    if (ui->cutting->currentIndex() != 0)
+    if (ui->cutting->currentIndex() != CropMode::None)
         zq_scanner_cutting_edge_show(picture, w, h);
     if (!resolutionsListed) {
         UpdateResolutions();
@@ -127,10 +126,10 @@ void MainWindow::rotateFrame(unsigned char *picture, int &w, int &h) const
 void MainWindow::recordCropQuadrilateral(unsigned char *picture, int w, int h)
 {
     switch (ui->cutting->currentIndex()) {
-    case 2:
+    case CropMode::Automatic:
         zq_scanner_cutting_edge_auto(picture, w, h);
         break;
-    case 1: {
+    case CropMode::Manual: {
         zqPoint lt{0, 0};
         zqPoint rb{0, 0};
         if (_getCuttingEdge(w, h, lt, rb))
@@ -146,7 +145,7 @@ void MainWindow::capture(unsigned char *picture, int w, int h)
 {
     char name[kFileNameMax + 1];
     snprintf(name, sizeof(name), "%s%s", _get_file_time_str(),
-             g_Config.picture_format == 1 ? ".tiff" : ".jpg");
+             g_Config.picture_format == PictureFormat::Tiff ? ".tiff" : ".jpg");
     if (g_Config.clear_background)
         zq_scanner_clear_background(picture, w, h);
     char path[kPathMax];
@@ -160,18 +159,22 @@ void MainWindow::capture(unsigned char *picture, int w, int h)
     // (Bytes against bytes: the item stores them unless they are equal.)
     ui->listWidget->item(ui->listWidget->count() - 1)->setData(Qt::UserRole, QByteArray(path));
     statusBar()->showMessage(tr("已保存 %1").arg(QString::fromUtf8(name)), kStatusShortMs);
-    if (pdfRecording)
+    if (pdfRecording) {
         pdfImageList.emplace_back(path);
+        showPdfCount();
+        prepareForSearch(path);
+    }
 }
 
 // Writes the frame, cut to the recorded quadrilateral when a crop mode is
 // on and the cut succeeds.
 bool MainWindow::writeCapture(const char *path, unsigned char *picture, int w, int h)
 {
-    const PictureWriter write =
-        g_Config.picture_format == 1 ? zq_scanner_picture_save_tiff : zq_scanner_picture_save;
+    const PictureWriter write = g_Config.picture_format == PictureFormat::Tiff
+                                    ? zq_scanner_picture_save_tiff
+                                    : zq_scanner_picture_save;
     const int quality = g_Config.quality * 10 + 10;
-    if (ui->cutting->currentIndex() == 0)
+    if (ui->cutting->currentIndex() == CropMode::None)
         return write(path, picture, w, h, quality) == 0;
     std::vector<unsigned char> cut(size_t(w) * h * 3);
     int outWidth = w;
@@ -185,8 +188,8 @@ bool MainWindow::writeCapture(const char *path, unsigned char *picture, int w, i
 void MainWindow::ShowRGB(unsigned char *data, int width, int height)
 {
     const QImage frame(data, width, height, 3 * width, QImage::Format_RGB888);
-    const QImage scaled = frame.scaled(ui->label_V->width(), ui->label_V->height(),
-                                       Qt::KeepAspectRatio, Qt::FastTransformation);
+    const QImage scaled = frame.scaled(ui->label_V->pictureSize(frame.size()),
+                                       Qt::IgnoreAspectRatio, Qt::FastTransformation);
     ui->label_V->clear();
     ui->label_V->setPixmap(QPixmap::fromImage(scaled));
     ui->label_V->show();
@@ -201,15 +204,21 @@ void MainWindow::AddImage(QString path, const char *name)
     ui->listWidget->insertItem(ui->listWidget->count(), item);
 }
 
+// Maps the drag through the picture as the label shows it: a point in a
+// band beside the picture, or outside the label, lands on the picture's edge.
 bool MainWindow::_getCuttingEdge(int width, int height, zqPoint &lt, zqPoint &rb)
 {
     const CamLabel *label = ui->label_V;
     if (label->cropState == CamLabel::Idle || label->cropState == CamLabel::Armed)
         return false;
-    const double sx = double(label->width()) / width;
-    const double sy = double(label->height()) / height;
+    const QRect shown = label->pictureRect(QSize(width, height));
+    if (shown.isEmpty())
+        return false;
     const auto toFrame = [&](const LabelPoint &p) {
-        return zqPoint{std::min(int(p.x / sx), width), std::min(int(p.y / sy), height)};
+        const int x = std::clamp(p.x - shown.x(), 0, shown.width());
+        const int y = std::clamp(p.y - shown.y(), 0, shown.height());
+        return zqPoint{int(int64_t(x) * width / shown.width()),
+                       int(int64_t(y) * height / shown.height())};
     };
     lt = toFrame(label->startPoint);
     rb = toFrame(label->endPoint);

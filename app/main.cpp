@@ -1,10 +1,12 @@
 #include "mainwindow.h"
+#include "translation.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    installTranslations(app, QLocale(), translationsFolder());
     int code = 0;
     {
         MainWindow window;

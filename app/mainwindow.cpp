@@ -2,26 +2,37 @@
 #include "mainwindow.h"
 
 #include "config.h"
+#include "pdf_composer.h"
 #include "savedir.h"
+#include "trash.h"
 #include "ui_mainwindow.h"
 
-#include "zq_opencv.h"
-#include "zq_pdf.h"
-#include "zq_scanner.h"
+#include <zqscan/zq_opencv.h>
+#include <zqscan/zq_pdf.h>
+#include <zqscan/zq_scanner.h>
 
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QLabel>
 #include <QTimer>
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <vector>
 
 int zqvideo::fd = -1;
 
-static const QString g_begin_record_pdf = QString::fromUtf8("开始合成PDF");
-static const QString g_stop_record_pdf = QString::fromUtf8("停止合成PDF");
+// The PDF button's two texts.  They are made when the program starts,
+// before its translation is loaded, so each is translated when it is shown.
+struct TranslatedText {
+    const char *source;
+    operator QString() const { return QCoreApplication::translate("MainWindow", source); }
+};
+static const TranslatedText g_begin_record_pdf{QT_TRANSLATE_NOOP("MainWindow", "开始合成PDF")};
+static const TranslatedText g_stop_record_pdf{QT_TRANSLATE_NOOP("MainWindow", "停止合成PDF")};
 
 namespace
 {
@@ -71,6 +82,11 @@ MainWindow::MainWindow(QWidget *parent)
 
     wireControls();
     setUpThumbnailList();
+    pdfPageCount = new QLabel(this);
+    pdfPageCount->setObjectName("pdfPageCount");
+    statusBar()->addPermanentWidget(pdfPageCount);
+    pdfPageCount->hide();
+    setUpSearchablePdf();
 
     // From here on the slots run and store the values back; an index
     // outside a list leaves it without selection and stores -1.
@@ -185,53 +201,169 @@ void MainWindow::quit()
     close();
 }
 
-// Each page remembers the path its file was written to, so that deleting
-// it removes that file even after the save directory changed.
 void MainWindow::deleteSelectedPages()
 {
-    for (QListWidgetItem *item : ui->listWidget->selectedItems()) {
-        const QByteArray bytes = item->data(Qt::UserRole).toByteArray();
-        const std::string path(bytes.constData(), size_t(bytes.size()));
-        remove(path.c_str());
-        delete ui->listWidget->takeItem(ui->listWidget->row(item));
-        if (pdfRecording)
-            pdfImageList.remove(path);
-    }
+    deletePages(ui->listWidget->selectedItems());
 }
 
 void MainWindow::deleteAllPages()
 {
-    while (ui->listWidget->count() > 0) {
-        QListWidgetItem *item = ui->listWidget->takeItem(0);
-        remove(item->data(Qt::UserRole).toByteArray().constData());
-        delete item;
+    QList<QListWidgetItem *> all;
+    for (int row = 0; row < ui->listWidget->count(); ++row)
+        all << ui->listWidget->item(row);
+    deletePages(all);
+}
+
+// Each page remembers the path its file was written to, so that deleting
+// it moves that file even after the save directory changed.  A page whose
+// file cannot go to the trash stays, and the status bar says why.
+void MainWindow::deletePages(const QList<QListWidgetItem *> &items)
+{
+    PageDeletion deletion{{}, pdfCollection};
+    QStringList report;
+    for (QListWidgetItem *item : items) {
+        const QByteArray path = item->data(Qt::UserRole).toByteArray();
+        QString why;
+        const QString inTrash = moveToTrash(path, why);
+        if (inTrash.isEmpty()) {
+            report << tr("%1 无法移到回收站：%2").arg(item->text(), why);
+            continue;
+        }
+        const int row = ui->listWidget->row(item);
+        deletion.pages.push_back({std::unique_ptr<QListWidgetItem>(ui->listWidget->takeItem(row)),
+                                  row, path, inTrash, takeFromPdfList(path)});
     }
-    if (pdfRecording)
-        pdfImageList.clear();
+    if (!deletion.pages.empty()) {
+        const QString undo = ui->actionUndoDelete->shortcut().toString(QKeySequence::NativeText);
+        report.prepend(tr("已将 %n 页移到回收站，按 %1 可恢复", nullptr, int(deletion.pages.size()))
+                           .arg(undo));
+        deletions.push_back(std::move(deletion));
+    }
+    if (!report.isEmpty())
+        statusBar()->showMessage(report.join(tr("；")), kStatusLongMs);
+    ui->actionUndoDelete->setEnabled(!deletions.empty());
+    showPdfCount();
+}
+
+// Page names are unique time stamps: a path is in the list once at most.
+int MainWindow::takeFromPdfList(const QByteArray &path)
+{
+    const auto entry = std::find(pdfImageList.begin(), pdfImageList.end(), path.toStdString());
+    if (entry == pdfImageList.end())
+        return -1;
+    const int position = int(std::distance(pdfImageList.begin(), entry));
+    pdfImageList.erase(entry);
+    return position;
+}
+
+// Takes the last deletion back, its pages in the reverse order of their
+// removal so that each returns to its row.  The PDF list gets its entries
+// back only while the collection they left is still on.
+void MainWindow::on_actionUndoDelete_triggered()
+{
+    if (deletions.empty())
+        return;
+    PageDeletion deletion = std::move(deletions.back());
+    deletions.pop_back();
+    const bool sameCollection = pdfRecording && deletion.pdfCollection == pdfCollection;
+    int restored = 0;
+    QStringList failures;
+    for (auto page = deletion.pages.rbegin(); page != deletion.pages.rend(); ++page) {
+        QString why;
+        if (!restoreFromTrash(page->pathInTrash, page->path, why)) {
+            failures << tr("%1 无法从回收站恢复：%2").arg(page->item->text(), why);
+            continue;
+        }
+        ui->listWidget->insertItem(std::min(page->row, ui->listWidget->count()),
+                                   page->item.release());
+        if (sameCollection && page->pdfPosition >= 0) {
+            const int at = std::min(page->pdfPosition, int(pdfImageList.size()));
+            pdfImageList.insert(std::next(pdfImageList.begin(), at), page->path.toStdString());
+        }
+        ++restored;
+    }
+    if (restored > 0)
+        failures.prepend(tr("已从回收站恢复 %n 页", nullptr, restored));
+    statusBar()->showMessage(failures.join(tr("；")), kStatusLongMs);
+    ui->actionUndoDelete->setEnabled(!deletions.empty());
+    showPdfCount();
+}
+
+void MainWindow::showPdfCount()
+{
+    pdfPageCount->setText(tr("PDF：已收集 %n 页", nullptr, int(pdfImageList.size())));
+    pdfPageCount->setVisible(pdfRecording);
 }
 
 // The first press starts collecting the captured pages, the second makes
-// one PDF of them in the save directory.
+// one PDF of them in the save directory, on a thread of the composer while
+// the window goes on.  A PDF that cannot be made keeps the collection on
+// with its pages, to be tried again.
 void MainWindow::on_butten_pdf_clicked()
 {
+    if (pdfComposing)
+        return;
     if (!pdfRecording) {
         if (!checkDir(nullptr))
             return;
         pdfRecording = true;
+        ++pdfCollection;
         ui->butten_pdf->setText(g_stop_record_pdf);
+        showPdfCount();
         return;
     }
-    pdfRecording = false;
-    ui->butten_pdf->setText(g_begin_record_pdf);
-    if (pdfImageList.empty())
+    if (pdfImageList.empty()) {
+        stopPdfCollection();
+        statusBar()->showMessage(tr("没有收集到页面，未生成 PDF"), kStatusShortMs);
         return;
-    std::vector<const char *> images;
-    for (const std::string &path : pdfImageList)
-        images.push_back(path.c_str());
+    }
     char name[kFileNameMax + 1];
     snprintf(name, sizeof(name), "%s.pdf", _get_file_time_str());
     char output[kPathMax];
-    if (joinPath(output, g_Config.save_dir, name))
-        zq_create_pdf(images.data(), int(images.size()), output);
+    if (!joinPath(output, g_Config.save_dir, name)) {
+        reportPdfFailure(tr("保存目录的路径太长"));
+        return;
+    }
+    // Pages captured meanwhile are not part of this PDF.
+    pdfRecording = false;
+    pdfComposing = true;
+    composingOutput = QFile::decodeName(output);
+    composingPages = int(pdfImageList.size());
+    ui->butten_pdf->setEnabled(false);
+    ui->actionSearchablePdf->setEnabled(false);
+    showPdfCount();
+    statusBar()->showMessage(tr("正在合成 PDF……"));
+    composer->start({pdfImageList.begin(), pdfImageList.end()}, output,
+                    ui->actionSearchablePdf->isChecked());
+}
+
+void MainWindow::pdfComposed(int result, const QString &why)
+{
+    pdfComposing = false;
+    ui->butten_pdf->setEnabled(true);
+    ui->actionSearchablePdf->setEnabled(true);
+    if (result != 0) {
+        pdfRecording = true;
+        showPdfCount();
+        reportPdfFailure(why);
+        return;
+    }
+    stopPdfCollection();
+    statusBar()->showMessage(
+        tr("PDF 已保存：%1（%n 页）", nullptr, composingPages).arg(composingOutput), kStatusLongMs);
+}
+
+void MainWindow::stopPdfCollection()
+{
+    pdfRecording = false;
     pdfImageList.clear();
+    ui->butten_pdf->setText(g_begin_record_pdf);
+    showPdfCount();
+}
+
+// Shown until the next message: the user has to act on it.
+void MainWindow::reportPdfFailure(const QString &why)
+{
+    statusBar()->showMessage(
+        tr("PDF 合成失败：%1。已收集的页面都在，可再按“%2”重试").arg(why, g_stop_record_pdf));
 }

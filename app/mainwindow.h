@@ -2,22 +2,33 @@
 #ifndef ZQVIDEO_MAINWINDOW_H
 #define ZQVIDEO_MAINWINDOW_H
 
+#include <QByteArray>
+#include <QListWidgetItem>
 #include <QMainWindow>
 #include <QString>
 
 #include <cstdint>
 #include <list>
+#include <memory>
 #include <string>
+#include <vector>
 
-#include "zq_opencv.h"
+#include <zqscan/zq_opencv.h>
 
+class PdfComposer;
 class QCheckBox;
+class QLabel;
+class QLocale;
 class QSlider;
 class QTimer;
 class Ui_MainWindow;
 
 // The resolution list's text for a frame size, as in "1280*720".
 QString resolutionEntry(int width, int height);
+
+// The text layer's languages for a locale, in Tesseract's names: the
+// locale's own first, then Chinese and English ("deu+chi_sim+eng").
+QString recognitionLanguages(const QLocale &locale);
 
 // Descriptor of the open camera; negative (or 0, a failed open) when none.
 // It lives in the program's own namespace: libzqscan exports a global of
@@ -77,6 +88,10 @@ class MainWindow : public QMainWindow
 
   private slots:
     void on_butten_pdf_clicked();
+    void on_actionUndoDelete_triggered();
+    void on_actionSearchablePdf_toggled(bool on);
+    void showRecognitionProgress(int done, int total);
+    void pdfComposed(int result, const QString &why);
 
   protected:
     bool eventFilter(QObject *obj, QEvent *event) override;
@@ -85,14 +100,40 @@ class MainWindow : public QMainWindow
   private:
     friend struct MainWindowProbe; // the tests' view of the window's state
 
+    static constexpr int kStatusShortMs = 3000;
+    static constexpr int kStatusLongMs = 10000;
+
+    // A page taken out of the list, its file in the desktop's trash.
+    struct TrashedPage {
+        std::unique_ptr<QListWidgetItem> item;
+        int row;
+        QByteArray path;
+        QString pathInTrash;
+        int pdfPosition; // in pdfImageList; -1 when not collected
+    };
+    // The pages one press deleted, in the order they were taken out.
+    struct PageDeletion {
+        std::vector<TrashedPage> pages;
+        int pdfCollection; // the collection their PDF positions belong to
+    };
+
     void wireControls();
     void setUpThumbnailList();
     void openCamera1() { ShowVideo(1, true); }
     void openCamera2() { ShowVideo(2, true); }
     void openCamera3() { ShowVideo(3, true); }
+    void takeSaveDirectory(const QString &answer);
     void requestCapture();
     void deleteSelectedPages();
     void deleteAllPages();
+    void deletePages(const QList<QListWidgetItem *> &items);
+    int takeFromPdfList(const QByteArray &path);
+    void showPdfCount();
+    void stopPdfCollection();
+    void reportPdfFailure(const QString &why);
+    void setUpSearchablePdf();
+    bool applyTextLayer(bool on);
+    void prepareForSearch(const char *path);
     void quit();
     void rotateFrame(unsigned char *picture, int &w, int &h) const;
     void recordCropQuadrilateral(unsigned char *picture, int w, int h);
@@ -112,6 +153,13 @@ class MainWindow : public QMainWindow
     bool resolutionsListed;
     bool pdfRecording;
     std::list<std::string> pdfImageList;
+    int pdfCollection = 0;               // counts the collections started
+    std::vector<PageDeletion> deletions; // what Ctrl+Z takes back, last one last
+    QLabel *pdfPageCount = nullptr;
+    PdfComposer *composer = nullptr;
+    bool pdfComposing = false; // a PDF is being made of the collection
+    QString composingOutput;
+    int composingPages = 0;
 };
 
 #endif

@@ -10,6 +10,7 @@
 #define UI_MAINWINDOW_H
 
 #include <QtCore/QVariant>
+#include <QtWidgets/QAction>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
@@ -18,6 +19,7 @@
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QListWidget>
 #include <QtWidgets/QMainWindow>
+#include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QSlider>
@@ -32,6 +34,8 @@ QT_BEGIN_NAMESPACE
 class Ui_MainWindow
 {
 public:
+    QAction *actionUndoDelete;
+    QAction *actionSearchablePdf;
     QWidget *centralWidget;
     CamLabel *label_V;
     QListWidget *listWidget;
@@ -77,6 +81,8 @@ public:
     QWidget *layoutWidget2;
     QVBoxLayout *verticalLayout_3;
     QMenuBar *menuBar;
+    QMenu *menuEdit;
+    QMenu *menuPdf;
     QToolBar *mainToolBar;
     QStatusBar *statusBar;
 
@@ -85,6 +91,12 @@ public:
         if (MainWindow->objectName().isEmpty())
             MainWindow->setObjectName(QString::fromUtf8("MainWindow"));
         MainWindow->resize(1140, 720);
+        actionUndoDelete = new QAction(MainWindow);
+        actionUndoDelete->setObjectName(QString::fromUtf8("actionUndoDelete"));
+        actionUndoDelete->setEnabled(false);
+        actionSearchablePdf = new QAction(MainWindow);
+        actionSearchablePdf->setObjectName(QString::fromUtf8("actionSearchablePdf"));
+        actionSearchablePdf->setCheckable(true);
         centralWidget = new QWidget(MainWindow);
         centralWidget->setObjectName(QString::fromUtf8("centralWidget"));
         label_V = new CamLabel(centralWidget);
@@ -292,6 +304,10 @@ public:
         menuBar = new QMenuBar(MainWindow);
         menuBar->setObjectName(QString::fromUtf8("menuBar"));
         menuBar->setGeometry(QRect(0, 0, 1140, 36));
+        menuEdit = new QMenu(menuBar);
+        menuEdit->setObjectName(QString::fromUtf8("menuEdit"));
+        menuPdf = new QMenu(menuBar);
+        menuPdf->setObjectName(QString::fromUtf8("menuPdf"));
         MainWindow->setMenuBar(menuBar);
         mainToolBar = new QToolBar(MainWindow);
         mainToolBar->setObjectName(QString::fromUtf8("mainToolBar"));
@@ -306,6 +322,11 @@ public:
         statusBar->setObjectName(QString::fromUtf8("statusBar"));
         MainWindow->setStatusBar(statusBar);
 
+        menuBar->addAction(menuEdit->menuAction());
+        menuBar->addAction(menuPdf->menuAction());
+        menuEdit->addAction(actionUndoDelete);
+        menuPdf->addAction(actionSearchablePdf);
+
         retranslateUi(MainWindow);
 
         QMetaObject::connectSlotsByName(MainWindow);
@@ -314,6 +335,17 @@ public:
     void retranslateUi(QMainWindow *MainWindow)
     {
         MainWindow->setWindowTitle(QCoreApplication::translate("MainWindow", "Zq高拍仪", nullptr));
+        actionUndoDelete->setText(QCoreApplication::translate("MainWindow", "撤销删除", nullptr));
+#if QT_CONFIG(tooltip)
+        actionUndoDelete->setToolTip(QCoreApplication::translate("MainWindow", "把最近删除的页面从回收站放回原处", nullptr));
+#endif // QT_CONFIG(tooltip)
+#if QT_CONFIG(shortcut)
+        actionUndoDelete->setShortcut(QCoreApplication::translate("MainWindow", "Ctrl+Z", nullptr));
+#endif // QT_CONFIG(shortcut)
+        actionSearchablePdf->setText(QCoreApplication::translate("MainWindow", "可搜索 PDF", nullptr));
+#if QT_CONFIG(tooltip)
+        actionSearchablePdf->setToolTip(QCoreApplication::translate("MainWindow", "识别页面上的文字，合成的 PDF 可以搜索和复制", nullptr));
+#endif // QT_CONFIG(tooltip)
         label_V->setText(QString());
         groupBox->setTitle(QCoreApplication::translate("MainWindow", "影像处理", nullptr));
         label->setText(QCoreApplication::translate("MainWindow", "旋转：", nullptr));
@@ -363,6 +395,8 @@ public:
         label_7->setText(QCoreApplication::translate("MainWindow", "格式：", nullptr));
         pic_format->setItemText(0, QCoreApplication::translate("MainWindow", "jpeg", nullptr));
         pic_format->setItemText(1, QCoreApplication::translate("MainWindow", "tiff", nullptr));
+        menuEdit->setTitle(QCoreApplication::translate("MainWindow", "编辑", nullptr));
+        menuPdf->setTitle(QCoreApplication::translate("MainWindow", "PDF", nullptr));
     } // retranslateUi
 
 };

@@ -2,7 +2,7 @@
 // protocol's minimum: one window write per 8 bytes written, a request and a
 // read per 8-byte group read back (verification and erase checks).  Time is
 // the simulation's, the counters are what a real camera would see.
-#include "ChipCamera.h"
+#include <zqscan/ChipCamera.h>
 #include "firmware_image.h"
 #include "virtual_hardware.h"
 
@@ -125,7 +125,7 @@ BENCHMARK(BM_ParamTable)
 
 int main(int argc, char **argv)
 {
-    setenv("ZQ_VIRTUAL_HARDWARE", "bench", 1);
+    zq::sim::useVirtualHardware("bench");
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     return 0;

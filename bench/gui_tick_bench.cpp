@@ -3,10 +3,9 @@
 // of those parts alone, at 1920 x 1080 and 3264 x 2448.
 #include "config.h"
 #include "mainwindow.h"
-#include "seam.h"
 #include "virtual_hardware.h"
-#include "zq_opencv.h"
-#include "zq_scanner.h"
+#include <zqscan/zq_opencv.h>
+#include <zqscan/zq_scanner.h>
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -150,7 +149,7 @@ BENCHMARK(BM_Preview)->Apply(sizes);
 
 int main(int argc, char **argv)
 {
-    setenv(ZQ_VIRTUAL_HARDWARE_ENV, "bench", 1);
+    zq::sim::useVirtualHardware("bench");
     QTemporaryDir configDir;
     setenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit().constData(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);

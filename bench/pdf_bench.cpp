@@ -3,7 +3,7 @@
 // size_ratio, the PDF's size over the sum of the JPEG files' sizes.
 #include "picture_files.h"
 #include "temp_dir.h"
-#include "zqpdf.h"
+#include <zqpdf/zqpdf.h>
 
 #include <benchmark/benchmark.h>
 

@@ -9,7 +9,7 @@
 // on a shared machine do not count; the writer in wall time, because
 // waiting for the disk is part of its cost.
 #include "scene.h"
-#include "zq_scanner.h"
+#include <zqscan/zq_scanner.h>
 
 #include <benchmark/benchmark.h>
 #include <jpeglib.h>

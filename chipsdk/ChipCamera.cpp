@@ -1,7 +1,7 @@
 // The ChipCam_ entry points: open state, registers, sensor, flash, USB
 // strings and ids, firmware version.
 
-#include "ChipCamera.h"
+#include <zqscan/ChipCamera.h>
 #include "sdk_internal.h"
 #include "sys.h"
 

@@ -1,6 +1,6 @@
 // Firmware burning, export and the parameter-table update.
 
-#include "ChipCamera.h"
+#include <zqscan/ChipCamera.h>
 #include "sdk_internal.h"
 #include "sys.h"
 

@@ -1,8 +1,8 @@
 // Chip and mask-ROM identification and the parameter-table layouts.
 
-#include "ROMData.h"
-#include "SFData.h"
-#include "XUOptDev.h"
+#include <zqscan/ROMData.h>
+#include <zqscan/SFData.h>
+#include <zqscan/XUOptDev.h>
 #include "sdk_internal.h"
 
 #include <cstring>
@@ -70,6 +70,8 @@ unsigned int uiRomID = 0;
 namespace
 {
 
+namespace reg = zq::chip::reg;
+
 using zq::chip::fitsWithin;
 
 // ---- chip classification ---------------------------------------------------
@@ -113,12 +115,6 @@ bool rowMatches(const ROM_INFO &row, const BYTE *data)
 }
 
 // The fixed-address registers the ROM probes use.
-constexpr USHORT kChipIdRegister = 0x101F;
-constexpr USHORT kGpioIn = 0x1005;
-constexpr USHORT kGpioOut = 0x1006;
-constexpr USHORT kGpioEnable = 0x1007;
-constexpr USHORT kIdSelect = 0x100A;
-constexpr USHORT kRevisionRegister = 0x1185;
 
 BYTE readRegister(USHORT addr)
 {
@@ -132,40 +128,40 @@ BYTE readRegister(USHORT addr)
 bool probePullUp(int bit, BYTE *latch)
 {
     const BYTE mask = BYTE(1u << bit);
-    const BYTE enables = readRegister(kGpioEnable) & BYTE(~mask);
-    *latch = readRegister(kGpioOut) | mask;
-    XU_WriteToASIC(kGpioEnable, enables);
-    XU_WriteToASIC(kGpioOut, *latch);
-    return readRegister(kGpioIn) & mask;
+    const BYTE enables = readRegister(reg::kGpioEnable) & BYTE(~mask);
+    *latch = readRegister(reg::kGpioOut) | mask;
+    XU_WriteToASIC(reg::kGpioEnable, enables);
+    XU_WriteToASIC(reg::kGpioOut, *latch);
+    return readRegister(reg::kGpioIn) & mask;
 }
 
 void releasePullUp(int bit, BYTE latch)
 {
-    XU_WriteToASIC(kGpioOut, latch & BYTE(~(1u << bit)));
+    XU_WriteToASIC(reg::kGpioOut, latch & BYTE(~(1u << bit)));
 }
 
 // The chip id as read with the id-select bit 4 of 0x100A cleared, which
 // tells sibling chips that share a ROM apart.
 BYTE siblingChipId()
 {
-    const BYTE select = readRegister(kIdSelect);
-    XU_WriteToASIC(kIdSelect, select & ~0x10);
-    const BYTE id = readRegister(kChipIdRegister);
-    XU_WriteToASIC(kIdSelect, select);
+    const BYTE select = readRegister(reg::kIdSelect);
+    XU_WriteToASIC(reg::kIdSelect, select & ~0x10);
+    const BYTE id = readRegister(reg::kChipId);
+    XU_WriteToASIC(reg::kIdSelect, select);
     return id;
 }
 
 void probe276(BYTE *data)
 {
-    const BYTE value = readRegister(kRevisionRegister) | 0x70;
-    XU_WriteToASIC(kRevisionRegister, value);
-    if ((readRegister(kRevisionRegister) & 0x70) == 0x70)
+    const BYTE value = readRegister(reg::kRevision) | 0x70;
+    XU_WriteToASIC(reg::kRevision, value);
+    if ((readRegister(reg::kRevision) & 0x70) == 0x70)
         data[kRevisionDigit] = '1';
 }
 
 void probe288(BYTE *data)
 {
-    if (readRegister(kChipIdRegister) == 0x89) {
+    if (readRegister(reg::kChipId) == 0x89) {
         data[kFamilyDigit] = '9';
         uiRomID = ROM289V1;
         return;
@@ -287,11 +283,9 @@ bool readTableBlock(Source source, const BYTE *image, ULONG imageLength, BYTE *t
     return true;
 }
 
-bool locate(Source source, const BYTE *image, ULONG imageLength, TableAddresses &a)
+bool locate(Source source, const BYTE *version, const BYTE *image, ULONG imageLength,
+            TableAddresses &a)
 {
-    BYTE version[ROM_STRING_SIZE + 2] = {};
-    if (!XU_GetAsicRomVersion(version))
-        return false;
     BYTE t[kLongTableSize] = {};
     switch (layoutFor(version, source)) {
     case Layout::None:
@@ -325,6 +319,13 @@ bool locate(Source source, const BYTE *image, ULONG imageLength, TableAddresses 
     return a.start <= a.end && a.end <= limit && fitsWithin(a.crc, zq::chip::kCrcOffset + 2, limit);
 }
 
+// The layout follows the chip's ROM version, read afresh each time.
+bool locateOnChip(Source source, const BYTE *image, ULONG imageLength, TableAddresses &a)
+{
+    BYTE version[ROM_STRING_SIZE + 2] = {};
+    return XU_GetAsicRomVersion(version) && locate(source, version, image, imageLength, a);
+}
+
 BOOL report(bool found, const TableAddresses &a, ULONG *start, ULONG *end, ULONG *crc)
 {
     if (!found)
@@ -350,7 +351,7 @@ namespace zq::chip
 BOOL paramTableFromImage(const BYTE *image, ULONG imageLength, ULONG *start, ULONG *end, ULONG *crc)
 {
     TableAddresses a{};
-    return report(image && locate(Source::Image, image, imageLength, a), a, start, end, crc);
+    return report(image && locateOnChip(Source::Image, image, imageLength, a), a, start, end, crc);
 }
 
 } // namespace zq::chip
@@ -447,8 +448,8 @@ BOOL XU_GetParaTableAndCRCAddrFormSF(ULONG *paraTableStartAddr, ULONG *paraTable
                                      ULONG *crcAddr)
 {
     TableAddresses a{};
-    return report(locate(Source::Flash, nullptr, ULONG(SF_WINDOW_LIMIT), a), a, paraTableStartAddr,
-                  paraTableEndAddr, crcAddr);
+    return report(locateOnChip(Source::Flash, nullptr, ULONG(SF_WINDOW_LIMIT), a), a,
+                  paraTableStartAddr, paraTableEndAddr, crcAddr);
 }
 
 BOOL XU_GetParaTableAndCRCAddrFormFW(BYTE *pFW, ULONG *paraTableStartAddr, ULONG *paraTableEndAddr,
@@ -456,6 +457,15 @@ BOOL XU_GetParaTableAndCRCAddrFormFW(BYTE *pFW, ULONG *paraTableStartAddr, ULONG
 {
     return zq::chip::paramTableFromImage(pFW, ULONG(SF_WINDOW_LIMIT), paraTableStartAddr,
                                          paraTableEndAddr, crcAddr);
+}
+
+BOOL XU_GetParaTableAndCRCAddrFormImage(const BYTE *romVersion, const BYTE *pFW, ULONG fwLength,
+                                        ULONG *paraTableStartAddr, ULONG *paraTableEndAddr,
+                                        ULONG *crcAddr)
+{
+    TableAddresses a{};
+    return report(romVersion && pFW && locate(Source::Image, romVersion, pFW, fwLength, a), a,
+                  paraTableStartAddr, paraTableEndAddr, crcAddr);
 }
 
 BOOL XU_GetStringSettingFormSF(BYTE *pbyString, DWORD stringSize, DWORD StringOffset,

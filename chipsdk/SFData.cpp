@@ -1,36 +1,52 @@
 // Serial-flash access: the data window, the flash engine's raw SPI
 // commands, erasing and lifting the write protection.
 
-#include "SFData.h"
-#include "ROMData.h"
-#include "XUOptDev.h"
+#include <zqscan/SFData.h>
+#include <zqscan/ROMData.h>
+#include <zqscan/XUOptDev.h>
 #include "sdk_internal.h"
 #include "sys.h"
 
 #include <cstring>
 #include <initializer_list>
-#include <utility>
 
 extern "C" {
 
+// clang-format off
+// Command sets: the standard SPI NOR opcodes each row stands for (row 0
+// serves no flash).  Only the write-enable and program columns are used
+// here, when the firmware's own flash commands are unlocked.
 const BYTE cbSFLib_Cmd[SF_CMD_ROWS][SF_CMD_COLUMNS] = {
-    {0x03, 0x04, 0x03, 0x05, 0x03, 0x03, 0x04}, {0x03, 0x06, 0x02, 0x01, 0x60, 0x20, 0x04},
-    {0x03, 0x06, 0x02, 0x01, 0x60, 0x20, 0x04}, {0x03, 0x06, 0x02, 0x01, 0xC7, 0xD7, 0x04},
-    {0x03, 0x06, 0xAF, 0x01, 0x60, 0x20, 0x04},
+    // read  write-enable  program  write-status  chip-erase  sector-erase  write-disable
+    {0x03,   0x04,         0x03,    0x05,         0x03,       0x03,         0x04},
+    {0x03,   0x06,         0x02,    0x01,         0x60,       0x20,         0x04},
+    {0x03,   0x06,         0x02,    0x01,         0x60,       0x20,         0x04},
+    {0x03,   0x06,         0x02,    0x01,         0xC7,       0xD7,         0x04},
+    {0x03,   0x06,         0xAF,    0x01,         0x60,       0x20,         0x04},
 };
 
 const BYTE cbSFLib_ID[SF_ID_ROWS][SF_ID_COLUMNS] = {
-    // manufacturer, id 1, id 2, family, command row, 1
-    {0x00, 0x00, 0x00, SFT_UNKNOW, 0, 0},      {0xC2, 0x20, 0x10, SFT_MXIC, 1, 1},
-    {0xC2, 0x22, 0x10, SFT_MXIC, 1, 1},        {0xC2, 0x20, 0x13, SFT_MXIC, 1, 1},
-    {0x1F, 0x65, 0x01, SFT_ATMEL_AT25F, 2, 1}, {0x9D, 0x20, 0xFF, SFT_PMC, 3, 1},
-    {0x9D, 0x7B, 0xFF, SFT_PMC, 3, 1},         {0x9D, 0x10, 0xFF, SFT_PMC, 3, 1},
-    {0xBF, 0x48, 0xFF, SFT_SST, 4, 1},         {0x20, 0x20, 0x11, SFT_ST, 1, 1},
-    {0x8C, 0x30, 0x10, SFT_ESMT, 1, 1},        {0xC8, 0x40, 0x10, SFT_GIGA, 1, 1},
-    {0xC8, 0x40, 0x13, SFT_GIGA, 1, 1},        {0xEF, 0x30, 0x10, SFT_WINBOND, 1, 1},
-    {0xEF, 0x30, 0x11, SFT_WINBOND, 1, 1},     {0x5E, 0x60, 0x13, SFT_FENTECH, 1, 1},
-    {0x5E, 0x60, 0x12, SFT_FENTECH, 1, 1},     {0xC2, 0x20, 0x11, SFT_MXIC, 1, 1},
+    // manufacturer  id 1  id 2  family            command row  last
+    {0x00,           0x00, 0x00, SFT_UNKNOW,       0,           0},
+    {0xC2,           0x20, 0x10, SFT_MXIC,         1,           1},
+    {0xC2,           0x22, 0x10, SFT_MXIC,         1,           1},
+    {0xC2,           0x20, 0x13, SFT_MXIC,         1,           1},
+    {0x1F,           0x65, 0x01, SFT_ATMEL_AT25F,  2,           1},
+    {0x9D,           0x20, 0xFF, SFT_PMC,          3,           1},
+    {0x9D,           0x7B, 0xFF, SFT_PMC,          3,           1},
+    {0x9D,           0x10, 0xFF, SFT_PMC,          3,           1},
+    {0xBF,           0x48, 0xFF, SFT_SST,          4,           1},
+    {0x20,           0x20, 0x11, SFT_ST,           1,           1},
+    {0x8C,           0x30, 0x10, SFT_ESMT,         1,           1},
+    {0xC8,           0x40, 0x10, SFT_GIGA,         1,           1},
+    {0xC8,           0x40, 0x13, SFT_GIGA,         1,           1},
+    {0xEF,           0x30, 0x10, SFT_WINBOND,      1,           1},
+    {0xEF,           0x30, 0x11, SFT_WINBOND,      1,           1},
+    {0x5E,           0x60, 0x13, SFT_FENTECH,      1,           1},
+    {0x5E,           0x60, 0x12, SFT_FENTECH,      1,           1},
+    {0xC2,           0x20, 0x11, SFT_MXIC,         1,           1},
 };
+// clang-format on
 
 BYTE ubSFLib_CmdID = 0;
 BYTE sfManufactureID = 0;
@@ -42,12 +58,18 @@ BYTE sfDeviceID2 = 0;
 namespace
 {
 
+namespace reg = zq::chip::reg;
+
 // SPI NOR flash commands.
 constexpr BYTE kWriteEnable = 0x06;
 constexpr BYTE kReadStatus = 0x05;
 constexpr BYTE kWriteStatus = 0x01;
 constexpr BYTE kEnableWriteStatus = 0x50;
 constexpr BYTE kBusy = 0x01;
+
+constexpr BYTE kReadId = 0x9F;
+// GPIO 2, which some ROMs wire to the flash's protect input.
+constexpr BYTE kProtectPinBit = 0x04;
 
 constexpr BYTE kWindowRead = 0x80;
 constexpr int kWindowData = 3;
@@ -152,6 +174,78 @@ BYTE chipEraseOpcode(SERIAL_FLASH_TYPE sft)
                      0x60);
 }
 
+// ---- flash size ------------------------------------------------------------
+
+struct FlashPart {
+    BYTE id[3]; // JEDEC manufacturer, device id 1 and 2
+    LONG size;
+};
+
+// clang-format off
+const FlashPart kFlashParts[] = {
+    {{0xC2, 0x20, 0x10}, 0x10000}, // MX25L512
+    {{0xC2, 0x20, 0x11}, 0x20000}, // MX25L1005
+    {{0xC2, 0x20, 0x12}, 0x40000}, // MX25L2005
+    {{0xC2, 0x20, 0x13}, 0x80000}, // MX25L4005
+    {{0xEF, 0x30, 0x10}, 0x10000}, // W25X05
+    {{0xEF, 0x30, 0x11}, 0x20000}, // W25X10
+    {{0xEF, 0x30, 0x12}, 0x40000}, // W25X20
+    {{0xEF, 0x30, 0x13}, 0x80000}, // W25X40
+    {{0xC8, 0x40, 0x10}, 0x10000}, // GD25Q512
+    {{0xC8, 0x40, 0x11}, 0x20000}, // GD25Q10
+    {{0xC8, 0x40, 0x12}, 0x40000}, // GD25Q20
+    {{0xC8, 0x40, 0x13}, 0x80000}, // GD25Q40
+    {{0x20, 0x20, 0x10}, 0x10000}, // M25P05
+    {{0x20, 0x20, 0x11}, 0x20000}, // M25P10
+    {{0x20, 0x20, 0x12}, 0x40000}, // M25P20
+    {{0x9D, 0x7B, 0x7F}, 0x10000}, // PM25LV512
+    {{0x9D, 0x7C, 0x7F}, 0x20000}, // PM25LV010
+    {{0x1F, 0x65, 0x01}, 0x10000}, // AT25F512
+};
+// clang-format on
+
+const FlashPart *knownPart(const BYTE *id)
+{
+    for (const FlashPart &p : kFlashParts)
+        if (std::memcmp(p.id, id, sizeof p.id) == 0)
+            return &p;
+    return nullptr;
+}
+
+// A flash ignores the address bits above its size, so its first bytes
+// reappear at its size: the smallest power of two from 64 KiB at which
+// every sample reads the same as at 0 is the size.
+constexpr LONG kSmallestFlash = 0x10000;
+constexpr int kWrapSamples = 16;
+
+bool sameAt(LONG addr, LONG otherAddr, bool &same)
+{
+    BYTE a[kWindowMax];
+    BYTE b[kWindowMax];
+    if (!XU_ReadDataFormFlash(addr, a, kWindowMax) ||
+        !XU_ReadDataFormFlash(otherAddr, b, kWindowMax))
+        return false;
+    same = std::memcmp(a, b, kWindowMax) == 0;
+    return true;
+}
+
+bool sizeFromWrap(LONG *size)
+{
+    LONG candidate = kSmallestFlash;
+    for (; candidate < SF_WINDOW_LIMIT; candidate *= 2) {
+        bool wraps = true;
+        for (int i = 0; wraps && i < kWrapSamples; ++i) {
+            const LONG addr = candidate / kWrapSamples * i;
+            if (!sameAt(addr, addr + candidate, wraps))
+                return false;
+        }
+        if (wraps)
+            break;
+    }
+    *size = candidate;
+    return true;
+}
+
 // ---- write protection ------------------------------------------------------
 
 // Where the firmware keeps its write-protect setting, by chip id; -1: none.
@@ -159,10 +253,18 @@ struct WriteProtectAddress {
     BYTE chipId;
     LONG addr;
 };
+// clang-format off
 const WriteProtectAddress kWriteProtectAddresses[] = {
-    {0x16, 0x5834}, {0x32, 0xC034}, {0x76, 0xC034}, {0x33, 0x000F},
-    {0x75, 0xB034}, {0x71, -1},     {0x85, -1},
+    // chip id  setting's flash address
+    {0x16,      0x5834},
+    {0x32,      0xC034},
+    {0x76,      0xC034},
+    {0x33,      0x000F},
+    {0x75,      0xB034},
+    {0x71,      -1},
+    {0x85,      -1},
 };
+// clang-format on
 constexpr LONG kDefaultWriteProtectAddress = 0x8034;
 
 BYTE readWriteProtectSetting(BYTE chipId)
@@ -228,14 +330,15 @@ BOOL unlockFirmwareCommands(const ProtectSetting &s, SERIAL_FLASH_TYPE sft)
 {
     const BYTE *row = cbSFLib_Cmd[ubSFLib_CmdID < SF_CMD_ROWS ? ubSFLib_CmdID : 0];
     BYTE unused = 0;
-    if (!XU_ReadFromASIC(0x05F3, &unused) || !XU_WriteToASIC(0x05F3, s.newer ? row[1] : 0x06))
+    if (!XU_ReadFromASIC(reg::kFirmwareWriteEnable, &unused) ||
+        !XU_WriteToASIC(reg::kFirmwareWriteEnable, s.newer ? row[1] : 0x06))
         return 0;
-    for (auto [addr, key] :
-         {std::pair<USHORT, BYTE>{0x05F8, 0x12}, {0x05F9, 0x12}, {0x05FA, 0xED}, {0x05FB, 0xED}})
-        if (!XU_WriteToASIC(addr, key))
+    for (const reg::KeyByte &key : reg::kFirmwareCommandKey)
+        if (!XU_WriteToASIC(key.addr, key.value))
             return 0;
     const BYTE program = s.newer ? row[2] : sft == SFT_SST ? 0xAF : 0x02;
-    return XU_ReadFromASIC(0x05F5, &unused) && XU_WriteToASIC(0x05F5, program);
+    return XU_ReadFromASIC(reg::kFirmwareProgram, &unused) &&
+           XU_WriteToASIC(reg::kFirmwareProgram, program);
 }
 
 BOOL driveProtectPin(const ProtectSetting &s)
@@ -243,23 +346,23 @@ BOOL driveProtectPin(const ProtectSetting &s)
     const BYTE mask = BYTE(1u << s.pin);
     if (uiRomID == ROM292) {
         if (s.level != 0) {
-            XU_WriteToASIC(0x1007, mask);
-            XU_WriteToASIC(0x1006, s.level == 1 ? BYTE(~mask) : mask);
+            XU_WriteToASIC(reg::kGpioEnable, mask);
+            XU_WriteToASIC(reg::kGpioOut, s.level == 1 ? BYTE(~mask) : mask);
         }
-        setBits(0x1006, 0x04);
-        setBits(0x1007, 0x04);
-        setBits(0x17C1, 0x01);
-        setBits(0x17C2, 0x01);
+        setBits(reg::kGpioOut, kProtectPinBit);
+        setBits(reg::kGpioEnable, kProtectPinBit);
+        setBits(reg::kRom292ProtectControl1, 0x01);
+        setBits(reg::kRom292ProtectControl2, 0x01);
         return 1;
     }
     if (uiRomID == ROM283 || s.level == 0)
         return 1;
     BYTE enables = 0;
     BYTE levels = 0;
-    if (!XU_ReadFromASIC(0x1007, &enables) || !XU_ReadFromASIC(0x1006, &levels) ||
-        !XU_WriteToASIC(0x1007, enables | mask))
+    if (!XU_ReadFromASIC(reg::kGpioEnable, &enables) || !XU_ReadFromASIC(reg::kGpioOut, &levels) ||
+        !XU_WriteToASIC(reg::kGpioEnable, enables | mask))
         return 0;
-    return XU_WriteToASIC(0x1006, s.level == 1 ? BYTE(levels & ~mask) : BYTE(levels | mask));
+    return XU_WriteToASIC(reg::kGpioOut, s.level == 1 ? BYTE(levels & ~mask) : BYTE(levels | mask));
 }
 
 // Status register to 0: no block protected.
@@ -394,8 +497,8 @@ BOOL XU_DisableSerialFlashWriteProtect(SERIAL_FLASH_TYPE sft)
     if (!clearFlashStatus(sft))
         return 0;
     if (uiRomID == ROM275V2 || uiRomID == ROM283 || uiRomID == ROM287) {
-        setBits(0x1006, 0x04);
-        setBits(0x1007, 0x04);
+        setBits(reg::kGpioOut, kProtectPinBit);
+        setBits(reg::kGpioEnable, kProtectPinBit);
     }
     return 1;
 }
@@ -403,6 +506,31 @@ BOOL XU_DisableSerialFlashWriteProtect(SERIAL_FLASH_TYPE sft)
 LONG ubSFLib_GetIDSize(void)
 {
     return SF_ID_ROWS;
+}
+
+BOOL XU_ReadSerialFlashID(BYTE *pID)
+{
+    if (!pID)
+        return 0;
+    bool read = manualMode(true) && select() && sendByte(kReadId);
+    for (int i = 0; read && i < 3; ++i)
+        read = receiveByte(&pID[i]);
+    // Released and back in normal mode whatever happened.
+    const bool released = release();
+    return manualMode(false) && released && read;
+}
+
+BOOL XU_GetSerialFlashSize(LONG *pSize, BOOL *pByID)
+{
+    if (!pSize || !pByID)
+        return 0;
+    BYTE id[3] = {};
+    const FlashPart *part = XU_ReadSerialFlashID(id) ? knownPart(id) : nullptr;
+    *pByID = part != nullptr;
+    if (!part)
+        return sizeFromWrap(pSize);
+    *pSize = part->size < SF_WINDOW_LIMIT ? part->size : SF_WINDOW_LIMIT;
+    return 1;
 }
 
 } // extern "C"

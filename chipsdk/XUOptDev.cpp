@@ -1,7 +1,7 @@
 // The extension-unit transport, controller registers and the I2C engine.
 
-#include "XUOptDev.h"
-#include "ROMData.h"
+#include <zqscan/XUOptDev.h>
+#include <zqscan/ROMData.h>
 #include "sys.h"
 
 #include <fcntl.h>

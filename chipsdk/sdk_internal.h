@@ -2,7 +2,7 @@
 #ifndef ZQ_CHIP_SDK_INTERNAL_H
 #define ZQ_CHIP_SDK_INTERNAL_H
 
-#include "ChipTypes.h"
+#include <zqscan/ChipTypes.h>
 
 namespace zq::chip
 {
@@ -18,6 +18,35 @@ inline bool fitsWithin(ULONG addr, ULONG length, ULONG limit)
 // end or its checksum lie outside the image or the flash window's reach.
 BOOL paramTableFromImage(const BYTE *image, ULONG imageLength, ULONG *start, ULONG *end,
                          ULONG *crc);
+
+// Controller registers that the flash and ROM code address by their fixed
+// first-architecture addresses rather than through the register map.
+namespace reg
+{
+constexpr USHORT kGpioIn = 0x1005;
+constexpr USHORT kGpioOut = 0x1006;
+constexpr USHORT kGpioEnable = 0x1007;
+constexpr USHORT kIdSelect = 0x100A; // bit 4 hides the chip id
+constexpr USHORT kChipId = 0x101F;
+constexpr USHORT kRevision = 0x1185;
+constexpr USHORT kRom292ProtectControl1 = 0x17C1;
+constexpr USHORT kRom292ProtectControl2 = 0x17C2;
+
+// The firmware's own flash commands: their opcodes, and the key that
+// unlocks them.
+constexpr USHORT kFirmwareWriteEnable = 0x05F3;
+constexpr USHORT kFirmwareProgram = 0x05F5;
+struct KeyByte {
+    USHORT addr;
+    BYTE value;
+};
+constexpr KeyByte kFirmwareCommandKey[] = {
+    {0x05F8, 0x12},
+    {0x05F9, 0x12},
+    {0x05FA, 0xED},
+    {0x05FB, 0xED},
+};
+} // namespace reg
 
 // Byte offset of the checksum within the CRC block.
 constexpr ULONG kCrcOffset = 20;

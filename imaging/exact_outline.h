@@ -9,7 +9,7 @@
 #ifndef ZQ_EXACT_OUTLINE_H
 #define ZQ_EXACT_OUTLINE_H
 
-#include "zq_opencv.h"
+#include <zqscan/zq_opencv.h>
 
 #include <opencv2/core/mat.hpp>
 

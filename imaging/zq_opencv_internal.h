@@ -5,7 +5,7 @@
 #ifndef ZQ_OPENCV_INTERNAL_H
 #define ZQ_OPENCV_INTERNAL_H
 
-#include "zq_opencv.h"
+#include <zqscan/zq_opencv.h>
 
 #include <opencv2/core/core_c.h>
 

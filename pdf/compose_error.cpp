@@ -7,7 +7,12 @@ namespace zqpdf
 
 ComposeError ComposeError::unreadable(const std::string &path, int errnum)
 {
-    return {ZQPDF_ERR_READ, "cannot read " + path + ": " + std::strerror(errnum)};
+    return unreadable(path, std::strerror(errnum));
+}
+
+ComposeError ComposeError::unreadable(const std::string &path, const std::string &reason)
+{
+    return {ZQPDF_ERR_READ, "cannot read " + path + ": " + reason};
 }
 
 ComposeError ComposeError::notPicture(const std::string &path, const std::string &detail)

@@ -3,7 +3,7 @@
 #ifndef ZQPDF_COMPOSE_ERROR_H
 #define ZQPDF_COMPOSE_ERROR_H
 
-#include "zqpdf.h"
+#include <zqpdf/zqpdf.h>
 
 #include <stdexcept>
 #include <string>
@@ -21,6 +21,8 @@ class ComposeError : public std::runtime_error
 
     // "cannot read PATH: <reason of errnum>"
     static ComposeError unreadable(const std::string &path, int errnum);
+    // "cannot read PATH: reason"
+    static ComposeError unreadable(const std::string &path, const std::string &reason);
     // "PATH is not a JPEG or TIFF picture[: detail]"
     static ComposeError notPicture(const std::string &path, const std::string &detail = {});
     // "cannot write PATH: <reason of errnum>"

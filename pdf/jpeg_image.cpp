@@ -5,9 +5,11 @@
 
 #include <qpdf/Pipeline.hh>
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -83,6 +85,86 @@ const char *colorSpaceFor(int components)
     }
 }
 
+// The file read through a buffer, byte by byte; -1 at its end.
+class ByteReader
+{
+  public:
+    explicit ByteReader(FILE *file) : file_(file) {}
+    int next()
+    {
+        if (at_ == got_ && !refill())
+            return -1;
+        return buffer_[at_++];
+    }
+    // Skips to the next 0xFF byte and returns it; -1 at the end.
+    int nextFF()
+    {
+        for (;;) {
+            const void *ff = std::memchr(buffer_ + at_, 0xFF, got_ - at_);
+            if (ff) {
+                at_ = size_t(static_cast<const unsigned char *>(ff) - buffer_) + 1;
+                return 0xFF;
+            }
+            if (!refill())
+                return -1;
+        }
+    }
+    bool skip(size_t count)
+    {
+        const size_t buffered = std::min(count, got_ - at_);
+        at_ += buffered;
+        count -= buffered;
+        return count == 0 || std::fseek(file_, long(count), SEEK_CUR) == 0;
+    }
+
+  private:
+    bool refill()
+    {
+        got_ = std::fread(buffer_, 1, sizeof buffer_, file_);
+        at_ = 0;
+        return got_ > 0;
+    }
+
+    FILE *file_;
+    unsigned char buffer_[1 << 16];
+    size_t at_ = 0, got_ = 0;
+};
+
+// JPEG markers that stand alone, without a length and a segment.
+bool isStandalone(int marker)
+{
+    return marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8); // TEM, RSTn, SOI
+}
+
+constexpr int kEndOfImage = 0xD9;
+
+// Walks the file from its start-of-image marker over the marker segments
+// (skipped by their lengths) and the entropy-coded data (where 0xFF is
+// followed by a stuffed 0x00 or a restart marker) to the end-of-image
+// marker.  False when the file ends first: a picture cut short, which a
+// viewer would show grey or cut off.
+bool reachesEndOfImage(FILE *file)
+{
+    ByteReader in(file);
+    if (in.next() != 0xFF || in.next() != 0xD8)
+        return false;
+    for (;;) {
+        int c = in.nextFF(); // over entropy-coded data
+        while (c == 0xFF)    // fill bytes before a marker
+            c = in.next();
+        if (c < 0)
+            return false;
+        if (c == kEndOfImage)
+            return true;
+        if (c == 0x00 || isStandalone(c))
+            continue;
+        const int high = in.next();
+        const int low = in.next();
+        if (low < 0 || (high << 8 | low) < 2 || !in.skip(size_t((high << 8 | low) - 2)))
+            return false;
+    }
+}
+
 // Copies the whole file into the pipeline.
 void pipeFile(const std::string &path, Pipeline *pipeline)
 {
@@ -109,6 +191,11 @@ PageImage openJpeg(const std::string &path)
     char message[JMSG_LENGTH_MAX] = "";
     if (!readJpegHeader(file.get(), &header, message))
         throw ComposeError::notPicture(path, message);
+    std::rewind(file.get());
+    if (!reachesEndOfImage(file.get()))
+        throw std::ferror(file.get())
+            ? ComposeError::unreadable(path, errno ? errno : EIO)
+            : ComposeError::notPicture(path, "the JPEG data ends before its end-of-image marker");
     const char *colorSpace = colorSpaceFor(header.components);
     if (!colorSpace || header.precision != 8)
         throw ComposeError::notPicture(

@@ -1,12 +1,15 @@
 // The exported entry points.  Every failure, thrown or not, ends here as a
 // code and a text; nothing escapes across the C boundary.
-#include "zqpdf.h"
+#include <zqpdf/zqpdf.h>
 
+#include "atomic_file.h"
 #include "compose_error.h"
-#include "output_file.h"
 #include "page_image.h"
 #include "pdf_document.h"
+#include "text_recognition.h"
 
+#include <atomic>
+#include <cerrno>
 #include <exception>
 #include <new>
 #include <string>
@@ -21,6 +24,15 @@ const char kNoError[] = "no error";
 
 thread_local std::string lastError = kNoError;
 
+// Pixels per inch of a page, or 0 to fit the page to the locale's paper.
+std::atomic<int> fixedResolution{0};
+
+PageSizing currentSizing()
+{
+    const int dpi = fixedResolution.load();
+    return dpi > 0 ? PageSizing{dpi, {}} : PageSizing{0, localePaper()};
+}
+
 void compose(const char **imageList, int imageCount, const char *outputPath)
 {
     if (!imageList || imageCount <= 0)
@@ -28,17 +40,27 @@ void compose(const char **imageList, int imageCount, const char *outputPath)
     if (!outputPath || !*outputPath)
         throw ComposeError(ZQPDF_ERR_WRITE, "no output file named");
 
-    // Every picture is checked before the output is touched.
-    PdfDocument document;
+    // Every picture is checked before the output is touched; the words of
+    // a searchable page are asked for as the page is written.
+    const bool searchable = !TextRecognition::instance().languages().empty();
+    PdfDocument document(currentSizing());
     for (int i = 0; i < imageCount; ++i) {
         if (!imageList[i] || !*imageList[i])
             throw ComposeError(ZQPDF_ERR_READ, "picture " + std::to_string(i + 1) + " of " +
                                                    std::to_string(imageCount) +
                                                    " has no file name");
-        document.addPage(openPicture(imageList[i]));
+        const std::string path = imageList[i];
+        PdfDocument::TextLayer text;
+        if (searchable)
+            text = [path] { return TextRecognition::instance().textLayer(path); };
+        document.addPage(openPicture(path), text);
     }
 
-    OutputFile output(outputPath);
+    // A failure at any step leaves no partial PDF and any earlier file of
+    // that name untouched.
+    zq::AtomicFile output(outputPath);
+    if (!output.stream())
+        throw ComposeError::unwritable(outputPath, errno);
     try {
         document.write(output.stream(), outputPath);
     } catch (const ComposeError &) {
@@ -50,7 +72,10 @@ void compose(const char **imageList, int imageCount, const char *outputPath)
         throw ComposeError(ZQPDF_ERR_WRITE,
                            "cannot write " + std::string(outputPath) + ": " + e.what());
     }
-    output.commit();
+    // On the disk before it takes the final name, so that a crash cannot
+    // leave an empty PDF in place of the pages.
+    if (!output.commit())
+        throw ComposeError::unwritable(outputPath, errno);
 }
 
 zqpdf_errno fail(zqpdf_errno code, const char *text)
@@ -61,6 +86,26 @@ zqpdf_errno fail(zqpdf_errno code, const char *text)
         lastError.clear();
     }
     return code;
+}
+
+// Runs an entry point's work, turning whatever it throws into a code and
+// the text of zqpdf_last_error().
+template <typename Work> zqpdf_errno guarded(Work work)
+{
+    try {
+        const zqpdf_errno result = work();
+        if (result == ZQPDF_OK || result == ZQPDF_PAGE_PENDING)
+            lastError = kNoError;
+        return result;
+    } catch (const ComposeError &e) {
+        return fail(e.code(), e.what());
+    } catch (const std::bad_alloc &) {
+        return fail(ZQPDF_ERR_INTERNAL, "out of memory");
+    } catch (const std::exception &e) {
+        return fail(ZQPDF_ERR_INTERNAL, e.what());
+    } catch (...) {
+        return fail(ZQPDF_ERR_INTERNAL, "unexpected failure");
+    }
 }
 
 } // namespace
@@ -79,6 +124,11 @@ void zqpdf_uninit(void)
     lastError = kNoError;
 }
 
+void zqpdf_set_resolution(int dpi)
+{
+    fixedResolution = dpi > 0 ? dpi : 0;
+}
+
 const char *zqpdf_last_error(void)
 {
     return lastError.c_str();
@@ -86,17 +136,29 @@ const char *zqpdf_last_error(void)
 
 zqpdf_errno zqpdf_create_pdf(const char **image_list, int image_count, const char *output_path)
 {
-    try {
+    return guarded([&] {
         compose(image_list, image_count, output_path);
-        lastError = kNoError;
         return ZQPDF_OK;
-    } catch (const ComposeError &e) {
-        return fail(e.code(), e.what());
-    } catch (const std::bad_alloc &) {
-        return fail(ZQPDF_ERR_INTERNAL, "out of memory");
-    } catch (const std::exception &e) {
-        return fail(ZQPDF_ERR_INTERNAL, e.what());
-    } catch (...) {
-        return fail(ZQPDF_ERR_INTERNAL, "unexpected failure");
-    }
+    });
+}
+
+int zqpdf_set_text_layer(const char *languages)
+{
+    return guarded([&] {
+        TextRecognition::instance().setLanguages(languages ? languages : "");
+        return ZQPDF_OK;
+    });
+}
+
+int zqpdf_prepare_page(const char *path)
+{
+    return guarded([&] {
+        if (!path || !*path)
+            throw ComposeError(ZQPDF_ERR_READ, "no picture named");
+        std::string why;
+        const zqpdf_errno result = TextRecognition::instance().prepare(path, why);
+        if (result != ZQPDF_OK && result != ZQPDF_PAGE_PENDING)
+            throw ComposeError(result, why);
+        return result;
+    });
 }

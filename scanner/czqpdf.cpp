@@ -33,20 +33,21 @@ void CZQPDF::_clear()
     m_zqpdf_uninit = nullptr;
     m_zqpdf_last_error = nullptr;
     m_zqpdf_create_pdf = nullptr;
+    m_zqpdf_set_text_layer = nullptr;
+    m_zqpdf_prepare_page = nullptr;
     m_initialised = false;
 }
 
-// Loads the library from libzqscan's own folder and looks up all four
+// Loads the library from libzqscan's private folder and looks up all its
 // entry points; a missing one stays null.  On failure the loader's own
 // message is printed, since dlopen says why only through dlerror.
 bool CZQPDF::_load()
 {
-    const std::string folder = zq::libraryFolder();
-    if (folder.empty()) {
+    const std::string path = zq::privateLibraryPath(kLibraryName);
+    if (path.empty()) {
         std::printf("%s: the folder of libzqscan is unknown\n", kLibraryName);
         return false;
     }
-    const std::string path = folder + "/" + kLibraryName;
     m_mod = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!m_mod) {
         const char *why = dlerror();
@@ -58,6 +59,8 @@ bool CZQPDF::_load()
     m_zqpdf_uninit = lookUp<pzqpdf_uninit>(m_mod, "zqpdf_uninit");
     m_zqpdf_last_error = lookUp<pzqpdf_last_error>(m_mod, "zqpdf_last_error");
     m_zqpdf_create_pdf = lookUp<pzqpdf_create_pdf>(m_mod, "zqpdf_create_pdf");
+    m_zqpdf_set_text_layer = lookUp<pzqpdf_set_text_layer>(m_mod, "zqpdf_set_text_layer");
+    m_zqpdf_prepare_page = lookUp<pzqpdf_prepare_page>(m_mod, "zqpdf_prepare_page");
     return true;
 }
 
@@ -93,6 +96,10 @@ const char *CZQPDF::last_error()
         return "can not load zqpdf_init()";
     if (!m_zqpdf_create_pdf)
         return "can not load zqpdf_create_pdf()";
+    if (!m_zqpdf_set_text_layer)
+        return "can not load zqpdf_set_text_layer()";
+    if (!m_zqpdf_prepare_page)
+        return "can not load zqpdf_prepare_page()";
     return m_zqpdf_last_error();
 }
 
@@ -101,4 +108,18 @@ int CZQPDF::create_pdf(const char **image_list, int image_count, const char *out
     if (!m_mod || !m_initialised || !m_zqpdf_create_pdf)
         return -1;
     return m_zqpdf_create_pdf(image_list, image_count, output_path);
+}
+
+int CZQPDF::set_text_layer(const char *languages)
+{
+    if (!m_mod || !m_initialised || !m_zqpdf_set_text_layer)
+        return -1;
+    return m_zqpdf_set_text_layer(languages);
+}
+
+int CZQPDF::prepare_page(const char *path)
+{
+    if (!m_mod || !m_initialised || !m_zqpdf_prepare_page)
+        return -1;
+    return m_zqpdf_prepare_page(path);
 }

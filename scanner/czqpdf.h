@@ -1,9 +1,9 @@
 // Holder of the PDF library that libzqscan loads at run time: the handle
-// and the four entry points, looked up by name.
+// and the entry points, looked up by name.
 #ifndef ZQ_CZQPDF_H
 #define ZQ_CZQPDF_H
 
-#include "zqpdf.h"
+#include <zqpdf/zqpdf.h>
 
 class CZQPDF
 {
@@ -22,6 +22,9 @@ class CZQPDF
     const char *last_error();
     // -1 unless init() succeeded and zqpdf_create_pdf exists, else its result.
     int create_pdf(const char **image_list, int image_count, const char *output_path);
+    // Like create_pdf: -1 unless init() succeeded and the entry point exists.
+    int set_text_layer(const char *languages);
+    int prepare_page(const char *path);
 
   protected:
     void _clear();
@@ -32,6 +35,8 @@ class CZQPDF
     pzqpdf_uninit m_zqpdf_uninit;
     pzqpdf_last_error m_zqpdf_last_error;
     pzqpdf_create_pdf m_zqpdf_create_pdf;
+    pzqpdf_set_text_layer m_zqpdf_set_text_layer;
+    pzqpdf_prepare_page m_zqpdf_prepare_page;
     bool m_initialised; // zqpdf_init has returned 0
 };
 

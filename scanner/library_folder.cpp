@@ -5,14 +5,16 @@
 namespace zq
 {
 
-std::string libraryFolder()
+std::string privateLibraryPath(const char *name)
 {
     Dl_info info{};
-    if (!dladdr(reinterpret_cast<void *>(&libraryFolder), &info) || !info.dli_fname)
+    if (!dladdr(reinterpret_cast<void *>(&privateLibraryPath), &info) || !info.dli_fname)
         return {};
-    std::string path = info.dli_fname;
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+    const std::string self = info.dli_fname;
+    const auto slash = self.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    return self.substr(0, slash + 1) + ZQ_PRIVATE_LIBRARY_FOLDER "/" + name;
 }
 
 } // namespace zq

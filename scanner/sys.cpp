@@ -17,57 +17,38 @@ namespace zq::sys
 namespace
 {
 
-int realOpen(const char *path, int flags)
+// Filled field by field: open and v4l2_open, ioctl and v4l2_ioctl, close and
+// v4l2_close share their types, so only the names keep a camera from
+// silently bypassing libv4l2's conversion.
+zq_seam realCalls()
 {
-    return ::open(path, flags);
+    zq_seam calls{};
+    calls.version = ZQ_SEAM_VERSION;
+    calls.access = ::access;
+    calls.open = [](const char *path, int flags) { return ::open(path, flags); };
+    calls.close = ::close;
+    calls.read = ::read;
+    calls.ioctl = [](int fd, unsigned long request, void *arg) {
+        return ::ioctl(fd, request, arg);
+    };
+    calls.poll = ::poll;
+    calls.v4l2_open = [](const char *path, int flags) { return ::v4l2_open(path, flags); };
+    calls.v4l2_close = ::v4l2_close;
+    calls.v4l2_ioctl = [](int fd, unsigned long request, void *arg) {
+        return ::v4l2_ioctl(fd, request, arg);
+    };
+    calls.v4l2_mmap = ::v4l2_mmap;
+    calls.v4l2_munmap = ::v4l2_munmap;
+    calls.v4l2_get_control = ::v4l2_get_control;
+    calls.v4l2_set_control = ::v4l2_set_control;
+    calls.usleep = ::usleep;
+    calls.gettimeofday = [](timeval *tv) { return ::gettimeofday(tv, nullptr); };
+    return calls;
 }
-int realIoctl(int fd, unsigned long request, void *arg)
-{
-    return ::ioctl(fd, request, arg);
-}
-int realV4l2Open(const char *path, int flags)
-{
-    return ::v4l2_open(path, flags);
-}
-int realV4l2Ioctl(int fd, unsigned long request, void *arg)
-{
-    return ::v4l2_ioctl(fd, request, arg);
-}
-void *realV4l2Mmap(void *start, size_t length, int prot, int flags, int fd, int64_t offset)
-{
-    return ::v4l2_mmap(start, length, prot, flags, fd, offset);
-}
-int realUsleep(unsigned int usec)
-{
-    return ::usleep(usec);
-}
-int realGettimeofday(timeval *tv)
-{
-    return ::gettimeofday(tv, nullptr);
-}
-
-const zq_seam realSeam = {
-    ZQ_SEAM_VERSION,
-    ::access,
-    realOpen,
-    ::close,
-    ::read,
-    realIoctl,
-    ::poll,
-    realV4l2Open,
-    ::v4l2_close,
-    realV4l2Ioctl,
-    realV4l2Mmap,
-    ::v4l2_munmap,
-    ::v4l2_get_control,
-    ::v4l2_set_control,
-    realUsleep,
-    realGettimeofday,
-};
 
 const zq_seam *virtualSeam()
 {
-    const std::string path = zq::libraryFolder() + "/" ZQ_SIM_LIBRARY;
+    const std::string path = zq::privateLibraryPath(ZQ_SIM_LIBRARY);
     void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (!handle) {
         std::fprintf(stderr, "libzqscan: %s is set but the virtual hardware is missing: %s\n",
@@ -86,8 +67,9 @@ const zq_seam *virtualSeam()
 
 const zq_seam *bind()
 {
+    static const zq_seam real = realCalls();
     const char *wanted = std::getenv(ZQ_VIRTUAL_HARDWARE_ENV);
-    return wanted && *wanted ? virtualSeam() : &realSeam;
+    return wanted && *wanted ? virtualSeam() : &real;
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // scale of 0 to 65535.  libv4l2 maps that scale onto the range each camera
 // reports, so one slider position means the same on every camera.
 
-#include "zq_scanner.h"
+#include <zqscan/zq_scanner.h>
 #include "sys.h"
 
 #include <linux/videodev2.h>

@@ -1,6 +1,6 @@
 // Camera discovery, streaming and frame reading.
 
-#include "zq_scanner.h"
+#include <zqscan/zq_scanner.h>
 #include "sys.h"
 
 #include <fcntl.h>
@@ -137,6 +137,13 @@ bool is_packed_rgb24(const v4l2_pix_format &pix)
            pix.bytesperline == pix.width * 3;
 }
 
+// 0 leaves the choice to the camera; anything beyond is no size a camera
+// offers, and drivers need not survive being asked for it.
+bool is_frame_side(int side)
+{
+    return side >= 0 && side <= ZQ_FRAME_SIDE_MAX;
+}
+
 // Waits until a frame is ready, so that a camera that stopped delivering
 // frames cannot hold the caller forever.
 bool wait_for_frame(int fd)
@@ -228,7 +235,7 @@ ZQ_EXPORT int zq_scanner_open(void)
 
 ZQ_EXPORT int zq_scanner_init(int fd, int *w, int *h)
 {
-    if (!w || !h || buffers)
+    if (!w || !h || buffers || !is_frame_side(*w) || !is_frame_side(*h))
         return -1;
 
     v4l2_capability cap;

@@ -5,7 +5,7 @@
 // that name untouched (see AtomicFile).  Neither libjpeg nor libtiff may end
 // the process or print anything: their errors come back here as results.
 
-#include "zq_scanner.h"
+#include <zqscan/zq_scanner.h>
 #include "atomic_file.h"
 #include "picture_kernels.h"
 
@@ -114,16 +114,8 @@ bool encode_jpeg(FILE *out, const uint8_t *picture, int width, int height, int q
 
 bool write_jpeg(zq::AtomicFile &file, const uint8_t *picture, int width, int height, int quality)
 {
-    const int fd = file.duplicate_fd();
-    FILE *out = fd < 0 ? nullptr : fdopen(fd, "wb");
-    if (!out) {
-        if (fd >= 0)
-            ::close(fd);
-        return false;
-    }
-    const bool encoded = encode_jpeg(out, picture, width, height, quality);
-    const bool closed = std::fclose(out) == 0;
-    return encoded && closed;
+    FILE *out = file.stream();
+    return out && encode_jpeg(out, picture, width, height, quality);
 }
 
 // ---- TIFF ------------------------------------------------------------------

@@ -1,7 +1,8 @@
 #!/bin/sh
 # The whole test run: installs what is missing, then builds and tests twice,
 # once with warnings as errors and once under AddressSanitizer and
-# UndefinedBehaviorSanitizer (any report fails the run).
+# UndefinedBehaviorSanitizer (any report fails the run), runs the fuzz
+# targets for a short while, then builds the Debian package and checks it.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -25,6 +26,11 @@ echo "== normal build (warnings are errors)"
 build_and_test build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZQ_WERROR=ON -DZQ_BUILD_TESTS=ON -DZQ_BUILD_BENCH=ON
 echo "== sanitizer build"
 build_and_test build/sanitize -DCMAKE_BUILD_TYPE=Debug -DZQ_SANITIZE=ON -DZQ_BUILD_TESTS=ON -DZQ_BUILD_BENCH=OFF
+echo "== fuzzing (libFuzzer under the sanitizers, 30 s a target)"
+scripts/fuzz.sh 30
+echo "== Debian package: built and checked by lintian, then unpacked and run"
+scripts/package.sh
+scripts/check-package.sh build/zqscan_*.deb build/release
 echo "== real-driver check (the kernel's vivid driver under QEMU, release build)"
 scripts/driver-check.sh build/release
-echo "== all tests passed in both builds and on the real driver"
+echo "== all tests passed in both builds, in the package and on the real driver"

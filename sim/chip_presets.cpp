@@ -6,6 +6,8 @@
 //   chip-unknown-rom  the same chip with a ROM version no table knows
 //   chip-locked       the same chip on a board that inverts the write-protect
 //                     line, so that the firmware's setting keeps the flash locked
+//   chip-eon-flash    the same chip with a 128 KiB EON flash, a part the SDK
+//                     does not know by its id
 //
 // With ZQ_VIRTUAL_FLASH=<file> the flash starts from that file when it
 // exists and is saved back to it at exit, so that one run sees what an
@@ -62,6 +64,8 @@ bool installChipPreset(const std::string &name)
         config.romString = {'9', '9', '9', 'R', '0', 0x01, 0x00, 0x00};
     else if (name == "chip-locked")
         config.writeProtectInverted = true;
+    else if (name == "chip-eon-flash")
+        config.flashPart = "EN25F10";
     else if (name != "chip")
         return false;
     const char *flashFile = std::getenv(kFlashFileEnv);

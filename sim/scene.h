@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace zq::sim
@@ -45,6 +46,19 @@ struct PageScene {
     double noise = 0;       // sensor noise: its standard deviation in grey levels
     uint32_t noiseSeed = 0; // another seed gives another frame of the same scene
     double tiltDeg = 0;     // the camera head leans this far forward: the page looks trapezoidal
+    // Real text in place of the bars: these UTF-8 lines, drawn from the
+    // top left with the font file `font` (the first face of a collection).
+    std::vector<std::string> lines;
+    std::string font;
+    double textSize = 0.03; // em height as a fraction of the page height
+};
+
+// Where a word of the real text lies on the upright page, in pixels: the
+// box of its ink.  Words are the runs between spaces.
+struct WordBox {
+    std::string text;
+    int line; // index into PageScene::lines
+    int left, top, right, bottom;
 };
 
 // A page on a desk of that kind, with the desk's and the paper's usual
@@ -67,6 +81,10 @@ std::vector<uint8_t> renderScene(const PageScene &scene, int width, int height);
 // The page alone, upright, as the camera would see it after perfect
 // deskewing: pageWidthPx * pageHeightPx RGB24 pixels.
 std::vector<uint8_t> renderPage(const PageScene &scene, int pageWidthPx, int pageHeightPx);
+
+// The words of the scene's real text on that upright page.  Throws
+// std::runtime_error when the font cannot be loaded.
+std::vector<WordBox> wordBoxes(const PageScene &scene, int pageWidthPx, int pageHeightPx);
 
 } // namespace zq::sim
 

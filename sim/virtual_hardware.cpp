@@ -283,83 +283,51 @@ void installLightDeskDemo()
 
 } // namespace zq::sim
 
+void zq::sim::useVirtualHardware(const char *preset)
+{
+    setenv(ZQ_VIRTUAL_HARDWARE_ENV, preset, 1);
+}
+
 // ---- the seam table ---------------------------------------------------------
 
 namespace
 {
 
-using zq::sim::VirtualHardware;
-VirtualHardware &hw()
-{
-    return VirtualHardware::instance();
-}
+using zq::sim::hw;
 
-int simAccess(const char *path, int mode)
+// Filled field by field, like the real table in libzqscan: the plain and the
+// libv4l2 calls share their types and differ only in their names.
+zq_seam simCalls()
 {
-    return hw().access(path, mode);
+    zq_seam calls{};
+    calls.version = ZQ_SEAM_VERSION;
+    calls.access = [](const char *path, int mode) { return hw().access(path, mode); };
+    calls.open = [](const char *path, int flags) { return hw().open(path, flags, false); };
+    calls.close = [](int fd) { return hw().close(fd, false); };
+    calls.read = [](int fd, void *buf, size_t count) { return hw().read(fd, buf, count); };
+    calls.ioctl = [](int fd, unsigned long request, void *arg) {
+        return hw().ioctl(fd, request, arg, false);
+    };
+    calls.poll = [](pollfd *fds, nfds_t nfds, int timeoutMs) {
+        return hw().poll(fds, nfds, timeoutMs);
+    };
+    calls.v4l2_open = [](const char *path, int flags) { return hw().open(path, flags, true); };
+    calls.v4l2_close = [](int fd) { return hw().close(fd, true); };
+    calls.v4l2_ioctl = [](int fd, unsigned long request, void *arg) {
+        return hw().ioctl(fd, request, arg, true);
+    };
+    calls.v4l2_mmap = [](void *, size_t length, int, int, int fd, int64_t offset) {
+        return hw().mmap(length, fd, offset);
+    };
+    calls.v4l2_munmap = [](void *start, size_t length) { return hw().munmap(start, length); };
+    calls.v4l2_get_control = [](int fd, int cid) { return hw().getControl(fd, cid); };
+    calls.v4l2_set_control = [](int fd, int cid, int value) {
+        return hw().setControl(fd, cid, value);
+    };
+    calls.usleep = [](unsigned usec) { return hw().usleep(usec); };
+    calls.gettimeofday = [](timeval *tv) { return hw().gettimeofday(tv); };
+    return calls;
 }
-int simOpen(const char *path, int flags)
-{
-    return hw().open(path, flags, false);
-}
-int simClose(int fd)
-{
-    return hw().close(fd, false);
-}
-ssize_t simRead(int fd, void *buf, size_t count)
-{
-    return hw().read(fd, buf, count);
-}
-int simIoctl(int fd, unsigned long request, void *arg)
-{
-    return hw().ioctl(fd, request, arg, false);
-}
-int simPoll(pollfd *fds, nfds_t nfds, int timeoutMs)
-{
-    return hw().poll(fds, nfds, timeoutMs);
-}
-int simV4l2Open(const char *path, int flags)
-{
-    return hw().open(path, flags, true);
-}
-int simV4l2Close(int fd)
-{
-    return hw().close(fd, true);
-}
-int simV4l2Ioctl(int fd, unsigned long request, void *arg)
-{
-    return hw().ioctl(fd, request, arg, true);
-}
-void *simV4l2Mmap(void *, size_t length, int, int, int fd, int64_t offset)
-{
-    return hw().mmap(length, fd, offset);
-}
-int simV4l2Munmap(void *start, size_t length)
-{
-    return hw().munmap(start, length);
-}
-int simGetControl(int fd, int cid)
-{
-    return hw().getControl(fd, cid);
-}
-int simSetControl(int fd, int cid, int value)
-{
-    return hw().setControl(fd, cid, value);
-}
-int simUsleep(unsigned usec)
-{
-    return hw().usleep(usec);
-}
-int simGettimeofday(timeval *tv)
-{
-    return hw().gettimeofday(tv);
-}
-
-const zq_seam simSeam = {
-    ZQ_SEAM_VERSION, simAccess,     simOpen,      simClose,        simRead,     simIoctl,
-    simPoll,         simV4l2Open,   simV4l2Close, simV4l2Ioctl,    simV4l2Mmap, simV4l2Munmap,
-    simGetControl,   simSetControl, simUsleep,    simGettimeofday,
-};
 
 } // namespace
 
@@ -389,5 +357,6 @@ extern "C" __attribute__((visibility("default"))) const zq_seam *zq_sim_seam(voi
         return true;
     }();
     (void)installed;
-    return &simSeam;
+    static const zq_seam calls = simCalls();
+    return &calls;
 }

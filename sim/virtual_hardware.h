@@ -73,6 +73,18 @@ class VirtualHardware
     long long slept_ = 0;
 };
 
+// The process's virtual hardware: shorthand for VirtualHardware::instance().
+inline VirtualHardware &hw()
+{
+    return VirtualHardware::instance();
+}
+
+// Binds libzqscan to the virtual hardware: call it before the first call
+// into the library.  A program that arranges nothing itself finds what
+// `preset` names (the presets below); any other name leaves the hardware
+// empty for the caller to arrange.
+void useVirtualHardware(const char *preset);
+
 // The configuration the demo runs: one document camera with a page on the desk.
 void installDemo();
 // The same camera with the page on a light wooden desk beside a pen and a

@@ -1,9 +1,9 @@
 /* The public headers as a C program sees them: they compile as C, every
  * function they declare links against libzqscan under its plain C name, and
  * a few calls that need no camera give their documented results. */
-#include "zq_opencv.h"
-#include "zq_pdf.h"
-#include "zq_scanner.h"
+#include <zqscan/zq_opencv.h>
+#include <zqscan/zq_pdf.h>
+#include <zqscan/zq_scanner.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -36,6 +36,8 @@ void (*const zq_entry_points[])(void) = {
     (void (*)(void))zq_scanner_clear_background,
     (void (*)(void))zq_create_pdf,
     (void (*)(void))zq_pdf_error,
+    (void (*)(void))zq_pdf_set_text_layer,
+    (void (*)(void))zq_pdf_prepare_page,
 };
 
 static int failures;

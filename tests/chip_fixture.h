@@ -4,9 +4,9 @@
 #ifndef ZQ_TESTS_CHIP_FIXTURE_H
 #define ZQ_TESTS_CHIP_FIXTURE_H
 
-#include "ROMData.h"
-#include "SFData.h"
-#include "XUOptDev.h"
+#include <zqscan/ROMData.h>
+#include <zqscan/SFData.h>
+#include <zqscan/XUOptDev.h>
 #include "sim_fixture.h"
 
 #include <cstdint>

@@ -195,6 +195,38 @@ TEST_F(FlashTest, SectorEraseErasesItsSector)
     EXPECT_EQ(memory[0x4000], pattern(0x4000));
 }
 
+// Known parts by their JEDEC id; others by where their addresses wrap,
+// with an erased one counting as the smallest size.
+TEST_F(FlashTest, FlashSizeByIdOrByAddressWrap)
+{
+    struct Case {
+        const char *part;
+        size_t filled; // bytes of data from address 0
+        LONG size;
+        BOOL byId;
+    };
+    for (const Case &c :
+         {Case{"MX25L512", 0, 0x10000, 1}, Case{"GD25Q20", 0, 0x40000, 1},
+          Case{"EN25F10", 0x10000, 0x20000, 0}, Case{"EN25F10", 0x100, 0x20000, 0},
+          Case{"EN25F10", 0, 0x10000, 0}, Case{"SST25VF512", 0x10000, 0x10000, 0}}) {
+        SCOPED_TRACE(std::string(c.part) + " with " + std::to_string(c.filled) + " bytes");
+        ChipConfig config;
+        config.flashPart = c.part;
+        config.flashContents = makeFirmwareImage(FirmwareSpec{});
+        config.flashContents.resize(c.filled);
+        attach(config);
+        open();
+        LONG size = 0;
+        BOOL byId = 2;
+        ASSERT_TRUE(XU_GetSerialFlashSize(&size, &byId));
+        EXPECT_EQ(size, c.size);
+        EXPECT_EQ(byId, c.byId);
+    }
+    BYTE id[3] = {};
+    ASSERT_TRUE(XU_ReadSerialFlashID(id));
+    EXPECT_EQ(Bytes(id, id + 3), (Bytes{0xBF, 0x48, 0xBF}));
+}
+
 TEST_F(FlashTest, WaitReadyGivesUpAfterFiftyPolls)
 {
     ChipConfig config;

@@ -3,7 +3,7 @@
 #ifndef ZQ_TESTS_CHIP_SDK_FIXTURE_H
 #define ZQ_TESTS_CHIP_SDK_FIXTURE_H
 
-#include "ChipCamera.h"
+#include <zqscan/ChipCamera.h>
 #include "chip_fixture.h"
 #include "firmware_image.h"
 

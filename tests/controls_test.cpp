@@ -1,7 +1,7 @@
 // Brightness, contrast and saturation on virtual cameras, whose controls
 // libv4l2 maps from 0..65535 onto each camera's own range.
 #include "sim_fixture.h"
-#include "zq_scanner.h"
+#include <zqscan/zq_scanner.h>
 
 #include <linux/videodev2.h>
 

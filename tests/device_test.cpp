@@ -1,11 +1,12 @@
 // Camera discovery, streaming, frame reading and the resolution list, on
 // the virtual hardware.
 #include "sim_fixture.h"
-#include "zq_scanner.h"
+#include <zqscan/zq_scanner.h>
 
 #include <cstring>
 #include <set>
 #include <string>
+#include <utility>
 
 using namespace zq::sim;
 
@@ -200,6 +201,24 @@ TEST_F(StreamTest, NodeWithoutCaptureIsRefused)
     EXPECT_EQ(w, 640);
     EXPECT_EQ(h, 480);
     EXPECT_EQ(camera_->requestCount(VIDIOC_S_FMT), 0);
+    zq_scanner_close(fd);
+    expectReleased();
+}
+
+TEST_F(StreamTest, ImpossibleSizesAreRefusedBeforeAskingTheCamera)
+{
+    const int fd = open();
+    for (auto [w, h] :
+         {std::pair{-1, 480}, {640, -2147483647 - 1}, {65536, 480}, {640, 2147483647}}) {
+        const int askedW = w, askedH = h;
+        EXPECT_EQ(zq_scanner_init(fd, &w, &h), -1) << askedW << " x " << askedH;
+        EXPECT_EQ(w, askedW);
+        EXPECT_EQ(h, askedH);
+    }
+    EXPECT_EQ(camera_->requestCount(VIDIOC_QUERYCAP), 0);
+    EXPECT_EQ(camera_->requestCount(VIDIOC_S_FMT), 0);
+    int w = 65535, h = 0;
+    EXPECT_EQ(zq_scanner_init(fd, &w, &h), 0) << "the largest side is still asked for";
     zq_scanner_close(fd);
     expectReleased();
 }

@@ -82,7 +82,7 @@ class ConfigTest : public QObject
   private slots:
     void init()
     {
-        QFile::remove(testConfigFile());
+        startFromNothing();
         setenv("HOME", "/home/u", 1);
     }
 
@@ -200,6 +200,64 @@ class ConfigTest : public QObject
         QCOMPARE(c.cutting_mode, 2); // the rest of the long line is not the next field
         QCOMPARE(c.clear_background, 1);
         QCOMPARE(c.picture_format, 1);
+    }
+
+    void valuesTheProgramCannotUseKeepDefaults()
+    {
+        ZqConfig c = loadFrom("0\n0\n2147483647\n2147483647\n-5\n65536\n/d\n0\n0\n0\n");
+        QCOMPARE(c.quality, 5);
+        QCOMPARE(c.default_cam, 0);
+        QCOMPARE(c.width, 0);
+        QCOMPARE(c.height, 0);
+        c = loadFrom("0\n0\n9\n9\n65535\n65535\n/d\n0\n0\n0\n");
+        QCOMPARE(c.quality, 9);
+        QCOMPARE(c.default_cam, 9);
+        QCOMPARE(c.width, 65535);
+        QCOMPARE(c.height, 65535);
+    }
+
+    // A link to a device, a FIFO or a directory in the file's place is
+    // neither waited for nor read; a huge file is read from its start only.
+    void settingsThatAreNoFileLeaveDefaults()
+    {
+        const QByteArray path = QFile::encodeName(testConfigFile());
+        ZqConfig defaults;
+        loadConfigFile(defaults, "");
+        alarm(10); // a reader that waits fails the test instead of holding it
+        const std::function<int()> makers[] = {[&] { return symlink("/dev/zero", path); },
+                                               [&] { return mkfifo(path, 0600); },
+                                               [&] { return mkdir(path, 0700); }};
+        for (const auto &make : makers) {
+            QCOMPARE(make(), 0);
+            ZqConfig c;
+            memset(&c, 0x5a, sizeof(c));
+            loadConfigFile(c, path.toStdString());
+            QCOMPARE(memcmp(&c, &defaults, sizeof(c)), 0);
+            QCOMPARE(remove(path), 0);
+        }
+        alarm(0);
+
+        const ZqConfig c = loadFrom("1\n" + QByteArray(5000, 'x') + "\n3\n");
+        QCOMPARE(c.rota, 1);
+        QCOMPARE(c.color, 0);
+        QCOMPARE(c.quality, 5); // its line lies beyond what is read
+    }
+
+    void startWithDeviceAsSettingsIsQuick()
+    {
+        QCOMPARE(symlink("/dev/zero", QFile::encodeName(testConfigFile())), 0);
+        DialogStub dialogs;
+        alarm(10);
+        QElapsedTimer clock;
+        clock.start();
+        {
+            MainWindow window;
+            QVERIFY2(clock.elapsed() < 1000, QByteArray::number(clock.elapsed()) + " ms");
+            QCOMPARE(g_Config.quality, 5);
+            QCOMPARE(g_Config.default_cam, 0);
+            QCOMPARE(QByteArray(g_Config.save_dir), QByteArray("/home/u"));
+        }
+        alarm(0);
     }
 
     void textFormHonoursItsSize()

@@ -14,11 +14,6 @@
 #include <cstring>
 #include <memory>
 
-inline zq::sim::VirtualHardware &hw()
-{
-    return zq::sim::VirtualHardware::instance();
-}
-
 // A page off the centre of the desk, so that every turn of the picture
 // looks different.
 inline zq::sim::PageScene offCentrePage()
@@ -116,8 +111,7 @@ class WindowTest : public QObject
   protected:
     void startFresh()
     {
-        hw().reset();
-        QFile::remove(testConfigFile());
+        startFromNothing();
         dialogs = std::make_unique<DialogStub>();
         saveDir = std::make_unique<QTemporaryDir>();
     }

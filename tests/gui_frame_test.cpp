@@ -2,17 +2,21 @@
 // list, the manual crop, the resolution list and the settings controls.
 #include "gui_frame_harness.h"
 
-#include "zq_opencv.h"
-#include "zq_scanner.h"
+#include <zqscan/zq_opencv.h>
+#include <zqscan/zq_scanner.h>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTransform>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -290,32 +294,52 @@ class FrameTest : public WindowTest
         QVERIFY(meanDifference(file, renderedFrame(cam)) < 4);
     }
 
+    // The saved page is what the preview showed under the drag, whatever
+    // the bands beside the picture and its turn.
+    void manualCrop_data()
+    {
+        QTest::addColumn<int>("rota");
+        QTest::addColumn<QRect>("drag");
+        QTest::newRow("16:9") << 0 << QRect(QPoint(100, 100), QPoint(300, 240));
+        QTest::newRow("16:9 turned") << 1 << QRect(QPoint(40, 100), QPoint(200, 400));
+    }
+
     void manualCrop()
     {
-        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        QFETCH(int, rota);
+        QFETCH(QRect, drag);
+        hw().addCamera(0, camera1280x720());
         ZqConfig settings = startSettings(1280, 720, saveDir->path());
         settings.cutting_mode = 1;
+        settings.rota = rota;
         start(settings);
         // No drag yet: the whole frame.
         pressCapture();
         window->TimerUpdate();
-        QCOMPARE(QImage(saveDir->filePath(filesIn(saveDir->path()).value(0))).size(),
-                 QSize(1280, 720));
+        const QSize frame = rota == 0 ? QSize(1280, 720) : QSize(720, 1280);
+        QCOMPARE(QImage(saveDir->filePath(filesIn(saveDir->path()).value(0))).size(), frame);
 
         auto *label = widget<CamLabel>(*window, "label_V");
-        QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
-        QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, QPoint(300, 240));
+        QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, drag.topLeft());
+        QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, drag.bottomRight());
         QTest::qWait(2); // a distinct time stamp for the second file
         pressCapture();
         window->TimerUpdate();
         const QStringList files = filesIn(saveDir->path());
         QCOMPARE(files.size(), 2);
-        // Label 640 x 480 over 1280 x 720: x doubles, y grows by 1.5.
-        const QImage cut(saveDir->filePath(files[1]));
-        QCOMPARE(cut.size(), QSize(400, 210));
-        const double d = meanDifference(cut, renderedFrame(cam).copy(200, 150, 400, 210));
-        QVERIFY2(d < 10, qPrintable(QString::number(d)));
-        QVERIFY(meanDifference(cut, renderedFrame(cam).copy(230, 170, 400, 210)) > 2 * d);
+        const QImage cut = QImage(saveDir->filePath(files[1]))
+                               .scaled(drag.width() - 1, drag.height() - 1, Qt::IgnoreAspectRatio,
+                                       Qt::SmoothTransformation);
+        const QImage shown = label->grab().toImage();
+        const auto underDrag = [&](QPoint shift) {
+            return meanDifference(cut, shown.copy(drag.adjusted(0, 0, -1, -1).translated(shift)));
+        };
+        // The preview is scaled fast and carries the outline: close, and
+        // closer than a few pixels beside.
+        const double d = underDrag({0, 0});
+        QVERIFY2(d < 25, qPrintable(QString::number(d)));
+        for (QPoint shift : {QPoint(4, 0), QPoint(-4, 0), QPoint(0, 4), QPoint(0, -4)})
+            QVERIFY2(underDrag(shift) > 1.3 * d, qPrintable(QString::number(underDrag(shift))));
     }
 
     void clearBackgroundWithRotation()
@@ -388,12 +412,15 @@ class FrameTest : public WindowTest
 
     // ---- page list -------------------------------------------------------------
 
+    // Deleted pages go to the trash; Ctrl+Z brings them back to their
+    // files, rows and places in the PDF list.
     void deleteSelected()
     {
         hw().addCamera(0, camera1280x720());
         start(startSettings(1280, 720, saveDir->path()));
         MainWindowProbe(*window).pdfRecording() = true;
         const QStringList files = captureSeveral(2);
+        const std::list<std::string> collected = MainWindowProbe(*window).pdfImageList();
         auto *list = widget<QListWidget>(*window, "listWidget");
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_4"), Qt::LeftButton);
         QCOMPARE(list->count(), 2); // nothing selected: nothing happens
@@ -403,8 +430,18 @@ class FrameTest : public WindowTest
         QCOMPARE(list->count(), 1);
         QCOMPARE(list->item(0)->text(), files[1]);
         QCOMPARE(filesIn(saveDir->path()), QStringList{files[1]});
-        QCOMPARE(MainWindowProbe(*window).pdfImageList(),
-                 std::list<std::string>{saveDir->filePath(files[1]).toStdString()});
+        QCOMPARE(filesIn(testTrashDir() + "/files"), QStringList{files[0]});
+        QCOMPARE(MainWindowProbe(*window).pdfImageList(), std::list<std::string>{collected.back()});
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 QString::fromUtf8("已将 1 页移到回收站，按 Ctrl+Z 可恢复"));
+
+        pressUndo();
+        QCOMPARE(textsOf(list), files);
+        QCOMPARE(filesIn(saveDir->path()), files);
+        QVERIFY(filesIn(testTrashDir() + "/files").isEmpty());
+        QVERIFY(filesIn(testTrashDir() + "/info").isEmpty());
+        QCOMPARE(MainWindowProbe(*window).pdfImageList(), collected);
+        QCOMPARE(window->statusBar()->currentMessage(), QString::fromUtf8("已从回收站恢复 1 页"));
     }
 
     void deleteAll()
@@ -412,12 +449,93 @@ class FrameTest : public WindowTest
         hw().addCamera(0, camera1280x720());
         start(startSettings(1280, 720, saveDir->path()));
         MainWindowProbe(*window).pdfRecording() = true;
-        captureSeveral(3);
-        QCOMPARE(MainWindowProbe(*window).pdfImageList().size(), size_t(3));
+        const QStringList files = captureSeveral(3);
+        const std::list<std::string> collected = MainWindowProbe(*window).pdfImageList();
+        QCOMPARE(collected.size(), size_t(3));
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_5"), Qt::LeftButton);
-        QCOMPARE(widget<QListWidget>(*window, "listWidget")->count(), 0);
+        auto *list = widget<QListWidget>(*window, "listWidget");
+        QCOMPARE(list->count(), 0);
         QVERIFY(filesIn(saveDir->path()).isEmpty());
+        QCOMPARE(filesIn(testTrashDir() + "/files"), files);
         QVERIFY(MainWindowProbe(*window).pdfImageList().empty());
+        QVERIFY(window->statusBar()->currentMessage().startsWith(
+            QString::fromUtf8("已将 3 页移到回收站")));
+
+        pressUndo();
+        QCOMPARE(textsOf(list), files);
+        QCOMPARE(filesIn(saveDir->path()), files);
+        QCOMPARE(MainWindowProbe(*window).pdfImageList(), collected);
+    }
+
+    // Each Ctrl+Z takes back one more deletion; a page whose name was taken
+    // meanwhile stays in the trash.
+    void undoStepsBack()
+    {
+        hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        QAction *undo = window->findChild<QAction *>("actionUndoDelete");
+        const QMenu *edit = window->menuBar()->actions().value(0)->menu();
+        QCOMPARE(edit->title(), QString::fromUtf8("编辑"));
+        QCOMPARE(edit->actions(), QList<QAction *>{undo});
+        QVERIFY(!undo->isEnabled());
+
+        const QStringList files = captureSeveral(3);
+        auto *list = widget<QListWidget>(*window, "listWidget");
+        for (int i = 0; i < 2; ++i) {
+            list->item(1)->setSelected(true);
+            QTest::mousePress(widget<QPushButton>(*window, "pushButton_4"), Qt::LeftButton);
+        }
+        QCOMPARE(textsOf(list), QStringList{files[0]});
+        QVERIFY(undo->isEnabled());
+        pressUndo();
+        QCOMPARE(textsOf(list), (QStringList{files[0], files[2]}));
+        pressUndo();
+        QCOMPARE(textsOf(list), files);
+        QVERIFY(!undo->isEnabled());
+
+        list->item(0)->setSelected(true);
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton_4"), Qt::LeftButton);
+        QFile taken(saveDir->filePath(files[0]));
+        QVERIFY(taken.open(QIODevice::WriteOnly));
+        taken.close();
+        pressUndo();
+        QCOMPARE(list->count(), 2);
+        QVERIFY(window->statusBar()->currentMessage().startsWith(
+            files[0] + QString::fromUtf8(" 无法从回收站恢复：")));
+        QCOMPARE(filesIn(testTrashDir() + "/files"), QStringList{files[0]});
+    }
+
+    // A file the user may not move stays where it is, and so does its page.
+    void pageThatCannotGoToTheTrashStays()
+    {
+        hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        MainWindowProbe(*window).pdfRecording() = true;
+        const QStringList files = captureSeveral(2);
+        QVERIFY(chmod(QFile::encodeName(saveDir->path()).constData(), 0755) == 0);
+        QTemporaryDir home; // the user's own, with room for a trash
+        const QByteArray homePath = QFile::encodeName(home.path());
+        QVERIFY(chown(homePath.constData(), 65534, 65534) == 0);
+        const pid_t child = fork();
+        if (child == 0) {
+            if (setgid(65534) != 0 || setuid(65534) != 0)
+                _exit(100);
+            setenv("HOME", homePath.constData(), 1);
+            setenv("XDG_DATA_HOME", homePath.constData(), 1);
+            QTest::mousePress(widget<QPushButton>(*window, "pushButton_5"), Qt::LeftButton);
+            const QString message = window->statusBar()->currentMessage();
+            const bool kept =
+                widget<QListWidget>(*window, "listWidget")->count() == 2 &&
+                MainWindowProbe(*window).pdfImageList().size() == 2 &&
+                message.startsWith(files[0] + QString::fromUtf8(" 无法移到回收站：")) &&
+                message.contains("Permission denied") && message.contains(files[1]);
+            _exit(kept ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(filesIn(saveDir->path()), files);
     }
 
     void deleteAfterDirectoryChange()
@@ -440,8 +558,8 @@ class FrameTest : public WindowTest
         QCOMPARE(filesIn(other.path()), QStringList{files[0]});
     }
 
-    // A directory name is bytes, not text: one in Latin-1 still has its
-    // pages deleted and dropped from the PDF list.
+    // A directory name is bytes, not text: one in Latin-1 takes pages, but
+    // the trash cannot name their files in a UTF-8 locale, so they stay.
     void deleteInDirectoryNamedInLatin1()
     {
         hw().addCamera(0, camera1280x720());
@@ -460,20 +578,20 @@ class FrameTest : public WindowTest
 
         list->item(0)->setSelected(true);
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_4"), Qt::LeftButton);
-        QCOMPARE(list->count(), 0);
-        QVERIFY(access(page.constData(), F_OK) != 0);
-        QVERIFY(MainWindowProbe(*window).pdfImageList().empty());
-
-        pressCapture();
-        window->TimerUpdate();
-        const QByteArray second = dir + "/" + list->item(0)->text().toUtf8();
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_5"), Qt::LeftButton);
-        QVERIFY(access(second.constData(), F_OK) != 0);
-        QVERIFY(rmdir(dir.constData()) == 0); // empty, and QTemporaryDir cannot name it
+        QCOMPARE(list->count(), 1);
+        QVERIFY(access(page.constData(), F_OK) == 0);
+        QCOMPARE(MainWindowProbe(*window).pdfImageList(), std::list<std::string>{page.constData()});
+        QVERIFY(
+            window->statusBar()->currentMessage().contains(QString::fromUtf8("无法移到回收站")));
+        QVERIFY(unlink(page.constData()) == 0);
+        QVERIFY(rmdir(dir.constData()) == 0); // QTemporaryDir cannot name it
     }
 
     // ---- manual crop ---------------------------------------------------------
 
+    // The picture lies inside the label's one-pixel frame line, at the
+    // left, centred in height.
     void dragMapping_data()
     {
         QTest::addColumn<QSize>("frame");
@@ -482,15 +600,23 @@ class FrameTest : public WindowTest
         QTest::addColumn<QPoint>("lt");
         QTest::addColumn<QPoint>("rb");
         QTest::newRow("forward") << QSize(1280, 960) << QPoint(100, 100) << QPoint(300, 200)
-                                 << QPoint(200, 200) << QPoint(600, 400);
+                                 << QPoint(198, 200) << QPoint(598, 400);
         QTest::newRow("backward") << QSize(1280, 960) << QPoint(300, 200) << QPoint(100, 100)
-                                  << QPoint(600, 400) << QPoint(200, 200);
+                                  << QPoint(598, 400) << QPoint(198, 200);
         QTest::newRow("right of the label")
-            << QSize(640, 480) << QPoint(100, 100) << QPoint(700, 100) << QPoint(100, 100)
+            << QSize(640, 480) << QPoint(100, 100) << QPoint(700, 100) << QPoint(99, 100)
             << QPoint(640, 100);
-        QTest::newRow("left of the label")
-            << QSize(640, 480) << QPoint(100, 100) << QPoint(-30, 100) << QPoint(100, 100)
-            << QPoint(-30, 100);
+        QTest::newRow("left of the label") << QSize(640, 480) << QPoint(100, 100)
+                                           << QPoint(-30, 100) << QPoint(99, 100) << QPoint(0, 100);
+        // 640 x 360 shown from y 60: the bands above and below map to the edges.
+        QTest::newRow("16:9") << QSize(1280, 720) << QPoint(100, 100) << QPoint(300, 240)
+                              << QPoint(198, 80) << QPoint(598, 360);
+        QTest::newRow("16:9 from band to band")
+            << QSize(1280, 720) << QPoint(50, 30) << QPoint(600, 450) << QPoint(98, 0)
+            << QPoint(1198, 720);
+        // 270 x 480 shown at the left: the band is at the right.
+        QTest::newRow("16:9 turned") << QSize(720, 1280) << QPoint(100, 100) << QPoint(400, 240)
+                                     << QPoint(264, 266) << QPoint(720, 640);
     }
 
     void dragMapping()
@@ -715,12 +841,6 @@ class FrameTest : public WindowTest
         window->TimerUpdate();
         const int opens = cam.requestCount(kRequestOpen);
 
-        DialogStub::answer() = QString(); // cancelled
-        QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
-        QVERIFY(fd < 0);
-        QCOMPARE(DialogStub::errorBoxes(), 1);
-        QVERIFY(!isBlack(previewOf(*window))); // frozen on the last picture
-
         QTemporaryDir other;
         DialogStub::answer() = other.path();
         QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
@@ -730,6 +850,31 @@ class FrameTest : public WindowTest
         QCOMPARE(itemsOf(widget<QComboBox>(*window, "cbFbl")), QStringList{"1280*720"});
         window->TimerUpdate();
         QCOMPARE(itemsOf(widget<QComboBox>(*window, "cbFbl")).size(), 3);
+
+        // A refused directory: the box, and the camera streams on.
+        DialogStub::answer() = "/no/such/dir";
+        QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
+        QCOMPARE(DialogStub::errorBoxes(), 1);
+        QCOMPARE(QString::fromUtf8(g_Config.save_dir), other.path());
+        QVERIFY(fd > 0);
+    }
+
+    void cancelledChooserChangesNothing()
+    {
+        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        window->TimerUpdate();
+        const QImage before = previewOf(*window);
+
+        DialogStub::answer() = QString();
+        QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
+        QCOMPARE(DialogStub::errorBoxes(), 0);
+        QCOMPARE(QString::fromUtf8(g_Config.save_dir), saveDir->path());
+        QCOMPARE(widget<QLineEdit>(*window, "lineEdit")->text(), saveDir->path());
+        QVERIFY(fd > 0);
+        cam.setScene(PageScene{}); // a new picture must reach the preview
+        window->TimerUpdate();
+        QVERIFY(meanDifference(previewOf(*window), before) > 5);
     }
 
     // ---- picture helper slots --------------------------------------------------
@@ -786,6 +931,22 @@ class FrameTest : public WindowTest
     void pressCapture()
     {
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
+    }
+
+    void pressUndo()
+    {
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+    }
+
+    static QStringList textsOf(const QListWidget *list)
+    {
+        QStringList texts;
+        for (int i = 0; i < list->count(); ++i)
+            texts << list->item(i)->text();
+        return texts;
     }
 
     // Captures n pages, each in its own millisecond, and returns their names.

@@ -1,16 +1,18 @@
 // What the zqvideo tests share: a main() that binds libzqscan to the
-// virtual hardware and gives the process its own configuration directory,
-// scratch directories, and a view of the window's private state.
+// virtual hardware and gives the process its own configuration directory
+// and home with its own desktop trash, scratch directories, and a view of
+// the window's private state.
 #ifndef ZQ_TESTS_GUI_HARNESS_H
 #define ZQ_TESTS_GUI_HARNESS_H
 
 #include "config.h"
 #include "mainwindow.h"
 #include "savedir.h"
-#include "seam.h"
+#include "virtual_hardware.h"
 
 #include <QApplication>
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -31,6 +33,22 @@ inline QString &testConfigDir()
 inline QString testConfigFile()
 {
     return testConfigDir() + "/.zqvideo.config";
+}
+
+// The desktop trash of the test process.
+inline QString testTrashDir()
+{
+    return qEnvironmentVariable("XDG_DATA_HOME") + "/Trash";
+}
+
+using zq::sim::hw;
+
+// Every window test starts without cameras and without settings files.
+inline void startFromNothing()
+{
+    hw().reset();
+    QFile::remove(testConfigFile());
+    QFile::remove(QFile::decodeName(programSettingsPath().c_str()));
 }
 
 inline void writeConfigFile(const QByteArray &content)
@@ -56,8 +74,19 @@ struct MainWindowProbe {
     int cameraIndex() const { return window.cameraIndex; }
     std::list<std::string> &pdfImageList() { return window.pdfImageList; }
     bool &pdfRecording() { return window.pdfRecording; }
+    bool pdfComposing() const { return window.pdfComposing; }
     QTimer *timer() const { return window.timer; }
 };
+
+// Lets the window run until the PDF it is composing is written or has
+// failed; false if that takes longer than a few minutes.
+inline bool pdfComposed(MainWindow &window)
+{
+    QDeadlineTimer deadline(std::chrono::minutes(3));
+    while (MainWindowProbe(window).pdfComposing() && !deadline.hasExpired())
+        QTest::qWait(10);
+    return !MainWindowProbe(window).pdfComposing();
+}
 
 template <typename T> T *widget(QWidget &window, const char *name)
 {
@@ -110,10 +139,14 @@ class DialogStub
 #define ZQ_GUI_TEST_MAIN(TestClass)                                                                \
     int main(int argc, char **argv)                                                                \
     {                                                                                              \
-        setenv(ZQ_VIRTUAL_HARDWARE_ENV, "tests", 1);                                               \
+        zq::sim::useVirtualHardware("tests");                                                      \
         QTemporaryDir configDir;                                                                   \
         testConfigDir() = configDir.path();                                                        \
         setenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit().constData(), 1);                  \
+        /* a home beside the save directories, so that deleted pages go to its trash */            \
+        QTemporaryDir homeDir;                                                                     \
+        setenv("HOME", homeDir.path().toLocal8Bit().constData(), 1);                               \
+        setenv("XDG_DATA_HOME", (homeDir.path() + "/data").toLocal8Bit().constData(), 1);          \
         QApplication app(argc, argv);                                                              \
         TestClass test;                                                                            \
         return QTest::qExec(&test, argc, argv);                                                    \

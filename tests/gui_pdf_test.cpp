@@ -4,7 +4,17 @@
 
 #include "pdf_tools.h"
 
+#include <QAction>
+#include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <csignal>
 
 using namespace zq::sim;
 
@@ -13,6 +23,9 @@ class PdfButtonTest : public WindowTest
     Q_OBJECT
 
   private slots:
+    // Pages on A4, whatever the tester's locale.
+    void initTestCase() { setlocale(LC_PAPER, "C"); }
+
     void init()
     {
         startFresh();
@@ -39,6 +52,7 @@ class PdfButtonTest : public WindowTest
         QCOMPARE(button()->text(), QString::fromUtf8("停止合成PDF"));
         capture();
         capture();
+        QCOMPARE(pageCount(), QString::fromUtf8("PDF：已收集 2 页"));
         capture();
         const QStringList pages = filesIn(saveDir->path()).mid(1);
         std::list<std::string> expected;
@@ -48,12 +62,21 @@ class PdfButtonTest : public WindowTest
         clickPdf();
         QCOMPARE(button()->text(), QString::fromUtf8("开始合成PDF"));
         QVERIFY(MainWindowProbe(*window).pdfImageList().empty());
+        QVERIFY(!window->findChild<QLabel *>("pdfPageCount")->isVisible());
 
         const QString pdf = onlyPdf();
         QVERIFY(QRegularExpression("^\\d{17}\\.pdf$").match(pdf).hasMatch());
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 QString::fromUtf8("PDF 已保存：%1（3 页）").arg(saveDir->filePath(pdf)));
         const std::string path = saveDir->filePath(pdf).toStdString();
         QVERIFY(zq::test::qpdfCheckPasses(path, nullptr));
-        QCOMPARE(zq::test::pdfPageSizes(path).size(), size_t(3));
+        // 16:9 frames lie on A4 turned to landscape, touching its long edges.
+        const auto sizes = zq::test::pdfPageSizes(path);
+        QCOMPARE(sizes.size(), size_t(3));
+        for (const auto &size : sizes) {
+            QVERIFY(qAbs(size.width - 841.89) < 1);
+            QVERIFY(qAbs(size.height - 841.89 * 9 / 16) < 1);
+        }
         // The JPEG streams are the captured files, in capture order.
         const auto extracted = zq::test::extractImages(path, saveDir->filePath("x").toStdString());
         QCOMPARE(extracted.size(), size_t(3));
@@ -71,6 +94,61 @@ class PdfButtonTest : public WindowTest
         QVERIFY(MainWindowProbe(*window).pdfImageList().empty());
         clickPdf();
         QVERIFY(filesIn(saveDir->path()).isEmpty());
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 QString::fromUtf8("没有收集到页面，未生成 PDF"));
+    }
+
+    // Ctrl+Z puts deleted pages back into the collection they left, not
+    // into a later one.
+    void undoIntoAnotherCollection()
+    {
+        clickPdf();
+        capture();
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton_5"), Qt::LeftButton);
+        clickPdf(); // nothing to compose
+        clickPdf();
+        window->findChild<QAction *>("actionUndoDelete")->trigger();
+        QCOMPARE(widget<QListWidget>(*window, "listWidget")->count(), 1);
+        QCOMPARE(pageCount(), QString::fromUtf8("PDF：已收集 0 页"));
+    }
+
+    // A PDF that cannot be written (here: past the file-size limit of the
+    // process) says why and keeps the collection for the next press.
+    void failureKeepsTheCollection()
+    {
+        clickPdf();
+        capture();
+        capture();
+        QTest::qWait(2);
+        const pid_t child = fork();
+        if (child == 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{};
+            getrlimit(RLIMIT_FSIZE, &limit);
+            const rlim_t unlimited = limit.rlim_cur;
+            limit.rlim_cur = 4096;
+            setrlimit(RLIMIT_FSIZE, &limit);
+            QTest::mouseClick(button(), Qt::LeftButton);
+            const bool composed = pdfComposed(*window);
+            const QString failure = window->statusBar()->currentMessage();
+            const bool kept = composed && failure.startsWith(QString::fromUtf8("PDF 合成失败：")) &&
+                              failure.contains("File too large") &&
+                              button()->text() == QString::fromUtf8("停止合成PDF") &&
+                              MainWindowProbe(*window).pdfImageList().size() == 2 &&
+                              pageCount() == QString::fromUtf8("PDF：已收集 2 页") &&
+                              onlyPdf().isEmpty();
+            limit.rlim_cur = unlimited;
+            setrlimit(RLIMIT_FSIZE, &limit);
+            QTest::qWait(2);
+            QTest::mouseClick(button(), Qt::LeftButton);
+            _exit(kept && pdfComposed(*window) ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(zq::test::pdfPageSizes(saveDir->filePath(onlyPdf()).toStdString()).size(),
+                 size_t(2));
     }
 
     void deleteAllThenCapture()
@@ -98,10 +176,16 @@ class PdfButtonTest : public WindowTest
 
   private:
     QPushButton *button() { return widget<QPushButton>(*window, "butten_pdf"); }
+    QString pageCount()
+    {
+        auto *label = window->findChild<QLabel *>("pdfPageCount");
+        return label->isVisibleTo(window.get()) ? label->text() : QString();
+    }
     void clickPdf()
     {
         QTest::qWait(2); // a time stamp of its own
         QTest::mouseClick(button(), Qt::LeftButton);
+        QVERIFY(pdfComposed(*window));
     }
     void capture()
     {

@@ -24,15 +24,9 @@
 #include <memory>
 
 using zq::sim::CameraConfig;
-using zq::sim::VirtualHardware;
 
 namespace
 {
-
-VirtualHardware &hw()
-{
-    return VirtualHardware::instance();
-}
 
 const char kGroupBoxStyle[] = "QGroupBox {\n"
                               "            border-color: rgb(156, 156, 156);\n"
@@ -78,8 +72,7 @@ class WindowTest : public QObject
   private slots:
     void init()
     {
-        hw().reset();
-        QFile::remove(testConfigFile());
+        startFromNothing();
         setenv("HOME", "/home/u", 1);
     }
     void cleanup() { hw().reset(); }
@@ -368,7 +361,6 @@ class WindowTest : public QObject
     void chooserRefusals_data()
     {
         QTest::addColumn<QString>("answer");
-        QTest::newRow("cancelled") << QString();
         QTest::newRow("missing") << QString("/no/such/dir");
         QTest::newRow("too long") << QString("LONG");
         // The configuration file keeps the directory on one line.

@@ -4,11 +4,12 @@
 // The bridge loads libzqpdf.so once per process and keeps it, so each test
 // copies libzqscan into a fresh folder of its own and loads that copy: a
 // separate file is a separate library with its own, unloaded bridge.  The
-// library beside the copy is the one the bridge must take.
+// library in the private folder beside the copy is the one the bridge must
+// take.
 #include "picture_files.h"
 #include "temp_dir.h"
-#include "zq_pdf.h"
-#include "zqpdf.h"
+#include <zqscan/zq_pdf.h>
+#include <zqpdf/zqpdf.h>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,7 @@ namespace
 {
 
 const std::string kStubs = ZQ_PDF_STUB_DIR;
+const std::string kPrivateFolder = ZQ_PRIVATE_LIBRARY_FOLDER;
 
 // What a stub library shares with the test.
 struct StubState {
@@ -36,6 +38,10 @@ struct StubState {
     int *lastCount = nullptr;
     const char *lastImages = nullptr;
     const char *lastOutput = nullptr;
+    int *textLayerResult = nullptr;
+    const char *lastLanguages = nullptr;
+    int *prepareResult = nullptr;
+    const char *lastPrepared = nullptr;
 };
 
 // Standard output of the calls made while it exists, read at the end.
@@ -83,8 +89,11 @@ class PdfBridgeTest : public testing::Test
 {
   protected:
     TempDir folder; // holds the copy of libzqscan
+    const std::string pdfLibrary = folder / kPrivateFolder + "/libzqpdf.so";
     decltype(&zq_create_pdf) create = nullptr;
     decltype(&zq_pdf_error) error = nullptr;
+    decltype(&zq_pdf_set_text_layer) setTextLayer = nullptr;
+    decltype(&zq_pdf_prepare_page) preparePage = nullptr;
 
     void SetUp() override
     {
@@ -93,16 +102,22 @@ class PdfBridgeTest : public testing::Test
         ASSERT_NE(scanner, nullptr) << dlerror();
         create = reinterpret_cast<decltype(create)>(dlsym(scanner, "zq_create_pdf"));
         error = reinterpret_cast<decltype(error)>(dlsym(scanner, "zq_pdf_error"));
+        setTextLayer =
+            reinterpret_cast<decltype(setTextLayer)>(dlsym(scanner, "zq_pdf_set_text_layer"));
+        preparePage =
+            reinterpret_cast<decltype(preparePage)>(dlsym(scanner, "zq_pdf_prepare_page"));
         ASSERT_NE(create, nullptr);
         ASSERT_NE(error, nullptr);
+        ASSERT_NE(setTextLayer, nullptr);
+        ASSERT_NE(preparePage, nullptr);
+        fs::create_directory(folder / kPrivateFolder);
     }
 
-    // Puts a build of the stub beside the copy of libzqscan as libzqpdf.so.
+    // Puts a build of the stub in the copy's private folder as libzqpdf.so.
     StubState installStub(const std::string &build)
     {
-        const std::string path = folder / "libzqpdf.so";
-        fs::copy_file(kStubs + "/" + build + ".so", path);
-        void *stub = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        fs::copy_file(kStubs + "/" + build + ".so", pdfLibrary);
+        void *stub = dlopen(pdfLibrary.c_str(), RTLD_NOW | RTLD_LOCAL);
         EXPECT_NE(stub, nullptr) << dlerror();
         const auto var = [stub](const char *name) { return dlsym(stub, name); };
         return {static_cast<int *>(var("stub_init_results")),
@@ -111,7 +126,11 @@ class PdfBridgeTest : public testing::Test
                 static_cast<int *>(var("stub_create_calls")),
                 static_cast<int *>(var("stub_last_count")),
                 static_cast<const char *>(var("stub_last_images")),
-                static_cast<const char *>(var("stub_last_output"))};
+                static_cast<const char *>(var("stub_last_output")),
+                static_cast<int *>(var("stub_text_layer_result")),
+                static_cast<const char *>(var("stub_last_languages")),
+                static_cast<int *>(var("stub_prepare_result")),
+                static_cast<const char *>(var("stub_last_prepared"))};
     }
 
     int createWith(const std::vector<std::string> &images, const std::string &output)
@@ -130,7 +149,7 @@ TEST_F(PdfBridgeTest, MissingLibraryIsReportedAndTriedAgain)
         EXPECT_EQ(createWith({"a.jpg"}, "out.pdf"), -1);
         EXPECT_STREQ(error(), "can not load libzqpdf.so");
         const std::string printed = out.text();
-        EXPECT_NE(printed.find(folder / "libzqpdf.so"), std::string::npos)
+        EXPECT_NE(printed.find(pdfLibrary), std::string::npos)
             << "the loader's own message names the file: " << printed;
         EXPECT_NE(printed.find("No such file or directory"), std::string::npos) << printed;
     }
@@ -146,8 +165,10 @@ TEST_F(PdfBridgeTest, MissingLibraryIsReportedAndTriedAgain)
 TEST_F(PdfBridgeTest, LibraryInTheWorkingDirectoryIsIgnored)
 {
     TempDir work;
-    fs::create_directory(work / "lib");
-    fs::copy_file(kStubs + "/pdf_stub_complete.so", work / "lib/libzqpdf.so");
+    for (const std::string &sub : {std::string("lib"), kPrivateFolder}) {
+        fs::create_directory(work / sub);
+        fs::copy_file(kStubs + "/pdf_stub_complete.so", work / sub + "/libzqpdf.so");
+    }
     const fs::path previous = fs::current_path();
     fs::current_path(work.path());
     CapturedStdout out;
@@ -171,6 +192,25 @@ TEST_F(PdfBridgeTest, ArgumentsAndResultPassThrough)
     EXPECT_STREQ(stub.lastOutput, "/d/x.pdf");
 }
 
+TEST_F(PdfBridgeTest, TextLayerCallsPassThrough)
+{
+    EXPECT_EQ(setTextLayer("eng"), -1) << "no library yet";
+    EXPECT_EQ(preparePage("/d/1.jpg"), -1);
+
+    const StubState stub = installStub("pdf_stub_complete");
+    *stub.textLayerResult = ZQPDF_ERR_LANGUAGE;
+    *stub.prepareResult = ZQ_PDF_PAGE_PENDING;
+    EXPECT_EQ(setTextLayer("chi_sim+eng"), ZQPDF_ERR_LANGUAGE);
+    EXPECT_STREQ(stub.lastLanguages, "chi_sim+eng");
+    *stub.textLayerResult = 0;
+    EXPECT_EQ(setTextLayer(nullptr), 0);
+    EXPECT_STREQ(stub.lastLanguages, "(null)");
+    EXPECT_EQ(preparePage("/d/1.jpg"), ZQ_PDF_PAGE_PENDING);
+    EXPECT_STREQ(stub.lastPrepared, "/d/1.jpg");
+    EXPECT_EQ(*stub.initCalls, 1) << "initialised once, by the first call that loaded it";
+    EXPECT_EQ(*stub.createCalls, 0);
+}
+
 TEST_F(PdfBridgeTest, FailingInitIsReturnedAndTriedAgain)
 {
     const StubState stub = installStub("pdf_stub_complete");
@@ -191,6 +231,8 @@ struct MissingEntry {
     int secondResult;
     int composes; // calls of zqpdf_create_pdf from the two requests
     const char *error;
+    int textLayerResult; // of zq_pdf_set_text_layer, the stub answering 6
+    int prepareResult;   // of zq_pdf_prepare_page, the stub answering 100
 };
 
 void PrintTo(const MissingEntry &entry, std::ostream *os)
@@ -207,11 +249,14 @@ TEST_P(PdfBridgeMissingEntryTest, ResultsAndErrorText)
 {
     const MissingEntry &c = GetParam();
     const StubState stub = installStub(c.build);
-    if (stub.createResult)
-        *stub.createResult = 5;
+    *stub.createResult = 5;
+    *stub.textLayerResult = 6;
+    *stub.prepareResult = 100;
     EXPECT_EQ(createWith({"a.jpg"}, "out.pdf"), c.firstResult);
     EXPECT_EQ(createWith({"a.jpg"}, "out.pdf"), c.secondResult);
     EXPECT_EQ(*stub.createCalls, c.composes);
+    EXPECT_EQ(setTextLayer("eng"), c.textLayerResult);
+    EXPECT_EQ(preparePage("a.jpg"), c.prepareResult);
     EXPECT_STREQ(error(), c.error);
 }
 
@@ -219,11 +264,18 @@ INSTANTIATE_TEST_SUITE_P(
     EachEntryPoint, PdfBridgeMissingEntryTest,
     testing::Values(
         // Only the text is lost: nothing calls zqpdf_uninit.
-        MissingEntry{"pdf_stub_without_uninit", 5, 5, 2, "can not load zqpdf_uninit()"},
-        MissingEntry{"pdf_stub_without_last_error", 5, 5, 2, "can not load zqpdf_last_error()"},
+        MissingEntry{"pdf_stub_without_uninit", 5, 5, 2, "can not load zqpdf_uninit()", 6, 100},
+        MissingEntry{"pdf_stub_without_last_error", 5, 5, 2, "can not load zqpdf_last_error()", 6,
+                     100},
         // Never initialised, so never asked to compose.
-        MissingEntry{"pdf_stub_without_init", -1, -1, 0, "can not load zqpdf_init()"},
-        MissingEntry{"pdf_stub_without_create", -1, -1, 0, "can not load zqpdf_create_pdf()"}),
+        MissingEntry{"pdf_stub_without_init", -1, -1, 0, "can not load zqpdf_init()", -1, -1},
+        MissingEntry{"pdf_stub_without_create", -1, -1, 0, "can not load zqpdf_create_pdf()", 6,
+                     100},
+        // An older library without a text layer still composes.
+        MissingEntry{"pdf_stub_without_set_text_layer", 5, 5, 2,
+                     "can not load zqpdf_set_text_layer()", -1, 100},
+        MissingEntry{"pdf_stub_without_prepare_page", 5, 5, 2, "can not load zqpdf_prepare_page()",
+                     6, -1}),
     [](const testing::TestParamInfo<MissingEntry> &info) {
         return std::string(info.param.build).substr(std::string("pdf_stub_").size());
     });
@@ -231,7 +283,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The real libzqpdf beside the copy, composing real pictures.
 TEST_F(PdfBridgeTest, RealLibraryComposes)
 {
-    fs::copy_file(ZQ_PDF_LIBRARY, folder / "libzqpdf.so");
+    fs::copy_file(ZQ_PDF_LIBRARY, pdfLibrary);
     TempDir pages;
     writeJpeg(pages / "1.jpg", renderedPage(160, 120), 60);
     writeTiff(pages / "2.tif", renderedPage(120, 160, 1), COMPRESSION_JPEG, 60);

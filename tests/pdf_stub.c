@@ -1,7 +1,7 @@
 /* A stand-in for libzqpdf that records how it is called.  Built several
  * times, each build leaving out the entry point named by a
  * STUB_WITHOUT_... definition. */
-#include "zqpdf.h"
+#include <zqpdf/zqpdf.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -16,6 +16,10 @@ STUB_EXPORT int stub_create_calls;
 STUB_EXPORT int stub_last_count;
 STUB_EXPORT char stub_last_images[1024]; /* the paths, each followed by '|' */
 STUB_EXPORT char stub_last_output[256];
+STUB_EXPORT int stub_text_layer_result;
+STUB_EXPORT char stub_last_languages[64]; /* "(null)" for a null pointer */
+STUB_EXPORT int stub_prepare_result;
+STUB_EXPORT char stub_last_prepared[256];
 
 #ifndef STUB_WITHOUT_INIT
 int zqpdf_init(void)
@@ -49,5 +53,22 @@ zqpdf_errno zqpdf_create_pdf(const char **image_list, int image_count, const cha
     }
     snprintf(stub_last_output, sizeof stub_last_output, "%s", output_path);
     return stub_create_result;
+}
+#endif
+
+#ifndef STUB_WITHOUT_SET_TEXT_LAYER
+int zqpdf_set_text_layer(const char *languages)
+{
+    snprintf(stub_last_languages, sizeof stub_last_languages, "%s",
+             languages ? languages : "(null)");
+    return stub_text_layer_result;
+}
+#endif
+
+#ifndef STUB_WITHOUT_PREPARE_PAGE
+int zqpdf_prepare_page(const char *path)
+{
+    snprintf(stub_last_prepared, sizeof stub_last_prepared, "%s", path);
+    return stub_prepare_result;
 }
 #endif

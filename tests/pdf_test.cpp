@@ -3,18 +3,24 @@
 #include "pdf_tools.h"
 #include "picture_files.h"
 #include "temp_dir.h"
-#include "zqpdf.h"
+#include <zqpdf/zqpdf.h>
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <tiffio.h>
 #include <unistd.h>
 
+#include <clocale>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <tuple>
+#include <utility>
 
 using namespace zq::test;
 
@@ -34,9 +40,14 @@ Picture renderedAtPictureSize(const std::string &pdf, int page, const std::strin
     return blockAverage(big, kRenderScale);
 }
 
+// Pages of the picture's pixel size at the fixed resolution, unless a test
+// asks for the paper.
 class PdfTest : public testing::Test
 {
   protected:
+    void SetUp() override { zqpdf_set_resolution(ZQPDF_RESOLUTION_DPI); }
+    void TearDown() override { zqpdf_set_resolution(0); }
+
     TempDir dir;
     const std::string output = dir / "pages.pdf";
 
@@ -46,9 +57,9 @@ class PdfTest : public testing::Test
         return dir / name;
     }
     std::string tiff(const std::string &name, const Picture &picture,
-                     int compression = COMPRESSION_JPEG)
+                     int compression = COMPRESSION_JPEG, int rowsPerStrip = 0)
     {
-        writeTiff(dir / name, picture, compression, 90);
+        writeTiff(dir / name, picture, compression, 90, rowsPerStrip);
         return dir / name;
     }
     std::string file(const std::string &name, const std::string &bytes)
@@ -175,6 +186,35 @@ TEST_F(PdfTest, JpegAndTiffPagesMixed)
     EXPECT_LT(meanDifference(rendered, colour), 1.0);
 }
 
+// Rows stored bottom up, which only libtiff's RGBA reader turns, in one
+// strip taller than a band of its decoding.
+TEST_F(PdfTest, BottomUpTiffInBands)
+{
+    const Picture grey = toGrey(renderedPage(9000, 1000, 6));
+    const std::string path = dir / "bottom-up.tif";
+    TIFF *t = TIFFOpen(path.c_str(), "w");
+    for (auto [tag, value] : {std::pair<uint32_t, int>{TIFFTAG_IMAGEWIDTH, grey.width},
+                              {TIFFTAG_IMAGELENGTH, grey.height},
+                              {TIFFTAG_ROWSPERSTRIP, grey.height},
+                              {TIFFTAG_BITSPERSAMPLE, 8},
+                              {TIFFTAG_SAMPLESPERPIXEL, 1},
+                              {TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK},
+                              {TIFFTAG_COMPRESSION, COMPRESSION_LZW},
+                              {TIFFTAG_ORIENTATION, ORIENTATION_BOTLEFT}})
+        TIFFSetField(t, tag, value);
+    std::vector<uint8_t> rows = grey.samples;
+    for (int y = 0; y < grey.height; ++y)
+        TIFFWriteScanline(t, &rows[size_t(grey.height - 1 - y) * grey.width], y, 0);
+    TIFFClose(t);
+    ASSERT_EQ(compose({path}, output), ZQPDF_OK) << zqpdf_last_error();
+    std::vector<uint8_t> greyAsRgb;
+    for (uint8_t g : grey.samples)
+        greyAsRgb.insert(greyAsRgb.end(), {g, g, g});
+    const auto extracted = extractImages(output, dir / "x");
+    ASSERT_EQ(extracted.size(), 1u);
+    EXPECT_TRUE(readPpm(extracted[0]).samples == greyAsRgb);
+}
+
 TEST_F(PdfTest, ReplacesAnEarlierFileWithTheUsersPermissions)
 {
     writeFile(output, "old");
@@ -190,6 +230,72 @@ TEST_F(PdfTest, ReplacesAnEarlierFileWithTheUsersPermissions)
     EXPECT_NE(readFile(output), "old");
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a.jpg", "pages.pdf"}))
         << "no temporary file is left";
+}
+
+// ---- page size on paper ----------------------------------------------------------
+
+class PaperSizeTest : public PdfTest
+{
+  protected:
+    void SetUp() override { zqpdf_set_resolution(0); }
+    void TearDown() override
+    {
+        setlocale(LC_PAPER, "C");
+        unsetenv("LOCPATH");
+    }
+
+    struct Case {
+        int width, height;   // pixels
+        double pageW, pageH; // points
+    };
+    void expectPages(const std::vector<Case> &cases)
+    {
+        std::vector<std::string> files;
+        for (const Case &c : cases)
+            files.push_back(
+                jpeg(std::to_string(files.size()) + ".jpg", renderedPage(c.width, c.height)));
+        ASSERT_EQ(compose(files, output), ZQPDF_OK) << zqpdf_last_error();
+        const auto sizes = pdfPageSizes(output);
+        ASSERT_EQ(sizes.size(), cases.size());
+        for (size_t i = 0; i < cases.size(); ++i) {
+            EXPECT_NEAR(sizes[i].width, cases[i].pageW, 1) << "page " << i + 1;
+            EXPECT_NEAR(sizes[i].height, cases[i].pageH, 1) << "page " << i + 1;
+        }
+        // The picture itself is the file, whatever the page's size.
+        EXPECT_EQ(readFile(extractImages(output, dir / "x").back()), readFile(files.back()));
+    }
+};
+
+// The "C" locale's paper is A4, 595 x 842 points.
+TEST_F(PaperSizeTest, PagesFitA4TurnedToThePicture)
+{
+    ASSERT_STREQ(setlocale(LC_PAPER, nullptr), "C");
+    expectPages({
+        {210, 297, 595, 842},   // an A4 page, as cut from a small frame
+        {630, 891, 595, 842},   // the same page from a larger one
+        {320, 180, 842, 473.6}, // a 16:9 frame: landscape, touching the long edges
+        {180, 320, 473.6, 842}, // the same frame turned
+        {100, 100, 595, 595},   // square: upright
+    });
+}
+
+// A locale on Letter paper, built for the test since few systems carry one.
+TEST_F(PaperSizeTest, LetterWhereTheLocaleSaysSo)
+{
+    const ToolRun built =
+        runTool("localedef -i en_US -f UTF-8 '" + (dir / "en_US.UTF-8") + "' 2>&1");
+    ASSERT_EQ(built.status, 0) << built.output;
+    setenv("LOCPATH", dir.path().c_str(), 1);
+    ASSERT_NE(setlocale(LC_PAPER, "en_US.UTF-8"), nullptr);
+    expectPages({{850, 1100, 612, 792}, {1100, 850, 792, 612}});
+}
+
+TEST_F(PaperSizeTest, FixedResolutionOnRequest)
+{
+    zqpdf_set_resolution(100);
+    expectPages({{200, 100, 144, 72}});
+    zqpdf_set_resolution(-3); // back to the paper
+    expectPages({{200, 100, 842, 421}});
 }
 
 // ---- failures --------------------------------------------------------------------
@@ -301,6 +407,180 @@ TEST_F(PdfFailureTest, DamagedTiffData)
     EXPECT_EQ(f.text.rfind(damaged + " is not a JPEG or TIFF picture: ", 0), 0u) << f.text;
 }
 
+Picture noisePicture(int width, int height)
+{
+    Picture noise{width, height, 3, std::vector<uint8_t>(size_t(width) * height * 3)};
+    uint32_t x = 1;
+    for (uint8_t &v : noise.samples)
+        v = uint8_t((x = x * 1103515245 + 12345) >> 24);
+    return noise;
+}
+
+// A TIFF whose directory claims width x height pixels in one strip, while
+// the strip holds a 16 x 16 Deflate picture: a few hundred bytes.
+std::string tiffClaiming(const TempDir &dir, uint32_t width, uint32_t height)
+{
+    const std::string path = dir / ("claims-" + std::to_string(width) + ".tif");
+    writeTiff(path, renderedPage(16, 16), COMPRESSION_ADOBE_DEFLATE, 0, 16);
+    std::string bytes = readFile(path);
+    const auto at = [&](size_t offset, int size) {
+        uint32_t v = 0;
+        std::memcpy(&v, &bytes[offset], size_t(size));
+        return v;
+    };
+    const uint32_t ifd = at(4, 4);
+    for (uint32_t i = 0, n = at(ifd, 2); i < n; ++i) {
+        const size_t entry = ifd + 2 + 12 * i;
+        const uint32_t tag = at(entry, 2);
+        if (tag != TIFFTAG_IMAGEWIDTH && tag != TIFFTAG_IMAGELENGTH && tag != TIFFTAG_ROWSPERSTRIP)
+            continue;
+        const uint32_t value = tag == TIFFTAG_IMAGEWIDTH ? width : height;
+        const uint16_t longType = TIFF_LONG;
+        std::memcpy(&bytes[entry + 2], &longType, 2);
+        std::memcpy(&bytes[entry + 8], &value, 4);
+    }
+    writeFile(path, bytes);
+    return path;
+}
+
+// What a composition run in a child process gives: its result and how far
+// it raised the child's peak resident memory.
+struct Peak {
+    zqpdf_errno code;
+    long addedKiB;
+};
+
+Peak peakOf(const std::function<zqpdf_errno()> &composition)
+{
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return {-1, -1};
+    const pid_t child = fork();
+    if (child == 0) {
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        Peak p{composition(), 0};
+        getrusage(RUSAGE_SELF, &after);
+        p.addedKiB = after.ru_maxrss - before.ru_maxrss;
+        _exit(write(pipeFds[1], &p, sizeof p) == sizeof p ? 0 : 1);
+    }
+    close(pipeFds[1]);
+    Peak p{-1, -1};
+    if (read(pipeFds[0], &p, sizeof p) != sizeof p)
+        p = {-1, -1};
+    close(pipeFds[0]);
+    waitpid(child, nullptr, 0);
+    return p;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr long kSanitizerKiB = 320 << 10; // freed memory waits in AddressSanitizer's quarantine
+#else
+constexpr long kSanitizerKiB = 0;
+#endif
+
+TEST_F(PdfFailureTest, TiffSizesBeyondTheLimitsAreRefusedBeforeDecoding)
+{
+    const std::tuple<uint32_t, uint32_t, const char *> claims[] = {
+        {20000, 20000, "decodes to more than 1 GiB"},
+        {60000, 60000, "decodes to more than 1 GiB"},
+        {536870911, 536870911, "is more than 65535 pixels across"},
+        {151055616, 2, "is more than 65535 pixels across"}, // a row of 604 MB to decode
+    };
+    for (const auto &[width, height, why] : claims) {
+        const std::string claim = tiffClaiming(dir, width, height);
+        ASSERT_LT(readFile(claim).size(), 1000u);
+        const Peak peak = peakOf([&] { return compose({claim}, output); });
+        EXPECT_EQ(peak.code, ZQPDF_ERR_READ);
+        EXPECT_LT(peak.addedKiB, 16 << 10) << width;
+        const Failure f = failing({claim}, output);
+        EXPECT_EQ(f.text, "cannot read " + claim + ": a picture of " + std::to_string(width) +
+                              " x " + std::to_string(height) + " pixels " + why);
+    }
+}
+
+// Within the limit, a claim the data does not back costs one band of
+// decoding, not the size claimed.
+TEST_F(PdfFailureTest, TiffClaimingMoreThanItHoldsFailsSmall)
+{
+    const std::string claim = tiffClaiming(dir, 18000, 18000); // 972 MB as RGB
+    const Peak peak = peakOf([&] { return compose({claim}, output); });
+    EXPECT_EQ(peak.code, ZQPDF_ERR_NOT_IMAGE);
+    EXPECT_LT(peak.addedKiB, (32 << 10) + kSanitizerKiB);
+    EXPECT_EQ(failing({claim}, output).text.rfind(claim + " is not a JPEG or TIFF picture: ", 0),
+              0u);
+}
+
+TEST_F(PdfTest, PeakMemoryIsAFewDecodedPages)
+{
+    // Noise in one uncompressed strip: nothing for the writer to compress
+    // and the largest strip there can be.
+    const Picture noise = noisePicture(4000, 3000);
+    const std::string page = tiff("noise.tif", noise, COMPRESSION_NONE, 3000);
+    const long pageKiB = long(noise.samples.size() >> 10);
+    const Peak peak = peakOf([&] { return compose({page, page}, output); });
+    ASSERT_EQ(peak.code, ZQPDF_OK);
+    EXPECT_LT(peak.addedKiB, 4 * pageKiB + kSanitizerKiB) << "a page is " << pageKiB << " KiB";
+}
+
+TEST_F(PdfFailureTest, JpegCutBeforeItsEndIsRefused)
+{
+    const std::string good = readFile(jpeg("good.jpg", renderedPage(64, 48)));
+    ASSERT_EQ(good.substr(good.size() - 2), "\xff\xd9");
+    // An APP1 segment that holds an end-of-image marker of its own, as an
+    // embedded thumbnail does, is skipped by its length.
+    const std::string app1("\xff\xe1\x00\x06\xff\xd9\x00\x00", 8);
+    const std::string withThumb = good.substr(0, 2) + app1 + good.substr(2);
+    const std::string cases[][2] = {
+        {"no-eoi.jpg", good.substr(0, good.size() - 2)},
+        {"half.jpg", good.substr(0, good.size() / 2 + 40)},
+        {"thumb-cut.jpg", withThumb.substr(0, withThumb.size() - 10)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c[0]);
+        const std::string path = file(c[0], c[1]);
+        const Failure f = failing({path}, output);
+        EXPECT_EQ(f.code, ZQPDF_ERR_NOT_IMAGE);
+        EXPECT_EQ(f.text, path + " is not a JPEG or TIFF picture: the JPEG data ends before its "
+                                 "end-of-image marker");
+    }
+    EXPECT_EQ(
+        compose({file("thumb.jpg", withThumb), file("tail.jpg", good + "trailing bytes")}, output),
+        ZQPDF_OK)
+        << zqpdf_last_error();
+}
+
+// An allocation that fails while the PDF is written leaves no temporary
+// file behind, also when it ends the process (qpdf aborts on some).
+TEST_F(PdfFailureTest, OutOfMemoryLeavesNothingBehind)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves its shadow memory beyond any address-space limit";
+#endif
+    // Noise, which the writer holds in memory as large as it is.
+    const std::string page = tiff("noise.tif", noisePicture(3000, 2000), COMPRESSION_NONE);
+    for (long headroomMiB : {4, 8, 16}) {
+        const Failure f = failing([&] {
+            const pid_t child = fork();
+            if (child == 0) {
+                rlimit limit{};
+                getrlimit(RLIMIT_AS, &limit);
+                limit.rlim_cur = headroomMiB << 20; // beyond what is mapped already
+                std::ifstream status("/proc/self/status");
+                for (std::string line; std::getline(status, line);)
+                    if (line.rfind("VmSize:", 0) == 0)
+                        limit.rlim_cur += std::stoul(line.substr(7)) << 10;
+                setrlimit(RLIMIT_AS, &limit);
+                _exit(compose({page}, output));
+            }
+            int status = 0;
+            waitpid(child, &status, 0);
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        });
+        EXPECT_NE(f.code, ZQPDF_OK) << headroomMiB << " MiB were enough";
+    }
+}
+
 TEST_F(PdfFailureTest, OutputCannotBeWritten)
 {
     const std::string good = jpeg("good.jpg", renderedPage(64, 48));
@@ -319,18 +599,38 @@ TEST_F(PdfFailureTest, OutputCannotBeWritten)
     EXPECT_EQ(f.text, "no output file named");
 }
 
-// Runs fn as user and group nobody in a child process; returns its exit code.
-int asNobody(const std::function<int()> &fn)
+// Runs fn in a child process; returns its exit code.
+int inChild(const std::function<int()> &fn)
 {
     const pid_t child = fork();
-    if (child == 0) {
-        if (setgid(65534) != 0 || setuid(65534) != 0)
-            _exit(99);
+    if (child == 0)
         _exit(fn());
-    }
     int status = 0;
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs fn as user and group nobody in a child process; returns its exit code.
+int asNobody(const std::function<int()> &fn)
+{
+    return inChild([&] { return setgid(65534) != 0 || setuid(65534) != 0 ? 99 : fn(); });
+}
+
+// A full disk shows as a failed write in the middle of the PDF, as a
+// file-size limit does; the reason reaches the caller.
+TEST_F(PdfFailureTest, WriteFailingMidwayNamesItsReason)
+{
+    const std::string good = jpeg("good.jpg", renderedPage(640, 480));
+    const int child = inChild([&] {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, RLIM_INFINITY};
+        return setrlimit(RLIMIT_FSIZE, &limit) == 0 && compose({good}, output) == ZQPDF_ERR_WRITE &&
+                       zqpdf_last_error() == "cannot write " + output + ": File too large"
+                   ? 0
+                   : 1;
+    });
+    EXPECT_EQ(child, 0);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"good.jpg"});
 }
 
 TEST_F(PdfFailureTest, PermissionsAreHonoured)

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <regex>
 #include <filesystem>
 #include <sstream>
 #include <stdexcept>
@@ -105,6 +106,26 @@ std::string renderPage(const std::string &pdf, int page, int dpi, const std::str
     runOrThrow("pdftoppm -r " + std::to_string(dpi) + " -f " + number + " -l " + number +
                " -singlefile " + quoted(pdf) + " " + quoted(prefix));
     return prefix + ".ppm";
+}
+
+std::string pdfText(const std::string &pdf, int page)
+{
+    const std::string pageRange = " -f " + std::to_string(page) + " -l " + std::to_string(page);
+    return runOrThrow("pdftotext -q -enc UTF-8" + pageRange + " " + quoted(pdf) + " -").output;
+}
+
+std::vector<WordOnPage> pdfWords(const std::string &pdf, int page)
+{
+    const std::string pageRange = " -f " + std::to_string(page) + " -l " + std::to_string(page);
+    const std::string html =
+        runOrThrow("pdftotext -q -bbox -enc UTF-8" + pageRange + " " + quoted(pdf) + " -").output;
+    static const std::regex word("<word xMin=\"([-0-9.]+)\" yMin=\"([-0-9.]+)\" "
+                                 "xMax=\"([-0-9.]+)\" yMax=\"([-0-9.]+)\">([^<]*)</word>");
+    std::vector<WordOnPage> words;
+    for (std::sregex_iterator m(html.begin(), html.end(), word), end; m != end; ++m)
+        words.push_back({(*m)[5], std::stod((*m)[1]), std::stod((*m)[2]), std::stod((*m)[3]),
+                         std::stod((*m)[4])});
+    return words;
 }
 
 } // namespace zq::test

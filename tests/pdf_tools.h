@@ -41,6 +41,16 @@ std::vector<ImageEntry> pdfImageList(const std::string &pdf);
 // others as PPM) and returns the files, in page order.
 std::vector<std::string> extractImages(const std::string &pdf, const std::string &prefix);
 
+// The text pdftotext extracts from one page, in UTF-8.
+std::string pdfText(const std::string &pdf, int page);
+
+// A word as `pdftotext -bbox` places it: points from the page's top left.
+struct WordOnPage {
+    std::string text;
+    double xMin, yMin, xMax, yMax;
+};
+std::vector<WordOnPage> pdfWords(const std::string &pdf, int page);
+
 // Renders one page with pdftoppm at the given resolution to a PPM file.
 std::string renderPage(const std::string &pdf, int page, int dpi, const std::string &prefix);
 

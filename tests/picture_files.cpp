@@ -78,7 +78,8 @@ void writeJpeg(const std::string &path, const Picture &picture, int quality)
     jpeg_destroy_compress(&cinfo);
 }
 
-void writeTiff(const std::string &path, const Picture &picture, int compression, int quality)
+void writeTiff(const std::string &path, const Picture &picture, int compression, int quality,
+               int rowsPerStrip)
 {
     TIFF *tiff = TIFFOpen(path.c_str(), "w");
     if (!tiff)
@@ -94,6 +95,8 @@ void writeTiff(const std::string &path, const Picture &picture, int compression,
                  picture.components == 1 ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
     TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
     TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, picture.components);
+    if (rowsPerStrip > 0)
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
     const size_t stride = size_t(picture.width) * picture.components;
     for (int row = 0; row < picture.height; ++row)
         TIFFWriteScanline(tiff, const_cast<uint8_t *>(&picture.samples[row * stride]), row, 0);

@@ -25,8 +25,10 @@ Picture renderedPage(int width, int height, int variant = 0);
 Picture toGrey(const Picture &rgb);
 
 void writeJpeg(const std::string &path, const Picture &picture, int quality);
-// compression is a libtiff COMPRESSION_ value; quality is used for JPEG.
-void writeTiff(const std::string &path, const Picture &picture, int compression, int quality);
+// compression is a libtiff COMPRESSION_ value; quality is used for JPEG;
+// rowsPerStrip 0 leaves libtiff's choice.
+void writeTiff(const std::string &path, const Picture &picture, int compression, int quality,
+               int rowsPerStrip = 0);
 
 // Decodes a JPEG file to RGB.
 Picture readJpeg(const std::string &path);

@@ -2,7 +2,7 @@
 // (mean of the three bytes; dst(x, y) = src(width - 1 - y, x)), and the
 // AVX2 loops against the portable ones on sizes around every block edge.
 #include "picture_kernels.h"
-#include "zq_scanner.h"
+#include <zqscan/zq_scanner.h>
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // and every way a write can fail, for real: a missing directory, a
 // read-only one, a full file system, pictures libjpeg refuses.  A failed
 // write must leave no file and keep an older file of the same name intact.
-#include "zq_scanner.h"
+#include <zqscan/zq_scanner.h>
 
 #include <gtest/gtest.h>
 #include <jpeglib.h>

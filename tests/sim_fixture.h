@@ -6,13 +6,14 @@
 
 #include <gtest/gtest.h>
 
+using zq::sim::hw;
+
 class SimTest : public testing::Test
 {
   protected:
     void SetUp() override { hw().reset(); }
     void TearDown() override { hw().reset(); }
 
-    static zq::sim::VirtualHardware &hw() { return zq::sim::VirtualHardware::instance(); }
     static zq::sim::VirtualCamera &
     addCamera(int node, zq::sim::CameraConfig config = zq::sim::CameraConfig::documentCamera())
     {

@@ -1,5 +1,5 @@
 // Runs the tests with libzqscan bound to the virtual hardware.
-#include "seam.h"
+#include "virtual_hardware.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 int main(int argc, char **argv)
 {
-    setenv(ZQ_VIRTUAL_HARDWARE_ENV, "tests", 1);
+    zq::sim::useVirtualHardware("tests");
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -2,7 +2,7 @@
 // answer as that driver does; the figures here were read from the driver
 // through libv4l2.
 #include "sim_fixture.h"
-#include "zq_scanner.h"
+#include <zqscan/zq_scanner.h>
 
 #include <cstring>
 

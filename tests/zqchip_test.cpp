@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -31,15 +33,16 @@ class ZqchipTest : public testing::Test
     }
     void TearDown() override
     {
-        for (const char *f :
-             {"flash.bin", "fw.bin", "backup.bin", "backup2.bin", "bad.bin", "dump.bin"})
+        for (const char *f : {"flash.bin", "fw.bin", "backup.bin", "backup2.bin", "bad.bin",
+                              "dump.bin", "image.bin"})
             std::remove((dir_ + f).c_str());
     }
 
     // Runs zqchip with the arguments; stdout and stderr together.
-    ToolRun zqchip(const std::string &args, const std::string &preset = "chip")
+    ToolRun zqchip(const std::string &args, const std::string &preset = "chip",
+                   const std::string &workDir = ".")
     {
-        const std::string command = "ZQ_VIRTUAL_HARDWARE=" + preset +
+        const std::string command = "cd " + workDir + " && ZQ_VIRTUAL_HARDWARE=" + preset +
                                     " ZQ_VIRTUAL_FLASH=" + flash_ + " " ZQCHIP_PATH " " + args +
                                     " 2>&1";
         ToolRun run{-1, {}};
@@ -60,6 +63,23 @@ class ZqchipTest : public testing::Test
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
     std::string path(const std::string &name) { return dir_ + name; }
+    void put(const std::string &name, const std::vector<char> &bytes)
+    {
+        std::ofstream(dir_ + name, std::ios::binary)
+            .write(bytes.data(), std::streamsize(bytes.size()));
+    }
+    // Burns the image and expects a refusal that left the flash as it was.
+    void expectRefused(const std::string &image, const std::string &why,
+                       const std::string &options = "")
+    {
+        const std::vector<char> before = file("flash.bin");
+        const ToolRun r = zqchip("burn " + image + " --family mxic --yes " + options +
+                                 " --backup " + path("backup.bin"));
+        EXPECT_EQ(r.status, 5) << r.out;
+        EXPECT_NE(r.out.find(why), std::string::npos) << r.out;
+        EXPECT_EQ(file("flash.bin"), before) << "nothing was written";
+        EXPECT_TRUE(file("backup.bin").empty()) << "refused before the backup";
+    }
 
     std::string dir_, flash_;
 };
@@ -158,6 +178,144 @@ TEST_F(ZqchipTest, LockedFlashIsAWriteFailure)
     EXPECT_EQ(r.status, 6) << r.out;
     EXPECT_NE(r.out.find("the earlier flash is in"), std::string::npos);
     EXPECT_EQ(file("backup.bin"), file("fw.bin"));
+
+    // The command it gives puts the backup back, here once the lock is gone.
+    const std::string hint = "to write it back: zqchip ";
+    const size_t at = r.out.find(hint);
+    ASSERT_NE(at, std::string::npos) << r.out;
+    const std::string restore =
+        r.out.substr(at + hint.size(), r.out.find('\n', at) - at - hint.size());
+    EXPECT_EQ(restore, "--device 0 burn " + path("backup.bin") + " --family mxic --full --yes");
+    const ToolRun back = zqchip(restore + " --backup " + path("backup2.bin"));
+    EXPECT_EQ(back.status, 0) << back.out;
+    EXPECT_EQ(file("flash.bin"), file("backup.bin"));
+}
+
+std::vector<char> withByte(std::vector<char> image, size_t at, char value)
+{
+    image[at] = value;
+    return image;
+}
+
+// Images that are no firmware, or not for this chip and flash (a 64 KiB
+// MXIC flash and a ROM that keeps the parameter table at 0xC000).
+TEST_F(ZqchipTest, BadImagesAreRefusedBeforeAnythingChanges)
+{
+    ASSERT_EQ(zqchip("export " + path("fw.bin")).status, 0);
+    const std::vector<char> good = file("fw.bin");
+    std::vector<char> noise(good.size());
+    uint32_t x = 3;
+    for (char &c : noise)
+        c = char((x = x * 1103515245 + 12345) >> 24);
+    std::vector<char> twice = good;
+    twice.insert(twice.end(), good.begin(), good.end());
+    std::vector<char> byteLonger = good;
+    byteLonger.push_back(0);
+    const std::pair<std::vector<char>, const char *> images[] = {
+        {noise, "does not match its parameter table at 0xC000"},
+        {std::vector<char>(good.size(), '\xff'), "checksum stored at 0xCF14 (0xFFFF)"},
+        {std::vector<char>(good.size(), 0), "checksum stored at 0xCF14 (0x0000)"},
+        {withByte(good, 0xCF14, char(good[0xCF14] ^ 0x40)), "does not match"},
+        {withByte(good, 0xC045, char(good[0xC045] ^ 1)), "does not match"},
+        {byteLonger, "65537 bytes do not fit the 65536-byte flash"},
+        {twice, "131072 bytes do not fit the 65536-byte flash"},
+        {std::vector<char>(good.begin(), good.begin() + 0xC100), "no parameter table"},
+    };
+    for (const auto &[image, why] : images) {
+        SCOPED_TRACE(why);
+        put("image.bin", image);
+        expectRefused(path("image.bin"), why);
+    }
+    expectRefused(testing::TempDir(), "is a directory, not a firmware image");
+    expectRefused("/dev/zero", "is not a regular file");
+    std::vector<char> large(0x40001);
+    put("image.bin", large);
+    expectRefused(path("image.bin"), "larger than the largest flash (262144 bytes)", "--force");
+}
+
+TEST_F(ZqchipTest, ForceBurnsAFullImageWhoseTableIsBadButNothingLarger)
+{
+    ASSERT_EQ(zqchip("export " + path("fw.bin")).status, 0);
+    const std::vector<char> good = file("fw.bin");
+    std::vector<char> byteLonger = good;
+    byteLonger.push_back(0);
+    put("image.bin", byteLonger);
+    expectRefused(path("image.bin"), "do not fit", "--force");
+    put("image.bin", withByte(std::vector<char>(good.begin(), good.begin() + 0xD000), 0xC045, 'x'));
+    expectRefused(path("image.bin"), "burnt only when it passes the checks", "--force");
+
+    const std::vector<char> badTable = withByte(good, 0xC045, 'x');
+    put("image.bin", badTable);
+    const ToolRun r = zqchip("burn " + path("image.bin") +
+                             " --family mxic --force --yes --backup " + path("backup.bin"));
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("burning all the same, as --force asks"), std::string::npos) << r.out;
+    EXPECT_EQ(file("flash.bin"), badTable);
+}
+
+// An EON flash of 128 KiB, a part the SDK knows no size for: measured by
+// where its addresses wrap.
+TEST_F(ZqchipTest, ShorterImageLeavesTheRestOfALargerFlashErased)
+{
+    ToolRun r = zqchip("info", "chip-eon-flash");
+    EXPECT_NE(r.out.find("flash:            id 1C 31 11, 128 KiB (an unknown part"),
+              std::string::npos)
+        << r.out;
+    ASSERT_EQ(zqchip("export " + path("fw.bin"), "chip-eon-flash").status, 0);
+    const std::vector<char> image = file("fw.bin");
+    r = zqchip("burn " + path("fw.bin") + " --family eon --yes --backup " + path("backup.bin"),
+               "chip-eon-flash");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("the image fills 65536 of the flash's 131072 bytes; the 65536 bytes "
+                         "from 0x10000 on stay erased"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(file("backup.bin").size(), 0x20000u) << "the backup holds the whole flash";
+    std::vector<char> expected = image;
+    expected.resize(0x20000, '\xff');
+    EXPECT_EQ(file("flash.bin"), expected);
+}
+
+TEST_F(ZqchipTest, UsbIdsAreFourHexDigitsEach)
+{
+    for (const char *ids :
+         {"-1:-2", "ac8:3370", "0ac8:33700", "0x0a:3370", "0ac8-3370", "0ac8:337g"}) {
+        const ToolRun r = zqchip(std::string("set --ids ") + ids +
+                                 " --family mxic --yes --backup " + path("backup.bin"));
+        EXPECT_EQ(r.status, 2) << ids;
+        EXPECT_NE(r.out.find("--ids takes VVVV:PPPP, four hex digits each"), std::string::npos);
+    }
+    EXPECT_TRUE(file("backup.bin").empty());
+}
+
+TEST_F(ZqchipTest, ExportAndDumpKeepAnExistingFile)
+{
+    put("fw.bin", {'o', 'l', 'd'});
+    for (const char *command : {"export ", "dump "}) {
+        ToolRun r = zqchip(command + path("fw.bin"));
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_NE(r.out.find("already exists: name another file, or replace it with --force"),
+                  std::string::npos);
+        EXPECT_EQ(file("fw.bin"), (std::vector<char>{'o', 'l', 'd'}));
+    }
+    EXPECT_EQ(zqchip("export " + path("fw.bin") + " --force").status, 0);
+    EXPECT_EQ(file("fw.bin").size(), 0x10000u);
+}
+
+TEST_F(ZqchipTest, BackupsAreNamedByTheTime)
+{
+    ASSERT_EQ(zqchip("export " + path("fw.bin")).status, 0);
+    const std::string work = dir_ + "work";
+    ASSERT_EQ(system(("rm -rf " + work + " && mkdir " + work).c_str()), 0);
+    const ToolRun r = zqchip("burn " + path("fw.bin") + " --family mxic --yes", "chip", work);
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::regex written(
+        "backup of 65536 bytes written to (zqchip-backup-[0-9]{8}-[0-9]{6}\\.bin)");
+    std::smatch name;
+    ASSERT_TRUE(std::regex_search(r.out, name, written)) << r.out;
+    std::ifstream backup(work + "/" + name[1].str(), std::ios::binary);
+    EXPECT_TRUE(backup.good());
+    EXPECT_EQ(system(("rm -rf " + work).c_str()), 0);
 }
 
 TEST_F(ZqchipTest, SensorRegisters)

@@ -7,7 +7,7 @@
 // It runs inside a virtual machine on the real driver (scripts/driver-check.sh)
 // and, with ZQ_VIRTUAL_HARDWARE=vivid, on the virtual hardware configured
 // like the driver; both must pass the same checks.
-#include "zq_scanner.h"
+#include <zqscan/zq_scanner.h>
 
 #include <cstdio>
 #include <cstring>

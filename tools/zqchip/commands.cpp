@@ -1,17 +1,18 @@
 #include "commands.h"
 
-#include "ChipCamera.h"
+#include "firmware_check.h"
 #include "progress.h"
+#include <zqscan/ChipCamera.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -20,26 +21,52 @@ namespace zqchip
 namespace
 {
 
-using Bytes = std::vector<BYTE>;
-
 Exit fail(Exit code, const std::string &message)
 {
+    std::fflush(stdout); // what was said before comes first
     std::fprintf(stderr, "zqchip: %s\n", message.c_str());
     return code;
 }
 
-bool readFile(const std::string &path, Bytes &data)
+// Reads a firmware file of at most SF_WINDOW_LIMIT bytes, the most any
+// flash takes through the window.  Anything but a regular file (a FIFO
+// would not even open without a writer, /dev/zero never ends) and anything
+// larger is refused without reading it whole; error says why.
+bool readFirmwareFile(const std::string &path, Bytes &data, std::string &error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        error = "cannot read firmware file " + path + ": " + std::strerror(errno);
         return false;
-    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    }
+    struct stat st {
+    };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        error = path + (S_ISDIR(st.st_mode) ? " is a directory" : " is not a regular file") +
+                ", not a firmware image";
+    data.assign(error.empty() ? size_t(SF_WINDOW_LIMIT) + 1 : 0, 0);
+    size_t got = 0;
+    while (got < data.size()) {
+        const ssize_t n = ::read(fd, data.data() + got, data.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            error = "cannot read firmware file " + path + ": " + std::strerror(errno);
+        if (n <= 0)
+            break;
+        got += size_t(n);
+    }
+    ::close(fd);
+    data.resize(got);
+    if (error.empty() && got > size_t(SF_WINDOW_LIMIT))
+        error = path + " is larger than the largest flash (" + std::to_string(SF_WINDOW_LIMIT) +
+                " bytes), not a firmware image";
+    return error.empty();
 }
 
 // Writes the whole file and has it on disk before returning; extraFlags
 // O_EXCL keeps an existing file, O_TRUNC replaces it.
-bool writeFile(const std::string &path, const Bytes &data, int extraFlags = O_TRUNC)
+bool writeFile(const std::string &path, const Bytes &data, int extraFlags)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | extraFlags, 0644);
     if (fd < 0)
@@ -89,11 +116,41 @@ class ChipSession
     bool open_;
 };
 
+// A word for the shell: quoted unless it is plain.
+std::string shellWord(const std::string &word)
+{
+    const bool plain =
+        !word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyz"
+                                                "ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                "0123456789_-+=./:,@%") == std::string::npos;
+    if (plain)
+        return word;
+    std::string quoted = "'";
+    for (char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 struct Identity {
     BYTE chipId = 0;
     DSP_ROM_TYPE romType = DRT_Unknow;
     BYTE rom[ROM_STRING_SIZE + 2] = {};
 };
+
+struct Flash {
+    long size = 0;
+    bool byId = false; // else measured by where its addresses wrap
+};
+
+bool measureFlash(Flash &flash)
+{
+    LONG size = 0;
+    BOOL byId = 0;
+    if (!XU_GetSerialFlashSize(&size, &byId))
+        return false;
+    flash = {long(size), byId != 0};
+    return true;
+}
 
 bool identify(Identity &id)
 {
@@ -137,19 +194,51 @@ bool exportFlash(long length, Bytes &data)
     return ChipCam_ExportFW(data.data(), length, nullptr, nullptr);
 }
 
-Exit backUp(const Options &o, long length, Bytes &image)
+// The whole flash, saved before anything is erased.
+struct Backup {
+    std::string path;
+    Bytes image;
+};
+
+Exit backUp(const Options &o, const Flash &flash, Backup &backup)
 {
-    if (!exportFlash(length, image))
+    backup.path = o.backupPath.empty() ? backupNameAt(std::time(nullptr)) : o.backupPath;
+    if (!exportFlash(flash.size, backup.image))
         return fail(kFailed, "could not read the flash for the backup");
     // An earlier backup may be the only good copy of this flash (a burn
     // that failed half-way is retried): never replace it.
-    if (!writeFile(o.backupPath, image, O_EXCL))
-        return fail(kFailed, errno == EEXIST ? "the backup " + o.backupPath +
+    if (!writeFile(backup.path, backup.image, O_EXCL))
+        return fail(kFailed, errno == EEXIST ? "the backup " + backup.path +
                                                    " already exists: move it away or name "
                                                    "another with --backup"
-                                             : "could not write the backup " + o.backupPath);
-    std::printf("backup of %ld bytes written to %s\n", length, o.backupPath.c_str());
+                                             : "could not write the backup " + backup.path);
+    std::printf("backup of %ld bytes written to %s\n", flash.size, backup.path.c_str());
     return kDone;
+}
+
+// A write that failed after the erase: where the earlier flash is, and the
+// command that puts it back.
+Exit failedWrite(Exit code, const std::string &what, const Options &o, const Identity &id,
+                 const Flash &flash, const Backup &backup)
+{
+    const bool force = !checkFirmware(backup.image, id.rom, flash.size).fit();
+    return fail(code, what + "; the earlier flash is in " + backup.path +
+                          "\nzqchip: to write it back: zqchip --device " +
+                          std::to_string(o.device) + " burn " + shellWord(backup.path) +
+                          " --family " + familyName(o.family) + (force ? " --force" : "") +
+                          " --full --yes");
+}
+
+// A new file for dump and export; an existing one only with --force.
+Exit saveNewFile(const Options &o, const Bytes &data)
+{
+    const std::string &path = o.operands[0];
+    if (writeFile(path, data, o.force ? O_TRUNC : O_EXCL))
+        return kDone;
+    if (errno == EEXIST)
+        return fail(kFailed, path + " already exists: name another file, or replace it with "
+                                    "--force");
+    return fail(kFailed, "could not write " + path);
 }
 
 // ---- commands ------------------------------------------------------------------------
@@ -190,6 +279,14 @@ Exit info(const Options &, const Identity &id)
         std::printf("firmware version: %s\n", reinterpret_cast<char *>(version));
     else
         std::printf("firmware version: (not available for this chip)\n");
+    Flash flash;
+    BYTE jedec[3] = {};
+    if (measureFlash(flash) && XU_ReadSerialFlashID(jedec))
+        std::printf("flash:            id %s, %ld KiB (%s)\n", hex(jedec, 3).c_str(),
+                    flash.size / 1024,
+                    flash.byId ? "a known part" : "an unknown part: where its addresses wrap");
+    else
+        std::printf("flash:            (unreadable)\n");
     BYTE ids[4] = {};
     if (ChipCam_GetVidPid(ids, 4))
         std::printf("USB id:           %02x%02x:%02x%02x (stored %s)\n", ids[1], ids[0], ids[3],
@@ -291,8 +388,8 @@ Exit dump(const Options &o, const Identity &)
     Bytes data(size_t(o.length));
     if (!ChipCam_SerialFlashRead(o.offset, data.data(), o.length))
         return fail(kFailed, "flash read failed");
-    if (!writeFile(o.operands[0], data))
-        return fail(kFailed, "could not write " + o.operands[0]);
+    if (Exit e = saveNewFile(o, data); e != kDone)
+        return e;
     std::printf("%ld bytes from 0x%lX written to %s\n", o.length, o.offset, o.operands[0].c_str());
     return kDone;
 }
@@ -304,71 +401,81 @@ Exit exportFirmware(const Options &o, const Identity &)
     Bytes data;
     if (!exportFlash(o.length, data))
         return fail(kFailed, "flash read failed");
-    if (!writeFile(o.operands[0], data))
-        return fail(kFailed, "could not write " + o.operands[0]);
+    if (Exit e = saveNewFile(o, data); e != kDone)
+        return e;
     std::printf("firmware (%ld bytes) exported to %s\n", o.length, o.operands[0].c_str());
     return kDone;
 }
 
-// A firmware file the chip's layout can be found in, wholly inside it.
-Exit loadFirmware(const std::string &path, Bytes &image)
+// A firmware file fit for this chip and its flash, or --force for one
+// whose only fault is its parameter table.  Every refusal comes before the
+// chip is changed in any way.
+Exit loadFirmware(const Options &o, const Identity &id, const Flash &flash, Bytes &image)
 {
-    if (!readFile(path, image))
-        return fail(kBadFirmware, "cannot read firmware file " + path);
-    constexpr size_t kLayoutEnd = 0x160 + 43;
-    if (image.size() < kLayoutEnd || image.size() > size_t(SF_WINDOW_LIMIT))
-        return fail(kBadFirmware, path + " is not a firmware image (wrong size)");
-    ULONG start = 0, end = 0, crc = 0;
-    if (!XU_GetParaTableAndCRCAddrFormFW(image.data(), &start, &end, &crc) || end > image.size() ||
-        crc + 22 > image.size())
-        return fail(kBadFirmware, path + " has no parameter table this chip can use");
+    const std::string &path = o.operands[0];
+    std::string error;
+    if (!readFirmwareFile(path, image, error))
+        return fail(kBadFirmware, error);
+    const FirmwareVerdict verdict = checkFirmware(image, id.rom, flash.size);
+    if (verdict.fit())
+        return kDone;
+    if (verdict.tooLarge)
+        return fail(kBadFirmware, path + " does not fit this flash: " + verdict.problem);
+    const std::string fault = path + " is not a firmware image for this chip: " + verdict.problem;
+    if (!o.force)
+        return fail(kBadFirmware, fault + " (--force burns it all the same)");
+    if (long(image.size()) < flash.size)
+        return fail(kBadFirmware, fault + "; an image shorter than the flash is burnt only when "
+                                          "it passes the checks, --force or not");
+    std::fprintf(stderr, "zqchip: burning all the same, as --force asks: %s\n", fault.c_str());
     return kDone;
 }
 
-Exit burn(const Options &o, const Identity &)
+void describeFill(long imageSize, const Flash &flash)
+{
+    if (imageSize < flash.size)
+        std::printf("the image fills %ld of the flash's %ld bytes; the %ld bytes from 0x%lX on "
+                    "stay erased\n",
+                    imageSize, flash.size, flash.size - imageSize, imageSize);
+}
+
+Exit burn(const Options &o, const Identity &id)
 {
     if (o.operands.size() != 1)
-        return fail(kUsage, "burn FILE --family F [--full] --yes");
+        return fail(kUsage, "burn FILE --family F [--full] [--force] --yes");
+    Flash flash;
+    if (!measureFlash(flash))
+        return fail(kFailed, "could not tell the flash's size");
     Bytes image;
-    if (Exit e = loadFirmware(o.operands[0], image); e != kDone)
+    if (Exit e = loadFirmware(o, id, flash, image); e != kDone)
         return e;
     if (Exit e = needWriteOptions(o); e != kDone)
         return e;
-    Bytes backup;
-    if (Exit e = backUp(o, std::max<long>(long(image.size()), o.length), backup); e != kDone)
+    Backup backup;
+    if (Exit e = backUp(o, flash, backup); e != kDone)
         return e;
+    describeFill(long(image.size()), flash);
     {
         ProgressPrinter progress("burning");
         if (!ChipCam_BurnerFW(image.data(), LONG(image.size()), ProgressPrinter::report, &progress,
                               o.family, o.fullCheck))
-            return fail(kWriteFailed, "burn failed; the earlier flash is in " + o.backupPath);
+            return failedWrite(kWriteFailed, "burn failed", o, id, flash, backup);
     }
     // The burn checked every group with --full, one in 128 without: then
     // read all of it back here.
-    Bytes flash;
-    if (!o.fullCheck && (!exportFlash(LONG(image.size()), flash) || flash != image))
-        return fail(kVerifyFailed, "the flash differs from " + o.operands[0] +
-                                       "; the earlier flash is in " + o.backupPath);
+    Bytes flashed;
+    if (!o.fullCheck && (!exportFlash(LONG(image.size()), flashed) || flashed != image))
+        return failedWrite(kVerifyFailed, "the flash differs from " + o.operands[0], o, id, flash,
+                           backup);
     std::printf("burnt and verified %zu bytes\n", image.size());
     return kDone;
 }
 
-bool parseIds(const std::string &text, char ids[4])
-{
-    unsigned vid = 0, pid = 0;
-    char tail = 0;
-    if (std::sscanf(text.c_str(), "%4x:%4x%c", &vid, &pid, &tail) != 2)
-        return false;
-    const unsigned char bytes[4] = {BYTE(vid), BYTE(vid >> 8), BYTE(pid), BYTE(pid >> 8)};
-    std::memcpy(ids, bytes, 4);
-    return true;
-}
-
-Exit verifySettings(const Options &o, const char ids[4])
+Exit verifySettings(const Options &o)
 {
     if (o.ids) {
         BYTE back[4] = {};
-        if (!ChipCam_GetVidPid(back, 4) || std::memcmp(back, ids, 4) != 0)
+        if (!ChipCam_GetVidPid(back, 4) || std::memcmp(back, o.ids->data(), 4) != 0)
             return fail(kVerifyFailed, "the USB id reads back differently");
     }
     for (const StringField &s : kStrings) {
@@ -380,19 +487,22 @@ Exit verifySettings(const Options &o, const char ids[4])
     return kDone;
 }
 
-Exit setSettings(const Options &o, const Identity &)
+Exit setSettings(const Options &o, const Identity &id)
 {
-    char ids[4] = {};
-    if (!o.operands.empty() || (!o.ids && o.texts.empty()) || (o.ids && !parseIds(*o.ids, ids)))
+    if (!o.operands.empty() || (!o.ids && o.texts.empty()))
         return fail(kUsage, "set [--ids VVVV:PPPP] [--product T] ... --family F --yes");
     for (const auto &[name, text] : o.texts)
         if (text.size() > CHIPCAM_MAX_STRING)
             return fail(kUsage, "--" + name + " is longer than 31 characters");
     if (Exit e = needWriteOptions(o); e != kDone)
         return e;
-    Bytes image;
-    if (Exit e = backUp(o, o.length, image); e != kDone)
+    Flash flash;
+    if (!measureFlash(flash))
+        return fail(kFailed, "could not tell the flash's size");
+    Backup backup;
+    if (Exit e = backUp(o, flash, backup); e != kDone)
         return e;
+    Bytes &image = backup.image;
     ChangeParamInfo info{};
     auto text = [&o](const char *name, char *&pointer, unsigned &length) {
         const auto it = o.texts.find(name);
@@ -406,18 +516,20 @@ Exit setSettings(const Options &o, const Identity &)
     text("serial", info.pSerialNumber, info.SerialNumberLength);
     text("string3", info.pString3, info.String3Length);
     text("interface", info.pInterface, info.InterfaceLength);
-    if (o.ids)
-        info.pVidPid = ids;
+    std::array<BYTE, 4> ids{};
+    if (o.ids) {
+        ids = *o.ids;
+        info.pVidPid = reinterpret_cast<char *>(ids.data());
+    }
     {
         ProgressPrinter progress("writing");
         if (!ChipCam_SetParamTableFromFWFile(image.data(), LONG(image.size()), info,
                                              ProgressPrinter::report, &progress, o.family,
                                              o.logPath ? o.logPath->c_str() : nullptr, o.fullCheck))
-            return fail(kWriteFailed,
-                        "rewriting the parameter table failed; the earlier flash is in " +
-                            o.backupPath);
+            return failedWrite(kWriteFailed, "rewriting the parameter table failed", o, id, flash,
+                               backup);
     }
-    if (Exit e = verifySettings(o, ids); e != kDone)
+    if (Exit e = verifySettings(o); e != kDone)
         return e;
     std::printf("settings written and verified\n");
     return kDone;

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 int main(int argc, char **argv)
 {
@@ -17,5 +18,10 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "zqchip: %s\n%s", error.c_str(), zqchip::usageText());
         return zqchip::kUsage;
     }
-    return zqchip::run(*options);
+    try {
+        return zqchip::run(*options);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "zqchip: %s\n", e.what());
+        return zqchip::kFailed;
+    }
 }

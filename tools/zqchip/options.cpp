@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <set>
@@ -54,6 +55,35 @@ std::optional<SERIAL_FLASH_TYPE> familyNamed(const std::string &name)
     return std::nullopt;
 }
 
+const char *familyName(SERIAL_FLASH_TYPE family)
+{
+    for (const FamilyName &f : kFamilies)
+        if (f.family == family)
+            return f.name;
+    return "unknown";
+}
+
+std::optional<std::array<BYTE, 4>> parseIds(const std::string &text)
+{
+    if (text.size() != 9 || text[4] != ':')
+        return std::nullopt;
+    for (size_t i : {0, 1, 2, 3, 5, 6, 7, 8})
+        if (!std::isxdigit(static_cast<unsigned char>(text[i])))
+            return std::nullopt;
+    const unsigned long vid = std::strtoul(text.substr(0, 4).c_str(), nullptr, 16);
+    const unsigned long pid = std::strtoul(text.substr(5).c_str(), nullptr, 16);
+    return std::array<BYTE, 4>{BYTE(vid), BYTE(vid >> 8), BYTE(pid), BYTE(pid >> 8)};
+}
+
+std::string backupNameAt(std::time_t when)
+{
+    std::tm local{};
+    localtime_r(&when, &local);
+    char name[64];
+    std::strftime(name, sizeof name, "zqchip-backup-%Y%m%d-%H%M%S.bin", &local);
+    return name;
+}
+
 std::optional<Options> parseOptions(int argc, char **argv, std::string &error)
 {
     Options o;
@@ -66,6 +96,8 @@ std::optional<Options> parseOptions(int argc, char **argv, std::string &error)
             o.fullCheck = true;
         } else if (arg == "--yes") {
             o.confirmed = true;
+        } else if (arg == "--force") {
+            o.force = true;
         } else if (!hasValue && arg.rfind("--", 0) == 0) {
             error = arg + " needs a value";
             return std::nullopt;
@@ -94,7 +126,11 @@ std::optional<Options> parseOptions(int argc, char **argv, std::string &error)
             }
             (arg == "--length" ? o.length : o.offset) = number;
         } else if (arg == "--ids") {
-            o.ids = value();
+            o.ids = parseIds(value());
+            if (!o.ids) {
+                error = "--ids takes VVVV:PPPP, four hex digits each";
+                return std::nullopt;
+            }
         } else if (kTextOptions.count(arg)) {
             o.texts[arg.substr(2)] = value();
         } else if (arg.rfind("--", 0) == 0) {
@@ -122,14 +158,18 @@ const char *usageText()
            "  write-reg ADDR BYTE...               write, then read back\n"
            "  read-sensor SLAVE ADDR [COUNT]       image-sensor registers\n"
            "  write-sensor SLAVE ADDR BYTE...      write, then read back\n"
-           "  dump FILE [--offset A] [--length N]  flash bytes to a file\n"
-           "  export FILE [--length N]             the firmware image to a file\n"
-           "  burn FILE --family F [--full] --yes  replace the firmware\n"
+           "  dump FILE [--offset A] [--length N] [--force]\n"
+           "                                       flash bytes to a new file\n"
+           "  export FILE [--length N] [--force]   the firmware image to a new file\n"
+           "  burn FILE --family F [--full] [--force] --yes\n"
+           "                                       replace the firmware\n"
            "  set [--ids VVVV:PPPP] [--product T] [--manufacturer T] [--serial T]\n"
            "      [--string3 T] [--interface T] --family F [--full] [--log FILE] --yes\n"
            "                                       rewrite the USB ids and strings\n"
-           "Before erasing, the flash is saved to --backup FILE (zqchip-backup.bin),\n"
-           "which must not exist yet.\n"
+           "A burn checks the image first: it must fit the flash and hold the parameter\n"
+           "table with its checksum; --force burns a full-size image that fails the\n"
+           "table checks.  Before erasing, the whole flash is saved to --backup FILE\n"
+           "(zqchip-backup-YYYYMMDD-HHMMSS.bin), which must not exist yet.\n"
            "Families: mxic st sst at25f at25fs at45db winbond pmc mxic-like amic eon esmt\n"
            "giga fentech.\n"
            "Exit codes: 0 done, 1 failed, 2 usage, 3 no device, 4 unknown chip,\n"

@@ -2,8 +2,10 @@
 #ifndef ZQCHIP_OPTIONS_H
 #define ZQCHIP_OPTIONS_H
 
-#include "SFData.h"
+#include <zqscan/SFData.h>
 
+#include <array>
+#include <ctime>
 #include <map>
 #include <optional>
 #include <string>
@@ -19,12 +21,13 @@ struct Options {
     SERIAL_FLASH_TYPE family = SFT_UNKNOW;
     bool fullCheck = false;
     bool confirmed = false;
-    std::string backupPath = "zqchip-backup.bin";
+    bool force = false;     // burn an image the checks refuse; replace an export's file
+    std::string backupPath; // empty: a time-stamped name in the working directory
     std::optional<std::string> logPath;
     long length = 0x10000;
     long offset = 0;
     std::map<std::string, std::string> texts; // --product and the other strings
-    std::optional<std::string> ids;           // VVVV:PPPP
+    std::optional<std::array<BYTE, 4>> ids;   // as the parameter table stores them
 };
 
 // Parses argv; on a mistake returns nullopt and says why in error.
@@ -33,6 +36,12 @@ std::optional<Options> parseOptions(int argc, char **argv, std::string &error);
 bool parseNumber(const std::string &text, long &value);
 // The families as --family takes them.
 std::optional<SERIAL_FLASH_TYPE> familyNamed(const std::string &name);
+const char *familyName(SERIAL_FLASH_TYPE family);
+// VVVV:PPPP, exactly four hex digits each, as the parameter table stores
+// them (low bytes first); nullopt for anything else.
+std::optional<std::array<BYTE, 4>> parseIds(const std::string &text);
+// zqchip-backup-YYYYMMDD-HHMMSS.bin in local time.
+std::string backupNameAt(std::time_t when);
 const char *usageText();
 
 } // namespace zqchip

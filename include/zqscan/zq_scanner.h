@@ -24,8 +24,12 @@ ZQ_EXPORT int zq_scanner_open_index(int index);
 /* Opens nothing; always -1. */
 ZQ_EXPORT int zq_scanner_open(void);
 
+/* Largest frame width or height zq_scanner_init asks a camera for. */
+#define ZQ_FRAME_SIDE_MAX 65535
+
 /* Negotiates RGB24 at *w x *h (updated to the granted size), maps the
- * streaming buffers and starts streaming. */
+ * streaming buffers and starts streaming.  A size that is negative or above
+ * ZQ_FRAME_SIDE_MAX is refused with -1 before the camera is asked. */
 ZQ_EXPORT int zq_scanner_init(int fd, int *w, int *h);
 /* Waits (at most ZQ_FRAME_WAIT_MS) for the next frame and points *picture
  * at it; *len receives its byte count.  The frame stays valid until the

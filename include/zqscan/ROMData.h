@@ -98,6 +98,12 @@ ZQ_EXPORT BOOL XU_GetParaTableAndCRCAddrFormSF(ULONG *paraTableStartAddr, ULONG 
  * the addresses found are checked against what the flash window reaches. */
 ZQ_EXPORT BOOL XU_GetParaTableAndCRCAddrFormFW(BYTE *pFW, ULONG *paraTableStartAddr,
                                                ULONG *paraTableEndAddr, ULONG *crcAddr);
+/* The same for an image of fwLength bytes and the ROM whose version string
+ * (as XU_GetAsicRomVersion gives it) is romVersion, without asking the
+ * chip; fails unless the table and its checksum lie inside the image. */
+ZQ_EXPORT BOOL XU_GetParaTableAndCRCAddrFormImage(const BYTE *romVersion, const BYTE *pFW,
+                                                  ULONG fwLength, ULONG *paraTableStartAddr,
+                                                  ULONG *paraTableEndAddr, ULONG *crcAddr);
 ZQ_EXPORT BOOL XU_GetStringSettingFormSF(BYTE *pbyString, DWORD stringSize, DWORD StringOffset,
                                          BOOL bIsCRCProtect);
 

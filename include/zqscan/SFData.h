@@ -59,6 +59,14 @@ ZQ_EXPORT BOOL XU_SerialFlashErase(SERIAL_FLASH_TYPE sft);
 ZQ_EXPORT BOOL XU_DisableSerialFlashWriteProtect(SERIAL_FLASH_TYPE sft);
 ZQ_EXPORT LONG ubSFLib_GetIDSize(void);
 
+/* The flash's JEDEC id (command 0x9F): manufacturer, device id 1 and 2. */
+ZQ_EXPORT BOOL XU_ReadSerialFlashID(BYTE *pID);
+/* The flash's size in bytes, at most SF_WINDOW_LIMIT (what the window
+ * reaches): from its JEDEC id for the parts the SDK knows (*pByID 1),
+ * otherwise (*pByID 0) from where its addresses wrap around, which makes
+ * a flash whose contents repeat (an erased one) count as 64 KiB. */
+ZQ_EXPORT BOOL XU_GetSerialFlashSize(LONG *pSize, BOOL *pByID);
+
 ZQ_EXTERN_C_END
 
 #endif

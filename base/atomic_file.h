@@ -1,0 +1,64 @@
+// A file that appears under its name whole or not at all: the one way the
+// picture writers, the PDF composer and the settings file write.
+//
+// The data goes to a new temporary file in the same directory, one without
+// a name where the filesystem allows (else an exclusively created hidden
+// one); commit() checks that everything was written, flushes it to the
+// disk, names it and renames it over the final name in one step and makes
+// the rename durable.  Until then a file that already has the final name
+// stays as it was, and a temporary file that is not committed is removed
+// again, whatever ends its writing (a failure, an exception, an early
+// return, and for a file without a name even the end of the process).
+#ifndef ZQ_ATOMIC_FILE_H
+#define ZQ_ATOMIC_FILE_H
+
+#include <sys/types.h>
+
+#include <cstdio>
+#include <string>
+
+namespace zq
+{
+
+class AtomicFile
+{
+  public:
+    explicit AtomicFile(const std::string &path);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile &) = delete;
+    AtomicFile &operator=(const AtomicFile &) = delete;
+
+    // False when the temporary file could not be created (errno says why).
+    bool is_open() const { return fd_ >= 0; }
+    // The temporary file's name, for messages; the final path while the
+    // file has none.
+    const std::string &temporary_path() const { return temporary_.empty() ? path_ : temporary_; }
+
+    // The temporary file as a stdio stream, kept by this object and closed
+    // by commit(); null when it cannot be had.
+    std::FILE *stream();
+    // A new descriptor for the temporary file, for a library that closes
+    // the descriptor it writes through; -1 on failure.
+    int duplicate_fd() const;
+
+    // Flushes to the disk, closes and renames into place; false on any
+    // failure, with errno saying why.
+    bool commit();
+
+  private:
+    static ssize_t write_out(void *self, const char *data, size_t size);
+    bool flush_and_close();
+    int give_name();
+    void discard();
+
+    std::string path_;
+    std::string directory_;
+    std::string temporary_;
+    int fd_ = -1;
+    std::FILE *stream_ = nullptr;
+    int write_error_ = 0; // errno of the stream's first failed write
+};
+
+} // namespace zq
+
+#endif

@@ -1,0 +1,154 @@
+// zqvideo's "可搜索 PDF" switch with the real libzqscan and libzqpdf, on a
+// virtual camera whose page carries real text.
+#include "gui_frame_harness.h"
+
+#include "pdf_tools.h"
+
+#include <zqscan/zq_pdf.h>
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <clocale>
+
+using namespace zq::sim;
+
+namespace
+{
+
+CameraConfig textCamera()
+{
+    PageScene page;
+    page.pageWidth = 0.45;
+    page.aspect = 1.0;
+    page.lines = {"Searchable camera pages", "拍成清晰的图片"};
+    page.font = ZQ_TEXT_FONT;
+    page.textSize = 0.05;
+    return cameraWith({FrameSize::discrete(1280, 720)}, page);
+}
+
+bool switchKept()
+{
+    return QSettings(QFile::decodeName(programSettingsPath().c_str()), QSettings::IniFormat)
+        .value("pdf/searchable")
+        .toBool();
+}
+
+} // namespace
+
+class SearchablePdfTest : public WindowTest
+{
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() { setlocale(LC_PAPER, "C"); }
+
+    void init()
+    {
+        startFresh();
+        hw().addCamera(0, textCamera());
+        window = startWindow(startSettings(1280, 720, saveDir->path()));
+    }
+    void cleanup()
+    {
+        finish();
+        zq_pdf_set_text_layer(nullptr);
+        QLocale::setDefault(QLocale::system());
+    }
+
+    void switchIsOffAtFirstStartAndKept()
+    {
+        QVERIFY(action()->isCheckable());
+        QVERIFY(!action()->isChecked());
+        QVERIFY(window->menuBar()->findChild<QMenu *>("menuPdf")->actions().contains(action()));
+        action()->trigger();
+        QVERIFY(action()->isChecked());
+        QVERIFY(switchKept());
+
+        window.reset();
+        window = std::make_unique<MainWindow>();
+        QVERIFY(action()->isChecked());
+        action()->trigger();
+        QVERIFY(!switchKept());
+    }
+
+    // The pages are recognised while the window goes on; the stop press
+    // shows how far that is, and the PDF can be searched.
+    void collectedPdfCanBeSearched()
+    {
+        action()->trigger();
+        QSignalSpy messages(window->statusBar(), &QStatusBar::messageChanged);
+        clickPdf();
+        capture();
+        capture();
+        QSignalSpy ticks(MainWindowProbe(*window).timer(), &QTimer::timeout);
+        clickPdf();
+        QVERIFY(!button()->isEnabled());
+        QVERIFY(pdfComposed(*window));
+        QVERIFY(button()->isEnabled());
+
+        const QRegularExpression progress(QString::fromUtf8("^正在识别文字 [01]/2$"));
+        const auto shown = std::find_if(messages.begin(), messages.end(), [&](const auto &m) {
+            return progress.match(m.at(0).toString()).hasMatch();
+        });
+        QVERIFY2(shown != messages.end(), "no progress shown");
+        QVERIFY2(ticks.count() > 0, "the preview stood still while the pages were recognised");
+        QVERIFY(
+            window->statusBar()->currentMessage().startsWith(QString::fromUtf8("PDF 已保存：")));
+
+        const QStringList pdfs = QDir(saveDir->path()).entryList({"*.pdf"}, QDir::Files);
+        QCOMPARE(pdfs.size(), 1);
+        const std::string pdf = saveDir->filePath(pdfs[0]).toStdString();
+        for (int page : {1, 2}) {
+            const QString text = QString::fromStdString(zq::test::pdfText(pdf, page));
+            QVERIFY2(text.contains("Searchable"), qPrintable(text));
+            QVERIFY2(QString(text).remove(' ').contains(QString::fromUtf8("清晰的图片")),
+                     qPrintable(text));
+        }
+    }
+
+    void localeWithoutItsModelReadsChineseAndEnglish()
+    {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        action()->trigger();
+        QVERIFY(action()->isChecked());
+        const QString note = window->statusBar()->currentMessage();
+        QVERIFY2(note.startsWith(QString::fromUtf8("只识别中文和英文：")) && note.contains("deu"),
+                 qPrintable(note));
+    }
+
+    void languagesOfTheLocale()
+    {
+        QCOMPARE(recognitionLanguages(QLocale(QLocale::German)), QString("deu+chi_sim+eng"));
+        QCOMPARE(recognitionLanguages(QLocale(QLocale::English)), QString("eng+chi_sim"));
+        QCOMPARE(recognitionLanguages(QLocale(QLocale::Chinese, QLocale::China)),
+                 QString("chi_sim+eng"));
+        QCOMPARE(recognitionLanguages(QLocale(QLocale::Chinese, QLocale::Taiwan)),
+                 QString("chi_tra+chi_sim+eng"));
+        QCOMPARE(recognitionLanguages(QLocale::c()), QString("chi_sim+eng"));
+    }
+
+  private:
+    QAction *action() { return window->findChild<QAction *>("actionSearchablePdf"); }
+    QPushButton *button() { return widget<QPushButton>(*window, "butten_pdf"); }
+    void clickPdf()
+    {
+        QTest::qWait(2); // a time stamp of its own
+        QTest::mouseClick(button(), Qt::LeftButton);
+    }
+    void capture()
+    {
+        QTest::qWait(2);
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
+        window->TimerUpdate();
+    }
+};
+
+ZQ_GUI_TEST_MAIN(SearchablePdfTest)
+#include "gui_searchable_test.moc"

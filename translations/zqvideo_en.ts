@@ -1,0 +1,311 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>无法保存 %1</source>
+        <translation>Could not save %1</translation>
+    </message>
+    <message>
+        <source>已保存 %1</source>
+        <translation>Saved %1</translation>
+    </message>
+    <message>
+        <source>开始合成PDF</source>
+        <translation>Start PDF</translation>
+    </message>
+    <message>
+        <source>停止合成PDF</source>
+        <translation>Finish PDF</translation>
+    </message>
+    <message>
+        <source>请选择保存目录</source>
+        <translation>Choose the save directory</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>保存目录无法访问，请重新设定</source>
+        <translation>The save directory cannot be used. Please choose another one.</translation>
+    </message>
+    <message>
+        <source>Zq高拍仪</source>
+        <translation>Zq Document Camera</translation>
+    </message>
+    <message>
+        <source>影像处理</source>
+        <translation>Image processing</translation>
+    </message>
+    <message>
+        <source>旋转：</source>
+        <translation>Turn:</translation>
+    </message>
+    <message>
+        <source>色彩：</source>
+        <translation>Color:</translation>
+    </message>
+    <message>
+        <source>彩色</source>
+        <translation>Color</translation>
+    </message>
+    <message>
+        <source>灰色</source>
+        <translation>Gray</translation>
+    </message>
+    <message>
+        <source>正常</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <source>右转</source>
+        <translation>Turn right</translation>
+    </message>
+    <message>
+        <source>左转</source>
+        <translation>Turn left</translation>
+    </message>
+    <message>
+        <source>上下翻转</source>
+        <translation>Upside down</translation>
+    </message>
+    <message>
+        <source>640*480</source>
+        <translation>640*480</translation>
+    </message>
+    <message>
+        <source>压缩质量：</source>
+        <translation>Quality:</translation>
+    </message>
+    <message>
+        <source>分辨率：</source>
+        <translation>Size:</translation>
+    </message>
+    <message>
+        <source>10</source>
+        <translation>10</translation>
+    </message>
+    <message>
+        <source>20</source>
+        <translation>20</translation>
+    </message>
+    <message>
+        <source>30</source>
+        <translation>30</translation>
+    </message>
+    <message>
+        <source>40</source>
+        <translation>40</translation>
+    </message>
+    <message>
+        <source>50</source>
+        <translation>50</translation>
+    </message>
+    <message>
+        <source>60</source>
+        <translation>60</translation>
+    </message>
+    <message>
+        <source>70</source>
+        <translation>70</translation>
+    </message>
+    <message>
+        <source>80</source>
+        <translation>80</translation>
+    </message>
+    <message>
+        <source>100</source>
+        <translation>100</translation>
+    </message>
+    <message>
+        <source>保存目录</source>
+        <translation>Save to…</translation>
+    </message>
+    <message>
+        <source>拍照</source>
+        <translation>Capture</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>视频1</source>
+        <translation>Video 1</translation>
+    </message>
+    <message>
+        <source>视频2</source>
+        <translation>Video 2</translation>
+    </message>
+    <message>
+        <source>视频3</source>
+        <translation>Video 3</translation>
+    </message>
+    <message>
+        <source>裁边：</source>
+        <translation>Crop:</translation>
+    </message>
+    <message>
+        <source>无裁边</source>
+        <translation>No crop</translation>
+    </message>
+    <message>
+        <source>手动裁边</source>
+        <translation>Manual crop</translation>
+    </message>
+    <message>
+        <source>自动裁边</source>
+        <translation>Auto crop</translation>
+    </message>
+    <message>
+        <source>亮度：</source>
+        <translation>Bright:</translation>
+    </message>
+    <message>
+        <source>对比度：</source>
+        <translation>Contr.:</translation>
+    </message>
+    <message>
+        <source>饱和度：</source>
+        <translation>Satur.:</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation>Clear all</translation>
+    </message>
+    <message>
+        <source>自动去底色</source>
+        <translation>Clean page</translation>
+    </message>
+    <message>
+        <source>默认</source>
+        <translation>Default</translation>
+    </message>
+    <message>
+        <source>默认打开：</source>
+        <translation>At start:</translation>
+    </message>
+    <message>
+        <source>格式：</source>
+        <translation>Type:</translation>
+    </message>
+    <message>
+        <source>jpeg</source>
+        <translation>jpeg</translation>
+    </message>
+    <message>
+        <source>tiff</source>
+        <translation>tiff</translation>
+    </message>
+    <message>
+        <source>%1 无法移到回收站：%2</source>
+        <translation>%1 could not be moved to the trash: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>已将 %n 页移到回收站，按 %1 可恢复</source>
+        <translation>
+            <numerusform>Moved %n page to the trash; press %1 to bring it back</numerusform>
+            <numerusform>Moved %n pages to the trash; press %1 to bring them back</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>%1 无法从回收站恢复：%2</source>
+        <translation>%1 could not be restored from the trash: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>已从回收站恢复 %n 页</source>
+        <translation>
+            <numerusform>Restored %n page from the trash</numerusform>
+            <numerusform>Restored %n pages from the trash</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>PDF：已收集 %n 页</source>
+        <translation>
+            <numerusform>PDF: %n page collected</numerusform>
+            <numerusform>PDF: %n pages collected</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>没有收集到页面，未生成 PDF</source>
+        <translation>No pages were collected, so no PDF was made</translation>
+    </message>
+    <message>
+        <source>保存目录的路径太长</source>
+        <translation>the path of the save directory is too long</translation>
+    </message>
+    <message numerus="yes">
+        <source>PDF 已保存：%1（%n 页）</source>
+        <translation>
+            <numerusform>PDF saved: %1 (%n page)</numerusform>
+            <numerusform>PDF saved: %1 (%n pages)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>PDF 合成失败：%1。已收集的页面都在，可再按“%2”重试</source>
+        <translation>Could not make the PDF: %1. The collected pages are kept; press “%2” to try again</translation>
+    </message>
+    <message>
+        <source>无法创建回收站 %1：%2</source>
+        <translation>cannot create the trash %1: %2</translation>
+    </message>
+    <message>
+        <source>路径含有本机文字编码无法表示的字节</source>
+        <translation>the path holds bytes that the local text encoding cannot show</translation>
+    </message>
+    <message>
+        <source>撤销删除</source>
+        <translation>Undo delete</translation>
+    </message>
+    <message>
+        <source>把最近删除的页面从回收站放回原处</source>
+        <translation>Put the pages deleted last back where they were, from the trash</translation>
+    </message>
+    <message>
+        <source>Ctrl+Z</source>
+        <translation>Ctrl+Z</translation>
+    </message>
+    <message>
+        <source>编辑</source>
+        <translation>Edit</translation>
+    </message>
+    <message>
+        <source>正在合成 PDF……</source>
+        <translation>Making the PDF…</translation>
+    </message>
+    <message>
+        <source>只识别中文和英文：%1</source>
+        <translation>Reading Chinese and English only: %1</translation>
+    </message>
+    <message>
+        <source>无法识别文字，PDF 不可搜索：%1</source>
+        <translation>Cannot recognise text, so PDFs will not be searchable: %1</translation>
+    </message>
+    <message>
+        <source>正在识别文字 %1/%2</source>
+        <translation>Recognising text %1/%2</translation>
+    </message>
+    <message>
+        <source>可搜索 PDF</source>
+        <translation>Searchable PDF</translation>
+    </message>
+    <message>
+        <source>识别页面上的文字，合成的 PDF 可以搜索和复制</source>
+        <translation>Recognise the text on the pages so that the PDF can be searched and copied from</translation>
+    </message>
+    <message>
+        <source>PDF</source>
+        <translation>PDF</translation>
+    </message>
+</context>
+</TS>
