@@ -22,18 +22,20 @@ bool inside(const cv::Mat &image, cv::Point2f p)
     return p.x >= 1 && p.y >= 1 && p.x <= image.cols - 2 && p.y <= image.rows - 2;
 }
 
-uint8_t at(const cv::Mat &gray, cv::Point2f p)
+// The grey value at p, weighted as OpenCV turns BGR into grey.
+int at(const cv::Mat &colour, cv::Point2f p)
 {
-    return gray.at<uint8_t>(int(std::lround(p.y)), int(std::lround(p.x)));
+    const cv::Vec3b &v = colour.at<cv::Vec3b>(int(std::lround(p.y)), int(std::lround(p.x)));
+    return (114 * v[0] + 587 * v[1] + 299 * v[2] + 500) / 1000;
 }
 
 } // namespace
 
-PageLikeness judgeRegion(const BrightRegion &region, const cv::Mat &gray)
+PageLikeness judgeRegion(const BrightRegion &region, const cv::Mat &colour)
 {
     const double boxArea = double(region.box.size.width) * region.box.size.height;
     const double shorterSide = std::min(region.box.size.width, region.box.size.height);
-    if (!PageSizes(gray.size()).fit(shorterSide, boxArea) || region.area < kMinFill * boxArea)
+    if (!PageSizes(colour.size()).fit(shorterSide, boxArea) || region.area < kMinFill * boxArea)
         return PageLikeness::None;
     cv::Point2f c[4];
     cv::RotatedRect(region.box).points(c);
@@ -53,12 +55,12 @@ PageLikeness judgeRegion(const BrightRegion &region, const cv::Mat &gray)
         for (int k = 0; k < samples; ++k) {
             const cv::Point2f p = a + (b - a) * ((k + 0.5f) / samples);
             const cv::Point2f in = p + kReach * inward, out = p - kReach * inward;
-            if (!inside(gray, out) || !inside(gray, in)) {
+            if (!inside(colour, out) || !inside(colour, in)) {
                 ++cut;
                 continue;
             }
-            const int step = at(gray, in) - at(gray, out);
-            sideContrasted += step >= kMinStep && 100 * step >= kMinStepPercent * at(gray, in);
+            const int step = at(colour, in) - at(colour, out);
+            sideContrasted += step >= kMinStep && 100 * step >= kMinStepPercent * at(colour, in);
         }
         if (sideContrasted < kMinSideContrasted * (samples - cut))
             return PageLikeness::None;

@@ -39,10 +39,10 @@ enum class PageLikeness {
     CutByFrame, // a page, or part of one, running off one edge of the frame
 };
 
-// What the region shows, judged in the smoothed grey frame it was found
+// What the region shows, judged in the smoothed colour frame it was found
 // in.  A page fills its box, is brighter than what lies around it along
 // its outline, and runs into the frame's border on one side at most.
-PageLikeness judgeRegion(const BrightRegion &region, const cv::Mat &gray);
+PageLikeness judgeRegion(const BrightRegion &region, const cv::Mat &colour);
 
 } // namespace zq::imaging
 

@@ -61,11 +61,10 @@ void highlight(cv::Mat &gray)
 // size, so the pictures are kept from frame to frame instead of being
 // allocated anew (the module is used from one thread).
 struct Pictures {
-    cv::Mat reduced;  // area average of nsalc x nsalc pixels
-    cv::Mat half;     // one pyramid level down: half the size again
-    cv::Mat smoothed; // the level up again: reduced without its noise
-    cv::Mat gray;     // of smoothed
-    cv::Mat highlighted, binary, median;
+    cv::Mat reduced;              // area average of nsalc x nsalc pixels
+    cv::Mat half;                 // one pyramid level down: half the size again
+    cv::Mat smoothed;             // the level up again: reduced without its noise
+    cv::Mat gray, binary, median; // the grey frame (then highlighted), black and white
 };
 
 Pictures &reduce(const cv::Mat &frame, int nsalc)
@@ -83,9 +82,8 @@ Pictures &reduce(const cv::Mat &frame, int nsalc)
 // black.
 cv::Mat &binarise(Pictures &p)
 {
-    p.gray.copyTo(p.highlighted);
-    highlight(p.highlighted);
-    cv::threshold(p.highlighted, p.binary, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
+    highlight(p.gray);
+    cv::threshold(p.gray, p.binary, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
     cv::medianBlur(p.binary, p.median, 3);
     return p.median;
 }
@@ -164,7 +162,8 @@ std::optional<CvBox2D> findPage(const cv::Mat &frame, int nsalc)
 {
     Pictures &pictures = reduce(frame, nsalc);
     const std::optional<BrightRegion> region = largestRegion(binarise(pictures));
-    const PageLikeness likeness = region ? judgeRegion(*region, pictures.gray) : PageLikeness::None;
+    const PageLikeness likeness =
+        region ? judgeRegion(*region, pictures.smoothed) : PageLikeness::None;
     if (likeness == PageLikeness::Whole)
         return region->box;
     if (const std::optional<CvBox2D> edges = pageBoxByEdges(pictures, nsalc))
