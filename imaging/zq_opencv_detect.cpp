@@ -55,24 +55,31 @@ void highlight(cv::Mat &gray)
     cv::LUT(inner, table, inner);
 }
 
+// Reduced pictures wider than this are searched for edges at half their
+// size: the page's edges stay, print and wood grain blur away, and the
+// search costs a quarter.
+constexpr int kEdgeSearchWidth = 420;
+
 // The frame as the detectors see it: reduced by nsalc, that again
 // smoothed by one pyramid level down and up, and its grey and black and
-// white pictures.  Detection runs on every preview frame, mostly at one
-// size, so the pictures are kept from frame to frame instead of being
-// allocated anew (the module is used from one thread).
+// white pictures.
 struct Pictures {
-    cv::Mat reduced;              // area average of nsalc x nsalc pixels
+    cv::Mat reduced;              // area average of nsalc x nsalc pixels (smoothed when wide)
     cv::Mat half;                 // one pyramid level down: half the size again
     cv::Mat smoothed;             // the level up again: reduced without its noise
     cv::Mat gray, binary, median; // the grey frame (then highlighted), black and white
 };
 
-Pictures &reduce(const cv::Mat &frame, int nsalc)
+Pictures reduce(const cv::Mat &frame, int nsalc)
 {
-    static Pictures p;
+    Pictures p;
     const cv::Size size(frame.cols / nsalc, frame.rows / nsalc);
     cv::resize(frame, p.reduced, size, 0, 0, cv::INTER_AREA);
     cv::pyrDown(p.reduced, p.half, cv::Size(size.width / 2, size.height / 2));
+    // The edge search reads the unsmoothed picture only when it is narrow;
+    // a wide one may be smoothed in place, which spares a fresh picture.
+    if (size.width > kEdgeSearchWidth)
+        p.smoothed = p.reduced;
     cv::pyrUp(p.half, p.smoothed, size);
     cv::cvtColor(p.smoothed, p.gray, cv::COLOR_BGR2GRAY);
     return p;
@@ -117,11 +124,6 @@ std::optional<BrightRegion> largestRegion(cv::Mat &binary)
     return BrightRegion{areaMax, box};
 }
 
-// Reduced pictures wider than this are searched for edges at half their
-// size: the page's edges stay, print and wood grain blur away, and the
-// search costs a quarter.
-constexpr int kEdgeSearchWidth = 420;
-
 // The box of the page found by its edges, in reduced pixels as the record
 // counts them: a corner at x stands for frame pixel x * nsalc.
 std::optional<CvBox2D> pageBoxByEdges(const Pictures &r, int nsalc)
@@ -160,7 +162,7 @@ void pushCorners(const CvBox2D &box)
 // view.
 std::optional<CvBox2D> findPage(const cv::Mat &frame, int nsalc)
 {
-    Pictures &pictures = reduce(frame, nsalc);
+    Pictures pictures = reduce(frame, nsalc);
     const std::optional<BrightRegion> region = largestRegion(binarise(pictures));
     const PageLikeness likeness =
         region ? judgeRegion(*region, pictures.smoothed) : PageLikeness::None;
@@ -203,7 +205,8 @@ CvSeq *findSquares4ex1(IplImage *img1, CvMemStorage *, double &angle, int nsalc)
         // The noise removal needs at least 2 x 2 reduced pixels.
         if (frame.cols / nsalc < 2 || frame.rows / nsalc < 2)
             return;
-        const std::optional<BrightRegion> region = largestRegion(binarise(reduce(frame, nsalc)));
+        Pictures pictures = reduce(frame, nsalc);
+        const std::optional<BrightRegion> region = largestRegion(binarise(pictures));
         if (!region)
             return;
         pushCorners(region->box);
