@@ -2,6 +2,7 @@
 // list that follows the open camera.
 #include "mainwindow.h"
 
+#include "autocapture.h"
 #include "camlabel.h"
 #include "config.h"
 #include "savedir.h"
@@ -98,9 +99,14 @@ void MainWindow::TimerUpdate()
         zq_scanner_picture_gray(picture, w, h);
     rotateFrame(picture, w, h);
     recordCropQuadrilateral(picture, w, h);
+    if (autoCapture->wantsCapture(picture, w, h,
+                                  ui->cutting->currentIndex() == CropMode::Automatic))
+        captureRequested = true;
     if (captureRequested) {
-        if (g_Config.save_dir[0])
+        if (g_Config.save_dir[0]) {
             capture(picture, w, h);
+            autoCapture->pageCaptured();
+        }
         captureRequested = false;
     }
     if (ui->cutting->currentIndex() != CropMode::None)
@@ -173,7 +179,7 @@ bool MainWindow::writeCapture(const char *path, unsigned char *picture, int w, i
     const PictureWriter write = g_Config.picture_format == PictureFormat::Tiff
                                     ? zq_scanner_picture_save_tiff
                                     : zq_scanner_picture_save;
-    const int quality = g_Config.quality * 10 + 10;
+    const int quality = writerQuality(g_Config.quality);
     if (ui->cutting->currentIndex() == CropMode::None)
         return write(path, picture, w, h, quality) == 0;
     std::vector<unsigned char> cut(size_t(w) * h * 3);
@@ -195,13 +201,17 @@ void MainWindow::ShowRGB(unsigned char *data, int width, int height)
     ui->label_V->show();
 }
 
+QIcon MainWindow::pageIcon(const QString &path)
+{
+    return QIcon(QPixmap(path).scaled(100, 100, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+}
+
 void MainWindow::AddImage(QString path, const char *name)
 {
-    const QPixmap thumbnail =
-        QPixmap(path).scaled(100, 100, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    auto *item = new QListWidgetItem(QIcon(thumbnail), QString::fromUtf8(name ? name : ""));
+    auto *item = new QListWidgetItem(pageIcon(path), QString::fromUtf8(name ? name : ""));
     item->setData(Qt::UserRole, QFile::encodeName(path));
     ui->listWidget->insertItem(ui->listWidget->count(), item);
+    ui->listWidget->scrollToItem(item);
 }
 
 // Maps the drag through the picture as the label shows it: a point in a

@@ -1,8 +1,10 @@
 // Whole ticks of zqvideo's frame loop on the virtual camera (read, grey,
-// rotation index 1, automatic detection, drawing, preview scaling) and each
-// of those parts alone, at 1920 x 1080 and 3264 x 2448.
+// rotation index 1, automatic detection, the stillness watch of automatic
+// capture, drawing, preview scaling) and each of those parts alone, at
+// 1920 x 1080 and 3264 x 2448.
 #include "config.h"
 #include "mainwindow.h"
+#include "stillness.h"
 #include "virtual_hardware.h"
 #include <zqscan/zq_opencv.h>
 #include <zqscan/zq_scanner.h>
@@ -113,6 +115,20 @@ void BM_Detect(benchmark::State &state)
     zq_scanner_dllunit();
 }
 
+// The stillness watch of automatic capture, on the page and its outline.
+void BM_Stillness(benchmark::State &state)
+{
+    Frame f(state);
+    zqPoint outline[4];
+    const auto corners = pageCorners(benchCamera().scene, f.w, f.h);
+    for (int i = 0; i < 4; ++i)
+        outline[i] = {int(corners[i].x), int(corners[i].y)};
+    StillnessDetector watch;
+    int64_t ms = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(watch.observe(f.rgb.data(), f.w, f.h, outline, ms += 30));
+}
+
 void BM_Draw(benchmark::State &state)
 {
     Frame f(state);
@@ -142,6 +158,7 @@ BENCHMARK(BM_Read)->Apply(sizes);
 BENCHMARK(BM_Grey)->Apply(sizes);
 BENCHMARK(BM_RotateRight)->Apply(sizes);
 BENCHMARK(BM_Detect)->Apply(sizes);
+BENCHMARK(BM_Stillness)->Apply(sizes);
 BENCHMARK(BM_Draw)->Apply(sizes);
 BENCHMARK(BM_Preview)->Apply(sizes);
 

@@ -165,6 +165,14 @@ int zq_scanner_cutting_edge_set(const zqPoint *lt, const zqPoint *rb)
     return 0;
 }
 
+int zq_scanner_cutting_edge_get(CuttingEdgeInfo *info)
+{
+    if (!info || !g_cutting_edge.valid)
+        return -1;
+    *info = g_cutting_edge;
+    return 0;
+}
+
 int zq_scanner_cutting_edge_show(unsigned char *buffer, int width, int height)
 {
     return guarded(-1, [&] {

@@ -1,5 +1,6 @@
 #include "virtual_camera.h"
 
+#include "desk_script.h"
 #include "test_pattern.h"
 
 #include <poll.h>
@@ -333,10 +334,13 @@ int VirtualCamera::queueBuffer(const v4l2_buffer &buf)
 
 void VirtualCamera::renderFrame(uint8_t *into)
 {
+    if (config_.script && config_.script->advance())
+        renderedValid_ = false;
     if (!renderedValid_) {
         const int w = int(format_.width), h = int(format_.height);
-        rendered_ = config_.picture == Picture::ColourBars ? renderColourBars(w, h)
-                                                           : renderScene(config_.scene, w, h);
+        rendered_ = config_.script                           ? config_.script->render(w, h)
+                    : config_.picture == Picture::ColourBars ? renderColourBars(w, h)
+                                                             : renderScene(config_.scene, w, h);
         renderedValid_ = true;
     }
     const size_t row = size_t(format_.width) * 3;

@@ -12,12 +12,15 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace zq::sim
 {
+
+class FrameScript; // desk_script.h
 
 struct FrameSize {
     uint32_t type = V4L2_FRMSIZE_TYPE_DISCRETE;
@@ -80,6 +83,7 @@ struct CameraConfig {
     std::vector<Control> controls;
     Picture picture = Picture::Page;
     PageScene scene;
+    std::shared_ptr<FrameScript> script; // when set, draws every frame instead of scene
 
     // A document camera: MJPEG with several sizes, then YUYV with one,
     // brightness, contrast and saturation 0..255.

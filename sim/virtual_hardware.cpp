@@ -1,5 +1,6 @@
 #include "virtual_hardware.h"
 
+#include "desk_script.h"
 #include "seam.h"
 
 #include <fcntl.h>
@@ -281,6 +282,13 @@ void installLightDeskDemo()
     VirtualHardware::instance().addCamera(0, demoCamera(desk));
 }
 
+void installDemoStack()
+{
+    CameraConfig config = demoCamera(PageScene{});
+    config.script = std::make_shared<DeskScript>(DeskScript::demoStack());
+    VirtualHardware::instance().addCamera(0, std::move(config));
+}
+
 } // namespace zq::sim
 
 void zq::sim::useVirtualHardware(const char *preset)
@@ -343,6 +351,7 @@ extern "C" __attribute__((visibility("default"))) const zq_seam *zq_sim_seam(voi
         static const Preset presets[] = {
             {"demo", zq::sim::installDemo},
             {"demo-light-desk", zq::sim::installLightDeskDemo},
+            {"stack", zq::sim::installDemoStack},
             {"vivid", zq::sim::installVivid},
         };
         const char *wanted = std::getenv(ZQ_VIRTUAL_HARDWARE_ENV);

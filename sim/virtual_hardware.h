@@ -90,6 +90,8 @@ void installDemo();
 // The same camera with the page on a light wooden desk beside a pen and a
 // mouse, in a soft shadow.
 void installLightDeskDemo();
+// The same camera looking at a stack of pages laid one after another.
+void installDemoStack();
 // The kernel's virtual video driver with its default options: colour bars
 // at video0 and three nodes that do not capture at video1 to video3.
 void installVivid();
