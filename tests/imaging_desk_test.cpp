@@ -223,7 +223,9 @@ TEST_F(ImagingTest, AutomaticCropFindsThePageInPhotographs)
         ASSERT_EQ(zq_scanner_cutting_edge_auto(photo.samples.data(), photo.width, photo.height), 0);
         // The outline is a rotated rectangle; these pages are seen a
         // little in perspective, which leaves about 0.96 as the best.
-        EXPECT_GE(overlap(recorded(), polygon(truth)), 0.9);
+        const double o = overlap(recorded(), polygon(truth));
+        EXPECT_GE(o, 0.9);
+        RecordProperty(name + " overlap", std::to_string(o));
         ++photographs;
     }
     EXPECT_EQ(photographs, 3);
