@@ -246,7 +246,9 @@ int VirtualHardware::gettimeofday(timeval *tv)
 namespace
 {
 
-CameraConfig demoCamera()
+// The demo's document camera with a page lying a little turned on the
+// desk.
+CameraConfig demoCamera(const PageScene &desk)
 {
     CameraConfig config = CameraConfig::documentCamera();
     config.formats = {
@@ -256,6 +258,7 @@ CameraConfig demoCamera()
           FrameSize::discrete(2592, 1944), FrameSize::discrete(3264, 2448),
           FrameSize::discrete(640, 480)}},
     };
+    config.scene = desk;
     config.scene.angleDeg = 7;
     config.scene.centerX = 0.48;
     config.scene.pageWidth = 0.3;
@@ -267,12 +270,21 @@ CameraConfig demoCamera()
 
 void installDemo()
 {
-    VirtualHardware::instance().addCamera(0, demoCamera());
+    VirtualHardware::instance().addCamera(0, demoCamera(PageScene{}));
+}
+
+void installLightDeskDemo()
+{
+    PageScene desk = sceneOnDesk(Desk::LightWood);
+    desk.clutter = kPen | kMouse;
+    desk.shadow = 0.2;
+    desk.noise = 2;
+    VirtualHardware::instance().addCamera(0, demoCamera(desk));
 }
 
 void installDemoStack()
 {
-    CameraConfig config = demoCamera();
+    CameraConfig config = demoCamera(PageScene{});
     config.script = std::make_shared<DeskScript>(DeskScript::demoStack());
     VirtualHardware::instance().addCamera(0, std::move(config));
 }
@@ -338,6 +350,7 @@ extern "C" __attribute__((visibility("default"))) const zq_seam *zq_sim_seam(voi
         };
         static const Preset presets[] = {
             {"demo", zq::sim::installDemo},
+            {"demo-light-desk", zq::sim::installLightDeskDemo},
             {"stack", zq::sim::installDemoStack},
             {"vivid", zq::sim::installVivid},
         };

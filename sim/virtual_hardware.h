@@ -87,6 +87,9 @@ void useVirtualHardware(const char *preset);
 
 // The configuration the demo runs: one document camera with a page on the desk.
 void installDemo();
+// The same camera with the page on a light wooden desk beside a pen and a
+// mouse, in a soft shadow.
+void installLightDeskDemo();
 // The same camera looking at a stack of pages laid one after another.
 void installDemoStack();
 // The kernel's virtual video driver with its default options: colour bars
