@@ -44,6 +44,12 @@ struct ZqConfig {
 
 extern ZqConfig g_Config;
 
+// The quality the picture writers get for a jpg_quality index.
+inline int writerQuality(int qualityIndex)
+{
+    return qualityIndex * 10 + 10;
+}
+
 // The directory holding the configuration file: XDG_CONFIG_HOME when it is
 // set (even empty), else HOME; null when neither is set.
 const char *GetSaveDir();

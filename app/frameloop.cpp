@@ -2,6 +2,7 @@
 // list that follows the open camera.
 #include "mainwindow.h"
 
+#include "autocapture.h"
 #include "camlabel.h"
 #include "config.h"
 #include "savedir.h"
@@ -100,9 +101,14 @@ void MainWindow::TimerUpdate()
         zq_scanner_picture_gray(picture, w, h);
     rotateFrame(picture, w, h);
     recordCropQuadrilateral(picture, w, h);
+    if (autoCapture->wantsCapture(picture, w, h,
+                                  ui->cutting->currentIndex() == CropMode::Automatic))
+        captureRequested = true;
     if (captureRequested) {
-        if (g_Config.save_dir[0])
+        if (g_Config.save_dir[0]) {
             capture(picture, w, h);
+            autoCapture->pageCaptured();
+        }
         captureRequested = false;
     }
     if (ui->cutting->currentIndex() != CropMode::None)
@@ -175,7 +181,7 @@ bool MainWindow::writeCapture(const char *path, unsigned char *picture, int w, i
     const PictureWriter write = g_Config.picture_format == PictureFormat::Tiff
                                     ? zq_scanner_picture_save_tiff
                                     : zq_scanner_picture_save;
-    const int quality = g_Config.quality * 10 + 10;
+    const int quality = writerQuality(g_Config.quality);
     if (ui->cutting->currentIndex() == CropMode::None)
         return write(path, picture, w, h, quality) == 0;
     // Left uninitialised: the cut writes only the page's part of it, and
@@ -200,16 +206,21 @@ void MainWindow::ShowRGB(unsigned char *data, int width, int height)
     ui->label_V->show();
 }
 
-void MainWindow::AddImage(QString path, const char *name)
+// Decoded straight to thumbnail size: the JPEG reader lets libjpeg decode
+// at a fraction of the page's size instead of decoding it whole.
+QIcon MainWindow::pageIcon(const QString &path)
 {
-    // Decoded straight to thumbnail size: the JPEG reader lets libjpeg
-    // decode at a fraction of the page's size instead of decoding it whole.
     QImageReader reader(path);
     reader.setScaledSize(QSize(100, 100));
-    const QPixmap thumbnail = QPixmap::fromImage(reader.read());
-    auto *item = new QListWidgetItem(QIcon(thumbnail), QString::fromUtf8(name ? name : ""));
+    return QIcon(QPixmap::fromImage(reader.read()));
+}
+
+void MainWindow::AddImage(QString path, const char *name)
+{
+    auto *item = new QListWidgetItem(pageIcon(path), QString::fromUtf8(name ? name : ""));
     item->setData(Qt::UserRole, QFile::encodeName(path));
     ui->listWidget->insertItem(ui->listWidget->count(), item);
+    ui->listWidget->scrollToItem(item);
 }
 
 // Maps the drag through the picture as the label shows it: a point in a

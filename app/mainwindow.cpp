@@ -1,6 +1,7 @@
 // Construction, wiring, the watched buttons, the page list and shutdown.
 #include "mainwindow.h"
 
+#include "autocapture.h"
 #include "config.h"
 #include "pdf_composer.h"
 #include "savedir.h"
@@ -82,6 +83,9 @@ MainWindow::MainWindow(QWidget *parent)
 
     wireControls();
     setUpThumbnailList();
+    setUpPageList();
+    setUpKeys();
+    autoCapture = new AutoCapture(ui->actionAutoCapture, statusBar(), this);
     pdfPageCount = new QLabel(this);
     pdfPageCount->setObjectName("pdfPageCount");
     statusBar()->addPermanentWidget(pdfPageCount);
@@ -286,6 +290,7 @@ void MainWindow::on_actionUndoDelete_triggered()
         failures.prepend(tr("已从回收站恢复 %n 页", nullptr, restored));
     statusBar()->showMessage(failures.join(tr("；")), kStatusLongMs);
     ui->actionUndoDelete->setEnabled(!deletions.empty());
+    followThumbnailOrder();
     showPdfCount();
 }
 

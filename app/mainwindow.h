@@ -15,6 +15,7 @@
 
 #include <zqscan/zq_opencv.h>
 
+class AutoCapture;
 class PdfComposer;
 class QCheckBox;
 class QLabel;
@@ -22,6 +23,7 @@ class QLocale;
 class QSlider;
 class QTimer;
 class Ui_MainWindow;
+enum class PageTurn;
 
 // The resolution list's text for a frame size, as in "1280*720".
 QString resolutionEntry(int width, int height);
@@ -135,6 +137,15 @@ class MainWindow : public QMainWindow
     bool applyTextLayer(bool on);
     void prepareForSearch(const char *path);
     void quit();
+    void setUpKeys();
+    void setUpPageList();
+    void showPageMenu(const QPoint &position);
+    void enablePageActions();
+    void turnSelectedPages(PageTurn turn);
+    void openSelectedPages();
+    void openPage(QListWidgetItem *item);
+    void followThumbnailOrder();
+    static QIcon pageIcon(const QString &path);
     void rotateFrame(unsigned char *picture, int &w, int &h) const;
     void recordCropQuadrilateral(unsigned char *picture, int w, int h);
     void capture(unsigned char *picture, int w, int h);
@@ -160,6 +171,7 @@ class MainWindow : public QMainWindow
     bool pdfComposing = false; // a PDF is being made of the collection
     QString composingOutput;
     int composingPages = 0;
+    AutoCapture *autoCapture = nullptr;
 };
 
 #endif

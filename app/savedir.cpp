@@ -28,11 +28,14 @@ char timestr[200];
 
 void (*showDirError)() = showDirErrorBox;
 
+bool dirUsable(const char *path)
+{
+    return access(path ? path : g_Config.save_dir, R_OK | W_OK) != -1;
+}
+
 bool checkDir(const char *path)
 {
-    if (!path)
-        path = g_Config.save_dir;
-    if (access(path, R_OK | W_OK) != -1)
+    if (dirUsable(path))
         return true;
     showDirError();
     return false;

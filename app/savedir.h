@@ -15,6 +15,8 @@ constexpr size_t kFileNameMax = 22;
 // True when path (null: the configured save directory) can be read and
 // written; otherwise shows the error box and returns false.
 bool checkDir(const char *path);
+// The same check without the box, for callers that report otherwise.
+bool dirUsable(const char *path);
 // True when every file the program writes into dir has a path that fits
 // its buffer.
 bool dirFitsPaths(const char *dir);

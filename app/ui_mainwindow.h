@@ -35,6 +35,13 @@ class Ui_MainWindow
 {
 public:
     QAction *actionUndoDelete;
+    QAction *actionCapture;
+    QAction *actionAutoCapture;
+    QAction *actionPdf;
+    QAction *actionDeletePage;
+    QAction *actionTurnLeft;
+    QAction *actionTurnRight;
+    QAction *actionOpenPage;
     QAction *actionSearchablePdf;
     QWidget *centralWidget;
     CamLabel *label_V;
@@ -81,6 +88,7 @@ public:
     QWidget *layoutWidget2;
     QVBoxLayout *verticalLayout_3;
     QMenuBar *menuBar;
+    QMenu *menuCapture;
     QMenu *menuEdit;
     QMenu *menuPdf;
     QToolBar *mainToolBar;
@@ -94,6 +102,28 @@ public:
         actionUndoDelete = new QAction(MainWindow);
         actionUndoDelete->setObjectName(QString::fromUtf8("actionUndoDelete"));
         actionUndoDelete->setEnabled(false);
+        actionCapture = new QAction(MainWindow);
+        actionCapture->setObjectName(QString::fromUtf8("actionCapture"));
+        actionCapture->setAutoRepeat(false);
+        actionAutoCapture = new QAction(MainWindow);
+        actionAutoCapture->setObjectName(QString::fromUtf8("actionAutoCapture"));
+        actionAutoCapture->setCheckable(true);
+        actionPdf = new QAction(MainWindow);
+        actionPdf->setObjectName(QString::fromUtf8("actionPdf"));
+        actionPdf->setAutoRepeat(false);
+        actionDeletePage = new QAction(MainWindow);
+        actionDeletePage->setObjectName(QString::fromUtf8("actionDeletePage"));
+        actionDeletePage->setEnabled(false);
+        actionDeletePage->setAutoRepeat(false);
+        actionTurnLeft = new QAction(MainWindow);
+        actionTurnLeft->setObjectName(QString::fromUtf8("actionTurnLeft"));
+        actionTurnLeft->setEnabled(false);
+        actionTurnRight = new QAction(MainWindow);
+        actionTurnRight->setObjectName(QString::fromUtf8("actionTurnRight"));
+        actionTurnRight->setEnabled(false);
+        actionOpenPage = new QAction(MainWindow);
+        actionOpenPage->setObjectName(QString::fromUtf8("actionOpenPage"));
+        actionOpenPage->setEnabled(false);
         actionSearchablePdf = new QAction(MainWindow);
         actionSearchablePdf->setObjectName(QString::fromUtf8("actionSearchablePdf"));
         actionSearchablePdf->setCheckable(true);
@@ -304,6 +334,8 @@ public:
         menuBar = new QMenuBar(MainWindow);
         menuBar->setObjectName(QString::fromUtf8("menuBar"));
         menuBar->setGeometry(QRect(0, 0, 1140, 36));
+        menuCapture = new QMenu(menuBar);
+        menuCapture->setObjectName(QString::fromUtf8("menuCapture"));
         menuEdit = new QMenu(menuBar);
         menuEdit->setObjectName(QString::fromUtf8("menuEdit"));
         menuPdf = new QMenu(menuBar);
@@ -322,9 +354,19 @@ public:
         statusBar->setObjectName(QString::fromUtf8("statusBar"));
         MainWindow->setStatusBar(statusBar);
 
+        menuBar->addAction(menuCapture->menuAction());
         menuBar->addAction(menuEdit->menuAction());
+        menuCapture->addAction(actionCapture);
+        menuCapture->addAction(actionAutoCapture);
         menuBar->addAction(menuPdf->menuAction());
         menuEdit->addAction(actionUndoDelete);
+        menuEdit->addSeparator();
+        menuEdit->addAction(actionDeletePage);
+        menuEdit->addAction(actionTurnLeft);
+        menuEdit->addAction(actionTurnRight);
+        menuEdit->addAction(actionOpenPage);
+        menuPdf->addAction(actionPdf);
+        menuPdf->addSeparator();
         menuPdf->addAction(actionSearchablePdf);
 
         retranslateUi(MainWindow);
@@ -342,6 +384,37 @@ public:
 #if QT_CONFIG(shortcut)
         actionUndoDelete->setShortcut(QCoreApplication::translate("MainWindow", "Ctrl+Z", nullptr));
 #endif // QT_CONFIG(shortcut)
+        actionCapture->setText(QCoreApplication::translate("MainWindow", "拍照", nullptr));
+#if QT_CONFIG(tooltip)
+        actionCapture->setToolTip(QCoreApplication::translate("MainWindow", "拍下预览中的画面", nullptr));
+#endif // QT_CONFIG(tooltip)
+        actionAutoCapture->setText(QCoreApplication::translate("MainWindow", "自动拍照", nullptr));
+#if QT_CONFIG(tooltip)
+        actionAutoCapture->setToolTip(QCoreApplication::translate("MainWindow", "自动裁边时，新放上的页面静止片刻后自动拍下", nullptr));
+#endif // QT_CONFIG(tooltip)
+        actionPdf->setText(QCoreApplication::translate("MainWindow", "开始/停止合成PDF", nullptr));
+#if QT_CONFIG(shortcut)
+        actionPdf->setShortcut(QCoreApplication::translate("MainWindow", "Ctrl+P", nullptr));
+#endif // QT_CONFIG(shortcut)
+        actionDeletePage->setText(QCoreApplication::translate("MainWindow", "删除页面", nullptr));
+#if QT_CONFIG(tooltip)
+        actionDeletePage->setToolTip(QCoreApplication::translate("MainWindow", "把选中的页面移到回收站", nullptr));
+#endif // QT_CONFIG(tooltip)
+#if QT_CONFIG(shortcut)
+        actionDeletePage->setShortcut(QCoreApplication::translate("MainWindow", "Del", nullptr));
+#endif // QT_CONFIG(shortcut)
+        actionTurnLeft->setText(QCoreApplication::translate("MainWindow", "向左转", nullptr));
+#if QT_CONFIG(tooltip)
+        actionTurnLeft->setToolTip(QCoreApplication::translate("MainWindow", "把选中的页面逆时针转 90 度", nullptr));
+#endif // QT_CONFIG(tooltip)
+        actionTurnRight->setText(QCoreApplication::translate("MainWindow", "向右转", nullptr));
+#if QT_CONFIG(tooltip)
+        actionTurnRight->setToolTip(QCoreApplication::translate("MainWindow", "把选中的页面顺时针转 90 度", nullptr));
+#endif // QT_CONFIG(tooltip)
+        actionOpenPage->setText(QCoreApplication::translate("MainWindow", "用看图程序打开", nullptr));
+#if QT_CONFIG(tooltip)
+        actionOpenPage->setToolTip(QCoreApplication::translate("MainWindow", "在桌面默认的看图程序中打开选中的页面", nullptr));
+#endif // QT_CONFIG(tooltip)
         actionSearchablePdf->setText(QCoreApplication::translate("MainWindow", "可搜索 PDF", nullptr));
 #if QT_CONFIG(tooltip)
         actionSearchablePdf->setToolTip(QCoreApplication::translate("MainWindow", "识别页面上的文字，合成的 PDF 可以搜索和复制", nullptr));
@@ -395,6 +468,7 @@ public:
         label_7->setText(QCoreApplication::translate("MainWindow", "格式：", nullptr));
         pic_format->setItemText(0, QCoreApplication::translate("MainWindow", "jpeg", nullptr));
         pic_format->setItemText(1, QCoreApplication::translate("MainWindow", "tiff", nullptr));
+        menuCapture->setTitle(QCoreApplication::translate("MainWindow", "拍摄", nullptr));
         menuEdit->setTitle(QCoreApplication::translate("MainWindow", "编辑", nullptr));
         menuPdf->setTitle(QCoreApplication::translate("MainWindow", "PDF", nullptr));
     } // retranslateUi

@@ -4,8 +4,9 @@
 // - BM_Read: the read, beside decoding the same JPEG with libjpeg-turbo
 //   directly (x_decode: the read's cost over the bare decoding).
 // - BM_Tick: whole ticks (read, grey, rotation index 1, automatic
-//   detection, drawing, preview scaling); after_read_x_memcpy is the
-//   tick's work after the read against one memcpy of the frame.
+//   detection, the stillness watch of automatic capture, drawing, preview
+//   scaling); after_read_x_memcpy is the tick's work after the read
+//   against one memcpy of the frame.
 // - BM_Grey ... BM_Preview: the parts of a tick alone, against memcpy.
 // - BM_Capture: the extra time of a tick that captures (automatic crop,
 //   JPEG at quality 60) over one that does not, against libjpeg encoding
@@ -20,6 +21,7 @@
 #include "jpeg_reference.h"
 #include "mainwindow.h"
 #include "side_by_side.h"
+#include "stillness.h"
 #include "virtual_hardware.h"
 #include <zqscan/zq_opencv.h>
 #include <zqscan/zq_scanner.h>
@@ -180,6 +182,21 @@ void BM_Detect(benchmark::State &state)
     zq_scanner_dllunit();
 }
 
+// The stillness watch of automatic capture, on the page and its outline.
+void BM_Stillness(benchmark::State &state)
+{
+    Frame f(state);
+    zqPoint outline[4];
+    const auto corners = pageCorners(benchCamera().scene, f.w, f.h);
+    for (int i = 0; i < 4; ++i)
+        outline[i] = {int(corners[i].x), int(corners[i].y)};
+    StillnessDetector watch;
+    int64_t ms = 0;
+    f.against(state, [&] {
+        benchmark::DoNotOptimize(watch.observe(f.rgb.data(), f.w, f.h, outline, ms += 30));
+    });
+}
+
 void BM_Draw(benchmark::State &state)
 {
     Frame f(state);
@@ -307,6 +324,7 @@ BENCHMARK(BM_Tick)->Apply(sizes);
 BENCHMARK(BM_Grey)->Apply(sizes);
 BENCHMARK(BM_RotateRight)->Apply(sizes);
 BENCHMARK(BM_Detect)->Apply(sizes);
+BENCHMARK(BM_Stillness)->Apply(sizes);
 BENCHMARK(BM_Draw)->Apply(sizes);
 BENCHMARK(BM_Preview)->Apply(sizes);
 BENCHMARK(BM_Capture)->Args({3264, 2448})->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -1,6 +1,7 @@
 #include "image_support.h"
 
 #include <climits>
+#include <cmath>
 
 namespace zq::imaging
 {
@@ -15,6 +16,11 @@ PackedFrame::PackedFrame(const unsigned char *data, int width, int height)
     cvInitImageHeader(&header_, cvSize(width, height), IPL_DEPTH_8U, 3);
     // Read-only callers only read through the view.
     cvSetData(&header_, const_cast<unsigned char *>(data), 3 * width);
+}
+
+float straighteningTurn(double boxAngle)
+{
+    return static_cast<float>(boxAngle - 90.0 * std::round(boxAngle / 90.0));
 }
 
 } // namespace zq::imaging

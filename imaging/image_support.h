@@ -34,6 +34,13 @@ class PackedFrame
     IplImage header_;
 };
 
+// The turn that straightens a detected page.  Rotated boxes report their
+// angle in (0, 90]: an upright page has 90, a page turned 5 degrees
+// counter-clockwise about 85.  Turning by the box angle itself would lay
+// the page on its side; the equivalent angle of smallest size keeps the
+// orientation the preview shows.
+float straighteningTurn(double boxAngle);
+
 struct ImageRelease {
     void operator()(IplImage *image) const { cvReleaseImage(&image); }
 };

@@ -1,5 +1,6 @@
 // The crop quadrilateral: recording it by hand, drawing it, and cutting
 // the page out upright.
+#include "exact_outline.h"
 #include "image_support.h"
 #include "zq_opencv_internal.h"
 
@@ -33,16 +34,6 @@ int truncateToInt(double v)
     if (!(v > INT32_MIN))
         return INT32_MIN;
     return v < INT32_MAX ? static_cast<int>(v) : INT32_MAX;
-}
-
-// The turn that straightens a detected page.  Rotated boxes report their
-// angle in (0, 90]: an upright page has 90, a page turned 5 degrees
-// counter-clockwise about 85.  Turning by the box angle itself would lay
-// the page on its side; the equivalent angle of smallest size keeps the
-// orientation the preview shows.
-float straighteningTurn(double boxAngle)
-{
-    return static_cast<float>(boxAngle - 90.0 * std::round(boxAngle / 90.0));
 }
 
 // The part of the rectangle that lies in the image; empty when none does.
@@ -209,6 +200,14 @@ int zq_scanner_cutting_edge_set(const zqPoint *lt, const zqPoint *rb)
     return 0;
 }
 
+int zq_scanner_cutting_edge_get(CuttingEdgeInfo *info)
+{
+    if (!info || !g_cutting_edge.valid)
+        return -1;
+    *info = g_cutting_edge;
+    return 0;
+}
+
 int zq_scanner_cutting_edge_show(unsigned char *buffer, int width, int height)
 {
     return guarded(-1, [&] {
@@ -232,6 +231,7 @@ int zq_scanner_cutting_edge_do(const unsigned char *buffer, int width, int heigh
     return guarded(-1, [&] {
         if (!g_cutting_edge.valid || !isUsableFrame(buffer, width, height))
             return -1;
+        const ExactPageOutline exact(buffer, width, height);
         PackedFrame frame(buffer, width, height);
         const CropPlan plan = planCrop(frame.image());
         if (plan.box.empty())

@@ -1,5 +1,8 @@
 // Finding the page in a live frame.
+#include "exact_outline.h"
 #include "image_support.h"
+#include "page_edges.h"
+#include "page_region.h"
 #include "zq_opencv_internal.h"
 
 #include <opencv2/imgproc.hpp>
@@ -8,6 +11,8 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <vector>
 
 CvMemStorage *storage = nullptr;
 CvSeq *squares = nullptr;
@@ -50,24 +55,44 @@ void highlight(cv::Mat &gray)
     cv::LUT(inner, table, inner);
 }
 
-// Black and white picture of the reduced frame: paper white, desk black.
-cv::Mat binarise(const cv::Mat &frame, int nsalc)
+// Reduced pictures wider than this are searched for edges at half their
+// size: the page's edges stay, print and wood grain blur away, and the
+// search costs a quarter.
+constexpr int kEdgeSearchWidth = 420;
+
+// The frame as the detectors see it: reduced by nsalc, that again
+// smoothed by one pyramid level down and up, and its grey and black and
+// white pictures.
+struct Pictures {
+    cv::Mat reduced;              // area average of nsalc x nsalc pixels (smoothed when wide)
+    cv::Mat half;                 // one pyramid level down: half the size again
+    cv::Mat smoothed;             // the level up again: reduced without its noise
+    cv::Mat gray, binary, median; // the grey frame (then highlighted), black and white
+};
+
+Pictures reduce(const cv::Mat &frame, int nsalc)
 {
-    cv::Mat reduced;
+    Pictures p;
     const cv::Size size(frame.cols / nsalc, frame.rows / nsalc);
-    cv::resize(frame, reduced, size, 0, 0, cv::INTER_AREA);
-    // Noise removal: one pyramid level down and up again.
-    cv::Mat pyr;
-    cv::pyrDown(reduced, pyr, cv::Size(size.width / 2, size.height / 2));
-    cv::pyrUp(pyr, reduced, size);
-    cv::Mat tgray;
-    cv::cvtColor(reduced, tgray, cv::COLOR_BGR2GRAY);
-    highlight(tgray);
-    cv::Mat gray;
-    cv::threshold(tgray, gray, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
-    cv::Mat smooth;
-    cv::medianBlur(gray, smooth, 3);
-    return smooth;
+    cv::resize(frame, p.reduced, size, 0, 0, cv::INTER_AREA);
+    cv::pyrDown(p.reduced, p.half, cv::Size(size.width / 2, size.height / 2));
+    // The edge search reads the unsmoothed picture only when it is narrow;
+    // a wide one may be smoothed in place, which spares a fresh picture.
+    if (size.width > kEdgeSearchWidth)
+        p.smoothed = p.reduced;
+    cv::pyrUp(p.half, p.smoothed, size);
+    cv::cvtColor(p.smoothed, p.gray, cv::COLOR_BGR2GRAY);
+    return p;
+}
+
+// Black and white picture of the smoothed grey frame: paper white, desk
+// black.
+cv::Mat &binarise(Pictures &p)
+{
+    highlight(p.gray);
+    cv::threshold(p.gray, p.binary, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
+    cv::medianBlur(p.binary, p.median, 3);
+    return p.median;
 }
 
 struct StorageRelease {
@@ -75,10 +100,9 @@ struct StorageRelease {
 };
 using ContourStorage = std::unique_ptr<CvMemStorage, StorageRelease>;
 
-// The rotated box of the largest white region that covers less than 90 %
-// of the picture; false when there is none.  Of equal areas the earlier
-// contour wins.
-bool largestRegion(cv::Mat &binary, CvBox2D &box)
+// The largest white region that covers less than 90 % of the picture: its
+// area and rotated box.  Of equal areas the earlier contour wins.
+std::optional<BrightRegion> largestRegion(cv::Mat &binary)
 {
     ContourStorage contourStorage(cvCreateMemStorage(0));
     IplImage header = cvIplImage(binary);
@@ -87,6 +111,7 @@ bool largestRegion(cv::Mat &binary, CvBox2D &box)
                    CV_CHAIN_APPROX_SIMPLE, cvPoint(0, 0));
     const double allArea = (binary.cols * binary.rows) * 9.0 / 10.0;
     double areaMax = 0.0;
+    CvBox2D box;
     for (; contour; contour = contour->h_next) {
         const double area = std::fabs(cvContourArea(contour, CV_WHOLE_SEQ, 0));
         if (area > areaMax && area < allArea) {
@@ -94,7 +119,60 @@ bool largestRegion(cv::Mat &binary, CvBox2D &box)
             box = cvMinAreaRect2(contour, nullptr);
         }
     }
-    return areaMax > 0.0;
+    if (areaMax <= 0.0)
+        return std::nullopt;
+    return BrightRegion{areaMax, box};
+}
+
+// The box of the page found by its edges, in reduced pixels as the record
+// counts them: a corner at x stands for frame pixel x * nsalc.
+std::optional<CvBox2D> pageBoxByEdges(const Pictures &r, int nsalc)
+{
+    const bool halved = r.reduced.cols > kEdgeSearchWidth;
+    const std::optional<Quad> quad = findPageByEdges(halved ? r.half : r.reduced);
+    if (!quad)
+        return std::nullopt;
+    // Pixel centres: pixel j of the halved picture lies between reduced
+    // pixels 2j and 2j + 1, and reduced pixel i in the middle of frame
+    // pixels i * nsalc to (i + 1) * nsalc - 1.
+    const float toFrameGrid = 0.5f - 0.5f / nsalc;
+    std::vector<cv::Point2f> corners;
+    for (cv::Point2f p : *quad) {
+        if (halved)
+            p = 2.0f * p + cv::Point2f(0.5f, 0.5f);
+        corners.push_back(p + cv::Point2f(toFrameGrid, toFrameGrid));
+    }
+    return cvBox2D(cv::minAreaRect(corners));
+}
+
+// Appends the box's corners, rounded, to squares.
+void pushCorners(const CvBox2D &box)
+{
+    CvPoint2D32f corners[4];
+    cvBoxPoints(box, corners);
+    for (const CvPoint2D32f &corner : corners) {
+        const CvPoint point = cvPoint(cvRound(corner.x), cvRound(corner.y));
+        cvSeqPush(squares, &point);
+    }
+}
+
+// The page's box in reduced pixels: the largest bright region where it
+// shows a whole page; otherwise the outline that the page's edges draw;
+// failing that, a bright region running off the frame, a page partly in
+// view.
+std::optional<CvBox2D> findPage(const cv::Mat &frame, int nsalc)
+{
+    Pictures pictures = reduce(frame, nsalc);
+    const std::optional<BrightRegion> region = largestRegion(binarise(pictures));
+    const PageLikeness likeness =
+        region ? judgeRegion(*region, pictures.smoothed) : PageLikeness::None;
+    if (likeness == PageLikeness::Whole)
+        return region->box;
+    if (const std::optional<CvBox2D> edges = pageBoxByEdges(pictures, nsalc))
+        return edges;
+    if (likeness == PageLikeness::CutByFrame)
+        return region->box;
+    return std::nullopt;
 }
 
 // Empties squares when a detection ends, however it ends.
@@ -127,17 +205,12 @@ CvSeq *findSquares4ex1(IplImage *img1, CvMemStorage *, double &angle, int nsalc)
         // The noise removal needs at least 2 x 2 reduced pixels.
         if (frame.cols / nsalc < 2 || frame.rows / nsalc < 2)
             return;
-        cv::Mat binary = binarise(frame, nsalc);
-        CvBox2D box;
-        if (!largestRegion(binary, box))
+        Pictures pictures = reduce(frame, nsalc);
+        const std::optional<BrightRegion> region = largestRegion(binarise(pictures));
+        if (!region)
             return;
-        CvPoint2D32f corners[4];
-        cvBoxPoints(box, corners);
-        for (const CvPoint2D32f &corner : corners) {
-            const CvPoint point = cvPoint(cvRound(corner.x), cvRound(corner.y));
-            cvSeqPush(squares, &point);
-        }
-        angle = box.angle;
+        pushCorners(region->box);
+        angle = region->box.angle;
     });
     return squares;
 }
@@ -194,16 +267,21 @@ int zq_scanner_cutting_edge_auto(unsigned char *buffer, int width, int height)
         // every preview frame.
         PackedFrame frame(buffer, width, height);
         const int nsalc = reductionFactor(width, height);
-        double angle = 0.0;
-        CvSeq *found = findSquares4ex1(frame.image(), storage, angle, nsalc);
+        if (width / nsalc < 2 || height / nsalc < 2)
+            return 1;
+        const std::optional<CvBox2D> box = findPage(frame.mat(), nsalc);
+        if (!box)
+            return 1;
+        pushCorners(*box);
         CvPoint corners[4];
-        if (found->total == 0 || !drawSquares(frame.image(), found, &corners[0], &corners[1],
-                                              &corners[2], &corners[3], nsalc))
+        if (!drawSquares(frame.image(), squares, &corners[0], &corners[1], &corners[2], &corners[3],
+                         nsalc))
             return 1;
         for (int i = 0; i < 4; ++i)
             g_cutting_edge.point[i] = {corners[i].x, corners[i].y};
-        g_cutting_edge.angle = angle;
+        g_cutting_edge.angle = box->angle;
         g_cutting_edge.valid = true;
+        rememberDetection(g_cutting_edge, width, height, nsalc);
         return 0;
     });
 }

@@ -4,7 +4,7 @@
 set -eu
 
 build="build-essential cmake ninja-build pkg-config qtbase5-dev qtbase5-dev-tools qttools5-dev-tools
-libopencv-dev libv4l-dev libjpeg-dev libtiff-dev libqpdf-dev libtesseract-dev libfreetype-dev
+libopencv-dev libv4l-dev libjpeg-dev libturbojpeg0-dev libtiff-dev libqpdf-dev libtesseract-dev libfreetype-dev
 googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format git"
 # searchable PDFs read English and Chinese
 ocr="tesseract-ocr-eng tesseract-ocr-chi-sim"

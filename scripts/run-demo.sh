@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs what is missing, builds zqvideo and starts it from its output
-# folder on the virtual document camera.  With --real-camera it runs on the
-# cameras that are plugged in instead.
+# folder on the virtual document camera.  With --light-desk the page lies on
+# a light wooden desk beside a pen and a mouse; with --real-camera it runs
+# on the cameras that are plugged in instead.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -19,9 +20,27 @@ fi
 # The demo keeps its settings and pages in its own folder, so that it never
 # touches the user's own settings file.  The first run starts in automatic
 # crop mode at 1920x1080, so the page on the desk is outlined at once.
+# With --stack the camera sees a stack of pages laid one after another, and
+# the first run switches automatic capture on; with --light-desk the page
+# lies on a light wooden desk.
+preset=demo
 demo=$(pwd)/demo
+case "${1:-}" in
+--stack)
+    shift
+    preset=stack
+    demo=$(pwd)/demo-stack
+    ;;
+--light-desk)
+    shift
+    preset=demo-light-desk
+    ;;
+esac
 mkdir -p "$demo/pages"
 if [ ! -f "$demo/.zqvideo.config" ]; then
     printf '0\n0\n5\n0\n1920\n1080\n%s\n2\n0\n0\n' "$demo/pages" > "$demo/.zqvideo.config"
+    if [ "$preset" = stack ]; then
+        printf '[capture]\nauto=true\n' > "$demo/.zqvideo.ini"
+    fi
 fi
-XDG_CONFIG_HOME=$demo ZQ_VIRTUAL_HARDWARE=demo exec ./zqvideo "$@"
+XDG_CONFIG_HOME=$demo ZQ_VIRTUAL_HARDWARE=$preset exec ./zqvideo "$@"

@@ -27,18 +27,82 @@ uint32_t hash(uint32_t x, uint32_t y)
     return h ^ (h >> 16);
 }
 
-struct PageFrame {
+// The usual brightness of each desk and of the paper lying on it.
+struct DeskLook {
+    Desk kind;
+    double desk;
+    double paper;
+};
+constexpr DeskLook kDeskLooks[] = {
+    {Desk::Mat, 70, 230},
+    {Desk::GreyMat, 120, 230},
+    {Desk::LightWood, 178, 235},
+    {Desk::WhiteTable, 236, 222},
+};
+
+struct Tint {
+    double r, g, b;
+};
+constexpr Tint kPaperTint = {1.0, 1.0, 0.97};
+
+// What one pixel shows before light and noise: a brightness and the
+// factors that colour it.
+struct Surface {
+    double value;
+    Tint tint;
+};
+
+struct Rotated {
     double cx, cy;       // centre in pixels
     double halfW, halfH; // half sizes in pixels
     double cosA, sinA;
+
+    // Frame point of the rectangle's coordinates u, v in 0..1 (0,0
+    // top-left), turned counter-clockwise on screen, where y grows
+    // downwards.
+    Point at(double u, double v) const
+    {
+        const double dx = (2 * u - 1) * halfW, dy = (2 * v - 1) * halfH;
+        return {cx + dx * cosA + dy * sinA, cy - dx * sinA + dy * cosA};
+    }
+    // Back into the rectangle's coordinates; false outside it.
+    bool contains(Point p, double &u, double &v) const
+    {
+        const double dx = p.x - cx, dy = p.y - cy;
+        const double px = dx * cosA - dy * sinA;
+        const double py = dx * sinA + dy * cosA;
+        if (std::fabs(px) > halfW || std::fabs(py) > halfH)
+            return false;
+        u = (px + halfW) / (2 * halfW);
+        v = (py + halfH) / (2 * halfH);
+        return true;
+    }
 };
 
-PageFrame pageFrame(const PageScene &s, int width, int height)
+Rotated rotated(double cx, double cy, double w, double h, double angleDeg)
 {
-    const double a = s.angleDeg * kPi / 180.0;
+    const double a = angleDeg * kPi / 180.0;
+    return {cx, cy, w / 2, h / 2, std::cos(a), std::sin(a)};
+}
+
+Rotated pageFrame(const PageScene &s, int width, int height)
+{
     const double pw = s.pageWidth * width;
-    return {s.centerX * width, s.centerY * height, pw / 2,
-            pw * s.aspect / 2, std::cos(a),        std::sin(a)};
+    return rotated(s.centerX * width, s.centerY * height, pw, pw * s.aspect, s.angleDeg);
+}
+
+// The camera head leaning by angleDeg about the horizontal axis, aimed
+// so that the middle of the desk stays in the middle of the picture:
+// where a point of the upright view appears.  The negative angle undoes
+// it.
+Point tilted(Point p, double angleDeg, int width, int height)
+{
+    const double f = 1.2 * width; // a document camera's moderate field of view
+    const double cx = width / 2.0, cy = height / 2.0;
+    const double t = std::tan(angleDeg * kPi / 180.0);
+    const double x = (p.x - cx) / f, y = (p.y - cy) / f;
+    const double w = 1 + t * y;
+    return {cx + f * x / w, cy + f * y / w};
 }
 
 // Brightness of the page at page coordinates u, v in 0..1 (0,0 top-left).
@@ -231,53 +295,245 @@ uint8_t clampByte(double v)
     return static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
 }
 
+double smoothstep(double t)
+{
+    t = std::clamp(t, 0.0, 1.0);
+    return t * t * (3 - 2 * t);
+}
+
+// Squared distance of p from the segment a-b.
+double segmentDistance2(Point p, Point a, Point b)
+{
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double t =
+        std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+    const double ex = p.x - a.x - t * dx, ey = p.y - a.y - t * dy;
+    return ex * ex + ey * ey;
+}
+
+struct Capsule {
+    Point a, b;
+    double radius;
+    bool contains(Point p) const
+    {
+        // Most pixels lie far from it: the bounding box decides cheaply.
+        if (p.x < std::min(a.x, b.x) - radius || p.x > std::max(a.x, b.x) + radius ||
+            p.y < std::min(a.y, b.y) - radius || p.y > std::max(a.y, b.y) + radius)
+            return false;
+        return segmentDistance2(p, a, b) <= radius * radius;
+    }
+};
+
+// Inside the ellipse with centre c and half axes rx, ry: the squared
+// normalised distance, below 1 inside.
+double ellipse(Point p, Point c, double rx, double ry)
+{
+    const double x = (p.x - c.x) / rx, y = (p.y - c.y) / ry;
+    return x * x + y * y;
+}
+
+// Everything a pixel may show, laid out once per frame.
+class Shader
+{
+  public:
+    Shader(const PageScene &s, int width, int height);
+    void shade(int x, int y, uint8_t *rgb) const;
+
+  private:
+    Surface deskAt(Point q, int x, int y) const;
+    bool clutterAt(Point q, Surface &surface) const;
+    double shadowAt(Point q) const;
+
+    const PageScene &s_;
+    int width_, height_;
+    Rotated page_, sheet_;
+    PageWriting writing_;
+    Capsule pen_, arm_, fingers_[4];
+    Point mouse_, palm_;
+    double mouseRx_, mouseRy_, cableRadius_, palmRx_, palmRy_;
+};
+
+Shader::Shader(const PageScene &s, int width, int height)
+    : s_(s), width_(width), height_(height), page_(pageFrame(s, width, height)),
+      writing_(s, int(std::lround(2 * page_.halfW)), int(std::lround(2 * page_.halfH)))
+{
+    const double w = width;
+    sheet_ = rotated(-0.06 * w, 0.38 * height, 0.34 * w, 0.48 * w, -6);
+
+    // The pen crosses the right edge, a third of it over the page.
+    const Point edge = page_.at(1.0, 0.62);
+    const double along = std::atan2(-page_.sinA, page_.cosA) + 25 * kPi / 180;
+    const double length = 0.2 * w;
+    const Point dir = {std::cos(along), std::sin(along)};
+    pen_ = {{edge.x - 0.35 * length * dir.x, edge.y - 0.35 * length * dir.y},
+            {edge.x + 0.65 * length * dir.x, edge.y + 0.65 * length * dir.y},
+            0.0055 * w};
+
+    double right = 0;
+    for (double u : {0.0, 1.0})
+        for (double v : {0.0, 1.0})
+            right = std::max(right, page_.at(u, v).x);
+    mouseRx_ = 0.04 * w;
+    mouseRy_ = 0.065 * w;
+    mouse_ = {std::min(right + 0.09 * w, w - 1.5 * mouseRx_), page_.cy + 0.1 * height};
+    cableRadius_ = 0.0025 * w;
+
+    // The fingertips lie on the page, the arm runs off the bottom.
+    const Point tip = page_.at(0.3, 1.0);
+    palm_ = {tip.x, tip.y + 0.06 * w};
+    palmRx_ = 0.055 * w;
+    palmRy_ = 0.06 * w;
+    arm_ = {palm_, {palm_.x + 0.02 * w, height + 0.3 * w}, 0.045 * w};
+    const double fingerX[4] = {-0.036, -0.012, 0.012, 0.036};
+    const double fingerLength[4] = {0.075, 0.095, 0.09, 0.07};
+    for (int i = 0; i < 4; ++i) {
+        const Point base = {palm_.x + fingerX[i] * w, palm_.y - 0.02 * w};
+        fingers_[i] = {
+            base, {base.x + 0.2 * fingerX[i] * w, base.y - fingerLength[i] * w}, 0.012 * w};
+    }
+}
+
+Surface Shader::deskAt(Point q, int x, int y) const
+{
+    switch (s_.deskKind) {
+    case Desk::Mat: {
+        const double grain = int(hash(x / 3, y / 3) % 21) - 10;
+        return {s_.desk + grain, {1.15, 0.9, 0.7}};
+    }
+    case Desk::GreyMat:
+        return {s_.desk + int(hash(x / 2, y / 2) % 13) - 6, {1.0, 1.0, 1.03}};
+    case Desk::LightWood: {
+        // Streaks along the board that wander a little, a few darker
+        // late-wood lines, and the fine texture of the surface.
+        const double u = q.x / width_, v = q.y / width_;
+        const double phase = v * 55 + 2.0 * std::sin(u * 7 + 1.3) +
+                             0.8 * std::sin(u * 19 + v * 11) + 0.3 * std::sin(u * 53 + v * 29);
+        double grain = 7 * std::sin(2 * kPi * phase) + 4 * std::sin(2 * kPi * 2.7 * phase + 1) +
+                       int(hash(x, y) % 7) - 3;
+        if (phase * 0.37 - std::floor(phase * 0.37) < 0.05)
+            grain -= 14;
+        return {s_.desk + grain, {1.12, 0.93, 0.7}};
+    }
+    case Desk::WhiteTable:
+        return {s_.desk + int(hash(x, y) % 5) - 2, {0.995, 1.0, 1.012}};
+    }
+    return {s_.desk, {1, 1, 1}};
+}
+
+// The objects lying on top of the page and the desk.
+bool Shader::clutterAt(Point q, Surface &surface) const
+{
+    if (s_.clutter & kHand) {
+        bool hand = arm_.contains(q) || ellipse(q, palm_, palmRx_, palmRy_) <= 1;
+        for (const Capsule &finger : fingers_)
+            hand = hand || finger.contains(q);
+        if (hand) {
+            surface = {1.0, {205, 150, 122}};
+            return true;
+        }
+    }
+    if ((s_.clutter & kPen) && pen_.contains(q)) {
+        // A highlight runs along the middle of the barrel.
+        const bool highlight =
+            segmentDistance2(q, pen_.a, pen_.b) < 0.09 * pen_.radius * pen_.radius;
+        surface = highlight ? Surface{1.0, {90, 100, 170}} : Surface{1.0, {30, 40, 115}};
+        return true;
+    }
+    if (s_.clutter & kMouse) {
+        const double d = ellipse(q, mouse_, mouseRx_, mouseRy_);
+        if (d <= 1) {
+            surface = {48 - 14 * d, {1.0, 1.0, 1.05}};
+            return true;
+        }
+        // The cable leaves the mouse's top and snakes up off the frame.
+        const double top = mouse_.y - mouseRy_;
+        if (q.y < top && std::fabs(q.x - mouse_.x) < 0.04 * width_) {
+            const double k = kPi / (0.08 * width_), amplitude = 0.03 * width_;
+            const double centre = mouse_.x + amplitude * std::sin((top - q.y) * k);
+            const double slope = amplitude * k * std::cos((top - q.y) * k);
+            if (std::fabs(q.x - centre) <= cableRadius_ * std::sqrt(1 + slope * slope)) {
+                surface = {30, {1.0, 1.0, 1.0}};
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// A soft shadow, as a lamp or the camera arm casts one: a wide penumbra
+// from the top left towards the middle.
+double Shader::shadowAt(Point q) const
+{
+    const double t = q.x / width_ + 0.6 * q.y / height_;
+    return 1.0 - s_.shadow * smoothstep((0.55 - t) / 0.25 + 0.5);
+}
+
+void Shader::shade(int x, int y, uint8_t *rgb) const
+{
+    Point q = {x + 0.5, y + 0.5};
+    if (s_.tiltDeg != 0)
+        q = tilted(q, -s_.tiltDeg, width_, height_);
+    double light = 1.0 - s_.unevenLight * x / std::max(1, width_ - 1);
+    if (s_.shadow > 0)
+        light *= shadowAt(q);
+
+    Surface surface;
+    double u, v;
+    if (clutterAt(q, surface)) {
+    } else if (page_.contains(q, u, v)) {
+        surface = {s_.paper * writing_.brightness(u, v), kPaperTint};
+    } else if ((s_.clutter & kSecondSheet) && sheet_.contains(q, u, v)) {
+        surface = {s_.paper * pageInk(s_, u, v), kPaperTint};
+    } else {
+        surface = deskAt(q, x, y);
+    }
+    const double value = surface.value * light;
+    const double channel[3] = {value * surface.tint.r, value * surface.tint.g,
+                               value * surface.tint.b};
+    for (int c = 0; c < 3; ++c) {
+        double noise = 0;
+        if (s_.noise > 0) {
+            // Four uniform numbers summed: nearly normal, standard deviation 1.
+            const uint32_t h = hash(hash(x, y) ^ (s_.noiseSeed * 2654435761u), c);
+            const double sum = (h & 0xff) + ((h >> 8) & 0xff) + ((h >> 16) & 0xff) + (h >> 24);
+            noise = s_.noise * (sum / 255.0 - 2.0) * std::sqrt(3.0);
+        }
+        rgb[c] = clampByte(channel[c] + noise);
+    }
+}
+
 } // namespace
+
+PageScene sceneOnDesk(Desk kind)
+{
+    PageScene scene;
+    for (const DeskLook &look : kDeskLooks)
+        if (look.kind == kind) {
+            scene.desk = look.desk;
+            scene.paper = look.paper;
+        }
+    scene.deskKind = kind;
+    return scene;
+}
 
 std::array<Point, 4> pageCorners(const PageScene &scene, int width, int height)
 {
-    const PageFrame f = pageFrame(scene, width, height);
+    const Rotated f = pageFrame(scene, width, height);
+    const Point upright[4] = {f.at(0, 0), f.at(1, 0), f.at(1, 1), f.at(0, 1)};
     std::array<Point, 4> corners;
-    const double sx[4] = {-1, 1, 1, -1};
-    const double sy[4] = {-1, -1, 1, 1};
-    for (int i = 0; i < 4; ++i) {
-        const double dx = sx[i] * f.halfW, dy = sy[i] * f.halfH;
-        // Counter-clockwise on screen, where y grows downwards.
-        corners[i] = {f.cx + dx * f.cosA + dy * f.sinA, f.cy - dx * f.sinA + dy * f.cosA};
-    }
+    for (int i = 0; i < 4; ++i)
+        corners[i] =
+            scene.tiltDeg != 0 ? tilted(upright[i], scene.tiltDeg, width, height) : upright[i];
     return corners;
 }
 
 void renderScene(const PageScene &s, int width, int height, uint8_t *rgb)
 {
-    const PageFrame f = pageFrame(s, width, height);
-    const PageWriting writing(s, int(std::lround(2 * f.halfW)), int(std::lround(2 * f.halfH)));
+    const Shader shader(s, width, height);
     for (int y = 0; y < height; ++y) {
         uint8_t *row = rgb + size_t(y) * width * 3;
-        for (int x = 0; x < width; ++x) {
-            const double light = 1.0 - s.unevenLight * x / std::max(1, width - 1);
-            // Back into page coordinates: undo the counter-clockwise turn.
-            const double dx = x + 0.5 - f.cx, dy = y + 0.5 - f.cy;
-            const double px = dx * f.cosA - dy * f.sinA;
-            const double py = dx * f.sinA + dy * f.cosA;
-            double r, g, b;
-            if (std::fabs(px) <= f.halfW && std::fabs(py) <= f.halfH) {
-                const double u = (px + f.halfW) / (2 * f.halfW);
-                const double v = (py + f.halfH) / (2 * f.halfH);
-                const double value = s.paper * writing.brightness(u, v) * light;
-                r = value;
-                g = value;
-                b = value * 0.97;
-            } else {
-                const double grain = int(hash(x / 3, y / 3) % 21) - 10;
-                const double value = (s.desk + grain) * light;
-                r = value * 1.15;
-                g = value * 0.9;
-                b = value * 0.7;
-            }
-            row[3 * x] = clampByte(r);
-            row[3 * x + 1] = clampByte(g);
-            row[3 * x + 2] = clampByte(b);
-        }
+        for (int x = 0; x < width; ++x)
+            shader.shade(x, y, row + 3 * x);
     }
 }
 

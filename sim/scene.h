@@ -1,7 +1,9 @@
 // Rendered scenes for the virtual camera: a sheet of paper with lines of
-// text lying on a darker, textured desk, seen from above.  Everything is
-// deterministic, and the page's true corners are known, so tests can
-// check document detection and deskewing against them.
+// text lying on a desk, seen from above, with what else lies about on a
+// desk and what a real camera adds (shadows, noise, a head that is not
+// quite vertical).  Everything is deterministic, and the page's true
+// corners are known, so tests can check document detection and deskewing
+// against them.
 #ifndef ZQ_SIM_SCENE_H
 #define ZQ_SIM_SCENE_H
 
@@ -13,6 +15,21 @@
 namespace zq::sim
 {
 
+enum class Desk {
+    Mat,        // a finely textured brown mat; dark at the default brightness
+    GreyMat,    // a neutral grey mat
+    LightWood,  // light wood with its grain
+    WhiteTable, // a smooth white table top
+};
+
+// What lies on the desk besides the page, as bit flags.
+enum Clutter : unsigned {
+    kPen = 1u << 0,         // a pen lying across the page's right edge
+    kMouse = 1u << 1,       // a dark mouse right of the page, its cable running off the top
+    kSecondSheet = 1u << 2, // another sheet, cut by the left edge of the frame
+    kHand = 1u << 3,        // a hand reaching over the page's bottom edge
+};
+
 struct PageScene {
     double centerX = 0.5;    // page centre, as a fraction of the frame width
     double centerY = 0.5;    // page centre, as a fraction of the frame height
@@ -23,6 +40,12 @@ struct PageScene {
     double unevenLight = 0;  // 0..1: light falls off by this fraction from left to right
     bool text = true;        // dark lines of text on the page
     double desk = 70;        // mean brightness of the desk
+    Desk deskKind = Desk::Mat;
+    unsigned clutter = 0;   // Clutter flags
+    double shadow = 0;      // 0..1: depth of a soft shadow falling across the top left
+    double noise = 0;       // sensor noise: its standard deviation in grey levels
+    uint32_t noiseSeed = 0; // another seed gives another frame of the same scene
+    double tiltDeg = 0;     // the camera head leans this far forward: the page looks trapezoidal
     // Real text in place of the bars: these UTF-8 lines, drawn from the
     // top left with the font file `font` (the first face of a collection).
     std::vector<std::string> lines;
@@ -37,6 +60,10 @@ struct WordBox {
     int line; // index into PageScene::lines
     int left, top, right, bottom;
 };
+
+// A page on a desk of that kind, with the desk's and the paper's usual
+// brightness: on a white table the paper is the darker of the two.
+PageScene sceneOnDesk(Desk kind);
 
 struct Point {
     double x;

@@ -1,5 +1,6 @@
 #include "virtual_camera.h"
 
+#include "desk_script.h"
 #include "test_pattern.h"
 
 #include <poll.h>
@@ -160,8 +161,9 @@ const std::vector<uint8_t> &VirtualCamera::picture()
 {
     if (picture_.empty()) {
         const int w = int(format_.width), h = int(format_.height);
-        picture_ = config_.picture == Picture::ColourBars ? renderColourBars(w, h)
-                                                          : renderScene(config_.scene, w, h);
+        picture_ = config_.script                           ? config_.script->render(w, h)
+                   : config_.picture == Picture::ColourBars ? renderColourBars(w, h)
+                                                            : renderScene(config_.scene, w, h);
     }
     return picture_;
 }
@@ -446,6 +448,8 @@ const std::vector<uint8_t> &VirtualCamera::nativeFrame(uint32_t sequence)
 
 size_t VirtualCamera::sendFrame(Slot &slot)
 {
+    if (config_.script && config_.script->advance())
+        forgetPicture();
     const uint32_t sequence = uint32_t(framesDelivered_);
     const std::vector<uint8_t> &frame = nativeFrame(sequence);
     const size_t bytes = std::min(frame.size(), slot.length);

@@ -24,6 +24,8 @@
 namespace zq::sim
 {
 
+class FrameScript; // desk_script.h
+
 struct FrameSize {
     uint32_t type = V4L2_FRMSIZE_TYPE_DISCRETE;
     uint32_t width = 0, height = 0;       // discrete size, or the range's minimum
@@ -85,7 +87,8 @@ struct CameraConfig {
     std::vector<Control> controls;
     Picture picture = Picture::Page;
     PageScene scene;
-    int sensorNoise = 2; // the largest change of a byte from frame to frame
+    int sensorNoise = 2;                 // the largest change of a byte from frame to frame
+    std::shared_ptr<FrameScript> script; // when set, draws every frame instead of scene
 
     // A document camera: MJPEG with several sizes, then YUYV with one,
     // brightness, contrast and saturation 0..255.

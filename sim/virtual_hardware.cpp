@@ -1,5 +1,6 @@
 #include "virtual_hardware.h"
 
+#include "desk_script.h"
 #include "seam.h"
 
 #include <fcntl.h>
@@ -246,12 +247,42 @@ int VirtualHardware::gettimeofday(timeval *tv)
     return result;
 }
 
-void installDemo(CameraConfig config)
+namespace
 {
+
+// The demo's document camera with a page lying a little turned on the
+// desk.
+CameraConfig demoCamera(const PageScene &desk,
+                        CameraConfig config = CameraConfig::eightMegapixelCamera())
+{
+    config.scene = desk;
     config.scene.angleDeg = 7;
     config.scene.centerX = 0.48;
     config.scene.pageWidth = 0.3;
     config.scene.unevenLight = 0.12;
+    return config;
+}
+
+} // namespace
+
+void installDemo(CameraConfig camera)
+{
+    VirtualHardware::instance().addCamera(0, demoCamera(PageScene{}, std::move(camera)));
+}
+
+void installLightDeskDemo()
+{
+    PageScene desk = sceneOnDesk(Desk::LightWood);
+    desk.clutter = kPen | kMouse;
+    desk.shadow = 0.2;
+    desk.noise = 2;
+    VirtualHardware::instance().addCamera(0, demoCamera(desk));
+}
+
+void installDemoStack()
+{
+    CameraConfig config = demoCamera(PageScene{});
+    config.script = std::make_shared<DeskScript>(DeskScript::demoStack());
     VirtualHardware::instance().addCamera(0, std::move(config));
 }
 
@@ -318,6 +349,8 @@ extern "C" __attribute__((visibility("default"))) const zq_seam *zq_sim_seam(voi
             {"demo", [] { zq::sim::installDemo(); }},
             {"demo-13mp",
              [] { zq::sim::installDemo(zq::sim::CameraConfig::thirteenMegapixelCamera()); }},
+            {"demo-light-desk", zq::sim::installLightDeskDemo},
+            {"stack", zq::sim::installDemoStack},
             {"vivid", zq::sim::installVivid},
         };
         const char *wanted = std::getenv(ZQ_VIRTUAL_HARDWARE_ENV);

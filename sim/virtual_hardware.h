@@ -88,6 +88,11 @@ void useVirtualHardware(const char *preset);
 // The configuration the demo runs: one document camera with a page on the
 // desk (ZQ_VIRTUAL_HARDWARE=demo: 8 MP, demo-13mp: 13 MP).
 void installDemo(CameraConfig camera = CameraConfig::eightMegapixelCamera());
+// The same camera with the page on a light wooden desk beside a pen and a
+// mouse, in a soft shadow.
+void installLightDeskDemo();
+// The same camera looking at a stack of pages laid one after another.
+void installDemoStack();
 // The kernel's virtual video driver with its default options: colour bars
 // at video0 and three nodes that do not capture at video1 to video3.
 void installVivid();

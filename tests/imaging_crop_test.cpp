@@ -307,6 +307,23 @@ TEST_F(ImagingTest, OutlineIsDrawnOnceFivePixelsWide)
     EXPECT_EQ(frame.bytes, drawn);
 }
 
+// A program can follow the outline for as long as the frame's record lasts.
+TEST_F(ImagingTest, OutlineCanBeReadUntilDrawn)
+{
+    CuttingEdgeInfo info{};
+    EXPECT_EQ(zq_scanner_cutting_edge_get(&info), -1) << "nothing recorded";
+    setRect(100, 50, 300, 200);
+    EXPECT_EQ(zq_scanner_cutting_edge_get(nullptr), -1);
+    ASSERT_EQ(zq_scanner_cutting_edge_get(&info), 0);
+    EXPECT_TRUE(info.valid);
+    EXPECT_EQ(info.point[1].x, 100);
+    EXPECT_EQ(info.point[1].y, 200);
+    EXPECT_EQ(info.point[3].x, 300);
+    Frame frame(640, 480);
+    ASSERT_EQ(zq_scanner_cutting_edge_show(frame.data(), 640, 480), 0);
+    EXPECT_EQ(zq_scanner_cutting_edge_get(&info), -1) << "consumed by the drawing";
+}
+
 TEST_F(ImagingTest, OutlineFollowsPackedRowsOfOddWidths)
 {
     Frame frame(642, 100);

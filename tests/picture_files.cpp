@@ -103,7 +103,7 @@ void writeTiff(const std::string &path, const Picture &picture, int compression,
     TIFFClose(tiff);
 }
 
-Picture readJpeg(const std::string &path)
+Picture readJpeg(const std::string &path, JpegDecoding decoding)
 {
     File file = openOrThrow(path, "rb");
     jpeg_decompress_struct cinfo;
@@ -113,6 +113,10 @@ Picture readJpeg(const std::string &path)
     jpeg_stdio_src(&cinfo, file.get());
     jpeg_read_header(&cinfo, TRUE);
     cinfo.out_color_space = JCS_RGB;
+    if (decoding == JpegDecoding::TurnInvariant) {
+        cinfo.dct_method = JDCT_FLOAT;
+        cinfo.do_fancy_upsampling = FALSE;
+    }
     jpeg_start_decompress(&cinfo);
     Picture picture{int(cinfo.output_width), int(cinfo.output_height), 3, {}};
     picture.samples.resize(size_t(picture.width) * picture.height * 3);

@@ -30,8 +30,15 @@ void writeJpeg(const std::string &path, const Picture &picture, int quality);
 void writeTiff(const std::string &path, const Picture &picture, int compression, int quality,
                int rowsPerStrip = 0);
 
+enum class JpegDecoding {
+    Default,
+    // The floating-point inverse DCT, rounded once, and chroma repeated
+    // rather than smoothed: a block decodes to the same pixels whichever
+    // way it was turned.
+    TurnInvariant,
+};
 // Decodes a JPEG file to RGB.
-Picture readJpeg(const std::string &path);
+Picture readJpeg(const std::string &path, JpegDecoding decoding = JpegDecoding::Default);
 // Reads a binary PPM (P6) file, as poppler's tools write them.
 Picture readPpm(const std::string &path);
 

@@ -122,26 +122,59 @@ TEST_F(VirtualCameraTest, ControlsUseLibv4l2Scale)
 
 TEST(SceneTest, CornersMatchRenderedPage)
 {
-    PageScene scene;
-    scene.angleDeg = 20;
-    scene.pageWidth = 0.3;
-    const int w = 640, h = 480;
-    const auto rgb = renderScene(scene, w, h);
-    const auto corners = pageCorners(scene, w, h);
-    // Just inside each corner (towards the centre) is paper, just outside is desk.
-    const double cx = scene.centerX * w, cy = scene.centerY * h;
-    for (const Point &c : corners) {
-        const double dx = cx - c.x, dy = cy - c.y, len = std::hypot(dx, dy);
-        auto at = [&](double t) {
-            const int x = int(c.x + dx / len * t), y = int(c.y + dy / len * t);
-            return rgb[(size_t(y) * w + x) * 3 + 1];
-        };
-        EXPECT_GT(at(6), 150);
-        EXPECT_LT(at(-6), 120);
+    for (double tilt : {0.0, 4.0}) {
+        SCOPED_TRACE(tilt);
+        PageScene scene;
+        scene.angleDeg = 20;
+        scene.pageWidth = 0.3;
+        scene.tiltDeg = tilt;
+        const int w = 640, h = 480;
+        const auto rgb = renderScene(scene, w, h);
+        const auto corners = pageCorners(scene, w, h);
+        // Just inside each corner (towards the centre) is paper, just outside is desk.
+        const double cx = scene.centerX * w, cy = scene.centerY * h;
+        for (const Point &c : corners) {
+            const double dx = cx - c.x, dy = cy - c.y, len = std::hypot(dx, dy);
+            auto at = [&](double t) {
+                const int x = int(c.x + dx / len * t), y = int(c.y + dy / len * t);
+                return rgb[(size_t(y) * w + x) * 3 + 1];
+            };
+            EXPECT_GT(at(6), 150);
+            EXPECT_LT(at(-6), 120);
+        }
+        // Counter-clockwise on screen: the top-left corner moves down, the
+        // top-right corner moves up.
+        EXPECT_GT(corners[0].y, corners[1].y);
+        if (tilt != 0) {
+            // Leaning forward, the camera sees the far edge wider.
+            const double top = std::hypot(corners[1].x - corners[0].x, corners[1].y - corners[0].y);
+            const double bottom =
+                std::hypot(corners[2].x - corners[3].x, corners[2].y - corners[3].y);
+            EXPECT_GT(top, bottom * 1.02);
+        }
     }
-    // Counter-clockwise on screen: the top-left corner moves down, the
-    // top-right corner moves up.
-    EXPECT_GT(corners[0].y, corners[1].y);
+}
+
+TEST(SceneTest, NoiseDiffersFromFrameToFrameAroundTheSameScene)
+{
+    PageScene scene = sceneOnDesk(Desk::WhiteTable);
+    scene.noise = 3;
+    const auto a = renderScene(scene, 200, 100);
+    scene.noiseSeed = 1;
+    const auto b = renderScene(scene, 200, 100);
+    scene.noise = 0;
+    const auto clean = renderScene(scene, 200, 100);
+    double sumA = 0, sumClean = 0, spread = 0;
+    size_t differing = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        differing += a[i] != b[i];
+        sumA += a[i];
+        sumClean += clean[i];
+        spread += (a[i] - clean[i]) * (a[i] - clean[i]);
+    }
+    EXPECT_GT(differing, a.size() / 2);
+    EXPECT_NEAR(sumA / a.size(), sumClean / a.size(), 0.3);
+    EXPECT_NEAR(std::sqrt(spread / a.size()), 3.0, 0.6) << "noise of the set strength";
 }
 
 TEST(SceneTest, SaturatedAndUnevenLight)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -26,7 +27,9 @@ class ZqchipTest : public testing::Test
   protected:
     void SetUp() override
     {
-        dir_ = testing::TempDir() + "zqchip_" +
+        // Per process too: the release and sanitizer builds, or two checkouts,
+        // may run the same test at the same time.
+        dir_ = testing::TempDir() + "zqchip_" + std::to_string(getpid()) + "_" +
                testing::UnitTest::GetInstance()->current_test_info()->name() + "_";
         flash_ = dir_ + "flash.bin";
         std::remove(flash_.c_str());

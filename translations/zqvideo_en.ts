@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>AutoCapture</name>
+    <message>
+        <source>无法把自动拍照的设置写入 %1</source>
+        <translation>Could not write the auto capture setting to %1</translation>
+    </message>
+    <message>
+        <source>自动拍照：请把裁边设为“自动裁边”</source>
+        <translation>Auto capture: set the crop to “Auto crop”</translation>
+    </message>
+    <message>
+        <source>自动拍照：等待新页面</source>
+        <translation>Auto capture: waiting for a new page</translation>
+    </message>
+    <message>
+        <source>自动拍照：请保持静止</source>
+        <translation>Auto capture: hold still</translation>
+    </message>
+    <message>
+        <source>自动拍照：保存目录无法访问，请重新设定</source>
+        <translation>Auto capture: the save directory cannot be used. Please choose another one.</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>无法保存 %1</source>
@@ -306,6 +329,94 @@
     <message>
         <source>PDF</source>
         <translation>PDF</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>快捷键：%1</source>
+        <translation>Keys: %1</translation>
+    </message>
+    <message>
+        <source>%1 无法旋转：%2</source>
+        <translation>%1 could not be turned: %2</translation>
+    </message>
+    <message>
+        <source>已旋转 %1</source>
+        <translation>Turned %1</translation>
+    </message>
+    <message>
+        <source>无法打开 %1：桌面没有可以显示它的程序</source>
+        <translation>Could not open %1: the desktop has no program to show it</translation>
+    </message>
+    <message>
+        <source>无法读取这个 TIFF 文件</source>
+        <translation>this TIFF file cannot be read</translation>
+    </message>
+    <message>
+        <source>不是 JPEG 或 TIFF 文件</source>
+        <translation>not a JPEG or TIFF file</translation>
+    </message>
+    <message>
+        <source>拍下预览中的画面</source>
+        <translation>Capture the picture in the preview</translation>
+    </message>
+    <message>
+        <source>自动拍照</source>
+        <translation>Auto capture</translation>
+    </message>
+    <message>
+        <source>自动裁边时，新放上的页面静止片刻后自动拍下</source>
+        <translation>With auto crop, capture each new page once it lies still</translation>
+    </message>
+    <message>
+        <source>开始/停止合成PDF</source>
+        <translation>Start/finish PDF</translation>
+    </message>
+    <message>
+        <source>Ctrl+P</source>
+        <translation>Ctrl+P</translation>
+    </message>
+    <message>
+        <source>删除页面</source>
+        <translation>Delete page</translation>
+    </message>
+    <message>
+        <source>把选中的页面移到回收站</source>
+        <translation>Move the selected page to the trash</translation>
+    </message>
+    <message>
+        <source>Del</source>
+        <translation>Del</translation>
+    </message>
+    <message>
+        <source>向左转</source>
+        <translation>Turn left</translation>
+    </message>
+    <message>
+        <source>把选中的页面逆时针转 90 度</source>
+        <translation>Turn the selected page 90 degrees counter-clockwise</translation>
+    </message>
+    <message>
+        <source>向右转</source>
+        <translation>Turn right</translation>
+    </message>
+    <message>
+        <source>把选中的页面顺时针转 90 度</source>
+        <translation>Turn the selected page 90 degrees clockwise</translation>
+    </message>
+    <message>
+        <source>用看图程序打开</source>
+        <translation>Open in viewer</translation>
+    </message>
+    <message>
+        <source>在桌面默认的看图程序中打开选中的页面</source>
+        <translation>Open the selected page in the desktop’s image viewer</translation>
+    </message>
+    <message>
+        <source>拍摄</source>
+        <translation>Scan</translation>
     </message>
 </context>
 </TS>

@@ -49,6 +49,10 @@ ZQ_EXPORT int zq_scanner_cutting_edge_auto(unsigned char *buffer, int width, int
 /* Records the axis-aligned rectangle with the opposite corners lt and rb
  * (in either order) as the crop quadrilateral; 0, or -1 on null points. */
 ZQ_EXPORT int zq_scanner_cutting_edge_set(const zqPoint *lt, const zqPoint *rb);
+/* Copies the crop quadrilateral of the current frame into info: 0, or -1
+ * when there is none (nothing recorded, or already drawn) or info is null.
+ * Lets a program follow the outline from frame to frame. */
+ZQ_EXPORT int zq_scanner_cutting_edge_get(CuttingEdgeInfo *info);
 /* Draws the recorded outline into the frame (5 pixels wide, 255 in byte 1)
  * and consumes the record: 0, or -1 when there is no valid record or the
  * arguments are bad (nothing drawn). */

@@ -1,0 +1,52 @@
+// Automatic capture in the window: the switch in the "拍摄" menu, kept in
+// the program's own settings file; the stillness watch, fed with every
+// frame while the crop mode is automatic; and a line in the status bar
+// that says what it waits for.
+#ifndef ZQVIDEO_AUTOCAPTURE_H
+#define ZQVIDEO_AUTOCAPTURE_H
+
+#include "stillness.h"
+
+#include <QObject>
+
+#include <functional>
+
+class QAction;
+class QLabel;
+class QStatusBar;
+
+class AutoCapture : public QObject
+{
+    Q_OBJECT
+
+  public:
+    // Milliseconds on a monotonic clock.
+    using Clock = std::function<qint64()>;
+
+    // toggle is the menu's checkable switch; its state is read from the
+    // settings file here and written back whenever the user flips it.
+    AutoCapture(QAction *toggle, QStatusBar *statusBar, QObject *parent);
+
+    // Tests run the watch on a clock of their own.
+    void setClock(Clock clock) { clock_ = std::move(clock); }
+
+    // Looks at this tick's frame (turned, not yet drawn into) and says
+    // whether to capture it now.
+    bool wantsCapture(const unsigned char *rgb, int width, int height, bool automaticCrop);
+    // Any capture of this tick's frame (also by key or button) takes the
+    // page in view, so that it is not taken again.
+    void pageCaptured();
+
+  private:
+    void switchedByUser(bool on);
+    void showState(const QString &state);
+
+    QAction *toggle_;
+    QStatusBar *statusBar_;
+    QLabel *state_;
+    StillnessDetector detector_;
+    Clock clock_;
+    bool watching_ = false; // this tick's frame went through the watch
+};
+
+#endif

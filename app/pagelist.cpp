@@ -1,0 +1,199 @@
+// The keys of the window, and the page list beyond capture and deletion:
+// reordering by drag, with the PDF following the list's order, and turning
+// and opening pages from the list's context menu.
+#include "mainwindow.h"
+
+#include "config.h"
+#include "pageturn.h"
+#include "ui_mainwindow.h"
+
+#include <QDesktopServices>
+#include <QDropEvent>
+#include <QFile>
+#include <QMenu>
+#include <QUrl>
+
+#include <algorithm>
+#include <utility>
+
+namespace
+{
+
+QString keyNames(const QAction *action)
+{
+    QStringList names;
+    for (const QKeySequence &key : action->shortcuts())
+        names << key.toString(QKeySequence::NativeText);
+    return names.join(QCoreApplication::translate("MainWindow", "、"));
+}
+
+QByteArray pathOf(const QListWidgetItem *item)
+{
+    return item->data(Qt::UserRole).toByteArray();
+}
+
+// A list in icon mode leaves a dragged icon wherever it is dropped, and
+// refuses drops on other icons; a dragged page is to change its place in
+// the order instead.  Watches the list's viewport.
+class DropReorders : public QObject
+{
+  public:
+    explicit DropReorders(QListWidget *list) : QObject(list), list_(list)
+    {
+        list->viewport()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+            return false;
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (drop->source() != list_)
+            return false;
+        if (type == QEvent::Drop) {
+            moveSelectedBefore(rowAt(drop->pos()));
+            // Moved already: the drag must not take the page out of the list.
+            drop->setDropAction(Qt::CopyAction);
+        }
+        drop->accept();
+        return true;
+    }
+
+  private:
+    // The list shows its pages in one line: a drop goes before the first
+    // page whose middle lies right of it.
+    int rowAt(const QPoint &position) const
+    {
+        int row = 0;
+        while (row < list_->count() &&
+               list_->visualItemRect(list_->item(row)).center().x() < position.x())
+            ++row;
+        return row;
+    }
+
+    void moveSelectedBefore(int row)
+    {
+        const QList<QListWidgetItem *> selected = list_->selectedItems();
+        if (!selected.isEmpty())
+            list_->model()->moveRow(QModelIndex(), list_->row(selected.first()), QModelIndex(),
+                                    row);
+    }
+
+    QListWidget *list_;
+};
+
+} // namespace
+
+// The actions' shortcuts belong to the window: they work wherever the focus
+// is, also in the list and in the combo boxes, and a held key acts once.
+void MainWindow::setUpKeys()
+{
+    // Foot pedals and presentation remotes send one of these.
+    ui->actionCapture->setShortcuts({QKeySequence(Qt::Key_Space), QKeySequence(Qt::Key_Return),
+                                     QKeySequence(Qt::Key_PageDown)});
+    connect(ui->actionCapture, &QAction::triggered, this, &MainWindow::requestCapture);
+    connect(ui->actionDeletePage, &QAction::triggered, this, &MainWindow::deleteSelectedPages);
+    // Through the button itself, so that key and button cannot differ.
+    connect(ui->actionPdf, &QAction::triggered, ui->butten_pdf, &QPushButton::click);
+    connect(ui->actionTurnLeft, &QAction::triggered, this,
+            [this] { turnSelectedPages(PageTurn::Left); });
+    connect(ui->actionTurnRight, &QAction::triggered, this,
+            [this] { turnSelectedPages(PageTurn::Right); });
+    connect(ui->actionOpenPage, &QAction::triggered, this, &MainWindow::openSelectedPages);
+
+    const std::pair<QPushButton *, QAction *> keyed[] = {
+        {ui->pushButton_3, ui->actionCapture},
+        {ui->pushButton_4, ui->actionDeletePage},
+        {ui->butten_pdf, ui->actionPdf},
+    };
+    for (const auto &[button, action] : keyed)
+        button->setToolTip(tr("快捷键：%1").arg(keyNames(action)));
+}
+
+void MainWindow::setUpPageList()
+{
+    QListWidget *list = ui->listWidget;
+    // The thumbnails keep their places in the flow; a dragged one moves in
+    // the order.
+    list->setMovement(QListView::Static);
+    list->setDragDropMode(QAbstractItemView::InternalMove);
+    list->setDefaultDropAction(Qt::MoveAction);
+    list->viewport()->setAcceptDrops(true); // which the static movement turned off
+    new DropReorders(list);
+    connect(list->model(), &QAbstractItemModel::rowsMoved, this, &MainWindow::followThumbnailOrder);
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list, &QWidget::customContextMenuRequested, this, &MainWindow::showPageMenu);
+    connect(list, &QListWidget::itemDoubleClicked, this, &MainWindow::openPage);
+    connect(list, &QListWidget::itemSelectionChanged, this, &MainWindow::enablePageActions);
+}
+
+void MainWindow::showPageMenu(const QPoint &position)
+{
+    QListWidgetItem *item = ui->listWidget->itemAt(position);
+    if (!item)
+        return;
+    ui->listWidget->setCurrentItem(item);
+    QMenu menu(this);
+    menu.addActions({ui->actionTurnLeft, ui->actionTurnRight, ui->actionOpenPage});
+    menu.addSeparator();
+    menu.addAction(ui->actionDeletePage);
+    menu.exec(ui->listWidget->viewport()->mapToGlobal(position));
+}
+
+void MainWindow::enablePageActions()
+{
+    const bool selected = !ui->listWidget->selectedItems().isEmpty();
+    for (QAction *action :
+         {ui->actionDeletePage, ui->actionTurnLeft, ui->actionTurnRight, ui->actionOpenPage})
+        action->setEnabled(selected);
+}
+
+void MainWindow::turnSelectedPages(PageTurn turn)
+{
+    QStringList report;
+    for (QListWidgetItem *item : ui->listWidget->selectedItems()) {
+        const QByteArray path = pathOf(item);
+        QString why;
+        if (!turnPageFile(path, turn, writerQuality(g_Config.quality), why)) {
+            report << tr("%1 无法旋转：%2").arg(item->text(), why);
+            continue;
+        }
+        item->setIcon(pageIcon(QFile::decodeName(path)));
+        // Words recognised on the page as it lay before no longer fit it.
+        if (std::find(pdfImageList.begin(), pdfImageList.end(), path.toStdString()) !=
+            pdfImageList.end())
+            prepareForSearch(path.constData());
+        report << tr("已旋转 %1").arg(item->text());
+    }
+    if (!report.isEmpty())
+        statusBar()->showMessage(report.join(tr("；")), kStatusLongMs);
+}
+
+void MainWindow::openSelectedPages()
+{
+    for (QListWidgetItem *item : ui->listWidget->selectedItems())
+        openPage(item);
+}
+
+void MainWindow::openPage(QListWidgetItem *item)
+{
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(pathOf(item)))))
+        statusBar()->showMessage(tr("无法打开 %1：桌面没有可以显示它的程序").arg(item->text()),
+                                 kStatusLongMs);
+}
+
+// The PDF takes the collected pages in the order the list shows them.
+void MainWindow::followThumbnailOrder()
+{
+    std::list<std::string> ordered;
+    for (int row = 0; row < ui->listWidget->count(); ++row) {
+        const std::string path = pathOf(ui->listWidget->item(row)).toStdString();
+        const auto entry = std::find(pdfImageList.begin(), pdfImageList.end(), path);
+        if (entry != pdfImageList.end())
+            ordered.splice(ordered.end(), pdfImageList, entry);
+    }
+    // A collected page without a thumbnail cannot be: keep it all the same.
+    ordered.splice(ordered.end(), pdfImageList);
+    pdfImageList = std::move(ordered);
+}

@@ -1,0 +1,249 @@
+#include "exact_outline.h"
+
+#include "image_support.h"
+#include "zq_opencv_internal.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace zq::imaging
+{
+namespace
+{
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kMaxTurnChange = 3; // degrees the measured edges may differ from the record
+constexpr double kMinMeasured = 0.4; // share of a side's samples that must find its edge
+constexpr float kMaxScatter = 1.5f;  // pixels an edge sample may lie off its side's line
+constexpr float kBlurGuard = 1;      // pixels left between an edge and the first cut pixel
+
+struct Detection {
+    CuttingEdgeInfo record;
+    int width = 0, height = 0, nsalc = 0;
+};
+Detection lastDetection;
+
+bool sameRecord(const CuttingEdgeInfo &a, const CuttingEdgeInfo &b)
+{
+    for (int i = 0; i < 4; ++i)
+        if (a.point[i].x != b.point[i].x || a.point[i].y != b.point[i].y)
+            return false;
+    return a.valid == b.valid && a.angle == b.angle;
+}
+
+struct Line {
+    cv::Point2f point, dir;
+};
+
+bool intersect(const Line &a, const Line &b, cv::Point2f &p)
+{
+    const float det = a.dir.x * b.dir.y - a.dir.y * b.dir.x;
+    if (std::fabs(det) < 1e-6f)
+        return false;
+    const cv::Point2f d = b.point - a.point;
+    p = a.point + a.dir * ((d.x * b.dir.y - d.y * b.dir.x) / det);
+    return true;
+}
+
+// Total least squares through the points.
+Line fit(const std::vector<cv::Point2f> &pts)
+{
+    cv::Point2f mean(0, 0);
+    for (const cv::Point2f &p : pts)
+        mean += p;
+    mean /= float(pts.size());
+    double sxx = 0, sxy = 0, syy = 0;
+    for (const cv::Point2f &p : pts) {
+        sxx += (p.x - mean.x) * (p.x - mean.x);
+        sxy += (p.x - mean.x) * (p.y - mean.y);
+        syy += (p.y - mean.y) * (p.y - mean.y);
+    }
+    const double a = 0.5 * std::atan2(2 * sxy, sxx - syy);
+    return {mean, cv::Point2f(float(std::cos(a)), float(std::sin(a)))};
+}
+
+float distance(const Line &l, cv::Point2f p)
+{
+    const cv::Point2f d = p - l.point;
+    return std::fabs(d.x * l.dir.y - d.y * l.dir.x);
+}
+
+// Where the strongest step of any channel lies across the side at p,
+// searched from reach pixels outside to reach pixels inside; each value
+// is the mean of three pixels along the side.  False where the search
+// leaves the frame.
+bool edgeAcross(const cv::Mat &frame, cv::Point2f p, cv::Point2f along, cv::Point2f inward,
+                int reach, cv::Point2f &edge)
+{
+    const int n = 2 * reach + 1;
+    std::vector<cv::Vec3i> profile(static_cast<size_t>(n));
+    for (int j = 0; j < n; ++j) {
+        const cv::Point2f q = p + inward * float(j - reach);
+        cv::Vec3i sum(0, 0, 0);
+        for (int m = -1; m <= 1; ++m) {
+            const int x = int(std::lround(q.x + m * along.x)),
+                      y = int(std::lround(q.y + m * along.y));
+            if (x < 0 || y < 0 || x >= frame.cols || y >= frame.rows)
+                return false;
+            const cv::Vec3b &v = frame.at<cv::Vec3b>(y, x);
+            sum += cv::Vec3i(v[0], v[1], v[2]);
+        }
+        profile[size_t(j)] = sum;
+    }
+    const auto stepAt = [&](int j, int c) {
+        return std::abs(profile[size_t(j + 1)][c] - profile[size_t(j - 1)][c]);
+    };
+    int best = -1, channel = 0;
+    for (int j = 1; j + 1 < n; ++j)
+        for (int c = 0; c < 3; ++c)
+            if (best < 0 || stepAt(j, c) > stepAt(best, channel)) {
+                best = j;
+                channel = c;
+            }
+    if (best < 2 || best > n - 3)
+        return false;
+    // The peak between its neighbours, to a fraction of a pixel.
+    const double l = stepAt(best - 1, channel), m = stepAt(best, channel),
+                 r = stepAt(best + 1, channel);
+    const double curve = l - 2 * m + r;
+    const double offset = curve < 0 ? std::clamp(0.5 * (l - r) / curve, -0.5, 0.5) : 0.0;
+    edge = p + inward * float(best - reach + offset);
+    return true;
+}
+
+// The page's edge along one side of the recorded outline, measured at
+// samples along the side's middle part; the side's own line when too few
+// samples agree.
+Line measureSide(const cv::Mat &frame, cv::Point2f a, cv::Point2f b, cv::Point2f centre, int reach)
+{
+    const float length = float(cv::norm(b - a));
+    const cv::Point2f along = (b - a) / length;
+    cv::Point2f inward(-along.y, along.x);
+    if (inward.dot(centre - a) < 0)
+        inward = -inward;
+    const Line recorded{a, along};
+    const int samples = std::clamp(int(length / 4), 8, 200);
+    std::vector<cv::Point2f> found;
+    for (int k = 0; k < samples; ++k) {
+        const cv::Point2f p = a + along * (length * (0.1f + 0.8f * (k + 0.5f) / samples));
+        cv::Point2f edge;
+        if (edgeAcross(frame, p, along, inward, reach, edge))
+            found.push_back(edge);
+    }
+    if (found.size() < kMinMeasured * samples)
+        return recorded;
+    Line line = fit(found);
+    // Once more without the samples that found something else: a hand,
+    // a shadow, a line of print.
+    std::vector<cv::Point2f> agreeing;
+    for (const cv::Point2f &p : found)
+        if (distance(line, p) <= kMaxScatter)
+            agreeing.push_back(p);
+    if (agreeing.size() < kMinMeasured * samples)
+        return recorded;
+    return fit(agreeing);
+}
+
+// The line's direction as a turn that would make it upright or level,
+// taken within 45 degrees of the reference turn.
+double turnOf(const Line &l, double reference)
+{
+    const double degrees = std::atan2(l.dir.y, l.dir.x) * 180.0 / kPi;
+    return reference + std::remainder(degrees - reference, 90.0);
+}
+
+cv::Point2f rotated(cv::Point2f p, cv::Point2f centre, double degrees)
+{
+    // As OpenCV turns pictures: positive counter-clockwise on screen.
+    const double a = degrees * kPi / 180.0, c = std::cos(a), s = std::sin(a);
+    const cv::Point2f d = p - centre;
+    return centre + cv::Point2f(float(c * d.x + s * d.y), float(-s * d.x + c * d.y));
+}
+
+} // namespace
+
+void rememberDetection(const CuttingEdgeInfo &record, int width, int height, int nsalc)
+{
+    lastDetection = {record, width, height, nsalc};
+}
+
+std::optional<CuttingEdgeInfo> exactOutline(const cv::Mat &frame, const CuttingEdgeInfo &detected,
+                                            int nsalc)
+{
+    cv::Point2f corner[4], centre(0, 0);
+    for (int i = 0; i < 4; ++i) {
+        corner[i] = cv::Point2f(float(detected.point[i].x), float(detected.point[i].y));
+        centre += corner[i] * 0.25f;
+    }
+    // The recorded corners lie within about two grid steps of the page.
+    const int reach = 2 * nsalc + 2;
+    Line side[4];
+    for (int i = 0; i < 4; ++i)
+        side[i] = measureSide(frame, corner[i], corner[(i + 1) % 4], centre, reach);
+
+    const double recordTurn = straighteningTurn(detected.angle);
+    double turnSum = 0, weightSum = 0;
+    cv::Point2f page[4];
+    for (int i = 0; i < 4; ++i) {
+        if (!intersect(side[(i + 3) % 4], side[i], page[i]))
+            return std::nullopt;
+        const double weight = cv::norm(corner[(i + 1) % 4] - corner[i]);
+        turnSum += weight * turnOf(side[i], recordTurn);
+        weightSum += weight;
+    }
+    const double turn = turnSum / weightSum;
+    if (!(std::fabs(turn - recordTurn) <= kMaxTurnChange))
+        return std::nullopt;
+
+    // Upright, the largest rectangle between the four edges, a pixel in
+    // from each, with room for the whole-pixel corners of the record.
+    float xs[4], ys[4];
+    for (int i = 0; i < 4; ++i) {
+        const cv::Point2f p = rotated(page[i], centre, turn);
+        xs[i] = p.x;
+        ys[i] = p.y;
+    }
+    std::sort(xs, xs + 4);
+    std::sort(ys, ys + 4);
+    const float rounding = 2; // a corner's rounding, and the cut's truncation of it
+    const float left = xs[1] + kBlurGuard + rounding, right = xs[2] - kBlurGuard;
+    const float top = ys[1] + kBlurGuard + rounding, bottom = ys[2] - kBlurGuard;
+    if (right - left < 1 || bottom - top < 1)
+        return std::nullopt;
+    const cv::Point2f upright[4] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}};
+    CuttingEdgeInfo exact = detected;
+    for (int i = 0; i < 4; ++i) {
+        const cv::Point2f p = rotated(upright[i], centre, -turn);
+        exact.point[i] = {int(std::lround(p.x)), int(std::lround(p.y))};
+    }
+    // A turn of exactly 0.0 would mark a rectangle set by hand.
+    exact.angle = turn != 0.0 ? turn : 90.0;
+    return exact;
+}
+
+ExactPageOutline::ExactPageOutline(const unsigned char *frame, int width, int height)
+{
+    const Detection &d = lastDetection;
+    if (!g_cutting_edge.valid || !sameRecord(g_cutting_edge, d.record) || width != d.width ||
+        height != d.height || !isUsableFrame(frame, width, height))
+        return;
+    guarded([&] {
+        PackedFrame view(frame, width, height);
+        if (const std::optional<CuttingEdgeInfo> exact =
+                exactOutline(view.mat(), d.record, d.nsalc)) {
+            detected_ = g_cutting_edge;
+            g_cutting_edge = *exact;
+        }
+    });
+}
+
+ExactPageOutline::~ExactPageOutline()
+{
+    if (detected_)
+        g_cutting_edge = *detected_;
+}
+
+} // namespace zq::imaging

@@ -1,0 +1,76 @@
+#include "page_region.h"
+
+#include <opencv2/core/types.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+namespace zq::imaging
+{
+namespace
+{
+
+constexpr double kMinFill = 0.85;  // of its box a page's outline encloses at least this
+constexpr float kReach = 3;        // pixels on either side of the box where brightness is compared
+constexpr int kMinStep = 8;        // grey levels from the paper down to the desk,
+constexpr int kMinStepPercent = 8; // and per cent of the paper's brightness
+constexpr double kMinContrasted = 0.75;    // share of the outline in view that shows the step,
+constexpr double kMinSideContrasted = 0.6; // and of each side in view
+
+bool inside(const cv::Mat &image, cv::Point2f p)
+{
+    return p.x >= 1 && p.y >= 1 && p.x <= image.cols - 2 && p.y <= image.rows - 2;
+}
+
+// The grey value at p, weighted as OpenCV turns BGR into grey.
+int at(const cv::Mat &colour, cv::Point2f p)
+{
+    const cv::Vec3b &v = colour.at<cv::Vec3b>(int(std::lround(p.y)), int(std::lround(p.x)));
+    return (114 * v[0] + 587 * v[1] + 299 * v[2] + 500) / 1000;
+}
+
+} // namespace
+
+PageLikeness judgeRegion(const BrightRegion &region, const cv::Mat &colour)
+{
+    const double boxArea = double(region.box.size.width) * region.box.size.height;
+    const double shorterSide = std::min(region.box.size.width, region.box.size.height);
+    if (!PageSizes(colour.size()).fit(shorterSide, boxArea) || region.area < kMinFill * boxArea)
+        return PageLikeness::None;
+    cv::Point2f c[4];
+    cv::RotatedRect(region.box).points(c);
+    const cv::Point2f centre(region.box.center.x, region.box.center.y);
+    int cutSides = 0, inView = 0, contrasted = 0;
+    for (int i = 0; i < 4; ++i) {
+        const cv::Point2f a = c[i], b = c[(i + 1) % 4];
+        const float length = float(cv::norm(b - a));
+        if (length < 1)
+            continue;
+        cv::Point2f inward(a.y - b.y, b.x - a.x);
+        inward /= length;
+        if (inward.dot(centre - a) < 0)
+            inward = -inward;
+        const int samples = int(length);
+        int cut = 0, sideContrasted = 0;
+        for (int k = 0; k < samples; ++k) {
+            const cv::Point2f p = a + (b - a) * ((k + 0.5f) / samples);
+            const cv::Point2f in = p + kReach * inward, out = p - kReach * inward;
+            if (!inside(colour, out) || !inside(colour, in)) {
+                ++cut;
+                continue;
+            }
+            const int step = at(colour, in) - at(colour, out);
+            sideContrasted += step >= kMinStep && 100 * step >= kMinStepPercent * at(colour, in);
+        }
+        if (sideContrasted < kMinSideContrasted * (samples - cut))
+            return PageLikeness::None;
+        cutSides += 2 * cut > samples;
+        inView += samples - cut;
+        contrasted += sideContrasted;
+    }
+    if (cutSides > 1 || inView == 0 || contrasted < kMinContrasted * inView)
+        return PageLikeness::None;
+    return cutSides ? PageLikeness::CutByFrame : PageLikeness::Whole;
+}
+
+} // namespace zq::imaging

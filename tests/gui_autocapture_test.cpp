@@ -1,0 +1,193 @@
+// Automatic capture in the real window, on a virtual camera whose desk
+// follows a script: pages laid, moved, taken away and reached over by a
+// hand.  The script and the window share one clock that the test moves on.
+#include "gui_frame_harness.h"
+
+#include "autocapture.h"
+#include "desk_script.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QSettings>
+#include <QStatusBar>
+
+using namespace zq::sim;
+
+namespace
+{
+
+PageScene pageAt(double x, double y, double angle, double width = 0.3)
+{
+    PageScene p;
+    p.centerX = x;
+    p.centerY = y;
+    p.angleDeg = angle;
+    p.pageWidth = width;
+    return p;
+}
+
+constexpr int kTickMs = 100;
+
+} // namespace
+
+class AutoCaptureTest : public WindowTest
+{
+    Q_OBJECT
+
+  private slots:
+    void init()
+    {
+        startFresh();
+        QFile::remove(QString::fromStdString(programSettingsPath()));
+        now = 0;
+    }
+    void cleanup() { finish(); }
+
+    // One page after another, each taken away before the next: one
+    // capture each, in the order laid.  Pages of growing width tell them
+    // apart in the files.
+    void fivePagesGiveFiveCapturesInOrder()
+    {
+        std::vector<DeskShot> shots{{0.5, std::nullopt}};
+        for (int i = 0; i < 5; ++i) {
+            const double tilt = i % 2 ? -(3 + i) : 3 + i;
+            shots.push_back({2.0, pageAt(0.4 + 0.04 * i, 0.5, tilt, 0.22 + 0.04 * i)});
+            shots.push_back({0.6, std::nullopt});
+        }
+        start(shots);
+        run(0.3);
+        QCOMPARE(state(), QString::fromUtf8("自动拍照：等待新页面"));
+        run(0.5);
+        QCOMPARE(state(), QString::fromUtf8("自动拍照：请保持静止"));
+        QCOMPARE(captures(), 0);
+        run(0.8);
+        QCOMPARE(captures(), 1);
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 QString::fromUtf8("已保存 ") + filesIn(saveDir->path()).value(0));
+        QCOMPARE(state(), QString::fromUtf8("自动拍照：等待新页面"));
+        run(13);
+        const QStringList files = filesIn(saveDir->path());
+        QCOMPARE(files.size(), 5);
+        int lastWidth = 0;
+        for (const QString &file : files) {
+            const int width = QImage(saveDir->filePath(file)).width();
+            QVERIFY2(width > lastWidth + 20, qPrintable(file));
+            lastWidth = width;
+        }
+        QCOMPARE(widget<QListWidget>(*window, "listWidget")->count(), 5);
+    }
+
+    // A page left lying, and one nudged by a few pixels, is taken once.
+    void pageLeftLyingGivesOne()
+    {
+        start({{0.5, std::nullopt}, {5, pageAt(0.5, 0.5, 4)}, {5, pageAt(0.502, 0.503, 4)}});
+        run(10.5);
+        QCOMPARE(captures(), 1);
+    }
+
+    // Moved before it settled: nothing until it lies still; moved after it
+    // was taken: taken again once it is still.
+    void movedPageWaitsUntilStill()
+    {
+        std::vector<DeskShot> shots{{0.5, std::nullopt}};
+        for (int i = 0; i < 5; ++i)
+            shots.push_back({0.5, pageAt(0.35 + 0.06 * i, 0.5, 3)});
+        shots.push_back({2.0, pageAt(0.6, 0.5, 3)});
+        shots.push_back({2.0, pageAt(0.45, 0.45, 3)});
+        start(shots);
+        run(3.0);
+        QCOMPARE(captures(), 0);
+        run(2.0);
+        QCOMPARE(captures(), 1);
+        run(2.0);
+        QCOMPARE(captures(), 2);
+    }
+
+    // A hand reaching over holds the capture back until it has gone, and
+    // reaching over a page already taken does not take it again.
+    void handPassingHoldsTheCapture()
+    {
+        const PageScene page = pageAt(0.45, 0.5, -5);
+        start({{0.5, std::nullopt}, {3.0, page, true}, {2.5, page, true}});
+        run(2.4); // the hand leaves after 2 s
+        QCOMPARE(captures(), 0);
+        run(1.3);
+        QCOMPARE(captures(), 1);
+        run(3.0);
+        QCOMPARE(captures(), 1);
+    }
+
+    void nothingWhenSwitchedOff()
+    {
+        start({{0.5, std::nullopt}, {3.0, pageAt(0.5, 0.5, 4)}}, false);
+        run(3.5);
+        QCOMPARE(captures(), 0);
+        QVERIFY(state().isEmpty());
+    }
+
+    // The switch is kept in the program's own settings file, and a press
+    // of the capture key takes the page in view for automatic capture too.
+    void switchIsKeptAndKeysTakeThePage()
+    {
+        start({{0.5, std::nullopt}, {3.0, pageAt(0.5, 0.5, 4)}});
+        QSettings settings(QString::fromStdString(programSettingsPath()), QSettings::IniFormat);
+        QCOMPARE(settings.value("capture/auto").toBool(), true);
+        run(0.7);
+        window->findChild<QAction *>("actionCapture")->trigger();
+        run(2.0);
+        QCOMPARE(captures(), 1);
+
+        window.reset();
+        window = startWindow(settingsForScripts());
+        QVERIFY(autoSwitch()->isChecked());
+        autoSwitch()->trigger();
+        settings.sync();
+        QCOMPARE(settings.value("capture/auto").toBool(), false);
+    }
+
+  private:
+    static ZqConfig settingsForScripts()
+    {
+        ZqConfig settings = startSettings(1280, 720, QDir::tempPath());
+        settings.cutting_mode = CropMode::Automatic;
+        return settings;
+    }
+
+    void start(std::vector<DeskShot> shots, bool switchOn = true)
+    {
+        CameraConfig camera = camera1280x720();
+        camera.script =
+            std::make_shared<DeskScript>(std::move(shots), [this] { return now / 1e3; });
+        hw().addCamera(0, camera);
+        ZqConfig settings = settingsForScripts();
+        strcpy(settings.save_dir, saveDir->path().toUtf8().constData());
+        window = startWindow(settings);
+        window->findChild<AutoCapture *>()->setClock([this] { return now; });
+        if (switchOn)
+            autoSwitch()->trigger();
+    }
+
+    QAction *autoSwitch() { return window->findChild<QAction *>("actionAutoCapture"); }
+
+    // The frame loop for this long, a frame each tick.
+    void run(double seconds)
+    {
+        for (int i = 0; i < qRound(seconds * 1000 / kTickMs); ++i) {
+            now += kTickMs;
+            window->TimerUpdate();
+        }
+    }
+
+    int captures() const { return filesIn(saveDir->path()).size(); }
+
+    QString state() const
+    {
+        const auto *label = window->findChild<QLabel *>("autoCaptureState");
+        return label->isVisibleTo(window.get()) ? label->text() : QString();
+    }
+
+    qint64 now = 0;
+};
+
+ZQ_GUI_TEST_MAIN(AutoCaptureTest)
+#include "gui_autocapture_test.moc"
