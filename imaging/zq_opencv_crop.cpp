@@ -1,5 +1,6 @@
 // The crop quadrilateral: recording it by hand, drawing it, and cutting
 // the page out upright.
+#include "box_warp.h"
 #include "exact_outline.h"
 #include "image_support.h"
 #include "zq_opencv_internal.h"
@@ -125,22 +126,15 @@ CropPlan planCrop(const IplImage *img)
 }
 
 // Writes the planned cut of source into out, which has the box's size.
-// A tilted cut warps only the box: the turn about the image centre,
-// shifted so that the box's corner lands at the origin, with the same
-// interpolation and white wherever the turn reaches outside the source,
-// as turning the whole image and cutting the box out of it would give.
+// A tilted cut works out only the box of the turned image, with the
+// interpolation and the white outside that turning the whole image gives.
 void cutInto(const IplImage *source, const CropPlan &plan, cv::Mat &out)
 {
     const cv::Mat image = cv::cvarrToMat(source);
-    if (!plan.turned) {
+    if (plan.turned)
+        warpBox(image, rotationMatrix(source, plan.turn), plan.box, out);
+    else
         image(plan.box).copyTo(out);
-        return;
-    }
-    cv::Mat m = rotationMatrix(source, plan.turn);
-    m.at<double>(0, 2) -= plan.box.x;
-    m.at<double>(1, 2) -= plan.box.y;
-    cv::warpAffine(image, out, m, out.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
-                   cv::Scalar::all(255));
 }
 
 } // namespace
