@@ -12,11 +12,13 @@
 #include <zqscan/zq_scanner.h>
 
 #include <QFile>
+#include <QImageReader>
 #include <QSignalBlocker>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -182,13 +184,16 @@ bool MainWindow::writeCapture(const char *path, unsigned char *picture, int w, i
     const int quality = writerQuality(g_Config.quality);
     if (ui->cutting->currentIndex() == CropMode::None)
         return write(path, picture, w, h, quality) == 0;
-    std::vector<unsigned char> cut(size_t(w) * h * 3);
+    // Left uninitialised: the cut writes only the page's part of it, and
+    // only the pages of memory it writes are ever touched.
+    const size_t size = size_t(w) * h * 3;
+    const std::unique_ptr<unsigned char[]> cut(new unsigned char[size]);
     int outWidth = w;
     int outHeight = h;
-    if (zq_scanner_cutting_edge_do(picture, w, h, cut.data(), int(cut.size()), &outWidth,
-                                   &outHeight) == -1)
+    if (zq_scanner_cutting_edge_do(picture, w, h, cut.get(), int(size), &outWidth, &outHeight) ==
+        -1)
         return write(path, picture, w, h, quality) == 0;
-    return write(path, cut.data(), outWidth, outHeight, quality) == 0;
+    return write(path, cut.get(), outWidth, outHeight, quality) == 0;
 }
 
 void MainWindow::ShowRGB(unsigned char *data, int width, int height)
@@ -201,9 +206,13 @@ void MainWindow::ShowRGB(unsigned char *data, int width, int height)
     ui->label_V->show();
 }
 
+// Decoded straight to thumbnail size: the JPEG reader lets libjpeg decode
+// at a fraction of the page's size instead of decoding it whole.
 QIcon MainWindow::pageIcon(const QString &path)
 {
-    return QIcon(QPixmap(path).scaled(100, 100, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    QImageReader reader(path);
+    reader.setScaledSize(QSize(100, 100));
+    return QIcon(QPixmap::fromImage(reader.read()));
 }
 
 void MainWindow::AddImage(QString path, const char *name)

@@ -5,6 +5,7 @@
 // timed on a dark mat, where the bright region is the page, and on a light
 // desk, where the page's edges have to be searched as well.
 #include "scene.h"
+#include "side_by_side.h"
 #include "zq_opencv_internal.h"
 
 #include <benchmark/benchmark.h>
@@ -12,8 +13,8 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
-#include <ctime>
 #include <map>
 #include <tuple>
 #include <utility>
@@ -22,12 +23,15 @@
 namespace
 {
 
+using namespace zq::bench;
+
 enum Desk { kDarkMat, kLightDesk };
 
 // The tilted page of every benchmark, on a dark mat or on light wood with
 // a pen, a mouse, a soft shadow and sensor noise, where the bright region
-// is not the page and the edges have to find it.
-zq::sim::PageScene scene(Desk desk)
+// is not the page and the edges have to find it.  The page is 0.3 of the
+// frame wide, or as wide as covers the given share of the frame.
+zq::sim::PageScene scene(Desk desk, int width, int height, double share)
 {
     zq::sim::PageScene s;
     if (desk == kLightDesk) {
@@ -36,18 +40,18 @@ zq::sim::PageScene scene(Desk desk)
         s.shadow = 0.2;
         s.noise = 2.5;
     }
-    s.pageWidth = 0.3;
+    s.pageWidth = share > 0 ? std::sqrt(share * height / (s.aspect * width)) : 0.3;
     s.angleDeg = 8;
     return s;
 }
 
-// A rendered frame per size and desk, made once.
-const std::vector<uint8_t> &sceneFrame(int width, int height, Desk desk)
+// A rendered frame per size, desk and page, made once.
+const std::vector<uint8_t> &sceneFrame(int width, int height, Desk desk, double share = 0)
 {
-    static std::map<std::tuple<int, int, Desk>, std::vector<uint8_t>> frames;
-    auto &frame = frames[{width, height, desk}];
+    static std::map<std::tuple<int, int, Desk, double>, std::vector<uint8_t>> frames;
+    auto &frame = frames[{width, height, desk, share}];
     if (frame.empty())
-        frame = zq::sim::renderScene(scene(desk), width, height);
+        frame = zq::sim::renderScene(scene(desk, width, height, share), width, height);
     return frame;
 }
 
@@ -82,19 +86,6 @@ void sizesAndDesks(benchmark::internal::Benchmark *b)
             b->Args({w, h, desk});
     b->Unit(benchmark::kMillisecond);
     b->UseManualTime();
-}
-
-double cpuSeconds()
-{
-    timespec t;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
-double median(std::vector<double> times)
-{
-    std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
-    return times[times.size() / 2];
 }
 
 void BM_FrameMemcpy(benchmark::State &state)
@@ -149,6 +140,7 @@ void BM_Detect(benchmark::State &state)
         return;
     state.counters["resize_ms"] = median(resize) * 1e3;
     state.counters["x_resize"] = median(detect) / median(resize);
+    reportLoad(state);
 }
 
 // Detection as first written, on a full-size copy of the frame: what the
@@ -179,20 +171,31 @@ void BM_DrawOutline(benchmark::State &state)
     }
 }
 
+// Deskew-and-crop of the detected page beside one memcpy of the frame,
+// for a page covering a third and one covering half of the frame (third
+// argument: percent).  An upright page of half a 16:9 frame is taller than
+// the frame, and no page is detected there.
 void BM_DeskewAndCrop(benchmark::State &state)
 {
-    Sized s(state);
+    const int width = int(state.range(0)), height = int(state.range(1));
+    std::vector<uint8_t> frame = sceneFrame(width, height, kDarkMat, double(state.range(2)) / 100);
     zq_scanner_dllinit();
-    if (zq_scanner_cutting_edge_auto(s.frame.data(), s.width, s.height) != 0)
+    if (zq_scanner_cutting_edge_auto(frame.data(), width, height) != 0) {
         state.SkipWithError("no page found");
-    std::vector<uint8_t> out(s.frame.size());
-    for (auto _ : state) {
-        if (zq_scanner_cutting_edge_do(s.frame.data(), s.width, s.height, out.data(),
-                                       int(out.size()), nullptr, nullptr) != 0) {
-            state.SkipWithError("no cut");
-            break;
-        }
+        zq_scanner_dllunit();
+        return;
     }
+    std::vector<uint8_t> out(frame.size());
+    int outWidth = 0, outHeight = 0;
+    FrameCopy copy(frame.size());
+    compare(
+        state, cpuSeconds,
+        [&] {
+            zq_scanner_cutting_edge_do(frame.data(), width, height, out.data(), int(out.size()),
+                                       &outWidth, &outHeight);
+        },
+        [&] { copy(); }, "x_memcpy");
+    state.counters["page_share"] = double(outWidth) * outHeight / (double(width) * height);
     zq_scanner_dllunit();
 }
 
@@ -200,12 +203,11 @@ void BM_ClearBackground(benchmark::State &state)
 {
     Sized s(state);
     std::vector<uint8_t> work(s.frame.size());
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::memcpy(work.data(), s.frame.data(), s.frame.size());
-        state.ResumeTiming();
-        zq_scanner_clear_background(work.data(), s.width, s.height);
-    }
+    FrameCopy copy(s.frame.size());
+    compare(
+        state, cpuSeconds, [&] { zq_scanner_clear_background(work.data(), s.width, s.height); },
+        [&] { copy(); }, "x_memcpy",
+        [&] { std::memcpy(work.data(), s.frame.data(), s.frame.size()); });
 }
 
 } // namespace
@@ -215,8 +217,13 @@ BENCHMARK(BM_ResizeAreaToDetectionSize)->Apply(sizes);
 BENCHMARK(BM_Detect)->Apply(sizesAndDesks);
 BENCHMARK(BM_DetectOnFrameCopy)->Apply(sizes);
 BENCHMARK(BM_DrawOutline)->Apply(sizes);
-BENCHMARK(BM_DeskewAndCrop)->Apply(sizes);
-BENCHMARK(BM_ClearBackground)->Apply(sizes);
+BENCHMARK(BM_DeskewAndCrop)
+    ->Args({1920, 1080, 33})
+    ->ArgsProduct({{3264}, {2448}, {33, 50}})
+    ->ArgsProduct({{4208}, {3120}, {33, 50}})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClearBackground)->Apply(sizes)->UseManualTime();
 
 // OpenCV's worker threads would make the times depend on what else the
 // machine runs; one thread compares the work itself.

@@ -8,15 +8,14 @@
 // Grey and the turn are timed in thread CPU time, so that other processes
 // on a shared machine do not count; the writer in wall time, because
 // waiting for the disk is part of its cost.
+#include "jpeg_reference.h"
 #include "scene.h"
+#include "side_by_side.h"
 #include <zqscan/zq_scanner.h>
 
 #include <benchmark/benchmark.h>
-#include <jpeglib.h>
 
 #include <algorithm>
-#include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,123 +27,35 @@
 namespace
 {
 
-using Clock = double (*)();
-
-double cpu_seconds()
-{
-    timespec t;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
-double wall_seconds()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-double seconds_of(Clock clock, const std::function<void()> &work)
-{
-    const double start = clock();
-    work();
-    return clock() - start;
-}
-
-// Median, so that one disturbed run does not decide.
-double median(std::vector<double> times)
-{
-    std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
-    return times[times.size() / 2];
-}
-
-double median_seconds(Clock clock, int runs, const std::function<void()> &work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i)
-        times.push_back(seconds_of(clock, work));
-    return median(times);
-}
+using namespace zq::bench;
 
 std::vector<uint8_t> frame(int width, int height)
 {
     return zq::sim::renderScene(zq::sim::PageScene{}, width, height);
 }
 
-// Times one operation a loop iteration, after one untimed warm-up run, then
-// reports the median ratio to the reference and the reference itself.
-void run(benchmark::State &state, Clock clock, const std::function<void()> &work,
-         const char *counter, double reference_seconds)
-{
-    work();
-    std::vector<double> times;
-    for (auto _ : state) {
-        times.push_back(seconds_of(clock, work));
-        state.SetIterationTime(times.back());
-    }
-    state.counters[counter] = median(times) / reference_seconds;
-    state.counters[std::string(counter) + "_ref_ms"] = reference_seconds * 1e3;
-}
-
-double memcpy_seconds(size_t bytes)
-{
-    std::vector<uint8_t> from(bytes, 1), to(bytes, 2);
-    return median_seconds(cpu_seconds, 21, [&] {
-        std::memcpy(to.data(), from.data(), bytes);
-        benchmark::DoNotOptimize(to.data());
-        benchmark::ClobberMemory();
-    });
-}
-
 void BM_Grey(benchmark::State &state)
 {
     const int w = int(state.range(0)), h = int(state.range(1));
     std::vector<uint8_t> picture = frame(w, h);
-    const double reference = memcpy_seconds(picture.size());
-    run(
-        state, cpu_seconds, [&] { zq_scanner_picture_gray(picture.data(), w, h); }, "x_memcpy",
-        reference);
+    FrameCopy copy(picture.size());
+    compare(
+        state, cpuSeconds, [&] { zq_scanner_picture_gray(picture.data(), w, h); }, [&] { copy(); },
+        "x_memcpy");
 }
 
 void BM_Rotate(benchmark::State &state)
 {
     int w = int(state.range(0)), h = int(state.range(1));
     std::vector<uint8_t> picture = frame(w, h);
-    const double reference = memcpy_seconds(picture.size());
-    run(
-        state, cpu_seconds,
+    FrameCopy copy(picture.size());
+    compare(
+        state, cpuSeconds,
         [&] {
             zq_scanner_picture_rotate_90(picture.data(), w, h);
             std::swap(w, h);
         },
-        "x_memcpy", reference);
-}
-
-// libjpeg with the writer's settings, into memory: what the writer costs
-// without a file.
-void encode_to_memory(const std::vector<uint8_t> &picture, int width, int height, int quality)
-{
-    jpeg_compress_struct jcs;
-    jpeg_error_mgr jem;
-    jcs.err = jpeg_std_error(&jem);
-    jpeg_create_compress(&jcs);
-    unsigned char *out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&jcs, &out, &size);
-    jcs.image_width = JDIMENSION(width);
-    jcs.image_height = JDIMENSION(height);
-    jcs.input_components = 3;
-    jcs.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&jcs);
-    jpeg_set_quality(&jcs, quality, TRUE);
-    jpeg_start_compress(&jcs, TRUE);
-    while (jcs.next_scanline < jcs.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(&picture[size_t(jcs.next_scanline) * width * 3]);
-        jpeg_write_scanlines(&jcs, &row, 1);
-    }
-    jpeg_finish_compress(&jcs);
-    jpeg_destroy_compress(&jcs);
-    benchmark::DoNotOptimize(size);
-    std::free(out);
+        [&] { copy(); }, "x_memcpy");
 }
 
 // The writer and its reference take turns, and the ratio is taken turn by
@@ -165,14 +76,16 @@ void BM_JpegWriter(benchmark::State &state)
     bool written = true;
     std::vector<double> references, ratios, cpu_ratios;
     for (auto _ : state) {
-        const auto encode = [&] { encode_to_memory(picture, w, h, quality); };
+        const auto encode = [&] {
+            benchmark::DoNotOptimize(encodeToMemory(picture.data(), w, h, quality).size());
+        };
         const auto save = [&] {
             written &= zq_scanner_picture_save(path.c_str(), picture.data(), w, h, quality) == 0;
         };
-        const double cpu_reference = seconds_of(cpu_seconds, encode);
-        const double cpu = seconds_of(cpu_seconds, save);
-        references.push_back(seconds_of(wall_seconds, encode));
-        const double wall = seconds_of(wall_seconds, save);
+        const double cpu_reference = secondsOf(cpuSeconds, encode);
+        const double cpu = secondsOf(cpuSeconds, save);
+        references.push_back(secondsOf(wallSeconds, encode));
+        const double wall = secondsOf(wallSeconds, save);
         state.SetIterationTime(wall);
         ratios.push_back(wall / references.back());
         cpu_ratios.push_back(cpu / cpu_reference);
@@ -183,6 +96,7 @@ void BM_JpegWriter(benchmark::State &state)
     state.counters["x_memory"] = median(ratios);
     state.counters["x_memory_cpu"] = median(cpu_ratios);
     state.counters["x_memory_ref_ms"] = median(references) * 1e3;
+    reportLoad(state);
 }
 
 void frame_sizes(benchmark::internal::Benchmark *b)

@@ -1,5 +1,6 @@
 // Background clearing: paper turns white, evenly across the page, before
 // a capture is saved.
+#include "byte_curve.h"
 #include "image_support.h"
 #include "zq_opencv_internal.h"
 
@@ -7,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <vector>
 
 using namespace zq::imaging;
@@ -17,6 +19,11 @@ namespace
 constexpr int kCell = 4;                  // white levels are kept per cell of 4 x 4 pixels
 constexpr int kBlocks = 10;               // the white level is measured in 10 x 10 blocks of cells
 constexpr int kMinSize = kCell * kBlocks; // smaller frames have blocks without cells
+// What clearing the background does: brighten towards this white level,
+// then raise the contrast.
+constexpr int kClearingTarget = 1000;
+constexpr double kClearingContrast = 1.15;
+constexpr double kClearingLight = 8.0;
 
 // The cell grid of a frame.  Pixels past the last whole cell belong to no
 // cell and are not brightened.
@@ -48,9 +55,12 @@ uint8_t truncatedByte(double v)
 cv::Mat cellSamples(const cv::Mat &frame, const CellGrid &grid)
 {
     cv::Mat samples(grid.rows, grid.cols, CV_8UC3);
-    for (int i = 0; i < grid.rows; ++i)
-        for (int j = 0; j < grid.cols; ++j)
-            samples.at<cv::Vec3b>(i, j) = frame.at<cv::Vec3b>(kCell * i, kCell * j);
+    for (int i = 0; i < grid.rows; ++i) {
+        const uint8_t *in = frame.ptr<uint8_t>(kCell * i);
+        uint8_t *out = samples.ptr<uint8_t>(i);
+        for (int j = 0; j < grid.cols; ++j, in += 3 * kCell, out += 3)
+            std::copy(in, in + 3, out);
+    }
     cv::Mat gray;
     cv::cvtColor(samples, gray, cv::COLOR_BGR2GRAY);
     return gray;
@@ -61,9 +71,11 @@ cv::Mat cellSamples(const cv::Mat &frame, const CellGrid &grid)
 int whiteLevel(const cv::Mat &gray, cv::Range rows, cv::Range cols, int iTvalue)
 {
     std::array<int, 256> histogram{};
-    for (int i = rows.start; i < rows.end; ++i)
+    for (int i = rows.start; i < rows.end; ++i) {
+        const uint8_t *row = gray.ptr<uint8_t>(i);
         for (int j = cols.start; j < cols.end; ++j)
-            ++histogram[gray.at<uchar>(i, j)];
+            ++histogram[row[j]];
+    }
     int sum = 0;
     for (int n = 255; n >= 0; --n) {
         sum += histogram[n];
@@ -115,49 +127,105 @@ std::vector<int> cellWhiteLevels(const cv::Mat &gray, const CellGrid &grid)
     return threshold;
 }
 
-// Byte tables of the gain min(2, target / level) for the white levels
-// met, each made the first time it is needed.
-class GainTables
+ByteCurve::Table gainTable(double gain)
+{
+    ByteCurve::Table table;
+    for (int v = 0; v < 256; ++v)
+        table[v] = truncatedByte(v * gain);
+    return table;
+}
+
+ByteCurve::Table contrastTable(double contrast, double light)
+{
+    const double mid = light - (contrast - 1.0) * 127.0;
+    ByteCurve::Table table;
+    for (int v = 0; v < 256; ++v)
+        table[v] = truncatedByte(v * contrast + mid);
+    return table;
+}
+
+// The curves of the cells: the gain min(2, target / level) of the cell's
+// white level, followed by a fixed curve when there is one.  Cells of white
+// level 0 (dark areas) get no gain.  Each curve is made the first time a
+// cell needs it; the usual target makes one gain for all lit cells.
+class CellCurves
 {
   public:
-    explicit GainTables(int target) : target_(target) {}
+    CellCurves(int target, const ByteCurve *after) : target_(target), after_(after) {}
 
-    const uint8_t *forLevel(int level)
+    // Null: the cell stays as it is.
+    const ByteCurve *forLevel(int level)
     {
-        std::vector<uint8_t> &table = tables_[static_cast<size_t>(level)];
-        if (table.empty()) {
-            const double gain = std::min(2.0, static_cast<double>(target_) / level);
-            table.resize(256);
-            for (int v = 0; v < 256; ++v)
-                table[v] = truncatedByte(v * gain);
-        }
-        return table.data();
+        if (level <= 0)
+            return after_;
+        const ByteCurve *&curve = byLevel_[size_t(std::min(level, 255))];
+        if (!curve)
+            curve = &forGain(std::min(2.0, static_cast<double>(target_) / level));
+        return curve;
     }
 
   private:
+    const ByteCurve &forGain(double gain)
+    {
+        auto found = byGain_.find(gain);
+        if (found == byGain_.end()) {
+            ByteCurve::Table table = gainTable(gain);
+            if (after_)
+                for (uint8_t &v : table)
+                    v = (*after_)(v);
+            found = byGain_.emplace(gain, ByteCurve(table)).first;
+        }
+        return found->second;
+    }
+
     int target_;
-    std::array<std::vector<uint8_t>, 256> tables_;
+    const ByteCurve *after_;
+    std::map<double, ByteCurve> byGain_;
+    std::array<const ByteCurve *, 256> byLevel_{};
 };
 
-// Applies each cell's gain to its 16 pixels; cells of white level 0 (dark
-// areas) keep their bytes.
-void applyGains(cv::Mat &frame, const CellGrid &grid, const std::vector<int> &threshold, int b)
+// Puts every pixel of a cell through the cell's curve, and the pixels past
+// the last whole cell through outside (null: unchanged).  Neighbouring
+// cells with the same curve are one run of bytes.
+void applyCellCurves(cv::Mat &frame, const CellGrid &grid, const std::vector<int> &threshold,
+                     CellCurves &curves, const ByteCurve *outside)
 {
-    GainTables gains(b);
+    struct Run {
+        int first, end;
+        const ByteCurve *curve;
+    };
+    constexpr int kCellBytes = 3 * kCell;
+    const size_t rowBytes = size_t(frame.cols) * 3;
+    const size_t cellBytes = size_t(grid.cols) * kCellBytes;
+    std::vector<Run> runs;
     for (int i = 0; i < grid.rows; ++i) {
-        const int *levels = &threshold[size_t(i) * grid.cols];
+        runs.clear();
+        for (int j = 0; j < grid.cols; ++j) {
+            const ByteCurve *curve = curves.forLevel(threshold[size_t(i) * grid.cols + j]);
+            if (!runs.empty() && runs.back().curve == curve)
+                runs.back().end = j + 1;
+            else
+                runs.push_back({j, j + 1, curve});
+        }
         for (int y = kCell * i; y < kCell * (i + 1); ++y) {
             uint8_t *row = frame.ptr<uint8_t>(y);
-            for (int j = 0; j < grid.cols; ++j) {
-                if (levels[j] <= 0)
-                    continue;
-                const uint8_t *table = gains.forLevel(levels[j]);
-                uint8_t *cellBytes = row + 3 * kCell * j;
-                for (int x = 0; x < 3 * kCell; ++x)
-                    cellBytes[x] = table[cellBytes[x]];
-            }
+            for (const Run &run : runs)
+                if (run.curve)
+                    run.curve->apply(row + size_t(run.first) * kCellBytes,
+                                     size_t(run.end - run.first) * kCellBytes);
+            if (outside)
+                outside->apply(row + cellBytes, rowBytes - cellBytes);
         }
     }
+    if (outside)
+        for (int y = kCell * grid.rows; y < frame.rows; ++y)
+            outside->apply(frame.ptr<uint8_t>(y), rowBytes);
+}
+
+// The white levels of the frame's cells.
+std::vector<int> whiteLevels(const cv::Mat &frame, const CellGrid &grid)
+{
+    return cellWhiteLevels(cellSamples(frame, grid), grid);
 }
 
 bool isColourFrame(const IplImage *img)
@@ -174,8 +242,8 @@ void BrightnessBalance(IplImage *SrcImage, int b)
             return;
         cv::Mat frame = cv::cvarrToMat(SrcImage);
         const CellGrid grid(frame.cols, frame.rows);
-        const std::vector<int> threshold = cellWhiteLevels(cellSamples(frame, grid), grid);
-        applyGains(frame, grid, threshold, b);
+        CellCurves gains(b, nullptr);
+        applyCellCurves(frame, grid, whiteLevels(frame, grid), gains, nullptr);
     });
 }
 
@@ -184,23 +252,26 @@ void ChangeLightContrast(IplImage *imgIn, double contrast, double light)
     guarded([&] {
         if (!isColourFrame(imgIn))
             return;
-        const double mid = light - (contrast - 1.0) * 127.0;
-        cv::Mat table(1, 256, CV_8U);
-        for (int v = 0; v < 256; ++v)
-            table.at<uchar>(v) = truncatedByte(v * contrast + mid);
+        const ByteCurve curve(contrastTable(contrast, light));
         cv::Mat image = cv::cvarrToMat(imgIn);
-        cv::LUT(image, table, image);
+        for (int y = 0; y < image.rows; ++y)
+            curve.apply(image.ptr<uint8_t>(y), size_t(image.cols) * 3);
     });
 }
 
+// The gain and the contrast curve in one pass: each byte goes through the
+// two curves composed into one.
 int zq_scanner_clear_background(unsigned char *buffer, int width, int height)
 {
     return guarded(1, [&] {
         if (!isUsableFrame(buffer, width, height) || width < kMinSize || height < kMinSize)
             return 1;
-        PackedFrame frame(buffer, width, height);
-        BrightnessBalance(frame.image(), 1000);
-        ChangeLightContrast(frame.image(), 1.15, 8.0);
+        PackedFrame packed(buffer, width, height);
+        cv::Mat frame = packed.mat();
+        const CellGrid grid(width, height);
+        const ByteCurve contrast(contrastTable(kClearingContrast, kClearingLight));
+        CellCurves curves(kClearingTarget, &contrast);
+        applyCellCurves(frame, grid, whiteLevels(frame, grid), curves, &contrast);
         return 1;
     });
 }

@@ -1,5 +1,6 @@
 // The crop quadrilateral: recording it by hand, drawing it, and cutting
 // the page out upright.
+#include "box_warp.h"
 #include "exact_outline.h"
 #include "image_support.h"
 #include "zq_opencv_internal.h"
@@ -66,18 +67,13 @@ int64_t squaredDistance(const CvPoint &p)
     return int64_t(p.x) * p.x + int64_t(p.y) * p.y;
 }
 
-// A tilted quadrilateral: turns the image and the corners upright, then
-// takes the box from the corner nearest the origin to the one farthest
-// from it.  At the right and bottom edges the box stops one pixel short
-// of the edge.
-cv::Rect turnedCrop(IplImage *img, CvPoint (&p)[4], double angle)
+// A tilted quadrilateral: the corners turned upright about the image
+// centre, then the box from the corner nearest the origin to the one
+// farthest from it, in the coordinates of the turned image.  At the right
+// and bottom edges the box stops one pixel short of the edge.
+cv::Rect turnedCrop(const IplImage *img, CvPoint (&p)[4], float turn)
 {
-    if (!std::isfinite(angle))
-        return {};
-    const float turn = straighteningTurn(angle);
     RotatePoint(p, turn, img);
-    RotateImage(img, turn);
-
     const auto byDistance = [](const CvPoint &a, const CvPoint &b) {
         return squaredDistance(a) < squaredDistance(b);
     };
@@ -102,6 +98,43 @@ cv::Rect turnedCrop(IplImage *img, CvPoint (&p)[4], double angle)
     if (w <= 0 || h <= 0)
         return {};
     return {int(x), int(y), int(w), int(h)};
+}
+
+// How the recorded quadrilateral is cut out of an image: the box, and for
+// a tilted one the turn that straightens it.
+struct CropPlan {
+    cv::Rect box;
+    bool turned = false;
+    float turn = 0;
+};
+
+CropPlan planCrop(const IplImage *img)
+{
+    CvPoint p[4];
+    for (int i = 0; i < 4; ++i)
+        p[i] = cvPoint(g_cutting_edge.point[i].x, g_cutting_edge.point[i].y);
+    const double angle = g_cutting_edge.angle;
+    CropPlan plan;
+    if (angle == 0.0) {
+        plan.box = alignedCrop(p, img);
+    } else if (std::isfinite(angle)) {
+        plan.turned = true;
+        plan.turn = straighteningTurn(angle);
+        plan.box = turnedCrop(img, p, plan.turn);
+    }
+    return plan;
+}
+
+// Writes the planned cut of source into out, which has the box's size.
+// A tilted cut works out only the box of the turned image, with the
+// interpolation and the white outside that turning the whole image gives.
+void cutInto(const IplImage *source, const CropPlan &plan, cv::Mat &out)
+{
+    const cv::Mat image = cv::cvarrToMat(source);
+    if (plan.turned)
+        warpBox(image, rotationMatrix(source, plan.turn), plan.box, out);
+    else
+        image(plan.box).copyTo(out);
 }
 
 } // namespace
@@ -138,16 +171,12 @@ void _rotate_and_cut(IplImage *srcImg, IplImage *&imgOut, int)
     guarded([&] {
         if (!srcImg)
             return;
-        CvPoint p[4];
-        for (int i = 0; i < 4; ++i)
-            p[i] = cvPoint(g_cutting_edge.point[i].x, g_cutting_edge.point[i].y);
-        const double angle = g_cutting_edge.angle;
-        const cv::Rect crop = angle == 0.0 ? alignedCrop(p, srcImg) : turnedCrop(srcImg, p, angle);
-        if (crop.empty())
+        const CropPlan plan = planCrop(srcImg);
+        if (plan.box.empty())
             return;
-        cvSetImageROI(srcImg, cvRect(crop.x, crop.y, crop.width, crop.height));
-        ImagePtr out(cvCreateImage(cvSize(crop.width, crop.height), IPL_DEPTH_8U, 3));
-        cvCopy(srcImg, out.get());
+        ImagePtr out(cvCreateImage(cvSize(plan.box.width, plan.box.height), IPL_DEPTH_8U, 3));
+        cv::Mat view = cv::cvarrToMat(out.get());
+        cutInto(srcImg, plan, view);
         imgOut = out.release();
     });
 }
@@ -197,20 +226,21 @@ int zq_scanner_cutting_edge_do(const unsigned char *buffer, int width, int heigh
         if (!g_cutting_edge.valid || !isUsableFrame(buffer, width, height))
             return -1;
         const ExactPageOutline exact(buffer, width, height);
-        ImagePtr source(GetIplFromBmpStream(buffer, width, height));
-        IplImage *cut = nullptr;
-        _rotate_and_cut(source.get(), cut, 4);
-        const ImagePtr out(cut);
-        if (!out)
+        PackedFrame frame(buffer, width, height);
+        const CropPlan plan = planCrop(frame.image());
+        if (plan.box.empty())
             return -1;
-        if (out_buffer && out_buffersize >= int64_t(3) * out->width * out->height) {
-            cv::Mat packed(out->height, out->width, CV_8UC3, out_buffer);
-            cv::cvarrToMat(out.get()).copyTo(packed);
+        // Straight into the caller's buffer: no copy of the frame, and only
+        // the page's own pixels are worked on.
+        const cv::Rect &box = plan.box;
+        if (out_buffer && out_buffersize >= int64_t(3) * box.width * box.height) {
+            cv::Mat packed(box.height, box.width, CV_8UC3, out_buffer);
+            cutInto(frame.image(), plan, packed);
         }
         if (out_width)
-            *out_width = out->width;
+            *out_width = box.width;
         if (out_height)
-            *out_height = out->height;
+            *out_height = box.height;
         return 0;
     });
 }

@@ -37,9 +37,10 @@ ZQ_EXPORT void RotatePoint(CvPoint *points, float degree, const IplImage *img);
 // Turns img in place by degree about its centre; uncovered areas turn
 // white.
 ZQ_EXPORT void RotateImage(IplImage *img, float degree);
-// Cuts the crop quadrilateral out of srcImg (turning srcImg upright first
-// when the quadrilateral is tilted) into a new image imgOut; imgOut is left
-// as it was when the crop is empty.
+// Cuts the crop quadrilateral out of srcImg into a new image imgOut,
+// turned upright when the quadrilateral is tilted (only the cut's own
+// pixels are turned; srcImg stays as it is); imgOut is left as it was when
+// the crop is empty.
 ZQ_EXPORT void _rotate_and_cut(IplImage *srcImg, IplImage *&imgOut, int nsalc);
 
 // Evens out the light cell by cell towards the white level b.

@@ -45,6 +45,16 @@ void rotate_block(const uint8_t *src, uint8_t *dst, int width, int height, int r
 // on (measured best among 32 to 256 on 2 to 13 megapixel frames).
 constexpr int kBlock = 128;
 
+// The AVX2 turn works in blocks 512 source rows tall and 32 columns wide:
+// each block writes its 32 destination rows from end to end, and the
+// source rows of a band of blocks stay few enough for the address
+// translation cache (measured best among heights of 256 to 1024 and
+// widths of 16 to 64 on 2 to 13 megapixel frames; square blocks took a
+// third longer).
+constexpr int kBandRows = 512;
+constexpr int kBandColumns = 32;
+constexpr int kPrefetchRows = 32;
+
 } // namespace
 
 void grey_portable(uint8_t *pixels, size_t count)
@@ -174,6 +184,20 @@ __attribute__((target("avx2"))) void grey_avx2(uint8_t *pixels, size_t count)
     grey_portable(pixels, count - i);
 }
 
+// Asks for the source bytes of the tile rows `ahead` rows below, so that
+// they are on their way while this row of tiles is turned: the source is
+// read down its columns, where the processor's own prefetching sees no
+// pattern.
+inline void prefetch_rows(const uint8_t *first, size_t stride, size_t bytes)
+{
+    for (int k = 0; k < 8; ++k) {
+        const char *row = reinterpret_cast<const char *>(first + k * stride);
+        for (size_t offset = 0; offset < bytes; offset += 48)
+            _mm_prefetch(row + offset, _MM_HINT_T0);
+        _mm_prefetch(row + bytes - 1, _MM_HINT_T0);
+    }
+}
+
 __attribute__((target("avx2"))) void rotate_avx2(const uint8_t *src, uint8_t *dst, int width,
                                                  int height)
 {
@@ -181,14 +205,18 @@ __attribute__((target("avx2"))) void rotate_avx2(const uint8_t *src, uint8_t *ds
     const size_t dst_stride = size_t(height) * 3;
     const int full_rows = height & ~7;
     const int full_columns = width & ~7;
-    for (int r0 = 0; r0 < full_rows; r0 += kBlock) {
-        const int r1 = std::min(r0 + kBlock, full_rows);
-        for (int c0 = 0; c0 < full_columns; c0 += kBlock) {
-            const int c1 = std::min(c0 + kBlock, full_columns);
-            for (int r = r0; r < r1; r += 8)
+    for (int r0 = 0; r0 < full_rows; r0 += kBandRows) {
+        const int r1 = std::min(r0 + kBandRows, full_rows);
+        for (int c0 = 0; c0 < full_columns; c0 += kBandColumns) {
+            const int c1 = std::min(c0 + kBandColumns, full_columns);
+            for (int r = r0; r < r1; r += 8) {
+                if (r + kPrefetchRows + 8 <= r1)
+                    prefetch_rows(src + (size_t(r + kPrefetchRows) * width + c0) * 3, src_stride,
+                                  size_t(c1 - c0) * 3);
                 for (int c = c0; c < c1; c += 8)
                     rotate_tile(src + (size_t(r) * width + c) * 3, src_stride,
                                 dst + (size_t(width - 1 - c) * height + r) * 3, dst_stride);
+            }
         }
     }
     // The strips the 8 x 8 tiles leave: the last columns, then the last rows.

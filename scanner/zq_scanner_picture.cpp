@@ -9,6 +9,7 @@
 #include "atomic_file.h"
 #include "picture_kernels.h"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <jpeglib.h>
@@ -41,23 +42,54 @@ size_t picture_bytes(int width, int height)
 
 // The rotation's scratch picture, kept from call to call: the preview turns
 // every frame, and a fresh allocation of a large frame costs a page fault on
-// every page each time.  One per thread keeps the operation re-entrant.
+// every page each time.  It asks for large pages: the turn reads it down its
+// columns, one small-page translation per row otherwise.  One per thread
+// keeps the operation re-entrant.
 class ScratchPicture
 {
   public:
+    ScratchPicture() = default;
+    ScratchPicture(const ScratchPicture &) = delete;
+    ScratchPicture &operator=(const ScratchPicture &) = delete;
+    ~ScratchPicture() { release(); }
+
     // Room for bytes plus the slack the rotation may read; null when out of memory.
     uint8_t *get(size_t bytes)
     {
         const size_t needed = bytes + zq::picture::kRotateSourceSlack;
         if (needed > capacity_) {
-            memory_.reset(new (std::nothrow) uint8_t[needed]);
-            capacity_ = memory_ ? needed : 0;
+            release();
+            // Large pages need an aligned start: one page more, cut to the boundary.
+            const size_t length = (needed + kLargePage - 1) / kLargePage * kLargePage;
+            void *mapping = mmap(nullptr, length + kLargePage, PROT_READ | PROT_WRITE,
+                                 MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (mapping == MAP_FAILED)
+                return nullptr;
+            mapping_ = mapping;
+            mapped_ = length + kLargePage;
+            const uintptr_t start = (uintptr_t(mapping) + kLargePage - 1) & ~(kLargePage - 1);
+            memory_ = reinterpret_cast<uint8_t *>(start);
+            capacity_ = length;
+            madvise(memory_, capacity_, MADV_HUGEPAGE); // a hint: small pages work too
         }
-        return memory_.get();
+        return memory_;
     }
 
   private:
-    std::unique_ptr<uint8_t[]> memory_;
+    static constexpr uintptr_t kLargePage = uintptr_t(2) << 20;
+
+    void release()
+    {
+        if (mapping_)
+            munmap(mapping_, mapped_);
+        mapping_ = nullptr;
+        memory_ = nullptr;
+        mapped_ = capacity_ = 0;
+    }
+
+    void *mapping_ = nullptr;
+    size_t mapped_ = 0;
+    uint8_t *memory_ = nullptr;
     size_t capacity_ = 0;
 };
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -57,17 +58,37 @@ void candidateFor(const FrameSize &s, uint32_t rw, uint32_t rh, uint32_t &w, uin
     }
 }
 
-} // namespace
+bool isCompressed(uint32_t fourcc)
+{
+    return fourcc == V4L2_PIX_FMT_MJPEG || fourcc == V4L2_PIX_FMT_JPEG ||
+           fourcc == V4L2_PIX_FMT_H264;
+}
 
-CameraConfig CameraConfig::documentCamera()
+// Bytes per pixel of an uncompressed format: the RGB24 family 3, the rest
+// as the packed 4:2:2 formats (the camera sends black for formats it only
+// lists, so their exact layout does not matter).
+uint32_t bytesPerPixel(uint32_t fourcc)
+{
+    return fourcc == V4L2_PIX_FMT_RGB24 || fourcc == V4L2_PIX_FMT_BGR24 ? 3 : 2;
+}
+
+// The format a driver describes for fourcc at w x h: compressed frames
+// come in buffers of two bytes a pixel, as UVC cameras announce them.
+void describeFormat(v4l2_pix_format &pix, uint32_t fourcc, uint32_t w, uint32_t h, uint32_t padding)
+{
+    pix.width = w;
+    pix.height = h;
+    pix.pixelformat = fourcc;
+    pix.field = V4L2_FIELD_NONE;
+    pix.bytesperline = isCompressed(fourcc) ? 0 : w * bytesPerPixel(fourcc) + padding;
+    pix.sizeimage = isCompressed(fourcc) ? w * h * 2 : pix.bytesperline * h;
+    pix.colorspace = V4L2_COLORSPACE_SRGB;
+}
+
+CameraConfig withDocumentControls(std::vector<NativeFormat> formats)
 {
     CameraConfig c;
-    c.formats = {
-        {V4L2_PIX_FMT_MJPEG,
-         {FrameSize::discrete(640, 480), FrameSize::discrete(1280, 720),
-          FrameSize::discrete(1920, 1080), FrameSize::discrete(3264, 2448)}},
-        {V4L2_PIX_FMT_YUYV, {FrameSize::discrete(640, 480)}},
-    };
+    c.formats = std::move(formats);
     c.controls = {
         {V4L2_CID_BRIGHTNESS, 0, 255, 1, 128},
         {V4L2_CID_CONTRAST, 0, 255, 1, 128},
@@ -76,10 +97,46 @@ CameraConfig CameraConfig::documentCamera()
     return c;
 }
 
+} // namespace
+
+CameraConfig CameraConfig::documentCamera()
+{
+    return withDocumentControls({
+        {V4L2_PIX_FMT_MJPEG,
+         {FrameSize::discrete(640, 480), FrameSize::discrete(1280, 720),
+          FrameSize::discrete(1920, 1080), FrameSize::discrete(3264, 2448)}},
+        {V4L2_PIX_FMT_YUYV, {FrameSize::discrete(640, 480)}},
+    });
+}
+
+CameraConfig CameraConfig::eightMegapixelCamera()
+{
+    return withDocumentControls({
+        {V4L2_PIX_FMT_YUYV, {FrameSize::discrete(640, 480), FrameSize::discrete(1280, 720)}},
+        {V4L2_PIX_FMT_MJPEG,
+         {FrameSize::discrete(1280, 720), FrameSize::discrete(1920, 1080),
+          FrameSize::discrete(2592, 1944), FrameSize::discrete(3264, 2448),
+          FrameSize::discrete(640, 480)}},
+    });
+}
+
+CameraConfig CameraConfig::thirteenMegapixelCamera()
+{
+    CameraConfig c = eightMegapixelCamera();
+    c.formats[1].sizes.insert(c.formats[1].sizes.end() - 1, FrameSize::discrete(4208, 3120));
+    return c;
+}
+
 VirtualCamera::VirtualCamera(CameraConfig config) : config_(std::move(config))
 {
     for (const Control &c : config_.controls)
         controlValues_[c.id] = c.defaultValue;
+    // The first format's first size, until a program sets another.
+    if (!config_.formats.empty() && !config_.formats[0].sizes.empty()) {
+        const FrameSize &s = config_.formats[0].sizes[0];
+        describeFormat(format_, config_.formats[0].fourcc, s.width, s.height,
+                       config_.bytesPerLinePadding);
+    }
 }
 
 VirtualCamera::~VirtualCamera()
@@ -90,7 +147,53 @@ VirtualCamera::~VirtualCamera()
 void VirtualCamera::setScene(const PageScene &scene)
 {
     config_.scene = scene;
-    renderedValid_ = false;
+    forgetPicture();
+}
+
+void VirtualCamera::forgetPicture()
+{
+    picture_.clear();
+    frames_.reset();
+    lastSent_.reset();
+}
+
+const std::vector<uint8_t> &VirtualCamera::picture()
+{
+    if (picture_.empty()) {
+        const int w = int(format_.width), h = int(format_.height);
+        picture_ = config_.script                           ? config_.script->render(w, h)
+                   : config_.picture == Picture::ColourBars ? renderColourBars(w, h)
+                                                            : renderScene(config_.scene, w, h);
+    }
+    return picture_;
+}
+
+std::vector<uint8_t> VirtualCamera::lastFrame()
+{
+    if (!lastSent_)
+        return {};
+    const std::vector<uint8_t> &frame = nativeFrame(*lastSent_);
+    if (libv4l2_ && libv4l2_->converting())
+        return libv4l2_->convert(frame);
+    return frame;
+}
+
+bool VirtualCamera::openThroughLibv4l2()
+{
+    libv4l2_ = std::make_unique<Libv4l2Layer>(*this);
+    return libv4l2_->opened();
+}
+
+Libv4l2Layer &VirtualCamera::libv4l2()
+{
+    if (!libv4l2_)
+        libv4l2_ = std::make_unique<Libv4l2Layer>(*this);
+    return *libv4l2_;
+}
+
+int VirtualCamera::mappedBuffers() const
+{
+    return mapped_ + (libv4l2_ ? libv4l2_->mappedBuffers() : 0);
 }
 
 void VirtualCamera::failRequest(unsigned long request, int nth, int errnum)
@@ -126,7 +229,7 @@ bool VirtualCamera::injectFault(unsigned long request)
     return false;
 }
 
-int VirtualCamera::plainIoctl(unsigned long request, void *arg)
+int VirtualCamera::driverIoctl(unsigned long request, void *arg)
 {
     if (injectFault(request))
         return -1;
@@ -134,7 +237,8 @@ int VirtualCamera::plainIoctl(unsigned long request, void *arg)
     case VIDIOC_QUERYCAP: {
         auto *cap = static_cast<v4l2_capability *>(arg);
         std::memset(cap, 0, sizeof(*cap));
-        std::strcpy(reinterpret_cast<char *>(cap->driver), "uvcvideo");
+        std::snprintf(reinterpret_cast<char *>(cap->driver), sizeof(cap->driver), "%s",
+                      config_.driver.c_str());
         std::strcpy(reinterpret_cast<char *>(cap->card), "Virtual Document Camera");
         cap->capabilities = config_.capabilities | V4L2_CAP_DEVICE_CAPS;
         cap->device_caps = config_.capabilities;
@@ -144,24 +248,15 @@ int VirtualCamera::plainIoctl(unsigned long request, void *arg)
         return enumFormat(*static_cast<v4l2_fmtdesc *>(arg));
     case VIDIOC_ENUM_FRAMESIZES:
         return enumFrameSizes(*static_cast<v4l2_frmsizeenum *>(arg));
-    default:
-        return fail(ENOTTY);
+    case VIDIOC_G_FMT: {
+        auto *fmt = static_cast<v4l2_format *>(arg);
+        if (fmt->type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
+            return fail(EINVAL);
+        fmt->fmt.pix = format_;
+        return 0;
     }
-}
-
-int VirtualCamera::v4l2Ioctl(unsigned long request, void *arg)
-{
-    switch (request) {
-    case VIDIOC_QUERYCAP:
-    case VIDIOC_ENUM_FMT:
-    case VIDIOC_ENUM_FRAMESIZES:
-        return plainIoctl(request, arg);
-    default:
-        break;
-    }
-    if (injectFault(request))
-        return -1;
-    switch (request) {
+    case VIDIOC_TRY_FMT:
+        return tryFormat(*static_cast<v4l2_format *>(arg));
     case VIDIOC_S_FMT:
         return setFormat(*static_cast<v4l2_format *>(arg));
     case VIDIOC_REQBUFS:
@@ -216,39 +311,47 @@ int VirtualCamera::enumFrameSizes(v4l2_frmsizeenum &size) const
     return 0;
 }
 
-int VirtualCamera::setFormat(v4l2_format &fmt)
+// Like the UVC driver: a format the camera lacks becomes its first one,
+// and the size is the format's nearest by the camera's rule.
+int VirtualCamera::tryFormat(v4l2_format &fmt) const
 {
-    if (fmt.type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
+    if (fmt.type != V4L2_BUF_TYPE_VIDEO_CAPTURE || config_.formats.empty())
         return fail(EINVAL);
-    if (!slots_.empty())
-        return fail(EBUSY);
+    const auto wanted =
+        std::find_if(config_.formats.begin(), config_.formats.end(),
+                     [&](const NativeFormat &f) { return f.fourcc == fmt.fmt.pix.pixelformat; });
+    const NativeFormat &format = wanted == config_.formats.end() ? config_.formats[0] : *wanted;
     const uint32_t rw = fmt.fmt.pix.width, rh = fmt.fmt.pix.height;
     uint32_t bestW = 0, bestH = 0;
     long long best = LLONG_MAX;
-    for (const NativeFormat &f : config_.formats)
-        for (const FrameSize &s : f.sizes) {
-            uint32_t w, h;
-            candidateFor(s, rw, rh, w, h);
-            const long long d = sizeDistance(config_.sizeMatch, w, h, rw, rh);
-            if (closer(config_.sizeMatch, d, best)) {
-                best = d;
-                bestW = w;
-                bestH = h;
-            }
+    for (const FrameSize &s : format.sizes) {
+        uint32_t w, h;
+        candidateFor(s, rw, rh, w, h);
+        const long long d = sizeDistance(config_.sizeMatch, w, h, rw, rh);
+        if (closer(config_.sizeMatch, d, best)) {
+            best = d;
+            bestW = w;
+            bestH = h;
         }
+    }
     if (best == LLONG_MAX)
         return fail(EINVAL);
+    describeFormat(fmt.fmt.pix, format.fourcc, bestW, bestH, config_.bytesPerLinePadding);
+    return 0;
+}
 
-    v4l2_pix_format &pix = fmt.fmt.pix;
-    pix.width = bestW;
-    pix.height = bestH;
-    pix.pixelformat = config_.convertsToRgb24 ? V4L2_PIX_FMT_RGB24 : config_.formats[0].fourcc;
-    pix.field = V4L2_FIELD_NONE;
-    pix.bytesperline = bestW * 3 + config_.bytesPerLinePadding;
-    pix.sizeimage = pix.bytesperline * bestH;
-    pix.colorspace = V4L2_COLORSPACE_SRGB;
+int VirtualCamera::setFormat(v4l2_format &fmt)
+{
+    if (!slots_.empty())
+        return fail(EBUSY);
+    if (tryFormat(fmt) != 0)
+        return -1;
+    // At the same format and size the frames made so far serve again.
+    const v4l2_pix_format &pix = fmt.fmt.pix;
+    if (pix.pixelformat != format_.pixelformat || pix.width != format_.width ||
+        pix.height != format_.height || pix.bytesperline != format_.bytesperline)
+        forgetPicture();
     format_ = pix;
-    renderedValid_ = false;
     return 0;
 }
 
@@ -264,7 +367,7 @@ int VirtualCamera::requestBuffers(v4l2_requestbuffers &req)
     req.count = config_.grantedBuffers;
     slots_.resize(req.count);
     for (Slot &slot : slots_) {
-        slot.length = frameBytes();
+        slot.length = format_.sizeimage;
         void *memory = ::mmap(nullptr, slot.length, PROT_READ | PROT_WRITE,
                               MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         slot.memory = memory == MAP_FAILED ? nullptr : static_cast<uint8_t *>(memory);
@@ -310,6 +413,8 @@ void *VirtualCamera::mmap(size_t length, int64_t offset)
 
 int VirtualCamera::munmap(void *start, size_t length)
 {
+    if (libv4l2_ && libv4l2_->munmap(start, length) == 0)
+        return 0;
     for (Slot &slot : slots_)
         if (slot.memory == start && slot.maps > 0) {
             if (length > slot.length)
@@ -332,20 +437,31 @@ int VirtualCamera::queueBuffer(const v4l2_buffer &buf)
     return 0;
 }
 
-void VirtualCamera::renderFrame(uint8_t *into)
+const std::vector<uint8_t> &VirtualCamera::nativeFrame(uint32_t sequence)
+{
+    if (!frames_)
+        frames_ = std::make_unique<NativeFrames>(
+            format_.pixelformat, picture(), int(format_.width), int(format_.height),
+            format_.bytesperline, config_.picture == Picture::Page ? config_.sensorNoise : 0);
+    return frames_->frame(sequence);
+}
+
+size_t VirtualCamera::sendFrame(Slot &slot)
 {
     if (config_.script && config_.script->advance())
-        renderedValid_ = false;
-    if (!renderedValid_) {
-        const int w = int(format_.width), h = int(format_.height);
-        rendered_ = config_.script                           ? config_.script->render(w, h)
-                    : config_.picture == Picture::ColourBars ? renderColourBars(w, h)
-                                                             : renderScene(config_.scene, w, h);
-        renderedValid_ = true;
+        forgetPicture();
+    const uint32_t sequence = uint32_t(framesDelivered_);
+    const std::vector<uint8_t> &frame = nativeFrame(sequence);
+    const size_t bytes = std::min(frame.size(), slot.length);
+    if (brokenFrames_ > 0) {
+        --brokenFrames_;
+        const size_t lost = std::min<size_t>(bytes, 4096);
+        std::memcpy(slot.memory, frame.data() + lost, bytes - lost);
+        return bytes - lost;
     }
-    const size_t row = size_t(format_.width) * 3;
-    for (uint32_t y = 0; y < format_.height; ++y)
-        std::memcpy(into + y * size_t(format_.bytesperline), &rendered_[y * row], row);
+    std::memcpy(slot.memory, frame.data(), bytes);
+    lastSent_ = sequence;
+    return bytes;
 }
 
 int VirtualCamera::dequeueBuffer(v4l2_buffer &buf)
@@ -358,13 +474,13 @@ int VirtualCamera::dequeueBuffer(v4l2_buffer &buf)
     queue_.pop_front();
     Slot &slot = slots_[index];
     slot.queued = false;
-    renderFrame(slot.memory);
+    const size_t bytes = sendFrame(slot);
     std::memset(&buf, 0, sizeof(buf));
     buf.index = index;
     buf.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     buf.memory = V4L2_MEMORY_MMAP;
-    buf.bytesused = static_cast<uint32_t>(
-        frameBytes() - std::min<size_t>(frameBytes(), config_.bytesUsedShortfall));
+    buf.bytesused =
+        static_cast<uint32_t>(bytes - std::min<size_t>(bytes, config_.bytesUsedShortfall));
     buf.length = static_cast<uint32_t>(slot.length);
     buf.m.offset = index * 0x100000u;
     buf.sequence = static_cast<uint32_t>(framesDelivered_++);
@@ -455,9 +571,13 @@ int VirtualCamera::setControl(int cid, int value)
     return 0;
 }
 
+// What the program still has mapped stays valid, as with the kernel's
+// buffers and libv4l2's.
 void VirtualCamera::release()
 {
     streamOff();
+    if (libv4l2_ && libv4l2_->mappedBuffers() == 0)
+        libv4l2_.reset();
     if (mapped_ == 0)
         freeSlots();
 }

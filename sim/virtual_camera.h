@@ -1,10 +1,14 @@
-// A virtual UVC document camera as libzqscan sees it through libv4l2:
-// native formats and frame sizes for the plain ioctl, RGB24 at the nearest
-// native size through the libv4l2 calls, streaming with the V4L2 queue
-// rules, controls on libv4l2's 0..65535 scale, and injected faults.
+// A virtual UVC document camera: the driver's side (native formats and
+// frame sizes, format negotiation like the UVC driver, frames as real
+// MJPEG, YUYV or RGB24 bytes, streaming with the V4L2 queue rules) and,
+// for the libv4l2 calls, the real libv4lconvert in front of it
+// (Libv4l2Layer); controls on libv4l2's 0..65535 scale, and injected
+// faults.
 #ifndef ZQ_SIM_VIRTUAL_CAMERA_H
 #define ZQ_SIM_VIRTUAL_CAMERA_H
 
+#include "libv4l2_layer.h"
+#include "native_frames.h"
 #include "scene.h"
 
 #include <linux/videodev2.h>
@@ -72,22 +76,28 @@ struct CameraConfig {
     // Content of the sysfs modalias file; nullopt: no such file.
     std::optional<std::string> modalias = "usb:v0AC8p3370d0100dcEFdsc02dp01ic0Eisc01ip00in00";
     bool modaliasReadable = true;
+    std::string driver = "uvcvideo"; // libv4lconvert picks formats its own way for it
     uint32_t capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
     std::vector<NativeFormat> formats;
     SizeMatch sizeMatch = SizeMatch::SharedArea;
     uint32_t grantedBuffers = 4;        // what VIDIOC_REQBUFS grants for any non-zero request
-    bool convertsToRgb24 = true;        // false: S_FMT grants the first native format instead
-    uint32_t bytesPerLinePadding = 0;   // extra bytes per row in the granted format
+    uint32_t bytesPerLinePadding = 0;   // extra bytes per row of an uncompressed format
     uint32_t bufferLengthShortfall = 0; // QUERYBUF reports this much less than a frame
     uint32_t bytesUsedShortfall = 0;    // DQBUF reports this much less than a frame
     std::vector<Control> controls;
     Picture picture = Picture::Page;
     PageScene scene;
+    int sensorNoise = 2;                 // the largest change of a byte from frame to frame
     std::shared_ptr<FrameScript> script; // when set, draws every frame instead of scene
 
     // A document camera: MJPEG with several sizes, then YUYV with one,
     // brightness, contrast and saturation 0..255.
     static CameraConfig documentCamera();
+    // Document cameras as sold: YUYV at the small sizes, which USB 2.0
+    // carries at a usable frame rate, MJPEG up to 3264 x 2448 (8 MP) or
+    // 4208 x 3120 (13 MP).
+    static CameraConfig eightMegapixelCamera();
+    static CameraConfig thirteenMegapixelCamera();
 };
 
 struct Fault {
@@ -112,27 +122,46 @@ class VirtualCamera
     void failRequest(unsigned long request, int nth, int errnum);
     void unplug() { unplugged_ = true; }
     void stopFrames(bool stopped = true) { stalled_ = stopped; }
+    // The next count frames lose their first bytes on the way, as when
+    // the start of a transfer is lost: they are no JPEG files any more.
+    void sendBrokenFrames(int count) { brokenFrames_ = count; }
 
     // What tests look at.
     uint32_t width() const { return format_.width; }
     uint32_t height() const { return format_.height; }
     bool streaming() const { return streaming_; }
-    int mappedBuffers() const { return mapped_; }
+    uint32_t pixelFormat() const { return format_.pixelformat; }
+    // Buffers the program has mapped, libv4l2's or the camera's own.
+    int mappedBuffers() const;
     int badUnmaps() const { return badUnmaps_; }
     int framesDelivered() const { return framesDelivered_; }
     int requestCount(unsigned long request) const;
     int controlValue(uint32_t id) const;
-    const std::vector<uint8_t> &lastFrame() const { return rendered_; }
+    // The picture the camera looks at, RGB24 at the streaming size.
+    const std::vector<uint8_t> &picture();
+    // The bytes the camera sends as frame `sequence` of the stream (frames
+    // count from 0; framesDelivered() is the next one).
+    const std::vector<uint8_t> &nativeFrame(uint32_t sequence);
+    // The last whole frame as a program reading through libv4l2 received
+    // it: converted when libv4l2 converts, else the camera's own bytes.
+    std::vector<uint8_t> lastFrame();
 
-    // The calls, as the seam routes them.  Each returns 0 or -1 with errno set.
-    int plainIoctl(unsigned long request, void *arg);
-    int v4l2Ioctl(unsigned long request, void *arg);
+    // The driver's side, for the plain calls and for libv4l2.  Each returns
+    // 0 or -1 with errno set.
+    int driverIoctl(unsigned long request, void *arg);
     void *mmap(size_t length, int64_t offset);
     int munmap(void *start, size_t length);
+    uint8_t *bufferMemory(uint32_t index) { return slots_[index].memory; }
     int poll(short events, short &revents);
     int getControl(int cid);
     int setControl(int cid, int value);
     bool injectFault(unsigned long request);
+
+    // libv4l2 in front of the camera, for one program: made by an open
+    // through libv4l2 (false when that open fails) or by the first call.
+    bool openThroughLibv4l2();
+    Libv4l2Layer &libv4l2();
+    int v4l2Ioctl(unsigned long request, void *arg) { return libv4l2().ioctl(request, arg); }
     void release(); // the descriptor was closed
 
   private:
@@ -145,6 +174,7 @@ class VirtualCamera
 
     int enumFormat(v4l2_fmtdesc &desc) const;
     int enumFrameSizes(v4l2_frmsizeenum &size) const;
+    int tryFormat(v4l2_format &fmt) const;
     int setFormat(v4l2_format &fmt);
     int requestBuffers(v4l2_requestbuffers &req);
     int queryBuffer(v4l2_buffer &buf) const;
@@ -155,8 +185,9 @@ class VirtualCamera
     int queryControl(v4l2_queryctrl &q) const;
     Control *findControl(uint32_t id);
     void freeSlots();
-    size_t frameBytes() const { return size_t(format_.bytesperline) * format_.height; }
-    void renderFrame(uint8_t *into);
+    void forgetPicture();
+    // Writes the next frame into the slot; its size in bytes.
+    size_t sendFrame(Slot &slot);
 
     CameraConfig config_;
     v4l2_pix_format format_{};
@@ -165,11 +196,14 @@ class VirtualCamera
     std::map<uint32_t, int> controlValues_;
     std::map<unsigned long, int> requestCounts_;
     std::vector<Fault> faults_;
-    std::vector<uint8_t> rendered_;
-    bool renderedValid_ = false;
+    std::vector<uint8_t> picture_;
+    std::unique_ptr<NativeFrames> frames_;
+    std::unique_ptr<Libv4l2Layer> libv4l2_;
+    std::optional<uint32_t> lastSent_; // sequence of the last whole frame
     bool streaming_ = false;
     bool unplugged_ = false;
     bool stalled_ = false;
+    int brokenFrames_ = 0;
     int mapped_ = 0;
     int badUnmaps_ = 0;
     int framesDelivered_ = 0;

@@ -130,6 +130,10 @@ int VirtualHardware::open(const char *path, int flags, bool throughLibv4l2)
         return fail(c->config().modalias ? EACCES : ENOENT);
     if (!sysfs && c->injectFault(kRequestOpen))
         return -1;
+    if (!sysfs && throughLibv4l2 && !c->openThroughLibv4l2()) {
+        c->release();
+        return -1;
+    }
     // A real descriptor keeps numbers unique and makes leaks visible.
     const int fd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
     if (fd < 0)
@@ -176,7 +180,7 @@ int VirtualHardware::ioctl(int fd, unsigned long request, void *arg, bool throug
         VirtualChip *x = chip(d->node);
         return x ? x->query(*static_cast<uvc_xu_control_query *>(arg)) : fail(ENOENT);
     }
-    return throughLibv4l2 ? c->v4l2Ioctl(request, arg) : c->plainIoctl(request, arg);
+    return throughLibv4l2 ? c->v4l2Ioctl(request, arg) : c->driverIoctl(request, arg);
 }
 
 int VirtualHardware::poll(pollfd *fds, nfds_t nfds, int timeoutMs)
@@ -202,7 +206,7 @@ void *VirtualHardware::mmap(size_t length, int fd, int64_t offset)
         errno = EBADF;
         return MAP_FAILED;
     }
-    return c->mmap(length, offset);
+    return c->libv4l2().mmap(length, offset);
 }
 
 int VirtualHardware::munmap(void *start, size_t length)
@@ -248,16 +252,9 @@ namespace
 
 // The demo's document camera with a page lying a little turned on the
 // desk.
-CameraConfig demoCamera(const PageScene &desk)
+CameraConfig demoCamera(const PageScene &desk,
+                        CameraConfig config = CameraConfig::eightMegapixelCamera())
 {
-    CameraConfig config = CameraConfig::documentCamera();
-    config.formats = {
-        {V4L2_PIX_FMT_YUYV, {FrameSize::discrete(640, 480), FrameSize::discrete(1280, 720)}},
-        {V4L2_PIX_FMT_MJPEG,
-         {FrameSize::discrete(1280, 720), FrameSize::discrete(1920, 1080),
-          FrameSize::discrete(2592, 1944), FrameSize::discrete(3264, 2448),
-          FrameSize::discrete(640, 480)}},
-    };
     config.scene = desk;
     config.scene.angleDeg = 7;
     config.scene.centerX = 0.48;
@@ -268,9 +265,9 @@ CameraConfig demoCamera(const PageScene &desk)
 
 } // namespace
 
-void installDemo()
+void installDemo(CameraConfig camera)
 {
-    VirtualHardware::instance().addCamera(0, demoCamera(PageScene{}));
+    VirtualHardware::instance().addCamera(0, demoCamera(PageScene{}, std::move(camera)));
 }
 
 void installLightDeskDemo()
@@ -349,7 +346,9 @@ extern "C" __attribute__((visibility("default"))) const zq_seam *zq_sim_seam(voi
             void (*install)();
         };
         static const Preset presets[] = {
-            {"demo", zq::sim::installDemo},
+            {"demo", [] { zq::sim::installDemo(); }},
+            {"demo-13mp",
+             [] { zq::sim::installDemo(zq::sim::CameraConfig::thirteenMegapixelCamera()); }},
             {"demo-light-desk", zq::sim::installLightDeskDemo},
             {"stack", zq::sim::installDemoStack},
             {"vivid", zq::sim::installVivid},

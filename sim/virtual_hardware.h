@@ -85,8 +85,9 @@ inline VirtualHardware &hw()
 // empty for the caller to arrange.
 void useVirtualHardware(const char *preset);
 
-// The configuration the demo runs: one document camera with a page on the desk.
-void installDemo();
+// The configuration the demo runs: one document camera with a page on the
+// desk (ZQ_VIRTUAL_HARDWARE=demo: 8 MP, demo-13mp: 13 MP).
+void installDemo(CameraConfig camera = CameraConfig::eightMegapixelCamera());
 // The same camera with the page on a light wooden desk beside a pen and a
 // mouse, in a soft shadow.
 void installLightDeskDemo();

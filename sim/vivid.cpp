@@ -48,6 +48,7 @@ CameraConfig captureNode()
 {
     CameraConfig c;
     c.modalias = kModalias;
+    c.driver = "vivid";
     c.capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_OVERLAY | V4L2_CAP_TUNER |
                      V4L2_CAP_AUDIO | V4L2_CAP_READWRITE | V4L2_CAP_STREAMING |
                      V4L2_CAP_EXT_PIX_FORMAT;
@@ -69,6 +70,7 @@ CameraConfig otherNode(uint32_t capabilities)
 {
     CameraConfig c;
     c.modalias = kModalias;
+    c.driver = "vivid";
     c.capabilities = capabilities | V4L2_CAP_STREAMING;
     return c;
 }

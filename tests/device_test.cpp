@@ -3,6 +3,7 @@
 #include "sim_fixture.h"
 #include <zqscan/zq_scanner.h>
 
+#include <cmath>
 #include <cstring>
 #include <set>
 #include <string>
@@ -17,6 +18,14 @@ CameraConfig cameraWithModalias(std::optional<std::string> modalias)
 {
     CameraConfig c = CameraConfig::documentCamera();
     c.modalias = std::move(modalias);
+    return c;
+}
+
+// A camera that sends RGB24 itself: libv4l2 passes its frames on unconverted.
+CameraConfig rgb24Camera()
+{
+    CameraConfig c = CameraConfig::documentCamera();
+    c.formats = {{V4L2_PIX_FMT_RGB24, {FrameSize::discrete(640, 480)}}};
     return c;
 }
 
@@ -176,19 +185,27 @@ TEST_F(StreamTest, GrantsRequestedSizeAndDeliversWholeFrames)
     expectReleased();
 }
 
-TEST_F(StreamTest, UnsupportedSizeGetsNearestOffered)
+// libv4l2 on a UVC camera takes the largest size that fits the request,
+// or the smallest size when none does.
+TEST_F(StreamTest, UnsupportedSizeGetsWhatLibv4l2Picks)
 {
-    const int fd = open();
-    int w = 1000, h = 700;
-    ASSERT_EQ(zq_scanner_init(fd, &w, &h), 0);
-    EXPECT_EQ(w, 1280);
-    EXPECT_EQ(h, 720);
-    unsigned char *picture;
-    int len;
-    ASSERT_EQ(zq_scanner_picture_read(fd, &picture, &len), 0);
-    EXPECT_EQ(len, 1280 * 720 * 3);
-    zq_scanner_close(fd);
-    expectReleased();
+    const struct {
+        int askW, askH, grantW, grantH;
+    } cases[] = {{1000, 700, 640, 480}, {2000, 1500, 1920, 1080}, {100, 100, 640, 480}};
+    for (const auto &c : cases) {
+        const int fd = open();
+        int w = c.askW, h = c.askH;
+        ASSERT_EQ(zq_scanner_init(fd, &w, &h), 0);
+        EXPECT_EQ(w, c.grantW);
+        EXPECT_EQ(h, c.grantH);
+        unsigned char *picture;
+        int len;
+        ASSERT_EQ(zq_scanner_picture_read(fd, &picture, &len), 0);
+        EXPECT_EQ(len, c.grantW * c.grantH * 3);
+        zq_scanner_close(fd);
+        expectReleased();
+        hw().reset();
+    }
 }
 
 TEST_F(StreamTest, NodeWithoutCaptureIsRefused)
@@ -208,6 +225,8 @@ TEST_F(StreamTest, NodeWithoutCaptureIsRefused)
 TEST_F(StreamTest, ImpossibleSizesAreRefusedBeforeAskingTheCamera)
 {
     const int fd = open();
+    // libv4l2 asks the camera a few things itself when it is opened.
+    const int queries = camera_->requestCount(VIDIOC_QUERYCAP);
     for (auto [w, h] :
          {std::pair{-1, 480}, {640, -2147483647 - 1}, {65536, 480}, {640, 2147483647}}) {
         const int askedW = w, askedH = h;
@@ -215,7 +234,7 @@ TEST_F(StreamTest, ImpossibleSizesAreRefusedBeforeAskingTheCamera)
         EXPECT_EQ(w, askedW);
         EXPECT_EQ(h, askedH);
     }
-    EXPECT_EQ(camera_->requestCount(VIDIOC_QUERYCAP), 0);
+    EXPECT_EQ(camera_->requestCount(VIDIOC_QUERYCAP), queries);
     EXPECT_EQ(camera_->requestCount(VIDIOC_S_FMT), 0);
     int w = 65535, h = 0;
     EXPECT_EQ(zq_scanner_init(fd, &w, &h), 0) << "the largest side is still asked for";
@@ -272,7 +291,7 @@ TEST_P(InitFaultTest, FailsAndCloseReleasesEverything)
     camera_->failRequest(fault.request, fault.nth, EIO);
     int w = 1000, h = 700;
     EXPECT_EQ(zq_scanner_init(fd, &w, &h), -1);
-    EXPECT_EQ(w, fault.sizeWritten ? 1280 : 1000);
+    EXPECT_EQ(w, fault.sizeWritten ? 640 : 1000);
     unsigned char *picture = nullptr;
     int len = -7;
     EXPECT_EQ(zq_scanner_picture_read(fd, &picture, &len), -1);
@@ -297,13 +316,16 @@ INSTANTIATE_TEST_SUITE_P(
                     InitFault{kRequestMmap, 4, true}, InitFault{VIDIOC_QBUF, 1, true},
                     InitFault{VIDIOC_QBUF, 4, true}, InitFault{VIDIOC_STREAMON, 1, true}));
 
+// libv4lconvert cannot turn H.264 into RGB24, so libv4l2 grants the
+// camera's own format; a camera that sends RGB24 itself gets no conversion,
+// so its padded rows and short buffers reach the library.
 TEST_F(StreamTest, FramesThatAreNotPackedRgb24AreRefused)
 {
     CameraConfig notConverted = CameraConfig::documentCamera();
-    notConverted.convertsToRgb24 = false;
-    CameraConfig padded = CameraConfig::documentCamera();
+    notConverted.formats = {{V4L2_PIX_FMT_H264, {FrameSize::discrete(640, 480)}}};
+    CameraConfig padded = rgb24Camera();
     padded.bytesPerLinePadding = 16;
-    CameraConfig shortBuffers = CameraConfig::documentCamera();
+    CameraConfig shortBuffers = rgb24Camera();
     shortBuffers.bufferLengthShortfall = 1;
     for (const CameraConfig &config : {notConverted, padded, shortBuffers}) {
         const int fd = open(config);
@@ -348,7 +370,7 @@ TEST_F(StreamTest, ReadBeforeInitLeavesOutputsAlone)
 
 TEST_F(StreamTest, ShortFrameNeverReachesCaller)
 {
-    CameraConfig config = CameraConfig::documentCamera();
+    CameraConfig config = rgb24Camera();
     config.bytesUsedShortfall = 3;
     const int fd = open(config);
     int w = 640, h = 480;
@@ -425,6 +447,90 @@ TEST_F(StreamTest, CloseAndReopenAtAnotherSize)
     int len;
     ASSERT_EQ(zq_scanner_picture_read(fd, &picture, &len), 0);
     EXPECT_EQ(len, 640 * 480 * 3);
+    zq_scanner_close(fd);
+    expectReleased();
+}
+
+// ---- the camera's own formats through libv4l2 -------------------------------
+
+class NativeFormatTest : public StreamTest
+{
+  protected:
+    // Mean difference per byte of a frame from the picture the camera looks at.
+    double differenceFromPicture(const unsigned char *frame)
+    {
+        const std::vector<uint8_t> &picture = camera_->picture();
+        double sum = 0;
+        for (size_t i = 0; i < picture.size(); ++i)
+            sum += std::abs(int(frame[i]) - int(picture[i]));
+        return sum / double(picture.size());
+    }
+    unsigned char *read(int fd)
+    {
+        unsigned char *picture = nullptr;
+        int len = 0;
+        const int result = zq_scanner_picture_read(fd, &picture, &len);
+        return result == 0 && len == int(camera_->width() * camera_->height() * 3) ? picture
+                                                                                   : nullptr;
+    }
+};
+
+TEST_F(NativeFormatTest, MjpegAndYuyvArriveAsRgb24CloseToThePicture)
+{
+    const struct {
+        int w, h;
+        uint32_t fourcc;
+    } cases[] = {{640, 480, V4L2_PIX_FMT_YUYV}, {1920, 1080, V4L2_PIX_FMT_MJPEG}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.w);
+        const int fd = open();
+        int w = c.w, h = c.h;
+        ASSERT_EQ(zq_scanner_init(fd, &w, &h), 0);
+        EXPECT_EQ(camera_->pixelFormat(), c.fourcc);
+        const unsigned char *first = read(fd);
+        ASSERT_NE(first, nullptr);
+        const std::vector<uint8_t> firstFrame(first, first + size_t(w) * h * 3);
+        const unsigned char *second = read(fd);
+        ASSERT_NE(second, nullptr);
+        EXPECT_LT(differenceFromPicture(firstFrame.data()), 3.0);
+        EXPECT_LT(differenceFromPicture(second), 3.0);
+        EXPECT_NE(std::memcmp(firstFrame.data(), second, firstFrame.size()), 0)
+            << "the sensor's noise differs from frame to frame";
+        zq_scanner_close(fd);
+        expectReleased();
+        hw().reset();
+    }
+}
+
+TEST_F(NativeFormatTest, BrokenMjpegFrameIsSkipped)
+{
+    const int fd = open();
+    int w = 1280, h = 720;
+    ASSERT_EQ(zq_scanner_init(fd, &w, &h), 0);
+    ASSERT_NE(read(fd), nullptr);
+    for (int read = 0; read < 6; ++read) { // past the stream's first frames too
+        camera_->sendBrokenFrames(1);
+        const int delivered = camera_->framesDelivered();
+        const unsigned char *frame = this->read(fd);
+        ASSERT_NE(frame, nullptr);
+        EXPECT_EQ(camera_->framesDelivered(), delivered + 2) << "the broken one and the next";
+        EXPECT_EQ(std::memcmp(frame, camera_->lastFrame().data(), size_t(w) * h * 3), 0);
+    }
+    zq_scanner_close(fd);
+    expectReleased();
+}
+
+// libv4l2 gives up after four frames in a row that do not decode.
+TEST_F(NativeFormatTest, CameraSendingOnlyBrokenFramesFailsReadsUntilItRecovers)
+{
+    const int fd = open();
+    int w = 1280, h = 720;
+    ASSERT_EQ(zq_scanner_init(fd, &w, &h), 0);
+    camera_->sendBrokenFrames(8);
+    EXPECT_EQ(read(fd), nullptr);
+    EXPECT_EQ(camera_->framesDelivered(), 4);
+    EXPECT_EQ(read(fd), nullptr);
+    EXPECT_NE(read(fd), nullptr);
     zq_scanner_close(fd);
     expectReleased();
 }

@@ -55,6 +55,15 @@ int firstQuantiser(const QString &path)
     return dqt < 0 ? -1 : uchar(data[dqt + 5]);
 }
 
+// The page's thumbnail: its file at 100 x 100, aspect ratio ignored.
+bool showsThumbnailOf(const QListWidgetItem *item, const QString &path)
+{
+    const QImage thumbnail = item->icon().pixmap(100, 100).toImage();
+    const QImage file =
+        QImage(path).scaled(100, 100, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return thumbnail.size() == QSize(100, 100) && meanDifference(thumbnail, file) < 8;
+}
+
 } // namespace
 
 class FrameTest : public WindowTest
@@ -223,7 +232,7 @@ class FrameTest : public WindowTest
         QCOMPARE(list->count(), 1);
         QCOMPARE(list->item(0)->text(), files[0]);
         QCOMPARE(list->item(0)->data(Qt::UserRole).toString(), path);
-        QVERIFY(!list->item(0)->icon().isNull());
+        QVERIFY(showsThumbnailOf(list->item(0), path));
         QVERIFY(window->statusBar()->currentMessage().contains(files[0]));
     }
 
@@ -250,6 +259,8 @@ class FrameTest : public WindowTest
         QCOMPARE(files.size(), 1);
         QVERIFY(captureName(".tiff").match(files[0]).hasMatch());
         QVERIFY(meanDifference(QImage(saveDir->filePath(files[0])), renderedFrame(cam)) < 4);
+        QVERIFY(showsThumbnailOf(widget<QListWidget>(*window, "listWidget")->item(0),
+                                 saveDir->filePath(files[0])));
     }
 
     void automaticCropWritesTheDeskewedPage()

@@ -1,6 +1,9 @@
 // Background clearing: a gain per 4 x 4 cell from the local white level,
 // then a fixed contrast curve.
+#include "byte_curve.h"
 #include "imaging_fixture.h"
+
+#include <algorithm>
 
 namespace
 {
@@ -107,4 +110,69 @@ TEST_F(ImagingTest, ClearingLeavesTinyFramesAndBadArgumentsAlone)
     Frame frame(64, 64, 60);
     EXPECT_EQ(zq_scanner_clear_background(frame.data(), -64, 64), 1);
     EXPECT_EQ(frame.bytes, std::vector<uint8_t>(frame.bytes.size(), 60));
+}
+
+// Clearing brightens and curves in one pass; it must give what the two
+// steps give one after the other, on any frame.
+TEST_F(ImagingTest, ClearingInOnePassEqualsTheTwoSteps)
+{
+    zq::sim::PageScene scene;
+    scene.unevenLight = 0.3;
+    scene.angleDeg = 12;
+    for (const auto &[w, h] : {std::pair{640, 480}, {642, 483}, {1366, 768}}) {
+        Frame once(scene, w, h);
+        Frame twice = once;
+        zq_scanner_clear_background(once.data(), w, h);
+        IplImage *header = cvCreateImageHeader(cvSize(w, h), IPL_DEPTH_8U, 3);
+        cvSetData(header, twice.data(), 3 * w);
+        BrightnessBalance(header, 1000);
+        ChangeLightContrast(header, 1.15, 8.0);
+        cvReleaseImageHeader(&header);
+        EXPECT_EQ(once.bytes, twice.bytes) << w << "x" << h;
+    }
+}
+
+// Curves are applied by table or by fixed-point arithmetic; both must give
+// the table's bytes, for every value, at every position of a run.
+TEST(ByteCurveTest, ArithmeticAgreesWithTheTable)
+{
+    using zq::imaging::ByteCurve;
+    const auto line = [](double slope, double offset) {
+        ByteCurve::Table t;
+        for (int v = 0; v < 256; ++v)
+            t[v] = uint8_t(std::clamp(int(v * slope + offset), 0, 255));
+        return t;
+    };
+    // Clearing's curve: the gain of 2, then the contrast curve.
+    const ByteCurve::Table contrast = line(1.15, 8.0 - 0.15 * 127.0);
+    ByteCurve::Table clearing;
+    for (int v = 0; v < 256; ++v)
+        clearing[v] = contrast[std::min(255, 2 * v)];
+    ByteCurve::Table steps;
+    for (int v = 0; v < 256; ++v)
+        steps[v] = uint8_t((v / 16) * 16);
+    const ByteCurve::Table lines[] = {clearing,   line(2, 0),  line(1.31, 0),   line(0.8, 20.2),
+                                      line(1, 0), line(0, 77), line(3.7, -300), line(1.999, -0.5)};
+    const ByteCurve::Table others[] = {contrast, steps};
+    std::vector<uint8_t> values(3 * 256 + 17);
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = uint8_t(i * 7);
+    const auto expectTableBytes = [&](const ByteCurve::Table &table) {
+        const ByteCurve curve(table);
+        int wrong = 0;
+        for (size_t start : {size_t(0), size_t(5)}) {
+            std::vector<uint8_t> bytes = values;
+            curve.apply(bytes.data() + start, bytes.size() - start);
+            for (size_t i = start; i < bytes.size(); ++i)
+                wrong += bytes[i] != table[values[i]];
+        }
+        EXPECT_EQ(wrong, 0);
+        return curve.isLine();
+    };
+    for (const ByteCurve::Table &table : lines)
+        EXPECT_TRUE(expectTableBytes(table)) << "a line takes the fast way";
+    // The contrast curve alone has values a hair below whole numbers (27
+    // gives 19.999...), which no line of this precision meets.
+    for (const ByteCurve::Table &table : others)
+        EXPECT_FALSE(expectTableBytes(table));
 }

@@ -202,5 +202,15 @@ TEST(RotateTest, Avx2LoopMatchesMapping)
             zq::picture::rotate_avx2(src.data(), dst.data(), width, height);
             ASSERT_EQ(dst, expected) << width << " x " << height;
         }
+    // Around the edges of the tall bands the AVX2 loop works in.
+    for (int width : {31, 32, 33, 65, 100})
+        for (int height : {511, 512, 513, 520, 1030}) {
+            Picture src = random_picture(width, height, width + height);
+            const Picture expected = reference_turn(src, width, height);
+            src.resize(src.size() + zq::picture::kRotateSourceSlack);
+            Picture dst(expected.size());
+            zq::picture::rotate_avx2(src.data(), dst.data(), width, height);
+            ASSERT_EQ(dst, expected) << width << " x " << height;
+        }
 }
 #endif

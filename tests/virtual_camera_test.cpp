@@ -27,14 +27,18 @@ class VirtualCameraTest : public testing::Test
   protected:
     VirtualCamera camera{CameraConfig::documentCamera()};
 
-    void setFormat(uint32_t w, uint32_t h)
+    // Through libv4l2 by default, else straight to the driver.
+    void setFormat(uint32_t w, uint32_t h, uint32_t fourcc = V4L2_PIX_FMT_RGB24,
+                   bool throughLibv4l2 = true)
     {
         v4l2_format fmt{};
         fmt.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         fmt.fmt.pix.width = w;
         fmt.fmt.pix.height = h;
-        fmt.fmt.pix.pixelformat = V4L2_PIX_FMT_RGB24;
-        ASSERT_EQ(camera.v4l2Ioctl(VIDIOC_S_FMT, &fmt), 0);
+        fmt.fmt.pix.pixelformat = fourcc;
+        ASSERT_EQ(throughLibv4l2 ? camera.v4l2Ioctl(VIDIOC_S_FMT, &fmt)
+                                 : camera.driverIoctl(VIDIOC_S_FMT, &fmt),
+                  0);
     }
     // The granted count, or -1 when the request is refused.
     int requestBuffers(uint32_t count)
@@ -70,14 +74,36 @@ TEST_F(VirtualCameraTest, QueueFollowsStreamingRules)
     EXPECT_EQ(errno, EBUSY);
 }
 
-TEST_F(VirtualCameraTest, NearestSizeIsChosenLikeTheDriver)
+TEST_F(VirtualCameraTest, DriverChoosesNearestSizeOfTheFormat)
 {
-    setFormat(1000, 700);
+    setFormat(1000, 700, V4L2_PIX_FMT_MJPEG, false);
     EXPECT_EQ(camera.width(), 1280u);
-    setFormat(5000, 5000);
+    setFormat(5000, 5000, V4L2_PIX_FMT_MJPEG, false);
     EXPECT_EQ(camera.width(), 3264u);
-    setFormat(1, 1);
+    setFormat(1, 1, V4L2_PIX_FMT_MJPEG, false);
     EXPECT_EQ(camera.width(), 640u);
+    setFormat(1920, 1080, V4L2_PIX_FMT_YUYV, false);
+    EXPECT_EQ(camera.width(), 640u) << "YUYV comes in one size";
+    setFormat(1920, 1080, V4L2_PIX_FMT_NV12, false);
+    EXPECT_EQ(camera.pixelFormat(), uint32_t(V4L2_PIX_FMT_MJPEG)) << "the first format instead";
+}
+
+// libv4lconvert on a UVC camera: the largest size within the request (the
+// smallest when none is), then the native format cheapest to convert.
+TEST_F(VirtualCameraTest, Libv4l2PicksNativeFormatAndSize)
+{
+    const struct {
+        uint32_t askW, askH, width, fourcc;
+    } cases[] = {
+        {640, 480, 640, V4L2_PIX_FMT_YUYV},    {1000, 700, 640, V4L2_PIX_FMT_YUYV},
+        {1280, 720, 1280, V4L2_PIX_FMT_MJPEG}, {5000, 5000, 3264, V4L2_PIX_FMT_MJPEG},
+        {1, 1, 640, V4L2_PIX_FMT_YUYV},
+    };
+    for (const auto &c : cases) {
+        setFormat(c.askW, c.askH);
+        EXPECT_EQ(camera.width(), c.width) << c.askW << "x" << c.askH;
+        EXPECT_EQ(camera.pixelFormat(), c.fourcc) << c.askW << "x" << c.askH;
+    }
 }
 
 TEST_F(VirtualCameraTest, ControlsUseLibv4l2Scale)
