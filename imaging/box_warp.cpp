@@ -55,6 +55,12 @@ class SourcePositions
 
     int rowX(int y) const { return fixedPoint(m_[1] * (box_.y + y) + m_[2]) + kRoundToFraction; }
     int rowY(int y) const { return fixedPoint(m_[4] * (box_.y + y) + m_[5]) + kRoundToFraction; }
+    // How far, in bytes of a source with this row step, the sample of the
+    // output pixel `rows` rows below lies from this one's.
+    ptrdiff_t bytesDown(int rows, size_t step) const
+    {
+        return std::lrint(rows * m_[4]) * ptrdiff_t(step) + 3 * std::lrint(rows * m_[1]);
+    }
     const int *columnX() const { return columnX_.data(); }
     const int *columnY() const { return columnY_.data(); }
 
@@ -138,6 +144,7 @@ __attribute__((target("avx2"))) void warpRowAvx2(const cv::Mat &source, const So
     const __m256i packPixels =
         _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6,
                          8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    const ptrdiff_t fetchAhead = at.bytesDown(8, source.step);
     int x = 0;
     for (; x + 8 <= width; x += 8) {
         const __m256i px = _mm256_srai_epi32(
@@ -160,6 +167,9 @@ __attribute__((target("avx2"))) void warpRowAvx2(const cv::Mat &source, const So
         }
         const __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(sy, stride),
                                                 _mm256_add_epi32(sx, _mm256_add_epi32(sx, sx)));
+        const uint8_t *ahead = source.data + _mm256_cvtsi256_si32(offset) + fetchAhead;
+        _mm_prefetch(reinterpret_cast<const char *>(ahead), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char *>(ahead + source.step), _MM_HINT_T0);
         const __m256i topLeft = _mm256_i32gather_epi32(bytes, offset, 1);
         const __m256i topRight = _mm256_i32gather_epi32(nextBytes, offset, 1);
         const __m256i bottomLeft = _mm256_i32gather_epi32(below, offset, 1);
