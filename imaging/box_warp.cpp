@@ -1,5 +1,7 @@
 #include "box_warp.h"
 
+#include "cpu_features.h"
+
 #include <opencv2/core/utility.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -107,12 +109,6 @@ void warpRowPortable(const cv::Mat &source, const SourcePositions &at, int y, ui
 
 #if ZQ_BOX_WARP_AVX2
 
-bool haveAvx2()
-{
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-}
-
 // Channel c of four-byte groups (RGB and one more byte) as the low half of
 // each 32-bit lane, with channel c of the next pixel's group in the high half.
 __attribute__((target("avx2"))) inline __m256i channelPair(__m256i first, __m256i second, int c)
@@ -167,7 +163,9 @@ __attribute__((target("avx2"))) void warpRowAvx2(const cv::Mat &source, const So
         }
         const __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(sy, stride),
                                                 _mm256_add_epi32(sx, _mm256_add_epi32(sx, sx)));
-        const uint8_t *ahead = source.data + _mm256_cvtsi256_si32(offset) + fetchAhead;
+        // An address, not a pointer: eight rows down may lie past the frame,
+        // where a prefetch is simply dropped.
+        const uintptr_t ahead = uintptr_t(source.data) + _mm256_cvtsi256_si32(offset) + fetchAhead;
         _mm_prefetch(reinterpret_cast<const char *>(ahead), _MM_HINT_T0);
         _mm_prefetch(reinterpret_cast<const char *>(ahead + source.step), _MM_HINT_T0);
         const __m256i topLeft = _mm256_i32gather_epi32(bytes, offset, 1);
@@ -206,6 +204,16 @@ __attribute__((target("avx2"))) void warpRowAvx2(const cv::Mat &source, const So
 
 } // namespace
 
+void warpBoxWithOpenCv(const cv::Mat &source, const cv::Mat &turn, const cv::Rect &box,
+                       cv::Mat &out)
+{
+    cv::Mat shifted = turn.clone();
+    shifted.at<double>(0, 2) -= box.x;
+    shifted.at<double>(1, 2) -= box.y;
+    cv::warpAffine(source, out, shifted, box.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
+                   cv::Scalar::all(255));
+}
+
 void warpBox(const cv::Mat &source, const cv::Mat &turn, const cv::Rect &box, cv::Mat &out)
 {
 #if ZQ_BOX_WARP_AVX2
@@ -218,11 +226,7 @@ void warpBox(const cv::Mat &source, const cv::Mat &turn, const cv::Rect &box, cv
         return;
     }
 #endif
-    cv::Mat shifted = turn.clone();
-    shifted.at<double>(0, 2) -= box.x;
-    shifted.at<double>(1, 2) -= box.y;
-    cv::warpAffine(source, out, shifted, box.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
-                   cv::Scalar::all(255));
+    warpBoxWithOpenCv(source, turn, box, out);
 }
 
 } // namespace zq::imaging

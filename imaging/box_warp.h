@@ -21,6 +21,11 @@ namespace zq::imaging
 // the rounding of the shifted matrix's fixed-point coordinates.
 void warpBox(const cv::Mat &source, const cv::Mat &turn, const cv::Rect &box, cv::Mat &out);
 
+// What warpBox does without AVX2: OpenCV's warp of the box alone, with the
+// turn shifted by the box's corner.
+void warpBoxWithOpenCv(const cv::Mat &source, const cv::Mat &turn, const cv::Rect &box,
+                       cv::Mat &out);
+
 } // namespace zq::imaging
 
 #endif

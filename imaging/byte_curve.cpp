@@ -1,5 +1,7 @@
 #include "byte_curve.h"
 
+#include "cpu_features.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -39,12 +41,6 @@ double slopeOf(const ByteCurve::Table &table)
 }
 
 #if ZQ_BYTE_CURVE_AVX2
-
-bool haveAvx2()
-{
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-}
 
 // The line's constants, one per 16-bit lane.
 struct LineVectors {

@@ -4,6 +4,8 @@
 
 #include "picture_kernels.h"
 
+#include "cpu_features.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -76,12 +78,6 @@ void rotate_portable(const uint8_t *src, uint8_t *dst, int width, int height)
 }
 
 #if ZQ_PICTURE_AVX2
-
-bool have_avx2()
-{
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-}
 
 namespace
 {
@@ -229,7 +225,7 @@ __attribute__((target("avx2"))) void rotate_avx2(const uint8_t *src, uint8_t *ds
 void grey(uint8_t *pixels, size_t count)
 {
 #if ZQ_PICTURE_AVX2
-    if (have_avx2())
+    if (haveAvx2())
         return grey_avx2(pixels, count);
 #endif
     grey_portable(pixels, count);
@@ -238,7 +234,7 @@ void grey(uint8_t *pixels, size_t count)
 void rotate(const uint8_t *src, uint8_t *dst, int width, int height)
 {
 #if ZQ_PICTURE_AVX2
-    if (have_avx2())
+    if (haveAvx2())
         return rotate_avx2(src, dst, width, height);
 #endif
     rotate_portable(src, dst, width, height);

@@ -23,7 +23,6 @@ void rotate_portable(const uint8_t *src, uint8_t *dst, int width, int height);
 
 #if defined(__x86_64__)
 #define ZQ_PICTURE_AVX2 1
-bool have_avx2();
 void grey_avx2(uint8_t *pixels, size_t count);
 void rotate_avx2(const uint8_t *src, uint8_t *dst, int width, int height);
 #endif

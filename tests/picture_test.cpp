@@ -1,6 +1,7 @@
 // Grey and quarter turn: the exported operations against the definitions
 // (mean of the three bytes; dst(x, y) = src(width - 1 - y, x)), and the
 // AVX2 loops against the portable ones on sizes around every block edge.
+#include "cpu_features.h"
 #include "picture_kernels.h"
 #include <zqscan/zq_scanner.h>
 
@@ -98,7 +99,7 @@ TEST(GreyTest, SizesThatDescribeNoPictureChangeNothing)
 #if ZQ_PICTURE_AVX2
 TEST(GreyTest, Avx2LoopMatchesPortableLoop)
 {
-    if (!zq::picture::have_avx2())
+    if (!zq::haveAvx2())
         GTEST_SKIP() << "no AVX2 on this processor";
     for (size_t count = 0; count <= 70; ++count) {
         Picture a = random_picture(int(count), 1, unsigned(count));
@@ -191,7 +192,7 @@ TEST(RotateTest, PortableLoopMatchesMapping)
 #if ZQ_PICTURE_AVX2
 TEST(RotateTest, Avx2LoopMatchesMapping)
 {
-    if (!zq::picture::have_avx2())
+    if (!zq::haveAvx2())
         GTEST_SKIP() << "no AVX2 on this processor";
     for (int width : kSizes)
         for (int height : kSizes) {
