@@ -12,7 +12,6 @@
 #include <zqscan/zq_scanner.h>
 
 #include <QFile>
-#include <QImageReader>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -206,20 +205,12 @@ void MainWindow::ShowRGB(unsigned char *data, int width, int height)
     ui->label_V->show();
 }
 
-// Decoded straight to thumbnail size: the JPEG reader lets libjpeg decode
-// at a fraction of the page's size instead of decoding it whole.
-QIcon MainWindow::pageIcon(const QString &path)
-{
-    QImageReader reader(path);
-    reader.setScaledSize(QSize(100, 100));
-    return QIcon(QPixmap::fromImage(reader.read()));
-}
-
 void MainWindow::AddImage(QString path, const char *name)
 {
-    auto *item = new QListWidgetItem(pageIcon(path), QString::fromUtf8(name ? name : ""));
+    auto *item = new QListWidgetItem(QString::fromUtf8(name ? name : ""));
     item->setData(Qt::UserRole, QFile::encodeName(path));
     ui->listWidget->insertItem(ui->listWidget->count(), item);
+    showThumbnail(item, path);
     ui->listWidget->scrollToItem(item);
 }
 

@@ -278,8 +278,11 @@ void MainWindow::on_actionUndoDelete_triggered()
             failures << tr("%1 无法从回收站恢复：%2").arg(page->item->text(), why);
             continue;
         }
-        ui->listWidget->insertItem(std::min(page->row, ui->listWidget->count()),
-                                   page->item.release());
+        QListWidgetItem *item = page->item.release();
+        ui->listWidget->insertItem(std::min(page->row, ui->listWidget->count()), item);
+        // A thumbnail that arrived while the page was away was dropped.
+        if (item->icon().isNull())
+            showThumbnail(item, QFile::decodeName(page->path));
         if (sameCollection && page->pdfPosition >= 0) {
             const int at = std::min(page->pdfPosition, int(pdfImageList.size()));
             pdfImageList.insert(std::next(pdfImageList.begin(), at), page->path.toStdString());

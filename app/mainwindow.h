@@ -145,7 +145,7 @@ class MainWindow : public QMainWindow
     void openSelectedPages();
     void openPage(QListWidgetItem *item);
     void followThumbnailOrder();
-    static QIcon pageIcon(const QString &path);
+    void showThumbnail(QListWidgetItem *item, const QString &path);
     void rotateFrame(unsigned char *picture, int &w, int &h) const;
     void recordCropQuadrilateral(unsigned char *picture, int w, int h);
     void capture(unsigned char *picture, int w, int h);
@@ -166,6 +166,7 @@ class MainWindow : public QMainWindow
     std::list<std::string> pdfImageList;
     int pdfCollection = 0;               // counts the collections started
     std::vector<PageDeletion> deletions; // what Ctrl+Z takes back, last one last
+    quint64 thumbnailRequests = 0;       // counts the thumbnails asked for
     QLabel *pdfPageCount = nullptr;
     PdfComposer *composer = nullptr;
     bool pdfComposing = false; // a PDF is being made of the collection

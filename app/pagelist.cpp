@@ -10,8 +10,11 @@
 #include <QDesktopServices>
 #include <QDropEvent>
 #include <QFile>
+#include <QFutureWatcher>
+#include <QImageReader>
 #include <QMenu>
 #include <QUrl>
+#include <QtConcurrent>
 
 #include <algorithm>
 #include <utility>
@@ -30,6 +33,20 @@ QString keyNames(const QAction *action)
 QByteArray pathOf(const QListWidgetItem *item)
 {
     return item->data(Qt::UserRole).toByteArray();
+}
+
+// The page's latest thumbnail request: a thumbnail that arrives after a
+// later one was asked for (a page turned right after its capture) is
+// dropped.
+constexpr int kThumbnailRequestRole = Qt::UserRole + 1;
+
+// Decoded straight to thumbnail size: the JPEG reader lets libjpeg decode
+// at a fraction of the page's size instead of decoding it whole.
+QImage thumbnailOf(const QString &path)
+{
+    QImageReader reader(path);
+    reader.setScaledSize(QSize(100, 100));
+    return reader.read();
 }
 
 // A list in icon mode leaves a dragged icon wherever it is dropped, and
@@ -149,6 +166,27 @@ void MainWindow::enablePageActions()
         action->setEnabled(selected);
 }
 
+// Made from the written file on a worker thread, so that the preview does
+// not wait for it: the page is listed at once and its picture follows.  A
+// page deleted meanwhile simply gets none.
+void MainWindow::showThumbnail(QListWidgetItem *item, const QString &path)
+{
+    const quint64 request = ++thumbnailRequests;
+    item->setData(kThumbnailRequestRole, request);
+    auto *watcher = new QFutureWatcher<QImage>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, request] {
+        watcher->deleteLater();
+        for (int i = 0; i < ui->listWidget->count(); ++i) {
+            QListWidgetItem *page = ui->listWidget->item(i);
+            if (page->data(kThumbnailRequestRole).toULongLong() == request) {
+                page->setIcon(QIcon(QPixmap::fromImage(watcher->result())));
+                return;
+            }
+        }
+    });
+    watcher->setFuture(QtConcurrent::run(thumbnailOf, path));
+}
+
 void MainWindow::turnSelectedPages(PageTurn turn)
 {
     QStringList report;
@@ -159,7 +197,7 @@ void MainWindow::turnSelectedPages(PageTurn turn)
             report << tr("%1 无法旋转：%2").arg(item->text(), why);
             continue;
         }
-        item->setIcon(pageIcon(QFile::decodeName(path)));
+        showThumbnail(item, QFile::decodeName(path));
         // Words recognised on the page as it lay before no longer fit it.
         if (std::find(pdfImageList.begin(), pdfImageList.end(), path.toStdString()) !=
             pdfImageList.end())

@@ -232,7 +232,7 @@ class FrameTest : public WindowTest
         QCOMPARE(list->count(), 1);
         QCOMPARE(list->item(0)->text(), files[0]);
         QCOMPARE(list->item(0)->data(Qt::UserRole).toString(), path);
-        QVERIFY(showsThumbnailOf(list->item(0), path));
+        QTRY_VERIFY(showsThumbnailOf(list->item(0), path));
         QVERIFY(window->statusBar()->currentMessage().contains(files[0]));
     }
 
@@ -259,8 +259,8 @@ class FrameTest : public WindowTest
         QCOMPARE(files.size(), 1);
         QVERIFY(captureName(".tiff").match(files[0]).hasMatch());
         QVERIFY(meanDifference(QImage(saveDir->filePath(files[0])), renderedFrame(cam)) < 4);
-        QVERIFY(showsThumbnailOf(widget<QListWidget>(*window, "listWidget")->item(0),
-                                 saveDir->filePath(files[0])));
+        QTRY_VERIFY(showsThumbnailOf(widget<QListWidget>(*window, "listWidget")->item(0),
+                                     saveDir->filePath(files[0])));
     }
 
     void automaticCropWritesTheDeskewedPage()

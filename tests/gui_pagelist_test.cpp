@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QDesktopServices>
 #include <QPushButton>
+#include <QThreadPool>
 #include <QTransform>
 #include <QUrl>
 
@@ -142,6 +143,7 @@ class PageListTest : public WindowTest
         const QImage original = decodedExactly(jpeg);
         QVERIFY(original.width() % 16 != 0); // a partial block column to trim
         auto *list = widget<QListWidget>(*window, "listWidget");
+        QTRY_VERIFY(!list->item(0)->icon().isNull());
         const QImage iconBefore = list->item(0)->icon().pixmap(100, 100).toImage();
         list->item(0)->setSelected(true);
         window->findChild<QAction *>("actionTurnLeft")->trigger();
@@ -151,7 +153,7 @@ class PageListTest : public WindowTest
         const QImage expected = original.transformed(QTransform().rotate(-90))
                                     .copy(0, original.width() - whole, original.height(), whole);
         QVERIFY(meanDifference(turned, expected) < 1e-4);
-        QVERIFY(list->item(0)->icon().pixmap(100, 100).toImage() != iconBefore);
+        QTRY_VERIFY(list->item(0)->icon().pixmap(100, 100).toImage() != iconBefore);
 
         g_Config.picture_format = PictureFormat::Tiff;
         const QString tiff = saveDir->filePath(capturePage());
@@ -162,6 +164,40 @@ class PageListTest : public WindowTest
         // turn would differ by tens.
         QVERIFY(meanDifference(QImage(tiff), page.transformed(QTransform().rotate(90))) < 8);
         QCOMPARE(QDir(saveDir->path()).entryList(QDir::Hidden | QDir::Files).size(), 2);
+    }
+
+    // Thumbnails arrive after the capture: each lands on its own page, also
+    // when its page was deleted or turned before it came.
+    void thumbnailsFollowTheirPages()
+    {
+        const auto thumbnail = [](const QImage &page) {
+            return page.scaled(100, 100, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        };
+        start(startSettings(1280, 720, saveDir->path()));
+        auto *list = widget<QListWidget>(*window, "listWidget");
+        capturePage();
+        list->item(0)->setSelected(true);
+        window->findChild<QAction *>("actionDeletePage")->trigger();
+        const QString kept = saveDir->filePath(capturePage());
+        const QString turned = saveDir->filePath(capturePage());
+        const QImage unturned = thumbnail(QImage(turned));
+        list->item(1)->setSelected(true);
+        window->findChild<QAction *>("actionTurnLeft")->trigger();
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+        QCOMPARE(pageCount(), 2);
+        const auto showsPage = [&](int item, const QString &path) {
+            const QImage icon = list->item(item)->icon().pixmap(100, 100).toImage();
+            return icon.size() == QSize(100, 100) &&
+                   meanDifference(icon, thumbnail(QImage(path))) < 8;
+        };
+        QVERIFY(showsPage(0, kept));
+        QVERIFY(showsPage(1, turned));
+        QVERIFY(meanDifference(unturned, thumbnail(QImage(turned))) >= 8);
+
+        window->findChild<QAction *>("actionUndoDelete")->trigger();
+        QCOMPARE(pageCount(), 3);
+        QTRY_VERIFY(!list->item(0)->icon().isNull());
     }
 
     void pagesOpenInTheViewer()
