@@ -14,7 +14,6 @@ namespace zq::imaging
 namespace
 {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kMaxTurnChange = 3; // degrees the measured edges may differ from the record
 constexpr double kMinMeasured = 0.4; // share of a side's samples that must find its edge
 constexpr float kMaxScatter = 1.5f;  // pixels an edge sample may lie off its side's line
@@ -151,14 +150,14 @@ Line measureSide(const cv::Mat &frame, cv::Point2f a, cv::Point2f b, cv::Point2f
 // taken within 45 degrees of the reference turn.
 double turnOf(const Line &l, double reference)
 {
-    const double degrees = std::atan2(l.dir.y, l.dir.x) * 180.0 / kPi;
+    const double degrees = std::atan2(l.dir.y, l.dir.x) * 180.0 / CV_PI;
     return reference + std::remainder(degrees - reference, 90.0);
 }
 
 cv::Point2f rotated(cv::Point2f p, cv::Point2f centre, double degrees)
 {
     // As OpenCV turns pictures: positive counter-clockwise on screen.
-    const double a = degrees * kPi / 180.0, c = std::cos(a), s = std::sin(a);
+    const double a = degrees * CV_PI / 180.0, c = std::cos(a), s = std::sin(a);
     const cv::Point2f d = p - centre;
     return centre + cv::Point2f(float(c * d.x + s * d.y), float(-s * d.x + c * d.y));
 }

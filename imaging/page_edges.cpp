@@ -29,9 +29,8 @@ namespace zq::imaging
 namespace
 {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr int kAngleBins = 90; // line normals in steps of 2 degrees over half a turn
-constexpr double kBinRadians = kPi / kAngleBins;
+constexpr double kBinRadians = CV_PI / kAngleBins;
 constexpr uint8_t kNoEdge = 255;
 constexpr int kEdgeThreshold = 24; // Sobel's response to a step of 6 grey levels
 constexpr int kVoteSpread = 2;     // an edge votes for its own direction +-2 bins
@@ -202,7 +201,7 @@ bool fitLine(const std::vector<cv::Point2f> &pts, Line &line)
     line.normal = cv::Point2f(-line.dir.y, line.dir.x);
     double normalAngle = std::atan2(line.normal.y, line.normal.x);
     if (normalAngle < 0)
-        normalAngle += kPi;
+        normalAngle += CV_PI;
     line.bin = std::min(kAngleBins - 1, int(normalAngle / kBinRadians));
     line.votes = int(pts.size());
     return true;
@@ -345,7 +344,7 @@ bool intersect(const Line &a, const Line &b, cv::Point2f &p)
 double angleBetween(const Line &a, const Line &b)
 {
     const double c = std::fabs(a.dir.dot(b.dir));
-    return std::acos(std::min(1.0, c)) * 180.0 / kPi; // 0..90
+    return std::acos(std::min(1.0, c)) * 180.0 / CV_PI; // 0..90
 }
 
 double area(const Quad &q)
@@ -375,7 +374,7 @@ bool pageShaped(const Quad &q)
             return false;
         sign = turn;
         const double cosine = a.dot(b) / (cv::norm(a) * cv::norm(b));
-        if (std::fabs(cosine) > std::sin(kMaxCornerDegrees * kPi / 180.0))
+        if (std::fabs(cosine) > std::sin(kMaxCornerDegrees * CV_PI / 180.0))
             return false;
     }
     return true;
