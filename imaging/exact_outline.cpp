@@ -1,8 +1,5 @@
 #include "exact_outline.h"
 
-#include "image_support.h"
-#include "zq_opencv_internal.h"
-
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -14,24 +11,8 @@ namespace zq::imaging
 namespace
 {
 
-constexpr double kMaxTurnChange = 3; // degrees the measured edges may differ from the record
 constexpr double kMinMeasured = 0.4; // share of a side's samples that must find its edge
 constexpr float kMaxScatter = 1.5f;  // pixels an edge sample may lie off its side's line
-constexpr float kBlurGuard = 1;      // pixels left between an edge and the first cut pixel
-
-struct Detection {
-    CuttingEdgeInfo record;
-    int width = 0, height = 0, nsalc = 0;
-};
-Detection lastDetection;
-
-bool sameRecord(const CuttingEdgeInfo &a, const CuttingEdgeInfo &b)
-{
-    for (int i = 0; i < 4; ++i)
-        if (a.point[i].x != b.point[i].x || a.point[i].y != b.point[i].y)
-            return false;
-    return a.valid == b.valid && a.angle == b.angle;
-}
 
 struct Line {
     cv::Point2f point, dir;
@@ -134,9 +115,11 @@ Line measureSide(const cv::Mat &frame, cv::Point2f a, cv::Point2f b, cv::Point2f
     }
     if (found.size() < kMinMeasured * samples)
         return recorded;
-    Line line = fit(found);
-    // Once more without the samples that found something else: a hand,
-    // a shadow, a line of print.
+    // A robust first line, then a plain fit without the samples that found
+    // something else: a hand, a pen, a shadow, a line of print.
+    cv::Vec4f robust;
+    cv::fitLine(found, robust, cv::DIST_HUBER, 0, 0.01, 0.01);
+    const Line line{{robust[2], robust[3]}, {robust[0], robust[1]}};
     std::vector<cv::Point2f> agreeing;
     for (const cv::Point2f &p : found)
         if (distance(line, p) <= kMaxScatter)
@@ -146,103 +129,22 @@ Line measureSide(const cv::Mat &frame, cv::Point2f a, cv::Point2f b, cv::Point2f
     return fit(agreeing);
 }
 
-// The line's direction as a turn that would make it upright or level,
-// taken within 45 degrees of the reference turn.
-double turnOf(const Line &l, double reference)
-{
-    const double degrees = std::atan2(l.dir.y, l.dir.x) * 180.0 / CV_PI;
-    return reference + std::remainder(degrees - reference, 90.0);
-}
-
-cv::Point2f rotated(cv::Point2f p, cv::Point2f centre, double degrees)
-{
-    // As OpenCV turns pictures: positive counter-clockwise on screen.
-    const double a = degrees * CV_PI / 180.0, c = std::cos(a), s = std::sin(a);
-    const cv::Point2f d = p - centre;
-    return centre + cv::Point2f(float(c * d.x + s * d.y), float(-s * d.x + c * d.y));
-}
-
 } // namespace
 
-void rememberDetection(const CuttingEdgeInfo &record, int width, int height, int nsalc)
+std::optional<Quad> exactOutline(const cv::Mat &frame, const Quad &coarse, int reach)
 {
-    lastDetection = {record, width, height, nsalc};
-}
-
-std::optional<CuttingEdgeInfo> exactOutline(const cv::Mat &frame, const CuttingEdgeInfo &detected,
-                                            int nsalc)
-{
-    cv::Point2f corner[4], centre(0, 0);
-    for (int i = 0; i < 4; ++i) {
-        corner[i] = cv::Point2f(float(detected.point[i].x), float(detected.point[i].y));
-        centre += corner[i] * 0.25f;
-    }
-    // The recorded corners lie within about two grid steps of the page.
-    const int reach = 2 * nsalc + 2;
+    cv::Point2f centre(0, 0);
+    for (const cv::Point2f &p : coarse)
+        centre += p * 0.25f;
     Line side[4];
     for (int i = 0; i < 4; ++i)
-        side[i] = measureSide(frame, corner[i], corner[(i + 1) % 4], centre, reach);
-
-    const double recordTurn = straighteningTurn(detected.angle);
-    double turnSum = 0, weightSum = 0;
-    cv::Point2f page[4];
-    for (int i = 0; i < 4; ++i) {
-        if (!intersect(side[(i + 3) % 4], side[i], page[i]))
+        side[i] = measureSide(frame, coarse[i], coarse[(i + 1) % 4], centre, reach);
+    Quad exact;
+    for (int i = 0; i < 4; ++i)
+        if (!intersect(side[(i + 3) % 4], side[i], exact[i]) ||
+            !(cv::norm(exact[i] - coarse[i]) <= 2.0 * reach))
             return std::nullopt;
-        const double weight = cv::norm(corner[(i + 1) % 4] - corner[i]);
-        turnSum += weight * turnOf(side[i], recordTurn);
-        weightSum += weight;
-    }
-    const double turn = turnSum / weightSum;
-    if (!(std::fabs(turn - recordTurn) <= kMaxTurnChange))
-        return std::nullopt;
-
-    // Upright, the largest rectangle between the four edges, a pixel in
-    // from each, with room for the whole-pixel corners of the record.
-    float xs[4], ys[4];
-    for (int i = 0; i < 4; ++i) {
-        const cv::Point2f p = rotated(page[i], centre, turn);
-        xs[i] = p.x;
-        ys[i] = p.y;
-    }
-    std::sort(xs, xs + 4);
-    std::sort(ys, ys + 4);
-    const float rounding = 2; // a corner's rounding, and the cut's truncation of it
-    const float left = xs[1] + kBlurGuard + rounding, right = xs[2] - kBlurGuard;
-    const float top = ys[1] + kBlurGuard + rounding, bottom = ys[2] - kBlurGuard;
-    if (right - left < 1 || bottom - top < 1)
-        return std::nullopt;
-    const cv::Point2f upright[4] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}};
-    CuttingEdgeInfo exact = detected;
-    for (int i = 0; i < 4; ++i) {
-        const cv::Point2f p = rotated(upright[i], centre, -turn);
-        exact.point[i] = {int(std::lround(p.x)), int(std::lround(p.y))};
-    }
-    // A turn of exactly 0.0 would mark a rectangle set by hand.
-    exact.angle = turn != 0.0 ? turn : 90.0;
     return exact;
-}
-
-ExactPageOutline::ExactPageOutline(const unsigned char *frame, int width, int height)
-{
-    const Detection &d = lastDetection;
-    if (!g_cutting_edge.valid || !sameRecord(g_cutting_edge, d.record) || width != d.width ||
-        height != d.height || !isUsableFrame(frame, width, height))
-        return;
-    guarded([&] {
-        PackedFrame view(frame, width, height);
-        if (const std::optional<CuttingEdgeInfo> exact =
-                exactOutline(view.mat(), d.record, d.nsalc)) {
-            detected_ = g_cutting_edge;
-            g_cutting_edge = *exact;
-        }
-    });
-}
-
-ExactPageOutline::~ExactPageOutline()
-{
-    if (detected_)
-        g_cutting_edge = *detected_;
 }
 
 } // namespace zq::imaging

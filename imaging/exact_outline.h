@@ -1,15 +1,15 @@
-// Cutting a detected page along its own edges.
+// The page's corners measured on the whole frame.
 //
-// Detection works on a reduced frame and records corners on that grid,
-// multiples of the reduction factor, so the recorded outline can lie a few
-// pixels off the page and a cut along it would keep a strip of desk.  At
-// capture time the page's edges are measured on the whole frame near the
-// recorded outline, and the page is cut to the largest upright rectangle
-// within them.  The record itself keeps the detector's corners.
+// Detection works on a reduced frame, so its outline can lie a few pixels
+// off the page.  Near each side of that outline the page's edge is
+// measured across the full-resolution frame, to a fraction of a pixel, a
+// line is fitted through the measurements that agree (a pen or a finger
+// over the edge measures something else), and the corners are where the
+// lines meet.
 #ifndef ZQ_EXACT_OUTLINE_H
 #define ZQ_EXACT_OUTLINE_H
 
-#include <zqscan/zq_opencv.h>
+#include "quad.h"
 
 #include <opencv2/core/mat.hpp>
 
@@ -18,31 +18,11 @@
 namespace zq::imaging
 {
 
-// Remembers the record the detector has just written for a frame of this
-// size, found at reduction factor nsalc: only such records are refined.
-void rememberDetection(const CuttingEdgeInfo &record, int width, int height, int nsalc);
-
-// The record for cutting the page that the detected outline describes out
-// of the frame: an upright rectangle within the page's measured edges,
-// turned like the page.  Nothing when the edges cannot be measured.
-std::optional<CuttingEdgeInfo> exactOutline(const cv::Mat &frame, const CuttingEdgeInfo &detected,
-                                            int nsalc);
-
-// While it lives, the crop record holds the exact outline of the page the
-// detector found in this frame; then the detector's record comes back.
-// Records set by hand, and outlines whose edges cannot be measured, stay as
-// they are.
-class ExactPageOutline
-{
-  public:
-    ExactPageOutline(const unsigned char *frame, int width, int height);
-    ~ExactPageOutline();
-    ExactPageOutline(const ExactPageOutline &) = delete;
-    ExactPageOutline &operator=(const ExactPageOutline &) = delete;
-
-  private:
-    std::optional<CuttingEdgeInfo> detected_;
-};
+// The corners of the page whose outline, within reach pixels, the coarse
+// corners give (in order around it, frame pixels).  A side whose edge
+// cannot be measured keeps its coarse line; nothing when the measured
+// corners stray beyond reach.
+std::optional<Quad> exactOutline(const cv::Mat &frame, const Quad &coarse, int reach);
 
 } // namespace zq::imaging
 

@@ -3,15 +3,14 @@
 #ifndef ZQ_PAGE_EDGES_H
 #define ZQ_PAGE_EDGES_H
 
+#include "quad.h"
+
 #include <opencv2/core/mat.hpp>
 
-#include <array>
 #include <optional>
 
 namespace zq::imaging
 {
-
-using Quad = std::array<cv::Point2f, 4>; // corners in order around the outline
 
 // The outline of the page in a small, smoothed colour picture (a few
 // hundred pixels across): four straight edges, each seen along most of

@@ -2,6 +2,8 @@
 #ifndef ZQ_PAGE_REGION_H
 #define ZQ_PAGE_REGION_H
 
+#include "quad.h"
+
 #include <opencv2/core/types_c.h>
 #include <opencv2/core/mat.hpp>
 
@@ -27,10 +29,11 @@ struct PageSizes {
 };
 
 // The largest bright region of the reduced frame: the area inside its
-// outline and the rotated box around it.
+// outline, the rotated box around it and the outline's four corners.
 struct BrightRegion {
     double area;
     CvBox2D box;
+    Quad corners;
 };
 
 enum class PageLikeness {

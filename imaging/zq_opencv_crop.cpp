@@ -1,7 +1,8 @@
 // The crop quadrilateral: recording it by hand, drawing it, and cutting
 // the page out upright.
 #include "box_warp.h"
-#include "exact_outline.h"
+#include "detected_page.h"
+#include "flat_page.h"
 #include "image_support.h"
 #include "zq_opencv_internal.h"
 
@@ -137,6 +138,48 @@ void cutInto(const IplImage *source, const CropPlan &plan, cv::Mat &out)
         image(plan.box).copyTo(out);
 }
 
+// Pixels kept clear of the page's measured edges, which blur into the desk.
+constexpr float kEdgeGuard = 1.0f;
+
+// The detected page flattened into an upright rectangle of its true
+// proportions: the output's size, and the corners its edges map to.
+struct FlatCut {
+    cv::Size size;
+    Quad corners;
+};
+
+FlatCut planFlatCut(const Quad &page, cv::Size frame)
+{
+    const double f = focalLength() * std::max(frame.width, frame.height);
+    const Quad inside = insetQuad(uprightOrder(page), kEdgeGuard);
+    return {flatPageSize(inside, frame, f), inside};
+}
+
+// The record's corners as they are, clockwise from the top left.
+Quad recordedCorners()
+{
+    Quad q;
+    for (size_t i = 0; i < 4; ++i)
+        q[i] = cv::Point2f(float(g_cutting_edge.point[i].x), float(g_cutting_edge.point[i].y));
+    return clockwiseFromTopLeft(q);
+}
+
+// Writes the cut of the frame into out_buffer when it is large enough,
+// and its size where asked.
+template <typename Cut>
+void deliver(cv::Size size, unsigned char *out_buffer, int out_buffersize, int *out_width,
+             int *out_height, Cut &&cut)
+{
+    if (out_buffer && out_buffersize >= int64_t(3) * size.width * size.height) {
+        cv::Mat packed(size, CV_8UC3, out_buffer);
+        cut(packed);
+    }
+    if (out_width)
+        *out_width = size.width;
+    if (out_height)
+        *out_height = size.height;
+}
+
 } // namespace
 
 void RotatePoint(CvPoint *points, float degree, const IplImage *img)
@@ -202,6 +245,26 @@ int zq_scanner_cutting_edge_get(CuttingEdgeInfo *info)
     return 0;
 }
 
+int zq_scanner_cutting_edge_quad(zqPointF corners[4])
+{
+    return guarded(-1, [&] {
+        if (!corners || !g_cutting_edge.valid)
+            return -1;
+        const Quad quad = detectedCorners().value_or(recordedCorners());
+        for (size_t i = 0; i < 4; ++i)
+            corners[i] = {quad[i].x, quad[i].y};
+        return 0;
+    });
+}
+
+int zq_scanner_set_focal_length(double longer_sides)
+{
+    if (!(longer_sides >= 0) || !std::isfinite(longer_sides))
+        return -1;
+    setFocalLength(longer_sides);
+    return 0;
+}
+
 int zq_scanner_cutting_edge_show(unsigned char *buffer, int width, int height)
 {
     return guarded(-1, [&] {
@@ -209,8 +272,13 @@ int zq_scanner_cutting_edge_show(unsigned char *buffer, int width, int height)
             return -1;
         PackedFrame frame(buffer, width, height);
         std::vector<cv::Point> outline;
-        for (const zqPoint &p : g_cutting_edge.point)
-            outline.emplace_back(p.x, p.y);
+        if (const std::optional<Quad> page = detectedCorners(width, height)) {
+            for (const cv::Point2f &p : *page)
+                outline.emplace_back(int(std::lround(p.x)), int(std::lround(p.y)));
+        } else {
+            for (const zqPoint &p : g_cutting_edge.point)
+                outline.emplace_back(p.x, p.y);
+        }
         cv::Mat image = frame.mat();
         cv::polylines(image, outline, true, cv::Scalar(0, 255, 0, 0), 5, cv::LINE_AA, 0);
         g_cutting_edge.valid = false;
@@ -225,22 +293,21 @@ int zq_scanner_cutting_edge_do(const unsigned char *buffer, int width, int heigh
     return guarded(-1, [&] {
         if (!g_cutting_edge.valid || !isUsableFrame(buffer, width, height))
             return -1;
-        const ExactPageOutline exact(buffer, width, height);
         PackedFrame frame(buffer, width, height);
+        const cv::Mat image = frame.mat();
+        // Straight into the caller's buffer: no copy of the frame, and only
+        // the page's own pixels are worked on.
+        if (const std::optional<Quad> page = detectedCorners(width, height)) {
+            const FlatCut cut = planFlatCut(*page, image.size());
+            deliver(cut.size, out_buffer, out_buffersize, out_width, out_height,
+                    [&](cv::Mat &out) { warpFlatPage(image, cut.corners, out); });
+            return 0;
+        }
         const CropPlan plan = planCrop(frame.image());
         if (plan.box.empty())
             return -1;
-        // Straight into the caller's buffer: no copy of the frame, and only
-        // the page's own pixels are worked on.
-        const cv::Rect &box = plan.box;
-        if (out_buffer && out_buffersize >= int64_t(3) * box.width * box.height) {
-            cv::Mat packed(box.height, box.width, CV_8UC3, out_buffer);
-            cutInto(frame.image(), plan, packed);
-        }
-        if (out_width)
-            *out_width = box.width;
-        if (out_height)
-            *out_height = box.height;
+        deliver(plan.box.size(), out_buffer, out_buffersize, out_width, out_height,
+                [&](cv::Mat &out) { cutInto(frame.image(), plan, out); });
         return 0;
     });
 }

@@ -1,4 +1,5 @@
 // Finding the page in a live frame.
+#include "detected_page.h"
 #include "exact_outline.h"
 #include "image_support.h"
 #include "page_edges.h"
@@ -100,8 +101,30 @@ struct StorageRelease {
 };
 using ContourStorage = std::unique_ptr<CvMemStorage, StorageRelease>;
 
+// The four corners of a region's outline: its convex hull simplified
+// until four corners remain, or the box's corners where it will not come
+// to four.
+Quad cornersOf(CvSeq *contour, const CvBox2D &box)
+{
+    std::vector<cv::Point> points(size_t(contour->total)), hull, simple;
+    cvCvtSeqToArray(contour, points.data(), CV_WHOLE_SEQ);
+    cv::convexHull(points, hull);
+    const double perimeter = cv::arcLength(hull, true);
+    for (double tolerance = 0.01; tolerance < 0.1; tolerance += 0.01) {
+        cv::approxPolyDP(hull, simple, tolerance * perimeter, true);
+        if (simple.size() == 4)
+            return {cv::Point2f(simple[0]), cv::Point2f(simple[1]), cv::Point2f(simple[2]),
+                    cv::Point2f(simple[3])};
+        if (simple.size() < 4)
+            break;
+    }
+    Quad corners;
+    cv::RotatedRect(box).points(corners.data());
+    return corners;
+}
+
 // The largest white region that covers less than 90 % of the picture: its
-// area and rotated box.  Of equal areas the earlier contour wins.
+// area, rotated box and corners.  Of equal areas the earlier contour wins.
 std::optional<BrightRegion> largestRegion(cv::Mat &binary)
 {
     ContourStorage contourStorage(cvCreateMemStorage(0));
@@ -111,22 +134,35 @@ std::optional<BrightRegion> largestRegion(cv::Mat &binary)
                    CV_CHAIN_APPROX_SIMPLE, cvPoint(0, 0));
     const double allArea = (binary.cols * binary.rows) * 9.0 / 10.0;
     double areaMax = 0.0;
-    CvBox2D box;
+    CvSeq *largest = nullptr;
     for (; contour; contour = contour->h_next) {
         const double area = std::fabs(cvContourArea(contour, CV_WHOLE_SEQ, 0));
         if (area > areaMax && area < allArea) {
             areaMax = area;
-            box = cvMinAreaRect2(contour, nullptr);
+            largest = contour;
         }
     }
-    if (areaMax <= 0.0)
+    if (!largest)
         return std::nullopt;
-    return BrightRegion{areaMax, box};
+    const CvBox2D box = cvMinAreaRect2(largest, nullptr);
+    return BrightRegion{areaMax, box, cornersOf(largest, box)};
 }
 
-// The box of the page found by its edges, in reduced pixels as the record
-// counts them: a corner at x stands for frame pixel x * nsalc.
-std::optional<CvBox2D> pageBoxByEdges(const Pictures &r, int nsalc)
+// The page the detector found: its box as the record counts it (a corner
+// at x stands for frame pixel x * nsalc) and its corners in reduced
+// pixels.
+struct FoundPage {
+    CvBox2D box;
+    Quad corners;
+};
+
+FoundPage regionPage(const BrightRegion &region)
+{
+    return {region.box, region.corners};
+}
+
+// The page found by its edges.
+std::optional<FoundPage> pageByEdges(const Pictures &r, int nsalc)
 {
     const bool halved = r.reduced.cols > kEdgeSearchWidth;
     const std::optional<Quad> quad = findPageByEdges(halved ? r.half : r.reduced);
@@ -136,13 +172,27 @@ std::optional<CvBox2D> pageBoxByEdges(const Pictures &r, int nsalc)
     // pixels 2j and 2j + 1, and reduced pixel i in the middle of frame
     // pixels i * nsalc to (i + 1) * nsalc - 1.
     const float toFrameGrid = 0.5f - 0.5f / nsalc;
-    std::vector<cv::Point2f> corners;
-    for (cv::Point2f p : *quad) {
+    FoundPage page;
+    std::vector<cv::Point2f> onGrid;
+    for (int i = 0; i < 4; ++i) {
+        cv::Point2f p = (*quad)[size_t(i)];
         if (halved)
             p = 2.0f * p + cv::Point2f(0.5f, 0.5f);
-        corners.push_back(p + cv::Point2f(toFrameGrid, toFrameGrid));
+        page.corners[size_t(i)] = p;
+        onGrid.push_back(p + cv::Point2f(toFrameGrid, toFrameGrid));
     }
-    return cvBox2D(cv::minAreaRect(corners));
+    page.box = cvBox2D(cv::minAreaRect(onGrid));
+    return page;
+}
+
+// The coarse corners in frame pixels.
+Quad inFrame(const Quad &reduced, int nsalc)
+{
+    const float centre = (nsalc - 1) / 2.0f;
+    Quad frame;
+    for (size_t i = 0; i < 4; ++i)
+        frame[i] = reduced[i] * float(nsalc) + cv::Point2f(centre, centre);
+    return frame;
 }
 
 // Appends the box's corners, rounded, to squares.
@@ -156,23 +206,32 @@ void pushCorners(const CvBox2D &box)
     }
 }
 
-// The page's box in reduced pixels: the largest bright region where it
-// shows a whole page; otherwise the outline that the page's edges draw;
-// failing that, a bright region running off the frame, a page partly in
-// view.
-std::optional<CvBox2D> findPage(const cv::Mat &frame, int nsalc)
+// The page: the largest bright region where it shows a whole page;
+// otherwise the outline that the page's edges draw; failing that, a bright
+// region running off the frame, a page partly in view.
+std::optional<FoundPage> findPage(const cv::Mat &frame, int nsalc)
 {
     Pictures pictures = reduce(frame, nsalc);
     const std::optional<BrightRegion> region = largestRegion(binarise(pictures));
     const PageLikeness likeness =
         region ? judgeRegion(*region, pictures.smoothed) : PageLikeness::None;
     if (likeness == PageLikeness::Whole)
-        return region->box;
-    if (const std::optional<CvBox2D> edges = pageBoxByEdges(pictures, nsalc))
+        return regionPage(*region);
+    if (const std::optional<FoundPage> edges = pageByEdges(pictures, nsalc))
         return edges;
     if (likeness == PageLikeness::CutByFrame)
-        return region->box;
+        return regionPage(*region);
     return std::nullopt;
+}
+
+// The page's corners measured on the whole frame near the coarse ones,
+// clockwise from the top left.
+Quad pageCorners(const cv::Mat &frame, const Quad &reduced, int nsalc)
+{
+    const Quad coarse = inFrame(reduced, nsalc);
+    // The coarse corners lie within about two grid steps of the page.
+    const int reach = 2 * nsalc + 2;
+    return clockwiseFromTopLeft(exactOutline(frame, coarse, reach).value_or(coarse));
 }
 
 // Empties squares when a detection ends, however it ends.
@@ -269,19 +328,21 @@ int zq_scanner_cutting_edge_auto(unsigned char *buffer, int width, int height)
         const int nsalc = reductionFactor(width, height);
         if (width / nsalc < 2 || height / nsalc < 2)
             return 1;
-        const std::optional<CvBox2D> box = findPage(frame.mat(), nsalc);
-        if (!box)
+        const cv::Mat view = frame.mat();
+        const std::optional<FoundPage> page = findPage(view, nsalc);
+        if (!page)
             return 1;
-        pushCorners(*box);
+        pushCorners(page->box);
         CvPoint corners[4];
         if (!drawSquares(frame.image(), squares, &corners[0], &corners[1], &corners[2], &corners[3],
                          nsalc))
             return 1;
         for (int i = 0; i < 4; ++i)
             g_cutting_edge.point[i] = {corners[i].x, corners[i].y};
-        g_cutting_edge.angle = box->angle;
+        g_cutting_edge.angle = page->box.angle;
         g_cutting_edge.valid = true;
-        rememberDetection(g_cutting_edge, width, height, nsalc);
+        rememberDetection({g_cutting_edge, width, height,
+                           steadyCorners(pageCorners(view, page->corners, nsalc), width, height)});
         return 0;
     });
 }

@@ -32,6 +32,8 @@ void (*const zq_entry_points[])(void) = {
     (void (*)(void))zq_scanner_cutting_edge_auto,
     (void (*)(void))zq_scanner_cutting_edge_set,
     (void (*)(void))zq_scanner_cutting_edge_get,
+    (void (*)(void))zq_scanner_cutting_edge_quad,
+    (void (*)(void))zq_scanner_set_focal_length,
     (void (*)(void))zq_scanner_cutting_edge_show,
     (void (*)(void))zq_scanner_cutting_edge_do,
     (void (*)(void))zq_scanner_clear_background,

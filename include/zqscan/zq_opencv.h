@@ -53,6 +53,30 @@ ZQ_EXPORT int zq_scanner_cutting_edge_set(const zqPoint *lt, const zqPoint *rb);
  * when there is none (nothing recorded, or already drawn) or info is null.
  * Lets a program follow the outline from frame to frame. */
 ZQ_EXPORT int zq_scanner_cutting_edge_get(CuttingEdgeInfo *info);
+
+/* A point in frame pixels with its fraction, for outlines measured finer
+ * than a pixel; like zqPoint, the centre of pixel (x, y) lies at x, y. */
+typedef struct zqPointF {
+    double x;
+    double y;
+} zqPointF;
+
+/* Copies the current frame's page outline into corners, with sub-pixel
+ * precision: clockwise on screen, starting with the corner nearest the
+ * frame's top-left corner.  An outline zq_scanner_cutting_edge_auto found
+ * has its corners where the page's edges meet, measured on the whole frame
+ * (the record's corners are the rotated box around it on the detector's
+ * coarser grid); any other record gives its own four corners.  Valid for
+ * the same one frame as the record: 0, or -1 when there is none (nothing
+ * recorded, or already drawn) or corners is null. */
+ZQ_EXPORT int zq_scanner_cutting_edge_quad(zqPointF corners[4]);
+/* The focal length of the lens that takes the frames, as a multiple of the
+ * frame's longer side.  Cutting a detected page uses it to recover the
+ * page's proportions from an outline seen in perspective.  0 restores the
+ * default, 1.2 (a document camera's view of about 45 degrees across the
+ * longer side).  0, or -1 for a negative or non-finite value, which
+ * leaves the setting as it was. */
+ZQ_EXPORT int zq_scanner_set_focal_length(double longer_sides);
 /* Draws the recorded outline into the frame (5 pixels wide, 255 in byte 1)
  * and consumes the record: 0, or -1 when there is no valid record or the
  * arguments are bad (nothing drawn). */
@@ -60,9 +84,12 @@ ZQ_EXPORT int zq_scanner_cutting_edge_show(unsigned char *buffer, int width, int
 /* Cuts the recorded quadrilateral out of the frame, turned upright, as
  * packed RGB24 into out_buffer when it holds 3 * *out_width * *out_height
  * bytes (a smaller or null buffer receives nothing); the size goes to
- * out_width and out_height when they are not null.  The frame is not
- * changed and the record is not consumed.  0, or -1 when there is no valid
- * record, the crop is empty or the arguments are bad. */
+ * out_width and out_height when they are not null.  An outline that
+ * zq_scanner_cutting_edge_auto found is cut along the page's own edges and
+ * flattened: a page seen in perspective comes out as a rectangle of its
+ * true proportions.  The frame is not changed and the record is not
+ * consumed.  0, or -1 when there is no valid record, the crop is empty or
+ * the arguments are bad. */
 ZQ_EXPORT int zq_scanner_cutting_edge_do(const unsigned char *buffer, int width, int height,
                                          unsigned char *out_buffer, int out_buffersize,
                                          int *out_width, int *out_height);

@@ -1,0 +1,39 @@
+// The page the detector found in the last frame, kept beside the crop
+// record: the record holds the page's rotated box on the detector's coarse
+// grid, this the page's own corners measured on the whole frame.
+#ifndef ZQ_DETECTED_PAGE_H
+#define ZQ_DETECTED_PAGE_H
+
+#include "quad.h"
+
+#include <zqscan/zq_opencv.h>
+
+#include <optional>
+
+namespace zq::imaging
+{
+
+struct DetectedPage {
+    CuttingEdgeInfo record; // as the detector wrote it
+    int width = 0, height = 0;
+    Quad corners; // clockwise from the top left, in frame pixels
+};
+
+// The measured corners, or the last detection's where no corner moved by
+// more than a fraction of a pixel: sensor noise must not make a still
+// page's outline tremble.
+Quad steadyCorners(const Quad &measured, int width, int height);
+
+// Keeps what the detector has just recorded for a frame.
+void rememberDetection(const DetectedPage &page);
+
+// The detected page's corners while the crop record is still the one the
+// detector wrote: nothing once the record was set by hand, changed or
+// consumed.
+std::optional<Quad> detectedCorners();
+// The same, only for a frame of this size.
+std::optional<Quad> detectedCorners(int width, int height);
+
+} // namespace zq::imaging
+
+#endif

@@ -1,0 +1,44 @@
+// A page seen in perspective, laid flat: its true proportions recovered
+// from the four corners and the lens, and the page mapped onto an upright
+// rectangle of that shape.
+#ifndef ZQ_FLAT_PAGE_H
+#define ZQ_FLAT_PAGE_H
+
+#include "quad.h"
+
+#include <opencv2/core/mat.hpp>
+
+namespace zq::imaging
+{
+
+// A document camera's lens: about 45 degrees across the frame's longer
+// side.
+constexpr double kDefaultFocalLength = 1.2; // multiples of the longer side
+
+// The focal length flattening assumes, as a multiple of the frame's longer
+// side.
+void setFocalLength(double longerSides);
+double focalLength();
+
+// The page's width over its height, from its corners (clockwise from the
+// top left, frame pixels) seen through a lens of focal length f pixels
+// centred on the frame: Zhang and He's method for whiteboards.  Falls back
+// to the mean sides' ratio where the perspective says nothing.
+double pageAspect(const Quad &corners, cv::Size frame, double f);
+
+// The upright page's size in pixels: the longer of the top and bottom
+// sides as seen, and the height that the page's proportions give it.
+cv::Size flatPageSize(const Quad &corners, cv::Size frame, double f);
+
+// The corners moved inward by guard pixels along every side: the
+// outline's own pixels are half desk.
+Quad insetQuad(const Quad &corners, float guard);
+
+// Maps the quadrilateral (clockwise from the top left) onto out, the
+// upright page at out's size: bilinear, white where the quadrilateral
+// leaves the frame.  out's rows may be a caller's buffer.
+void warpFlatPage(const cv::Mat &frame, const Quad &corners, cv::Mat &out);
+
+} // namespace zq::imaging
+
+#endif
