@@ -13,9 +13,8 @@ Quad clockwiseFromTopLeft(Quad q)
     // With y downwards a positive area runs clockwise on screen.
     if (twiceArea < 0)
         std::reverse(q.begin(), q.end());
-    const auto first = std::min_element(q.begin(), q.end(), [](cv::Point2f a, cv::Point2f b) {
-        return a.dot(a) < b.dot(b);
-    });
+    const auto first = std::min_element(
+        q.begin(), q.end(), [](cv::Point2f a, cv::Point2f b) { return a.dot(a) < b.dot(b); });
     std::rotate(q.begin(), first, q.end());
     return q;
 }
