@@ -91,19 +91,36 @@ Rotated pageFrame(const PageScene &s, int width, int height)
     return rotated(s.centerX * width, s.centerY * height, pw, pw * s.aspect, s.angleDeg);
 }
 
-// The camera head leaning by angleDeg about the horizontal axis, aimed
-// so that the middle of the desk stays in the middle of the picture:
-// where a point of the upright view appears.  The negative angle undoes
-// it.
-Point tilted(Point p, double angleDeg, int width, int height)
-{
-    const double f = 1.2 * width; // a document camera's moderate field of view
-    const double cx = width / 2.0, cy = height / 2.0;
-    const double t = std::tan(angleDeg * kPi / 180.0);
-    const double x = (p.x - cx) / f, y = (p.y - cy) / f;
-    const double w = 1 + t * y;
-    return {cx + f * x / w, cy + f * y / w};
-}
+// The camera head leaning forward by angleDeg, turned about the middle of
+// the desk so that it stays in the middle of the picture: a pinhole
+// camera whose axis meets the desk at that angle from the vertical.  A
+// point at (u, v) focal lengths from the middle of the upright view lies
+// at (u, v cos a) / (1 + v sin a) in the leaning one; the page's far side
+// looks narrower and the whole page shorter.
+struct Lean {
+    double f, cx, cy, c, s;
+
+    Lean(double angleDeg, int width, int height)
+        : f(1.2 * width), // a document camera's moderate field of view
+          cx(width / 2.0), cy(height / 2.0), c(std::cos(angleDeg * kPi / 180.0)),
+          s(std::sin(angleDeg * kPi / 180.0))
+    {
+    }
+    // Where a point of the upright view appears.
+    Point seen(Point p) const
+    {
+        const double u = (p.x - cx) / f, v = (p.y - cy) / f;
+        const double w = 1 + s * v;
+        return {cx + f * u / w, cy + f * c * v / w};
+    }
+    // The point of the upright view that appears at p.
+    Point upright(Point p) const
+    {
+        const double x = (p.x - cx) / f, y = (p.y - cy) / f;
+        const double v = y / (c - s * y);
+        return {cx + f * x * (1 + s * v), cy + f * v};
+    }
+};
 
 // Brightness of the page at page coordinates u, v in 0..1 (0,0 top-left).
 double pageInk(const PageScene &s, double u, double v)
@@ -346,6 +363,7 @@ class Shader
 
     const PageScene &s_;
     int width_, height_;
+    Lean lean_;
     Rotated page_, sheet_;
     PageWriting writing_;
     Capsule pen_, arm_, fingers_[4];
@@ -354,7 +372,8 @@ class Shader
 };
 
 Shader::Shader(const PageScene &s, int width, int height)
-    : s_(s), width_(width), height_(height), page_(pageFrame(s, width, height)),
+    : s_(s), width_(width), height_(height), lean_(s.tiltDeg, width, height),
+      page_(pageFrame(s, width, height)),
       writing_(s, int(std::lround(2 * page_.halfW)), int(std::lround(2 * page_.halfH)))
 {
     const double w = width;
@@ -472,7 +491,7 @@ void Shader::shade(int x, int y, uint8_t *rgb) const
 {
     Point q = {x + 0.5, y + 0.5};
     if (s_.tiltDeg != 0)
-        q = tilted(q, -s_.tiltDeg, width_, height_);
+        q = lean_.upright(q);
     double light = 1.0 - s_.unevenLight * x / std::max(1, width_ - 1);
     if (s_.shadow > 0)
         light *= shadowAt(q);
@@ -521,9 +540,9 @@ std::array<Point, 4> pageCorners(const PageScene &scene, int width, int height)
     const Rotated f = pageFrame(scene, width, height);
     const Point upright[4] = {f.at(0, 0), f.at(1, 0), f.at(1, 1), f.at(0, 1)};
     std::array<Point, 4> corners;
+    const Lean lean(scene.tiltDeg, width, height);
     for (int i = 0; i < 4; ++i)
-        corners[i] =
-            scene.tiltDeg != 0 ? tilted(upright[i], scene.tiltDeg, width, height) : upright[i];
+        corners[i] = scene.tiltDeg != 0 ? lean.seen(upright[i]) : upright[i];
     return corners;
 }
 
