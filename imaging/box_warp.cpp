@@ -1,38 +1,32 @@
 #include "box_warp.h"
 
 #include "cpu_features.h"
+#include "warp_kernel.h"
 
 #include <opencv2/core/utility.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 #include <vector>
-
-#if defined(__x86_64__)
-#define ZQ_BOX_WARP_AVX2 1
-#include <immintrin.h>
-#endif
 
 namespace zq::imaging
 {
 namespace
 {
 
-// OpenCV's fixed point for bilinear warps: source positions are worked out
-// in 1/1024 pixel, rounded to 1/32 pixel, and the four weights of a sample
-// (products of the distances in 1/32 pixel) sum to 1024 here.
+// Positions are worked out in 1/1024 pixel and rounded to the kernel's
+// 1/32, as OpenCV's affine warp does.
 constexpr int kPositionBits = 10;
-constexpr int kFractionBits = 5;
-constexpr int kFraction = 1 << kFractionBits;
-constexpr int kRoundToFraction = (1 << kPositionBits) / kFraction / 2;
-constexpr int kWeightBits = 2 * kFractionBits;
-constexpr uint8_t kWhite[3] = {255, 255, 255};
+constexpr int kRoundToFraction = (1 << kPositionBits) / warp::kFraction / 2;
 
 int fixedPoint(double v)
 {
     return static_cast<int>(std::lrint(v * (1 << kPositionBits)));
+}
+
+constexpr int toFraction(int position)
+{
+    return position >> (kPositionBits - warp::kFractionBits);
 }
 
 // Where each output pixel of the box is taken from: the inverse of the
@@ -72,135 +66,39 @@ class SourcePositions
     std::vector<int> columnX_, columnY_;
 };
 
-constexpr int toFraction(int position)
+// The positions of one output row, in the kernel's 1/32 pixel.
+class RowPositions
 {
-    return position >> (kPositionBits - kFractionBits);
-}
+  public:
+    RowPositions(const SourcePositions &at, int y) : at_(at), x0_(at.rowX(y)), y0_(at.rowY(y)) {}
 
-// One output pixel from the source position (x, y) in 1/32 pixel: the
-// four neighbours weighted, white where a neighbour lies outside.
-void samplePixel(const cv::Mat &source, int x, int y, uint8_t *out)
-{
-    const int sx = x >> kFractionBits, sy = y >> kFractionBits;
-    const int fx = x & (kFraction - 1), fy = y & (kFraction - 1);
-    const int weight[4] = {(kFraction - fx) * (kFraction - fy), fx * (kFraction - fy),
-                           (kFraction - fx) * fy, fx * fy};
-    int sum[3] = {1 << (kWeightBits - 1), 1 << (kWeightBits - 1), 1 << (kWeightBits - 1)};
-    for (int k = 0; k < 4; ++k) {
-        const int px = sx + (k & 1), py = sy + (k >> 1);
-        const bool inside = px >= 0 && py >= 0 && px < source.cols && py < source.rows;
-        const uint8_t *p = inside ? source.ptr<uint8_t>(py) + 3 * px : kWhite;
-        for (int c = 0; c < 3; ++c)
-            sum[c] += p[c] * weight[k];
+    void at(int column, int &x, int &y) const
+    {
+        x = toFraction(x0_ + at_.columnX()[column]);
+        y = toFraction(y0_ + at_.columnY()[column]);
     }
-    for (int c = 0; c < 3; ++c)
-        out[c] = static_cast<uint8_t>(sum[c] >> kWeightBits);
-}
-
-// Output pixels [from, to) of row y.
-void warpRowPortable(const cv::Mat &source, const SourcePositions &at, int y, uint8_t *out,
-                     int from, int to)
-{
-    const int x0 = at.rowX(y), y0 = at.rowY(y);
-    for (int x = from; x < to; ++x)
-        samplePixel(source, toFraction(x0 + at.columnX()[x]), toFraction(y0 + at.columnY()[x]),
-                    out + 3 * x);
-}
-
-#if ZQ_BOX_WARP_AVX2
-
-// Channel c of four-byte groups (RGB and one more byte) as the low half of
-// each 32-bit lane, with channel c of the next pixel's group in the high half.
-__attribute__((target("avx2"))) inline __m256i channelPair(__m256i first, __m256i second, int c)
-{
-    const __m256i byte = _mm256_set1_epi32(0xFF);
-    const __m128i shift = _mm_cvtsi32_si128(8 * c);
-    return _mm256_or_si256(
-        _mm256_and_si256(_mm256_srl_epi32(first, shift), byte),
-        _mm256_slli_epi32(_mm256_and_si256(_mm256_srl_epi32(second, shift), byte), 16));
-}
-
-// Eight output pixels at once wherever all four neighbours of all eight lie
-// inside the source: the neighbours gathered four bytes at a time, each
-// channel's pair of neighbours in a row weighted by one multiply-add.
-__attribute__((target("avx2"))) void warpRowAvx2(const cv::Mat &source, const SourcePositions &at,
-                                                 int y, uint8_t *out, int width)
-{
-    const auto *bytes = reinterpret_cast<const int *>(source.data);
-    const auto *below = reinterpret_cast<const int *>(source.data + source.step);
-    const auto *nextBytes = reinterpret_cast<const int *>(source.data + 3);
-    const auto *nextBelow = reinterpret_cast<const int *>(source.data + source.step + 3);
-    const __m256i x0 = _mm256_set1_epi32(at.rowX(y)), y0 = _mm256_set1_epi32(at.rowY(y));
-    const __m256i fraction = _mm256_set1_epi32(kFraction - 1), whole = _mm256_set1_epi32(kFraction);
-    const __m256i stride = _mm256_set1_epi32(int(source.step));
-    // The last column whose right neighbour's four-byte group stays in its row.
-    const __m256i lastX = _mm256_set1_epi32(source.cols - 3),
-                  lastY = _mm256_set1_epi32(source.rows - 2);
-    const __m256i round = _mm256_set1_epi32(1 << (kWeightBits - 1));
-    const __m256i packPixels =
-        _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6,
-                         8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    const ptrdiff_t fetchAhead = at.bytesDown(8, source.step);
-    int x = 0;
-    for (; x + 8 <= width; x += 8) {
-        const __m256i px = _mm256_srai_epi32(
-            _mm256_add_epi32(
-                x0, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at.columnX() + x))),
-            kPositionBits - kFractionBits);
-        const __m256i py = _mm256_srai_epi32(
-            _mm256_add_epi32(
-                y0, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at.columnY() + x))),
-            kPositionBits - kFractionBits);
-        const __m256i sx = _mm256_srai_epi32(px, kFractionBits),
-                      sy = _mm256_srai_epi32(py, kFractionBits);
-        const __m256i zero = _mm256_setzero_si256();
-        const __m256i outside = _mm256_or_si256(
-            _mm256_or_si256(_mm256_cmpgt_epi32(zero, sx), _mm256_cmpgt_epi32(sx, lastX)),
-            _mm256_or_si256(_mm256_cmpgt_epi32(zero, sy), _mm256_cmpgt_epi32(sy, lastY)));
-        if (!_mm256_testz_si256(outside, outside)) {
-            warpRowPortable(source, at, y, out, x, x + 8);
-            continue;
-        }
-        const __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(sy, stride),
-                                                _mm256_add_epi32(sx, _mm256_add_epi32(sx, sx)));
-        // An address, not a pointer: eight rows down may lie past the frame,
-        // where a prefetch is simply dropped.
-        const uintptr_t ahead = uintptr_t(source.data) + _mm256_cvtsi256_si32(offset) + fetchAhead;
-        _mm_prefetch(reinterpret_cast<const char *>(ahead), _MM_HINT_T0);
-        _mm_prefetch(reinterpret_cast<const char *>(ahead + source.step), _MM_HINT_T0);
-        const __m256i topLeft = _mm256_i32gather_epi32(bytes, offset, 1);
-        const __m256i topRight = _mm256_i32gather_epi32(nextBytes, offset, 1);
-        const __m256i bottomLeft = _mm256_i32gather_epi32(below, offset, 1);
-        const __m256i bottomRight = _mm256_i32gather_epi32(nextBelow, offset, 1);
-        const __m256i fx = _mm256_and_si256(px, fraction), fy = _mm256_and_si256(py, fraction);
-        const __m256i gx = _mm256_sub_epi32(whole, fx), gy = _mm256_sub_epi32(whole, fy);
-        const __m256i topWeights = _mm256_or_si256(
-            _mm256_mullo_epi16(gx, gy), _mm256_slli_epi32(_mm256_mullo_epi16(fx, gy), 16));
-        const __m256i bottomWeights = _mm256_or_si256(
-            _mm256_mullo_epi16(gx, fy), _mm256_slli_epi32(_mm256_mullo_epi16(fx, fy), 16));
-        __m256i pixels = zero;
-        for (int c = 0; c < 3; ++c) {
-            const __m256i sum = _mm256_add_epi32(
-                _mm256_add_epi32(
-                    _mm256_madd_epi16(channelPair(topLeft, topRight, c), topWeights),
-                    _mm256_madd_epi16(channelPair(bottomLeft, bottomRight, c), bottomWeights)),
-                round);
-            pixels = _mm256_or_si256(pixels,
-                                     _mm256_slli_epi32(_mm256_srli_epi32(sum, kWeightBits), 8 * c));
-        }
-        // Four pixels of three bytes in each half; the second half's store
-        // would run past a row that ends here.
-        const __m256i packed = _mm256_shuffle_epi8(pixels, packPixels);
-        uint8_t *dest = out + 3 * x;
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(dest), _mm256_castsi256_si128(packed));
-        alignas(16) uint8_t last[16];
-        _mm_store_si128(reinterpret_cast<__m128i *>(last), _mm256_extracti128_si256(packed, 1));
-        std::memcpy(dest + 12, last, 12);
+#if ZQ_WARP_AVX2
+    ZQ_AVX2 void at8(int column, __m256i &x, __m256i &y) const
+    {
+        x = eight(x0_, at_.columnX() + column);
+        y = eight(y0_, at_.columnY() + column);
     }
-    warpRowPortable(source, at, y, out, x, width);
-}
-
 #endif
+
+  private:
+#if ZQ_WARP_AVX2
+    ZQ_AVX2 static __m256i eight(int row, const int *columns)
+    {
+        return _mm256_srai_epi32(
+            _mm256_add_epi32(_mm256_set1_epi32(row),
+                             _mm256_loadu_si256(reinterpret_cast<const __m256i *>(columns))),
+            kPositionBits - warp::kFractionBits);
+    }
+#endif
+
+    const SourcePositions &at_;
+    int x0_, y0_;
+};
 
 } // namespace
 
@@ -216,12 +114,14 @@ void warpBoxWithOpenCv(const cv::Mat &source, const cv::Mat &turn, const cv::Rec
 
 void warpBox(const cv::Mat &source, const cv::Mat &turn, const cv::Rect &box, cv::Mat &out)
 {
-#if ZQ_BOX_WARP_AVX2
+#if ZQ_WARP_AVX2
     if (haveAvx2()) {
         const SourcePositions at(turn, box);
+        const ptrdiff_t fetchAhead = at.bytesDown(8, source.step);
         cv::parallel_for_(cv::Range(0, box.height), [&](const cv::Range &rows) {
             for (int y = rows.start; y < rows.end; ++y)
-                warpRowAvx2(source, at, y, out.ptr<uint8_t>(y), box.width);
+                warp::warpRowAvx2(source, RowPositions(at, y), out.ptr<uint8_t>(y), box.width,
+                                  fetchAhead);
         });
         return;
     }

@@ -3,6 +3,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -13,6 +14,8 @@ namespace
 
 constexpr double kMinMeasured = 0.4; // share of a side's samples that must find its edge
 constexpr float kMaxScatter = 1.5f;  // pixels an edge sample may lie off its side's line
+constexpr int kMaxSamples = 48;      // along a side: enough for a line to a tenth of a pixel
+constexpr int kMaxProfile = 63;      // pixels across a side that one search reads
 
 struct Line {
     cv::Point2f point, dir;
@@ -59,16 +62,22 @@ bool edgeAcross(const cv::Mat &frame, cv::Point2f p, cv::Point2f along, cv::Poin
                 int reach, cv::Point2f &edge)
 {
     const int n = 2 * reach + 1;
-    std::vector<cv::Vec3i> profile(static_cast<size_t>(n));
+    if (n > kMaxProfile)
+        return false;
+    // The search is a straight band: inside the frame when its corners are.
+    const cv::Rect2f inFrame(0.5f, 0.5f, float(frame.cols) - 2.0f, float(frame.rows) - 2.0f);
+    for (const float across : {-float(reach), float(reach)})
+        for (const float side : {-1.0f, 1.0f})
+            if (!inFrame.contains(p + inward * across + along * side))
+                return false;
+    std::array<cv::Vec3i, kMaxProfile> profile;
     for (int j = 0; j < n; ++j) {
         const cv::Point2f q = p + inward * float(j - reach);
         cv::Vec3i sum(0, 0, 0);
         for (int m = -1; m <= 1; ++m) {
-            const int x = int(std::lround(q.x + m * along.x)),
-                      y = int(std::lround(q.y + m * along.y));
-            if (x < 0 || y < 0 || x >= frame.cols || y >= frame.rows)
-                return false;
-            const cv::Vec3b &v = frame.at<cv::Vec3b>(y, x);
+            // Positive coordinates: adding a half and truncating rounds.
+            const cv::Vec3b &v =
+                frame.at<cv::Vec3b>(int(q.y + m * along.y + 0.5f), int(q.x + m * along.x + 0.5f));
             sum += cv::Vec3i(v[0], v[1], v[2]);
         }
         profile[size_t(j)] = sum;
@@ -105,7 +114,7 @@ Line measureSide(const cv::Mat &frame, cv::Point2f a, cv::Point2f b, cv::Point2f
     if (inward.dot(centre - a) < 0)
         inward = -inward;
     const Line recorded{a, along};
-    const int samples = std::clamp(int(length / 4), 8, 200);
+    const int samples = std::clamp(int(length / 4), 8, kMaxSamples);
     std::vector<cv::Point2f> found;
     for (int k = 0; k < samples; ++k) {
         const cv::Point2f p = a + along * (length * (0.1f + 0.8f * (k + 0.5f) / samples));

@@ -1,5 +1,9 @@
 #include "flat_page.h"
 
+#include "cpu_features.h"
+#include "warp_kernel.h"
+
+#include <opencv2/core/utility.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -30,6 +34,54 @@ cv::Point2f meet(cv::Point2f p, cv::Point2f d, cv::Point2f q, cv::Point2f e)
         return p;
     const cv::Point2f w = q - p;
     return p + d * ((w.x * e.y - w.y * e.x) / det);
+}
+
+// Where the pixels of one output row come from, through the homography
+// from the upright page to the frame, in the kernel's 1/32 pixel.
+class PerspectiveRow
+{
+  public:
+    PerspectiveRow(const cv::Matx33d &h, int y)
+        : m0_(float(h(0, 0))), m3_(float(h(1, 0))), m6_(float(h(2, 0))),
+          bx_(float(h(0, 1) * y + h(0, 2))), by_(float(h(1, 1) * y + h(1, 2))),
+          bw_(float(h(2, 1) * y + h(2, 2)))
+    {
+    }
+
+    void at(int column, int &x, int &y) const
+    {
+        const float c = float(column), scale = warp::kFraction / (m6_ * c + bw_);
+        x = int(std::lrint((m0_ * c + bx_) * scale));
+        y = int(std::lrint((m3_ * c + by_) * scale));
+    }
+#if ZQ_WARP_AVX2
+    ZQ_AVX2 void at8(int column, __m256i &x, __m256i &y) const
+    {
+        const __m256 c =
+            _mm256_add_ps(_mm256_set1_ps(float(column)), _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7));
+        const __m256 w = _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(m6_), c), _mm256_set1_ps(bw_));
+        const __m256 scale = _mm256_div_ps(_mm256_set1_ps(float(warp::kFraction)), w);
+        x = _mm256_cvtps_epi32(_mm256_mul_ps(
+            _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(m0_), c), _mm256_set1_ps(bx_)), scale));
+        y = _mm256_cvtps_epi32(_mm256_mul_ps(
+            _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(m3_), c), _mm256_set1_ps(by_)), scale));
+    }
+#endif
+
+  private:
+    float m0_, m3_, m6_, bx_, by_, bw_;
+};
+
+// How far, in bytes, the source of a row's middle lies from that of the
+// row eight below.
+ptrdiff_t bytesEightRowsDown(const cv::Matx33d &h, cv::Size out, size_t step)
+{
+    const auto at = [&](int y) {
+        const cv::Vec3d p = h * cv::Vec3d(out.width / 2.0, y, 1.0);
+        return cv::Point2d(p[0] / p[2], p[1] / p[2]);
+    };
+    const cv::Point2d d = at(out.height / 2 + 8) - at(out.height / 2);
+    return std::lrint(d.y) * ptrdiff_t(step) + 3 * std::lrint(d.x);
 }
 
 } // namespace
@@ -94,7 +146,23 @@ void warpFlatPage(const cv::Mat &frame, const Quad &q, cv::Mat &out)
     // The outline runs along the outer edges of the output's pixels.
     const float w = float(out.cols) - 0.5f, h = float(out.rows) - 0.5f;
     const cv::Point2f upright[4] = {{-0.5f, -0.5f}, {w, -0.5f}, {w, h}, {-0.5f, h}};
-    const cv::Mat toFrame = cv::getPerspectiveTransform(upright, q.data());
+    const cv::Matx33d toFrame = cv::getPerspectiveTransform(upright, q.data());
+#if ZQ_WARP_AVX2
+    if (haveAvx2()) {
+        const ptrdiff_t fetchAhead = bytesEightRowsDown(toFrame, out.size(), frame.step);
+        cv::parallel_for_(cv::Range(0, out.rows), [&](const cv::Range &rows) {
+            for (int y = rows.start; y < rows.end; ++y)
+                warp::warpRowAvx2(frame, PerspectiveRow(toFrame, y), out.ptr<uint8_t>(y), out.cols,
+                                  fetchAhead);
+        });
+        return;
+    }
+#endif
+    warpFlatPageWithOpenCv(frame, toFrame, out);
+}
+
+void warpFlatPageWithOpenCv(const cv::Mat &frame, const cv::Matx33d &toFrame, cv::Mat &out)
+{
     cv::warpPerspective(frame, out, toFrame, out.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
                         cv::BORDER_CONSTANT, cv::Scalar::all(255));
 }

@@ -7,6 +7,7 @@
 #include "quad.h"
 
 #include <opencv2/core/mat.hpp>
+#include <opencv2/core/matx.hpp>
 
 namespace zq::imaging
 {
@@ -37,7 +38,13 @@ Quad insetQuad(const Quad &corners, float guard);
 // Maps the quadrilateral (clockwise from the top left) onto out, the
 // upright page at out's size: bilinear, white where the quadrilateral
 // leaves the frame.  out's rows may be a caller's buffer.
+// Eight pixels at a time with AVX2 where the processor has it, else with
+// warpFlatPageWithOpenCv.
 void warpFlatPage(const cv::Mat &frame, const Quad &corners, cv::Mat &out);
+
+// OpenCV's own perspective warp of the frame into out, toFrame mapping
+// out's pixels to the frame's.
+void warpFlatPageWithOpenCv(const cv::Mat &frame, const cv::Matx33d &toFrame, cv::Mat &out);
 
 } // namespace zq::imaging
 
