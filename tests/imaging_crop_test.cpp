@@ -2,6 +2,7 @@
 // cutting the page out upright.
 #include "box_warp.h"
 #include "cpu_features.h"
+#include "flat_page.h"
 #include "imaging_fixture.h"
 
 #include <opencv2/imgproc.hpp>
@@ -473,4 +474,105 @@ TEST_F(ImagingTest, CutWarpsTheBoxAsTurningTheWholeFrameWould)
         EXPECT_EQ(library.differing, 0u);
     else
         library.expectOnlyFixedPointRounding();
+}
+
+namespace
+{
+
+std::array<cv::Point2f, 4> quadOfRecord()
+{
+    zqPointF corners[4];
+    std::array<cv::Point2f, 4> q;
+    if (zq_scanner_cutting_edge_quad(corners) != 0)
+        return q;
+    for (size_t i = 0; i < 4; ++i)
+        q[i] = cv::Point2f(float(corners[i].x), float(corners[i].y));
+    return q;
+}
+
+PageScene leaningView(double lean, double turn)
+{
+    PageScene scene = zq::sim::sceneOnDesk(zq::sim::Desk::Mat);
+    scene.pageWidth = 0.3;
+    scene.tiltDeg = lean;
+    scene.angleDeg = turn;
+    scene.noise = 2;
+    return scene;
+}
+
+} // namespace
+
+// The outline's own corners: the rectangle set by hand, or where a
+// detected page's edges meet, clockwise from the top left, for as long as
+// the record lasts.
+TEST_F(ImagingTest, QuadrilateralIsHandedOutWithTheRecord)
+{
+    zqPointF corners[4];
+    EXPECT_EQ(zq_scanner_cutting_edge_quad(corners), -1) << "nothing recorded";
+    setRect(300, 200, 100, 50);
+    EXPECT_EQ(zq_scanner_cutting_edge_quad(nullptr), -1);
+    const std::array<cv::Point2f, 4> rect = quadOfRecord();
+    const cv::Point2f expected[4] = {{100, 50}, {300, 50}, {300, 200}, {100, 200}};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(rect[size_t(i)], expected[i]) << i;
+
+    const PageScene scene = leaningView(15, 20);
+    Frame frame(scene, 1280, 720);
+    ASSERT_EQ(zq_scanner_cutting_edge_auto(frame.data(), 1280, 720), 0);
+    const std::array<cv::Point2f, 4> found = quadOfRecord();
+    const auto truth = zq::sim::pageCorners(scene, 1280, 720);
+    for (size_t i = 0; i < 4; ++i) {
+        const zq::sim::Point t = truth[i];
+        EXPECT_NEAR(found[i].x, t.x - 0.5, 1.0) << i;
+        EXPECT_NEAR(found[i].y, t.y - 0.5, 1.0) << i;
+    }
+    ASSERT_EQ(zq_scanner_cutting_edge_show(frame.data(), 1280, 720), 0);
+    EXPECT_EQ(zq_scanner_cutting_edge_quad(corners), -1) << "consumed by the drawing";
+}
+
+// A page seen from a leaning head comes out with the proportions of the
+// paper, given the lens; a lens far from the real one gets them wrong.
+TEST_F(ImagingTest, FlatCutRecoversThePagesProportionsThroughTheLens)
+{
+    const auto proportions = [](double focalLength) {
+        const PageScene scene = leaningView(20, 5);
+        Frame frame(scene, 1280, 720);
+        EXPECT_EQ(zq_scanner_set_focal_length(focalLength), 0);
+        EXPECT_EQ(zq_scanner_cutting_edge_auto(frame.data(), 1280, 720), 0);
+        Cut c = cut(frame);
+        EXPECT_EQ(c.result, 0);
+        return double(c.height) / c.width / scene.aspect;
+    };
+    EXPECT_NEAR(proportions(0), 1.0, 0.01) << "the document camera's lens by default";
+    EXPECT_NEAR(proportions(1.2), 1.0, 0.01);
+    EXPECT_GT(std::fabs(proportions(0.3) - 1.0), 0.03);
+    EXPECT_EQ(zq_scanner_set_focal_length(-1), -1);
+    EXPECT_EQ(zq_scanner_set_focal_length(NAN), -1);
+    EXPECT_NEAR(proportions(0), 1.0, 0.01);
+}
+
+// The vector loop of the flat cut samples where OpenCV's perspective warp
+// does, up to the rounding of positions to 1/32 pixel.
+TEST_F(ImagingTest, FlatCutSamplesLikeOpenCvsPerspectiveWarp)
+{
+    Difference difference;
+    for (double lean : {0.0, 8.0, 20.0}) {
+        const PageScene scene = leaningView(lean, -12);
+        Frame frame(scene, 1366, 768);
+        // Corners a little beyond the frame too: white comes in there.
+        for (float outside : {0.0f, 60.0f}) {
+            const auto truth = zq::sim::pageCorners(scene, 1366, 768);
+            zq::imaging::Quad q;
+            for (size_t i = 0; i < 4; ++i)
+                q[i] = cv::Point2f(float(truth[i].x), float(truth[i].y) - outside);
+            cv::Mat cut(400, 290, CV_8UC3), expected(400, 290, CV_8UC3);
+            zq::imaging::warpFlatPage(frame.mat(), q, cut);
+            const cv::Point2f out[4] = {
+                {-0.5f, -0.5f}, {289.5f, -0.5f}, {289.5f, 399.5f}, {-0.5f, 399.5f}};
+            zq::imaging::warpFlatPageWithOpenCv(
+                frame.mat(), cv::getPerspectiveTransform(out, q.data()), expected);
+            difference.add(cut, expected);
+        }
+    }
+    difference.expectOnlyFixedPointRounding();
 }
