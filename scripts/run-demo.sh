@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installs what is missing, builds zqvideo and starts it from its output
 # folder on the virtual document camera.  With --light-desk the page lies on
-# a light wooden desk beside a pen and a mouse; with --real-camera it runs
-# on the cameras that are plugged in instead.
+# a light wooden desk beside a pen and a mouse; with --leaning the camera's
+# head leans forward, so the page is seen in perspective; with --real-camera
+# it runs on the cameras that are plugged in instead.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -34,6 +35,10 @@ case "${1:-}" in
 --light-desk)
     shift
     preset=demo-light-desk
+    ;;
+--leaning)
+    shift
+    preset=demo-leaning
     ;;
 esac
 mkdir -p "$demo/pages"

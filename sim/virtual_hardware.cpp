@@ -279,6 +279,14 @@ void installLightDeskDemo()
     VirtualHardware::instance().addCamera(0, demoCamera(desk));
 }
 
+void installLeaningHeadDemo()
+{
+    PageScene desk;
+    desk.tiltDeg = 12;
+    desk.noise = 2;
+    VirtualHardware::instance().addCamera(0, demoCamera(desk));
+}
+
 void installDemoStack()
 {
     CameraConfig config = demoCamera(PageScene{});
@@ -350,6 +358,7 @@ extern "C" __attribute__((visibility("default"))) const zq_seam *zq_sim_seam(voi
             {"demo-13mp",
              [] { zq::sim::installDemo(zq::sim::CameraConfig::thirteenMegapixelCamera()); }},
             {"demo-light-desk", zq::sim::installLightDeskDemo},
+            {"demo-leaning", zq::sim::installLeaningHeadDemo},
             {"stack", zq::sim::installDemoStack},
             {"vivid", zq::sim::installVivid},
         };

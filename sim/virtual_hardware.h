@@ -91,6 +91,9 @@ void installDemo(CameraConfig camera = CameraConfig::eightMegapixelCamera());
 // The same camera with the page on a light wooden desk beside a pen and a
 // mouse, in a soft shadow.
 void installLightDeskDemo();
+// The same camera with its head leaning 12 degrees forward: the page looks
+// trapezoidal.
+void installLeaningHeadDemo();
 // The same camera looking at a stack of pages laid one after another.
 void installDemoStack();
 // The kernel's virtual video driver with its default options: colour bars
