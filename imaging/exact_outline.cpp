@@ -54,34 +54,30 @@ float distance(const Line &l, cv::Point2f p)
     return std::fabs(d.x * l.dir.y - d.y * l.dir.x);
 }
 
-// Where the strongest step of any channel lies across the side at p,
-// searched from reach pixels outside to reach pixels inside; each value
-// is the mean of three pixels along the side.  False where the search
-// leaves the frame.
-bool edgeAcross(const cv::Mat &frame, cv::Point2f p, cv::Point2f along, cv::Point2f inward,
-                int reach, cv::Point2f &edge)
+// Where the strongest step of any channel lies on the frame's column (or
+// row) through p, searched from reach pixels before p to reach pixels
+// after it; each value is the sum of three neighbouring columns (rows).
+// Searching along the frame's own axis reads the pixels as they lie, and
+// any direction across a side finds the same line.  False where the
+// search leaves the frame.
+bool edgeOnAxis(const cv::Mat &frame, cv::Point2f p, bool vertical, int reach, cv::Point2f &edge)
 {
     const int n = 2 * reach + 1;
-    if (n > kMaxProfile)
+    const int x = int(std::lround(p.x)), y = int(std::lround(p.y));
+    const int first = (vertical ? y : x) - reach;
+    const int across = vertical ? x : y;
+    const int length = vertical ? frame.rows : frame.cols,
+              width = vertical ? frame.cols : frame.rows;
+    if (n > kMaxProfile || first < 0 || first + n > length || across < 1 || across + 1 >= width)
         return false;
-    // The search is a straight band: inside the frame when its corners are.
-    const cv::Rect2f inFrame(0.5f, 0.5f, float(frame.cols) - 2.0f, float(frame.rows) - 2.0f);
-    for (const float across : {-float(reach), float(reach)})
-        for (const float side : {-1.0f, 1.0f})
-            if (!inFrame.contains(p + inward * across + along * side))
-                return false;
+    // Byte distances between neighbours along the search and beside it.
+    const ptrdiff_t step = vertical ? ptrdiff_t(frame.step) : 3, beside = vertical ? 3 : frame.step;
+    const uint8_t *at =
+        vertical ? frame.ptr<uint8_t>(first) + 3 * x : frame.ptr<uint8_t>(y) + 3 * first;
     std::array<cv::Vec3i, kMaxProfile> profile;
-    for (int j = 0; j < n; ++j) {
-        const cv::Point2f q = p + inward * float(j - reach);
-        cv::Vec3i sum(0, 0, 0);
-        for (int m = -1; m <= 1; ++m) {
-            // Positive coordinates: adding a half and truncating rounds.
-            const cv::Vec3b &v =
-                frame.at<cv::Vec3b>(int(q.y + m * along.y + 0.5f), int(q.x + m * along.x + 0.5f));
-            sum += cv::Vec3i(v[0], v[1], v[2]);
-        }
-        profile[size_t(j)] = sum;
-    }
+    for (int j = 0; j < n; ++j, at += step)
+        for (int c = 0; c < 3; ++c)
+            profile[size_t(j)][c] = at[c - beside] + at[c] + at[c + beside];
     const auto stepAt = [&](int j, int c) {
         return std::abs(profile[size_t(j + 1)][c] - profile[size_t(j - 1)][c]);
     };
@@ -99,55 +95,79 @@ bool edgeAcross(const cv::Mat &frame, cv::Point2f p, cv::Point2f along, cv::Poin
                  r = stepAt(best + 1, channel);
     const double curve = l - 2 * m + r;
     const double offset = curve < 0 ? std::clamp(0.5 * (l - r) / curve, -0.5, 0.5) : 0.0;
-    edge = p + inward * float(best - reach + offset);
+    const float along = float(first + best + offset);
+    edge = vertical ? cv::Point2f(float(x), along) : cv::Point2f(along, float(y));
     return true;
+}
+
+// The points within kMaxScatter of the line.
+std::vector<cv::Point2f> agreeing(const std::vector<cv::Point2f> &pts, const Line &line)
+{
+    std::vector<cv::Point2f> near;
+    for (const cv::Point2f &p : pts)
+        if (distance(line, p) <= kMaxScatter)
+            near.push_back(p);
+    return near;
+}
+
+// The line most measurements agree with, fitted to them: of the lines
+// through pairs of measurements half a side apart, the one with most
+// points near it.  Up to half the measurements may have found something
+// else: a hand, a pen, a shadow, a line of print.
+std::vector<cv::Point2f> consensus(const std::vector<cv::Point2f> &pts)
+{
+    const size_t half = pts.size() / 2;
+    const size_t tries = std::min<size_t>(half, 8);
+    std::vector<cv::Point2f> best;
+    for (size_t k = 0; k < tries; ++k) {
+        const size_t i = k * half / tries;
+        const cv::Point2f d = pts[i + half] - pts[i];
+        const float norm = float(cv::norm(d));
+        if (norm < 1)
+            continue;
+        std::vector<cv::Point2f> near = agreeing(pts, Line{pts[i], d / norm});
+        if (near.size() > best.size())
+            best = std::move(near);
+    }
+    return best;
 }
 
 // The page's edge along one side of the recorded outline, measured at
 // samples along the side's middle part; the side's own line when too few
 // samples agree.
-Line measureSide(const cv::Mat &frame, cv::Point2f a, cv::Point2f b, cv::Point2f centre, int reach)
+Line measureSide(const cv::Mat &frame, cv::Point2f a, cv::Point2f b, int reach)
 {
     const float length = float(cv::norm(b - a));
     const cv::Point2f along = (b - a) / length;
-    cv::Point2f inward(-along.y, along.x);
-    if (inward.dot(centre - a) < 0)
-        inward = -inward;
     const Line recorded{a, along};
+    // Across a side that runs more across the frame than down it, the
+    // search runs down the columns.
+    const bool vertical = std::fabs(along.x) >= std::fabs(along.y);
     const int samples = std::clamp(int(length / 4), 8, kMaxSamples);
     std::vector<cv::Point2f> found;
     for (int k = 0; k < samples; ++k) {
         const cv::Point2f p = a + along * (length * (0.1f + 0.8f * (k + 0.5f) / samples));
         cv::Point2f edge;
-        if (edgeAcross(frame, p, along, inward, reach, edge))
+        if (edgeOnAxis(frame, p, vertical, reach, edge))
             found.push_back(edge);
     }
     if (found.size() < kMinMeasured * samples)
         return recorded;
-    // A robust first line, then a plain fit without the samples that found
-    // something else: a hand, a pen, a shadow, a line of print.
-    cv::Vec4f robust;
-    cv::fitLine(found, robust, cv::DIST_HUBER, 0, 0.01, 0.01);
-    const Line line{{robust[2], robust[3]}, {robust[0], robust[1]}};
-    std::vector<cv::Point2f> agreeing;
-    for (const cv::Point2f &p : found)
-        if (distance(line, p) <= kMaxScatter)
-            agreeing.push_back(p);
-    if (agreeing.size() < kMinMeasured * samples)
+    std::vector<cv::Point2f> near = consensus(found);
+    if (near.size() < kMinMeasured * samples)
         return recorded;
-    return fit(agreeing);
+    // Once more with the points near the fitted line.
+    near = agreeing(found, fit(near));
+    return near.size() < kMinMeasured * samples ? recorded : fit(near);
 }
 
 } // namespace
 
 std::optional<Quad> exactOutline(const cv::Mat &frame, const Quad &coarse, int reach)
 {
-    cv::Point2f centre(0, 0);
-    for (const cv::Point2f &p : coarse)
-        centre += p * 0.25f;
     Line side[4];
     for (int i = 0; i < 4; ++i)
-        side[i] = measureSide(frame, coarse[i], coarse[(i + 1) % 4], centre, reach);
+        side[i] = measureSide(frame, coarse[i], coarse[(i + 1) % 4], reach);
     Quad exact;
     for (int i = 0; i < 4; ++i)
         if (!intersect(side[(i + 3) % 4], side[i], exact[i]) ||
