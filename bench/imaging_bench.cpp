@@ -228,9 +228,10 @@ void BM_DrawOutline(benchmark::State &state)
 // The cut of the detected page, flattened by a perspective warp, beside
 // one memcpy of the frame, for a page covering a third and one covering
 // half of the frame (third argument: percent), with the camera head
-// upright and leaning by the fourth argument's degrees.  An upright page of
-// half a 16:9 frame is taller than the frame, and no page is detected
-// there.  The Time column is the cut's own time.
+// upright or leaning by the fourth argument's degrees.  The Time column is
+// the cut's own time; page_share is the cut's size over the frame's, more
+// than the seen page's share when the page is seen in perspective, since
+// the cut takes the width of the page's nearer side.
 void BM_DeskewAndCrop(benchmark::State &state)
 {
     const int width = int(state.range(0)), height = int(state.range(1));
@@ -270,10 +271,16 @@ BENCHMARK(BM_ResizeAreaToDetectionSize)->Apply(sizes);
 BENCHMARK(BM_Detect)->Apply(sizesDesksAndLeans);
 BENCHMARK(BM_DetectOnFrameCopy)->Apply(sizes);
 BENCHMARK(BM_DrawOutline)->Apply(sizes);
+// An upright page of half a 16:9 frame is taller than the frame, and no
+// page is detected there; on 4:3 frames, turned by 8 degrees, it already
+// runs off the frame's top and bottom, and seen leaning it is not found at
+// 4208x3120 and cut short at 3264x2448: only pages of a third lean.
 BENCHMARK(BM_DeskewAndCrop)
     ->ArgsProduct({{1920}, {1080}, {33}, {0, 10}})
-    ->ArgsProduct({{3264}, {2448}, {33, 50}, {0, 10}})
-    ->ArgsProduct({{4208}, {3120}, {33, 50}, {0, 10}})
+    ->ArgsProduct({{3264}, {2448}, {33}, {0, 10}})
+    ->Args({3264, 2448, 50, 0})
+    ->ArgsProduct({{4208}, {3120}, {33}, {0, 10}})
+    ->Args({4208, 3120, 50, 0})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ClearBackground)->Apply(sizes)->UseManualTime();
