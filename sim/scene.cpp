@@ -91,19 +91,54 @@ Rotated pageFrame(const PageScene &s, int width, int height)
     return rotated(s.centerX * width, s.centerY * height, pw, pw * s.aspect, s.angleDeg);
 }
 
-// The camera head leaning by angleDeg about the horizontal axis, aimed
-// so that the middle of the desk stays in the middle of the picture:
-// where a point of the upright view appears.  The negative angle undoes
-// it.
-Point tilted(Point p, double angleDeg, int width, int height)
+// The camera head leaning by tiltDeg towards tiltAxisDeg, aimed so that
+// the middle of the desk stays in the middle of the picture: where a point
+// of the desk, as the upright camera sees it, appears, and back.
+class Lean
 {
-    const double f = 1.2 * width; // a document camera's moderate field of view
-    const double cx = width / 2.0, cy = height / 2.0;
-    const double t = std::tan(angleDeg * kPi / 180.0);
-    const double x = (p.x - cx) / f, y = (p.y - cy) / f;
-    const double w = 1 + t * y;
-    return {cx + f * x / w, cy + f * y / w};
-}
+  public:
+    Lean(const PageScene &s, int width, int height)
+        : f_(1.2 * width), // a document camera's moderate field of view
+          cx_(width / 2.0), cy_(height / 2.0), t_(std::tan(s.tiltDeg * kPi / 180.0)),
+          awayX_(std::sin(s.tiltAxisDeg * kPi / 180.0)),
+          awayY_(std::cos(s.tiltAxisDeg * kPi / 180.0)),
+          // Seen upright, the leaning desk is shorter along the lean.
+          foreshortening_(s.tiltKeepsProportions ? std::cos(s.tiltDeg * kPi / 180.0) : 1.0)
+    {
+    }
+
+    Point seen(Point desk) const
+    {
+        const Point upright = alongLean({desk.x - cx_, desk.y - cy_}, foreshortening_);
+        const double x = upright.x / f_, y = upright.y / f_;
+        const double w = 1 + t_ * away(x, y);
+        return {cx_ + f_ * x / w, cy_ + f_ * y / w};
+    }
+
+    Point onDesk(Point seen) const
+    {
+        const double x = (seen.x - cx_) / f_, y = (seen.y - cy_) / f_;
+        const double w = 1 - t_ * away(x, y);
+        const Point desk = alongLean({f_ * x / w, f_ * y / w}, 1 / foreshortening_);
+        return {cx_ + desk.x, cy_ + desk.y};
+    }
+
+  private:
+    // How far towards the side that falls away from the camera.
+    double away(double x, double y) const { return x * awayX_ + y * awayY_; }
+
+    // An offset from the middle with its part along the lean scaled by
+    // factor.
+    Point alongLean(Point offset, double factor) const
+    {
+        const double stretch = (factor - 1) * away(offset.x, offset.y);
+        return {offset.x + stretch * awayX_, offset.y + stretch * awayY_};
+    }
+
+    double f_, cx_, cy_, t_;
+    double awayX_, awayY_; // on screen, the direction in which the desk falls away
+    double foreshortening_;
+};
 
 // Brightness of the page at page coordinates u, v in 0..1 (0,0 top-left).
 double pageInk(const PageScene &s, double u, double v)
@@ -346,6 +381,7 @@ class Shader
 
     const PageScene &s_;
     int width_, height_;
+    Lean lean_;
     Rotated page_, sheet_;
     PageWriting writing_;
     Capsule pen_, arm_, fingers_[4];
@@ -354,7 +390,8 @@ class Shader
 };
 
 Shader::Shader(const PageScene &s, int width, int height)
-    : s_(s), width_(width), height_(height), page_(pageFrame(s, width, height)),
+    : s_(s), width_(width), height_(height), lean_(s, width, height),
+      page_(pageFrame(s, width, height)),
       writing_(s, int(std::lround(2 * page_.halfW)), int(std::lround(2 * page_.halfH)))
 {
     const double w = width;
@@ -472,7 +509,7 @@ void Shader::shade(int x, int y, uint8_t *rgb) const
 {
     Point q = {x + 0.5, y + 0.5};
     if (s_.tiltDeg != 0)
-        q = tilted(q, -s_.tiltDeg, width_, height_);
+        q = lean_.onDesk(q);
     double light = 1.0 - s_.unevenLight * x / std::max(1, width_ - 1);
     if (s_.shadow > 0)
         light *= shadowAt(q);
@@ -519,11 +556,11 @@ PageScene sceneOnDesk(Desk kind)
 std::array<Point, 4> pageCorners(const PageScene &scene, int width, int height)
 {
     const Rotated f = pageFrame(scene, width, height);
-    const Point upright[4] = {f.at(0, 0), f.at(1, 0), f.at(1, 1), f.at(0, 1)};
+    const Point onDesk[4] = {f.at(0, 0), f.at(1, 0), f.at(1, 1), f.at(0, 1)};
+    const Lean lean(scene, width, height);
     std::array<Point, 4> corners;
     for (int i = 0; i < 4; ++i)
-        corners[i] =
-            scene.tiltDeg != 0 ? tilted(upright[i], scene.tiltDeg, width, height) : upright[i];
+        corners[i] = scene.tiltDeg != 0 ? lean.seen(onDesk[i]) : onDesk[i];
     return corners;
 }
 

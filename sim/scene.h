@@ -45,7 +45,14 @@ struct PageScene {
     double shadow = 0;      // 0..1: depth of a soft shadow falling across the top left
     double noise = 0;       // sensor noise: its standard deviation in grey levels
     uint32_t noiseSeed = 0; // another seed gives another frame of the same scene
-    double tiltDeg = 0;     // the camera head leans this far forward: the page looks trapezoidal
+    double tiltDeg = 0;     // the camera head leans this far: the page looks trapezoidal
+    double tiltAxisDeg = 0; // towards this side of the picture, counter-clockwise from the top
+                            // (90: the left side), which comes nearer and looks larger
+    // A real page keeps its proportions on the leaning desk.  The first
+    // tilted scenes were drawn without that (false): their page is the
+    // nominal rectangle as seen straight along the lens's axis, on the desk
+    // longer by 1 / cos(tiltDeg) along the lean.
+    bool tiltKeepsProportions = false;
     // Real text in place of the bars: these UTF-8 lines, drawn from the
     // top left with the font file `font` (the first face of a collection).
     std::vector<std::string> lines;

@@ -2,8 +2,10 @@
 // on it would prove nothing about a real camera.
 #include "sim_fixture.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 using namespace zq::sim;
 
@@ -122,12 +124,20 @@ TEST_F(VirtualCameraTest, ControlsUseLibv4l2Scale)
 
 TEST(SceneTest, CornersMatchRenderedPage)
 {
-    for (double tilt : {0.0, 4.0}) {
-        SCOPED_TRACE(tilt);
+    // Sides of the outline: 0 the top (corner 0 to 1), then clockwise.
+    const struct {
+        double tilt, towards;
+        bool keepsProportions;
+        int nearSide, farSide;
+    } leans[] = {{0, 0, false, 0, 2}, {4, 0, false, 0, 2}, {15, 90, true, 3, 1}};
+    for (const auto &lean : leans) {
+        SCOPED_TRACE(std::to_string(lean.tilt) + " towards " + std::to_string(lean.towards));
         PageScene scene;
         scene.angleDeg = 20;
         scene.pageWidth = 0.3;
-        scene.tiltDeg = tilt;
+        scene.tiltDeg = lean.tilt;
+        scene.tiltAxisDeg = lean.towards;
+        scene.tiltKeepsProportions = lean.keepsProportions;
         const int w = 640, h = 480;
         const auto rgb = renderScene(scene, w, h);
         const auto corners = pageCorners(scene, w, h);
@@ -145,14 +155,84 @@ TEST(SceneTest, CornersMatchRenderedPage)
         // Counter-clockwise on screen: the top-left corner moves down, the
         // top-right corner moves up.
         EXPECT_GT(corners[0].y, corners[1].y);
-        if (tilt != 0) {
-            // Leaning forward, the camera sees the far edge wider.
-            const double top = std::hypot(corners[1].x - corners[0].x, corners[1].y - corners[0].y);
-            const double bottom =
-                std::hypot(corners[2].x - corners[3].x, corners[2].y - corners[3].y);
-            EXPECT_GT(top, bottom * 1.02);
+        if (lean.tilt != 0) {
+            // The camera sees the side it leans towards longer.
+            const auto side = [&](int i) {
+                const Point a = corners[i], b = corners[(i + 1) % 4];
+                return std::hypot(b.x - a.x, b.y - a.y);
+            };
+            EXPECT_GT(side(lean.nearSide), side(lean.farSide) * 1.02);
         }
     }
+}
+
+namespace
+{
+
+using Vector = std::array<double, 3>;
+
+double dot(const Vector &a, const Vector &b)
+{
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+// a u + b v
+Vector combined(double a, const Vector &u, double b, const Vector &v)
+{
+    return {a * u[0] + b * v[0], a * u[1] + b * v[1], a * u[2] + b * v[2]};
+}
+
+// A pinhole camera with the focal length f pixels, first straight above
+// the middle of the desk at the distance f, then moved round it by
+// tiltDeg towards the side of the picture towardsDeg (counter-clockwise
+// from the top) and aimed at it again: where a point of the desk, given
+// in pixels from the desk's middle as the upright camera sees them,
+// appears, relative to the picture's middle.
+Point seenByTurnedCamera(Point desk, double f, double tiltDeg, double towardsDeg)
+{
+    const double tilt = tiltDeg * M_PI / 180, towards = towardsDeg * M_PI / 180;
+    // x right, y down on the desk and in the picture, z from the camera
+    // down to the desk.
+    const Vector near = {-std::sin(towards), -std::cos(towards), 0};
+    const Vector across = {-near[1], near[0], 0};
+    const Vector down = {0, 0, 1};
+    const Vector camera = combined(f * std::sin(tilt), near, -f * std::cos(tilt), down);
+    // Turning the camera moves the axis of the picture towards the desk's
+    // middle and leaves the desk's line across the lean where it was.
+    const Vector tiltedNear = combined(std::cos(tilt), near, std::sin(tilt), down);
+    const Vector axis = combined(std::cos(tilt), down, -std::sin(tilt), near);
+    const auto turned = [&](const Vector &v) {
+        return combined(dot(v, near), tiltedNear, dot(v, across), across);
+    };
+    const Vector right = turned({1, 0, 0}), below = turned({0, 1, 0});
+    const Vector ray = combined(1, {desk.x, desk.y, 0}, -1, camera);
+    return {f * dot(ray, right) / dot(ray, axis), f * dot(ray, below) / dot(ray, axis)};
+}
+
+} // namespace
+
+TEST(SceneTest, LeaningHeadIsACameraTurnedRoundTheDesk)
+{
+    const int w = 1280, h = 720;
+    PageScene scene;
+    scene.pageWidth = 0.3;
+    scene.angleDeg = 7;
+    scene.centerX = 0.45;
+    scene.tiltKeepsProportions = true;
+    const auto flat = pageCorners(scene, w, h);
+    for (double tilt : {5.0, 20.0})
+        for (double towards : {0.0, 90.0, -135.0}) {
+            SCOPED_TRACE(std::to_string(tilt) + " towards " + std::to_string(towards));
+            scene.tiltDeg = tilt;
+            scene.tiltAxisDeg = towards;
+            const auto seen = pageCorners(scene, w, h);
+            for (int i = 0; i < 4; ++i) {
+                const Point expected = seenByTurnedCamera(
+                    {flat[i].x - w / 2.0, flat[i].y - h / 2.0}, 1.2 * w, tilt, towards);
+                EXPECT_NEAR(seen[i].x, w / 2.0 + expected.x, 1e-6) << i;
+                EXPECT_NEAR(seen[i].y, h / 2.0 + expected.y, 1e-6) << i;
+            }
+        }
 }
 
 TEST(SceneTest, NoiseDiffersFromFrameToFrameAroundTheSameScene)
