@@ -65,6 +65,18 @@ struct Rotated {
         const double dx = (2 * u - 1) * halfW, dy = (2 * v - 1) * halfH;
         return {cx + dx * cosA + dy * sinA, cy - dx * sinA + dy * cosA};
     }
+    // The directions of its sides on screen: along the top and down the
+    // left side.
+    Point across() const { return {cosA, -sinA}; }
+    Point down() const { return {sinA, cosA}; }
+    // How far p lies outside the rectangle; 0 inside.
+    double distanceOutside(Point p) const
+    {
+        const double dx = p.x - cx, dy = p.y - cy;
+        const double beyondX = std::max(std::fabs(dx * cosA - dy * sinA) - halfW, 0.0);
+        const double beyondY = std::max(std::fabs(dx * sinA + dy * cosA) - halfH, 0.0);
+        return std::hypot(beyondX, beyondY);
+    }
     // Back into the rectangle's coordinates; false outside it.
     bool contains(Point p, double &u, double &v) const
     {
@@ -367,6 +379,149 @@ double ellipse(Point p, Point c, double rx, double ry)
     return x * x + y * y;
 }
 
+Point offset(Point p, Point direction, double distance)
+{
+    return {p.x + direction.x * distance, p.y + direction.y * distance};
+}
+
+constexpr Tint kSkin = {205, 150, 122};
+
+// A round thing lying on its side, lit from above: brightest along the
+// middle, darker towards its flanks.
+bool roundPartAt(const Capsule &part, Tint colour, Point q, Surface &surface)
+{
+    if (!part.contains(q))
+        return false;
+    const double flank = segmentDistance2(q, part.a, part.b) / (part.radius * part.radius);
+    surface = {1.1 - 0.5 * flank, colour};
+    return true;
+}
+
+// A marker: a thick barrel with a cap over one end.
+struct Marker {
+    Capsule barrel, cap;
+    Tint barrelColour, capColour;
+
+    Marker(Point centre, Point direction, double length, double radius, Tint barrelColour,
+           Tint capColour)
+        : barrel{offset(centre, direction, -length / 2), offset(centre, direction, length / 2),
+                 radius},
+          cap{offset(centre, direction, 0.2 * length), offset(centre, direction, 0.53 * length),
+              1.12 * radius},
+          barrelColour(barrelColour), capColour(capColour)
+    {
+    }
+
+    bool at(Point q, Surface &surface) const
+    {
+        return roundPartAt(cap, capColour, q, surface) ||
+               roundPartAt(barrel, barrelColour, q, surface);
+    }
+};
+
+// A cable's course: at the distance "along" it, its centre line lies at
+// centre + amplitude sin(k along + phase) + drift along "across" it.
+struct Wave {
+    double centre, amplitude, k, phase, drift;
+
+    bool covers(double along, double across, double radius) const
+    {
+        const double middle = centre + amplitude * std::sin(along * k + phase) + drift * along;
+        const double slope = amplitude * k * std::cos(along * k + phase) + drift;
+        // Measured across the course, the cable is wider where it runs slanted.
+        return std::fabs(across - middle) <= radius * std::sqrt(1 + slope * slope);
+    }
+};
+
+// A mug seen from straight above: its rim, the inside wall, the coffee,
+// and the handle on the right.
+struct Mug {
+    Point centre;
+    double radius;
+
+    bool at(Point q, Surface &surface) const
+    {
+        const double r = std::hypot(q.x - centre.x, q.y - centre.y) / radius;
+        if (r <= 1) {
+            if (r > 0.86)
+                surface = {1.0, {236, 232, 222}}; // the glazed rim
+            else if (r > 0.72)                    // the inside wall, lit on the far side
+                surface = {0.6 + 0.25 * (q.x - centre.x) / radius, {225, 220, 210}};
+            else
+                surface = {1.0, {62, 40, 28}};
+            return true;
+        }
+        const Point handle = {centre.x + 1.05 * radius, centre.y};
+        const double h = std::hypot(q.x - handle.x, q.y - handle.y) / radius;
+        if (q.x > centre.x + radius && h > 0.2 && h < 0.36) {
+            surface = {0.9, {236, 232, 222}};
+            return true;
+        }
+        return false;
+    }
+};
+
+// A hand holding the page down at its left edge: the thumb on the page,
+// the palm and the arm on the desk, the fingers under the page.
+struct HoldingHand {
+    Capsule thumb, arm, fingers[3];
+    Point palm;
+    double palmRx, palmRy;
+
+    HoldingHand(const Rotated &page, double frameWidth)
+    {
+        const double w = frameWidth;
+        const Point edge = page.at(0, 0.55), in = page.across(), down = page.down();
+        palm = offset(edge, in, -0.09 * w);
+        palmRx = 0.055 * w;
+        palmRy = 0.065 * w;
+        thumb = {offset(offset(edge, in, -0.04 * w), down, -0.035 * w),
+                 offset(offset(edge, in, 0.03 * w), down, -0.015 * w), 0.013 * w};
+        arm = {palm, {-0.3 * w, palm.y + 0.12 * w}, 0.045 * w};
+        for (int i = 0; i < 3; ++i) {
+            const Point knuckle = offset(offset(palm, down, 0.02 * w * (i - 0.5)), in, 0.03 * w);
+            fingers[i] = {knuckle, offset(knuckle, in, 0.09 * w), 0.011 * w};
+        }
+    }
+
+    bool onTopAt(Point q) const
+    {
+        return thumb.contains(q) || arm.contains(q) || ellipse(q, palm, palmRx, palmRy) <= 1;
+    }
+    bool belowAt(Point q) const
+    {
+        return std::any_of(std::begin(fingers), std::end(fingers),
+                           [&](const Capsule &f) { return f.contains(q); });
+    }
+};
+
+// direction turned by degrees counter-clockwise on screen.
+Point turnedFrom(Point direction, double degrees)
+{
+    const double a = std::atan2(direction.y, direction.x) - degrees * kPi / 180;
+    return {std::cos(a), std::sin(a)};
+}
+
+// Left of the page, level with its upper part, inside the frame.
+Point mugPlace(const Rotated &page, int width)
+{
+    double left = page.cx;
+    for (double u : {0.0, 1.0})
+        for (double v : {0.0, 1.0})
+            left = std::min(left, page.at(u, v).x);
+    return {std::max(left - 0.13 * width, 0.06 * width), page.cy - 0.5 * page.halfH};
+}
+
+// A sheet like the page under it, shifted by the fractions of the page's
+// width across and down it, and turned by degrees.
+Rotated sheetBelow(const Rotated &page, double pageDeg, double across, double down, double degrees)
+{
+    const double shift = 2 * page.halfW;
+    const Point c = offset(offset({page.cx, page.cy}, page.across(), across * shift), page.down(),
+                           down * shift);
+    return rotated(c.x, c.y, 2 * page.halfW, 2 * page.halfH, pageDeg + degrees);
+}
+
 // Everything a pixel may show, laid out once per frame.
 class Shader
 {
@@ -377,6 +532,9 @@ class Shader
   private:
     Surface deskAt(Point q, int x, int y) const;
     bool clutterAt(Point q, Surface &surface) const;
+    bool reachingHandAt(Point q) const;
+    bool mouseAt(Point q, Surface &surface) const;
+    bool belowPageAt(Point q, Surface &surface) const;
     double shadowAt(Point q) const;
 
     const PageScene &s_;
@@ -387,12 +545,34 @@ class Shader
     Capsule pen_, arm_, fingers_[4];
     Point mouse_, palm_;
     double mouseRx_, mouseRy_, cableRadius_, palmRx_, palmRy_;
+    Wave mouseCable_, deskCable_;
+    Marker markers_[2];
+    Mug mug_;
+    HoldingHand holdingHand_;
+    Rotated sheetsBelow_[2];
 };
 
 Shader::Shader(const PageScene &s, int width, int height)
     : s_(s), width_(width), height_(height), lean_(s, width, height),
       page_(pageFrame(s, width, height)),
-      writing_(s, int(std::lround(2 * page_.halfW)), int(std::lround(2 * page_.halfH)))
+      writing_(s, int(std::lround(2 * page_.halfW)), int(std::lround(2 * page_.halfH))),
+      // One marker lies on the page, the other across its left edge.
+      markers_{{page_.at(0.55, 0.3),
+                turnedFrom(page_.across(), 20),
+                0.15 * width,
+                0.011 * width,
+                {230, 200, 60},
+                {235, 140, 30}},
+               {page_.at(0.0, 0.78),
+                turnedFrom(page_.across(), -35),
+                0.15 * width,
+                0.012 * width,
+                {40, 140, 80},
+                {20, 80, 45}}},
+      mug_{mugPlace(page_, width), 0.05 * width}, holdingHand_(page_, width),
+      // Two sheets a few millimetres out beside the page, turned a little.
+      sheetsBelow_{sheetBelow(page_, s.angleDeg, 0.02, 0.03, 0.8),
+                   sheetBelow(page_, s.angleDeg, -0.025, 0.015, -1.0)}
 {
     const double w = width;
     sheet_ = rotated(-0.06 * w, 0.38 * height, 0.34 * w, 0.48 * w, -6);
@@ -414,6 +594,12 @@ Shader::Shader(const PageScene &s, int width, int height)
     mouseRy_ = 0.065 * w;
     mouse_ = {std::min(right + 0.09 * w, w - 1.5 * mouseRx_), page_.cy + 0.1 * height};
     cableRadius_ = 0.0025 * w;
+    mouseCable_ = {mouse_.x, 0.03 * w, kPi / (0.08 * w), 0, 0};
+    // A cable from one side of the frame to the other, below the middle
+    // of the page, rising to the right.
+    const double cableK = 2 * kPi / (0.6 * w), cableDrift = -0.12;
+    deskCable_ = {page_.cy + 0.3 * page_.halfH - cableDrift * page_.cx, 0.05 * height, cableK,
+                  -cableK * page_.cx, cableDrift};
 
     // The fingertips lie on the page, the arm runs off the bottom.
     const Point tip = page_.at(0.3, 1.0);
@@ -460,39 +646,71 @@ Surface Shader::deskAt(Point q, int x, int y) const
 // The objects lying on top of the page and the desk.
 bool Shader::clutterAt(Point q, Surface &surface) const
 {
-    if (s_.clutter & kHand) {
-        bool hand = arm_.contains(q) || ellipse(q, palm_, palmRx_, palmRy_) <= 1;
-        for (const Capsule &finger : fingers_)
-            hand = hand || finger.contains(q);
-        if (hand) {
-            surface = {1.0, {205, 150, 122}};
-            return true;
-        }
+    const unsigned c = s_.clutter;
+    if (((c & kHand) && reachingHandAt(q)) || ((c & kHoldingHand) && holdingHand_.onTopAt(q))) {
+        surface = {1.0, kSkin};
+        return true;
     }
-    if ((s_.clutter & kPen) && pen_.contains(q)) {
+    if ((c & kPen) && pen_.contains(q)) {
         // A highlight runs along the middle of the barrel.
         const bool highlight =
             segmentDistance2(q, pen_.a, pen_.b) < 0.09 * pen_.radius * pen_.radius;
         surface = highlight ? Surface{1.0, {90, 100, 170}} : Surface{1.0, {30, 40, 115}};
         return true;
     }
-    if (s_.clutter & kMouse) {
-        const double d = ellipse(q, mouse_, mouseRx_, mouseRy_);
-        if (d <= 1) {
-            surface = {48 - 14 * d, {1.0, 1.0, 1.05}};
-            return true;
-        }
-        // The cable leaves the mouse's top and snakes up off the frame.
-        const double top = mouse_.y - mouseRy_;
-        if (q.y < top && std::fabs(q.x - mouse_.x) < 0.04 * width_) {
-            const double k = kPi / (0.08 * width_), amplitude = 0.03 * width_;
-            const double centre = mouse_.x + amplitude * std::sin((top - q.y) * k);
-            const double slope = amplitude * k * std::cos((top - q.y) * k);
-            if (std::fabs(q.x - centre) <= cableRadius_ * std::sqrt(1 + slope * slope)) {
-                surface = {30, {1.0, 1.0, 1.0}};
-                return true;
-            }
-        }
+    if ((c & kMarkers) && (markers_[0].at(q, surface) || markers_[1].at(q, surface)))
+        return true;
+    if ((c & kMouse) && mouseAt(q, surface))
+        return true;
+    if ((c & kMug) && mug_.at(q, surface))
+        return true;
+    if ((c & kCable) && deskCable_.covers(q.x, q.y, cableRadius_)) {
+        surface = {30, {1.0, 1.0, 1.0}};
+        return true;
+    }
+    return false;
+}
+
+// A hand reaching over the page's bottom edge from below.
+bool Shader::reachingHandAt(Point q) const
+{
+    bool hand = arm_.contains(q) || ellipse(q, palm_, palmRx_, palmRy_) <= 1;
+    for (const Capsule &finger : fingers_)
+        hand = hand || finger.contains(q);
+    return hand;
+}
+
+bool Shader::mouseAt(Point q, Surface &surface) const
+{
+    const double d = ellipse(q, mouse_, mouseRx_, mouseRy_);
+    if (d <= 1) {
+        surface = {48 - 14 * d, {1.0, 1.0, 1.05}};
+        return true;
+    }
+    // The cable leaves the mouse's top and snakes up off the frame.
+    const double top = mouse_.y - mouseRy_;
+    if (q.y < top && std::fabs(q.x - mouse_.x) < 0.04 * width_ &&
+        mouseCable_.covers(top - q.y, q.x, cableRadius_)) {
+        surface = {30, {1.0, 1.0, 1.0}};
+        return true;
+    }
+    return false;
+}
+
+// What lies under the page and shows beside it.
+bool Shader::belowPageAt(Point q, Surface &surface) const
+{
+    if ((s_.clutter & kHoldingHand) && holdingHand_.belowAt(q)) {
+        surface = {1.0, kSkin};
+        return true;
+    }
+    if ((s_.clutter & kSheetsBelow) &&
+        (sheetsBelow_[0].distanceOutside(q) == 0 || sheetsBelow_[1].distanceOutside(q) == 0)) {
+        // The page's edge casts a faint shadow line on them.
+        const double shade =
+            s_.withPage ? 0.12 * (1 - smoothstep(page_.distanceOutside(q) / (0.003 * width_))) : 0;
+        surface = {s_.paper * 0.97 * (1 - shade), kPaperTint};
+        return true;
     }
     return false;
 }
@@ -517,8 +735,9 @@ void Shader::shade(int x, int y, uint8_t *rgb) const
     Surface surface;
     double u, v;
     if (clutterAt(q, surface)) {
-    } else if (page_.contains(q, u, v)) {
+    } else if (s_.withPage && page_.contains(q, u, v)) {
         surface = {s_.paper * writing_.brightness(u, v), kPaperTint};
+    } else if (belowPageAt(q, surface)) {
     } else if ((s_.clutter & kSecondSheet) && sheet_.contains(q, u, v)) {
         surface = {s_.paper * pageInk(s_, u, v), kPaperTint};
     } else {

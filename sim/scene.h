@@ -28,6 +28,11 @@ enum Clutter : unsigned {
     kMouse = 1u << 1,       // a dark mouse right of the page, its cable running off the top
     kSecondSheet = 1u << 2, // another sheet, cut by the left edge of the frame
     kHand = 1u << 3,        // a hand reaching over the page's bottom edge
+    kCable = 1u << 4,       // a dark cable curving across the whole frame, over the page
+    kMarkers = 1u << 5,     // two thick markers with caps, one on the page, one across its edge
+    kSheetsBelow = 1u << 6, // two sheets under the page, showing a few millimetres beside it
+    kHoldingHand = 1u << 7, // a hand holding the page's left edge, the thumb on the page
+    kMug = 1u << 8,         // a mug seen from above, left of the page
 };
 
 struct PageScene {
@@ -41,6 +46,7 @@ struct PageScene {
     bool text = true;        // dark lines of text on the page
     double desk = 70;        // mean brightness of the desk
     Desk deskKind = Desk::Mat;
+    bool withPage = true;   // false: the page taken away, all else left where it lay
     unsigned clutter = 0;   // Clutter flags
     double shadow = 0;      // 0..1: depth of a soft shadow falling across the top left
     double noise = 0;       // sensor noise: its standard deviation in grey levels

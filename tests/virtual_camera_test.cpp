@@ -2,6 +2,7 @@
 // on it would prove nothing about a real camera.
 #include "sim_fixture.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -233,6 +234,121 @@ TEST(SceneTest, LeaningHeadIsACameraTurnedRoundTheDesk)
                 EXPECT_NEAR(seen[i].y, h / 2.0 + expected.y, 1e-6) << i;
             }
         }
+}
+
+namespace
+{
+
+// How far inside the page's outline a point lies: negative outside.
+double insidePage(const std::array<Point, 4> &corners, double x, double y)
+{
+    double nearest = 1e9;
+    for (int i = 0; i < 4; ++i) {
+        const Point a = corners[i], b = corners[(i + 1) % 4];
+        const double length = std::hypot(b.x - a.x, b.y - a.y);
+        // The corners run clockwise on screen, so the inside is to the right.
+        nearest = std::min(nearest, ((b.x - a.x) * (y - a.y) - (b.y - a.y) * (x - a.x)) / length);
+    }
+    return nearest;
+}
+
+const uint8_t *pixel(const std::vector<uint8_t> &rgb, int width, int x, int y)
+{
+    return &rgb[(size_t(y) * width + x) * 3];
+}
+
+} // namespace
+
+TEST(SceneTest, ClutterLiesOnThePageAndBesideIt)
+{
+    const struct {
+        unsigned clutter;
+        const char *what;
+        bool (*looksLikeIt)(const uint8_t *rgb);
+        bool acrossTheFrame;
+    } things[] = {
+        {kCable, "cable",
+         [](const uint8_t *p) {
+             return std::max({p[0], p[1], p[2]}) < 60;
+         },
+         true},
+        {kMarkers, "markers",
+         [](const uint8_t *p) {
+             return std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]}) > 80;
+         },
+         false},
+        {kHoldingHand, "hand",
+         [](const uint8_t *p) { return p[0] > p[1] + 35 && p[0] > p[2] + 60; }, false},
+    };
+    const int w = 640, h = 360;
+    for (const auto &thing : things) {
+        SCOPED_TRACE(thing.what);
+        PageScene scene = sceneOnDesk(Desk::WhiteTable);
+        scene.pageWidth = 0.28;
+        scene.angleDeg = 4;
+        scene.text = false;
+        scene.clutter = thing.clutter;
+        const auto rgb = renderScene(scene, w, h);
+        const auto corners = pageCorners(scene, w, h);
+        int onPage = 0, beside = 0, atFrameSides = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                if (!thing.looksLikeIt(pixel(rgb, w, x, y)))
+                    continue;
+                const double inside = insidePage(corners, x + 0.5, y + 0.5);
+                onPage += inside > 3;
+                beside += inside < -3;
+                atFrameSides += x == 0 || x == w - 1;
+            }
+        EXPECT_GT(onPage, 0);
+        EXPECT_GT(beside, 0);
+        if (thing.acrossTheFrame) {
+            EXPECT_GE(atFrameSides, 2);
+        }
+    }
+}
+
+TEST(SceneTest, SheetsBelowShowBesideThePage)
+{
+    PageScene scene = sceneOnDesk(Desk::Mat);
+    scene.pageWidth = 0.28;
+    scene.angleDeg = -3;
+    scene.clutter = kSheetsBelow;
+    const int w = 1280, h = 720;
+    const auto rgb = renderScene(scene, w, h);
+    const auto c = pageCorners(scene, w, h);
+    // A few pixels out from the middles of the left, bottom and right
+    // sides lies paper, where the desk would be without them.
+    for (int side : {3, 2, 1}) {
+        const Point a = c[side], b = c[(side + 1) % 4];
+        const double length = std::hypot(b.x - a.x, b.y - a.y);
+        const double outX = (b.y - a.y) / length, outY = -(b.x - a.x) / length;
+        const int x = int((a.x + b.x) / 2 + 3 * outX), y = int((a.y + b.y) / 2 + 3 * outY);
+        EXPECT_GT(pixel(rgb, w, x, y)[1], 180) << "side " << side;
+    }
+}
+
+TEST(SceneTest, TakingThePageAwayLeavesAllElseInPlace)
+{
+    PageScene scene = sceneOnDesk(Desk::Mat);
+    scene.pageWidth = 0.3;
+    scene.clutter = kPen | kMouse | kCable | kMarkers | kMug;
+    scene.noise = 2;
+    const int w = 640, h = 360;
+    const auto withPage = renderScene(scene, w, h);
+    scene.withPage = false;
+    const auto without = renderScene(scene, w, h);
+    const auto corners = pageCorners(scene, w, h);
+    int paper = 0, changedOutside = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const uint8_t *p = pixel(without, w, x, y);
+            const double inside = insidePage(corners, x + 0.5, y + 0.5);
+            paper += inside > 1 && std::min({p[0], p[1], p[2]}) > 180;
+            changedOutside += inside < -1 && std::memcmp(p, pixel(withPage, w, x, y), 3) != 0;
+        }
+    EXPECT_EQ(paper, 0);
+    EXPECT_EQ(changedOutside, 0);
 }
 
 TEST(SceneTest, NoiseDiffersFromFrameToFrameAroundTheSameScene)
