@@ -337,15 +337,48 @@ class PageWriting
     int height_;
 };
 
-uint8_t clampByte(double v)
-{
-    return static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
-}
-
 double smoothstep(double t)
 {
     t = std::clamp(t, 0.0, 1.0);
     return t * t * (3 - 2 * t);
+}
+
+// A glossy magazine page: a photograph across the top running off three
+// edges, dark hills on a sky, an advertisement in the bottom right corner
+// running off two, and the writing in between.
+Surface magazineAt(const PageScene &s, const PageWriting &writing, double u, double v)
+{
+    constexpr double kPhotoBottom = 0.42;
+    const double horizon = 0.3 + 0.04 * std::sin(9 * u) + 0.02 * std::sin(23 * u + 1);
+    if (v < horizon)
+        return {s.paper * (0.55 + 0.3 * v / horizon), {0.75, 0.88, 1.1}};
+    if (v < kPhotoBottom)
+        return {s.paper * (0.22 - 0.1 * (v - horizon) / (kPhotoBottom - horizon)),
+                {0.8, 1.0, 0.75}};
+    if (u > 0.55 && v > 0.72)
+        return {s.paper * (0.1 + 0.25 * (1 - v) + 0.1 * (u - 0.55)), {1.25, 0.65, 0.6}};
+    return {s.paper * writing.brightness(u, v), kPaperTint};
+}
+
+// What the page shows at page coordinates u, v in 0..1, before light.
+Surface pageSurface(const PageScene &s, const PageWriting &writing, double u, double v)
+{
+    if (s.magazine)
+        return magazineAt(s, writing, u, v);
+    return {s.paper * writing.brightness(u, v), kPaperTint};
+}
+
+// The share of white that the light's reflection on a glossy page adds:
+// a band slanting across it.
+double glossAt(double u, double v)
+{
+    const double across = std::fabs(u + 0.5 * v - 0.75) / 0.06;
+    return 0.55 * smoothstep(1 - across);
+}
+
+uint8_t clampByte(double v)
+{
+    return static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
 }
 
 // Squared distance of p from the segment a-b.
@@ -536,6 +569,7 @@ class Shader
     bool mouseAt(Point q, Surface &surface) const;
     bool belowPageAt(Point q, Surface &surface) const;
     double shadowAt(Point q) const;
+    double armShadowAt(Point q) const;
 
     const PageScene &s_;
     int width_, height_;
@@ -723,6 +757,17 @@ double Shader::shadowAt(Point q) const
     return 1.0 - s_.shadow * smoothstep((0.55 - t) / 0.25 + 0.5);
 }
 
+// The camera arm's shadow: a band with fairly hard edges slanting down
+// across the page and the desk.
+double Shader::armShadowAt(Point q) const
+{
+    const double slant = 70 * kPi / 180;
+    const double fromMiddle = std::fabs((q.x - page_.cx - 0.05 * width_) * -std::sin(slant) +
+                                        (q.y - page_.cy) * std::cos(slant));
+    const double halfWidth = 0.035 * width_, penumbra = 0.012 * width_;
+    return 1.0 - s_.armShadow * smoothstep((halfWidth - fromMiddle) / penumbra + 0.5);
+}
+
 void Shader::shade(int x, int y, uint8_t *rgb) const
 {
     Point q = {x + 0.5, y + 0.5};
@@ -731,12 +776,16 @@ void Shader::shade(int x, int y, uint8_t *rgb) const
     double light = 1.0 - s_.unevenLight * x / std::max(1, width_ - 1);
     if (s_.shadow > 0)
         light *= shadowAt(q);
+    if (s_.armShadow > 0)
+        light *= armShadowAt(q);
 
     Surface surface;
-    double u, v;
+    double u, v, gloss = 0;
     if (clutterAt(q, surface)) {
     } else if (s_.withPage && page_.contains(q, u, v)) {
-        surface = {s_.paper * writing_.brightness(u, v), kPaperTint};
+        surface = pageSurface(s_, writing_, u, v);
+        if (s_.magazine)
+            gloss = glossAt(u, v);
     } else if (belowPageAt(q, surface)) {
     } else if ((s_.clutter & kSecondSheet) && sheet_.contains(q, u, v)) {
         surface = {s_.paper * pageInk(s_, u, v), kPaperTint};
@@ -744,8 +793,10 @@ void Shader::shade(int x, int y, uint8_t *rgb) const
         surface = deskAt(q, x, y);
     }
     const double value = surface.value * light;
-    const double channel[3] = {value * surface.tint.r, value * surface.tint.g,
-                               value * surface.tint.b};
+    double channel[3] = {value * surface.tint.r, value * surface.tint.g, value * surface.tint.b};
+    if (gloss > 0)
+        for (double &c : channel)
+            c += (255 - c) * gloss;
     for (int c = 0; c < 3; ++c) {
         double noise = 0;
         if (s_.noise > 0) {
@@ -806,10 +857,11 @@ std::vector<uint8_t> renderPage(const PageScene &s, int w, int h)
     const PageWriting writing(s, w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const double value = s.paper * writing.brightness((x + 0.5) / w, (y + 0.5) / h);
+            const Surface paper = pageSurface(s, writing, (x + 0.5) / w, (y + 0.5) / h);
             uint8_t *p = &rgb[(size_t(y) * w + x) * 3];
-            p[0] = p[1] = clampByte(value);
-            p[2] = clampByte(value * 0.97);
+            p[0] = clampByte(paper.value * paper.tint.r);
+            p[1] = clampByte(paper.value * paper.tint.g);
+            p[2] = clampByte(paper.value * paper.tint.b);
         }
     return rgb;
 }

@@ -49,6 +49,8 @@ struct PageScene {
     bool withPage = true;   // false: the page taken away, all else left where it lay
     unsigned clutter = 0;   // Clutter flags
     double shadow = 0;      // 0..1: depth of a soft shadow falling across the top left
+    double armShadow = 0;   // 0..1: depth of the camera arm's hard-edged shadow across the frame
+    bool magazine = false;  // a glossy magazine page: pictures out to its edges, a highlight
     double noise = 0;       // sensor noise: its standard deviation in grey levels
     uint32_t noiseSeed = 0; // another seed gives another frame of the same scene
     double tiltDeg = 0;     // the camera head leans this far: the page looks trapezoidal
