@@ -65,6 +65,18 @@ struct Rotated {
         const double dx = (2 * u - 1) * halfW, dy = (2 * v - 1) * halfH;
         return {cx + dx * cosA + dy * sinA, cy - dx * sinA + dy * cosA};
     }
+    // The directions of its sides on screen: along the top and down the
+    // left side.
+    Point across() const { return {cosA, -sinA}; }
+    Point down() const { return {sinA, cosA}; }
+    // How far p lies outside the rectangle; 0 inside.
+    double distanceOutside(Point p) const
+    {
+        const double dx = p.x - cx, dy = p.y - cy;
+        const double beyondX = std::max(std::fabs(dx * cosA - dy * sinA) - halfW, 0.0);
+        const double beyondY = std::max(std::fabs(dx * sinA + dy * cosA) - halfH, 0.0);
+        return std::hypot(beyondX, beyondY);
+    }
     // Back into the rectangle's coordinates; false outside it.
     bool contains(Point p, double &u, double &v) const
     {
@@ -91,35 +103,55 @@ Rotated pageFrame(const PageScene &s, int width, int height)
     return rotated(s.centerX * width, s.centerY * height, pw, pw * s.aspect, s.angleDeg);
 }
 
-// The camera head leaning forward by angleDeg, turned about the middle of
-// the desk so that it stays in the middle of the picture: a pinhole
-// camera whose axis meets the desk at that angle from the vertical.  A
-// point at (u, v) focal lengths from the middle of the upright view lies
-// at (u, v cos a) / (1 + v sin a) in the leaning one; the page's far side
-// looks narrower and the whole page shorter.
-struct Lean {
-    double f, cx, cy, c, s;
+// The camera head leaning by tiltDeg towards tiltAxisDeg, turned round the
+// middle of the desk so that it stays in the middle of the picture: a
+// pinhole camera whose axis meets the desk at that angle from the
+// vertical.  Where a point of the desk, as the upright camera sees it,
+// appears, and back.
+class Lean
+{
+  public:
+    Lean(const PageScene &s, int width, int height)
+        : f_(1.2 * width), // a document camera's moderate field of view
+          cx_(width / 2.0), cy_(height / 2.0), t_(std::tan(s.tiltDeg * kPi / 180.0)),
+          awayX_(std::sin(s.tiltAxisDeg * kPi / 180.0)),
+          awayY_(std::cos(s.tiltAxisDeg * kPi / 180.0)),
+          // Seen upright, the leaning desk is shorter along the lean.
+          foreshortening_(std::cos(s.tiltDeg * kPi / 180.0))
+    {
+    }
 
-    Lean(double angleDeg, int width, int height)
-        : f(1.2 * width), // a document camera's moderate field of view
-          cx(width / 2.0), cy(height / 2.0), c(std::cos(angleDeg * kPi / 180.0)),
-          s(std::sin(angleDeg * kPi / 180.0))
+    Point seen(Point desk) const
     {
+        const Point upright = alongLean({desk.x - cx_, desk.y - cy_}, foreshortening_);
+        const double x = upright.x / f_, y = upright.y / f_;
+        const double w = 1 + t_ * away(x, y);
+        return {cx_ + f_ * x / w, cy_ + f_ * y / w};
     }
-    // Where a point of the upright view appears.
-    Point seen(Point p) const
+
+    Point onDesk(Point seen) const
     {
-        const double u = (p.x - cx) / f, v = (p.y - cy) / f;
-        const double w = 1 + s * v;
-        return {cx + f * u / w, cy + f * c * v / w};
+        const double x = (seen.x - cx_) / f_, y = (seen.y - cy_) / f_;
+        const double w = 1 - t_ * away(x, y);
+        const Point desk = alongLean({f_ * x / w, f_ * y / w}, 1 / foreshortening_);
+        return {cx_ + desk.x, cy_ + desk.y};
     }
-    // The point of the upright view that appears at p.
-    Point upright(Point p) const
+
+  private:
+    // How far towards the side that falls away from the camera.
+    double away(double x, double y) const { return x * awayX_ + y * awayY_; }
+
+    // An offset from the middle with its part along the lean scaled by
+    // factor.
+    Point alongLean(Point offset, double factor) const
     {
-        const double x = (p.x - cx) / f, y = (p.y - cy) / f;
-        const double v = y / (c - s * y);
-        return {cx + f * x * (1 + s * v), cy + f * v};
+        const double stretch = (factor - 1) * away(offset.x, offset.y);
+        return {offset.x + stretch * awayX_, offset.y + stretch * awayY_};
     }
+
+    double f_, cx_, cy_, t_;
+    double awayX_, awayY_; // on screen, the direction in which the desk falls away
+    double foreshortening_;
 };
 
 // Brightness of the page at page coordinates u, v in 0..1 (0,0 top-left).
@@ -307,15 +339,48 @@ class PageWriting
     int height_;
 };
 
-uint8_t clampByte(double v)
-{
-    return static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
-}
-
 double smoothstep(double t)
 {
     t = std::clamp(t, 0.0, 1.0);
     return t * t * (3 - 2 * t);
+}
+
+// A glossy magazine page: a photograph across the top running off three
+// edges, dark hills on a sky, an advertisement in the bottom right corner
+// running off two, and the writing in between.
+Surface magazineAt(const PageScene &s, const PageWriting &writing, double u, double v)
+{
+    constexpr double kPhotoBottom = 0.42;
+    const double horizon = 0.3 + 0.04 * std::sin(9 * u) + 0.02 * std::sin(23 * u + 1);
+    if (v < horizon)
+        return {s.paper * (0.55 + 0.3 * v / horizon), {0.75, 0.88, 1.1}};
+    if (v < kPhotoBottom)
+        return {s.paper * (0.22 - 0.1 * (v - horizon) / (kPhotoBottom - horizon)),
+                {0.8, 1.0, 0.75}};
+    if (u > 0.55 && v > 0.72)
+        return {s.paper * (0.1 + 0.25 * (1 - v) + 0.1 * (u - 0.55)), {1.25, 0.65, 0.6}};
+    return {s.paper * writing.brightness(u, v), kPaperTint};
+}
+
+// What the page shows at page coordinates u, v in 0..1, before light.
+Surface pageSurface(const PageScene &s, const PageWriting &writing, double u, double v)
+{
+    if (s.magazine)
+        return magazineAt(s, writing, u, v);
+    return {s.paper * writing.brightness(u, v), kPaperTint};
+}
+
+// The share of white that the light's reflection on a glossy page adds:
+// a band slanting across it.
+double glossAt(double u, double v)
+{
+    const double across = std::fabs(u + 0.5 * v - 0.75) / 0.06;
+    return 0.55 * smoothstep(1 - across);
+}
+
+uint8_t clampByte(double v)
+{
+    return static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
 }
 
 // Squared distance of p from the segment a-b.
@@ -349,6 +414,149 @@ double ellipse(Point p, Point c, double rx, double ry)
     return x * x + y * y;
 }
 
+Point offset(Point p, Point direction, double distance)
+{
+    return {p.x + direction.x * distance, p.y + direction.y * distance};
+}
+
+constexpr Tint kSkin = {205, 150, 122};
+
+// A round thing lying on its side, lit from above: brightest along the
+// middle, darker towards its flanks.
+bool roundPartAt(const Capsule &part, Tint colour, Point q, Surface &surface)
+{
+    if (!part.contains(q))
+        return false;
+    const double flank = segmentDistance2(q, part.a, part.b) / (part.radius * part.radius);
+    surface = {1.1 - 0.5 * flank, colour};
+    return true;
+}
+
+// A marker: a thick barrel with a cap over one end.
+struct Marker {
+    Capsule barrel, cap;
+    Tint barrelColour, capColour;
+
+    Marker(Point centre, Point direction, double length, double radius, Tint barrelColour,
+           Tint capColour)
+        : barrel{offset(centre, direction, -length / 2), offset(centre, direction, length / 2),
+                 radius},
+          cap{offset(centre, direction, 0.2 * length), offset(centre, direction, 0.53 * length),
+              1.12 * radius},
+          barrelColour(barrelColour), capColour(capColour)
+    {
+    }
+
+    bool at(Point q, Surface &surface) const
+    {
+        return roundPartAt(cap, capColour, q, surface) ||
+               roundPartAt(barrel, barrelColour, q, surface);
+    }
+};
+
+// A cable's course: at the distance "along" it, its centre line lies at
+// centre + amplitude sin(k along + phase) + drift along "across" it.
+struct Wave {
+    double centre, amplitude, k, phase, drift;
+
+    bool covers(double along, double across, double radius) const
+    {
+        const double middle = centre + amplitude * std::sin(along * k + phase) + drift * along;
+        const double slope = amplitude * k * std::cos(along * k + phase) + drift;
+        // Measured across the course, the cable is wider where it runs slanted.
+        return std::fabs(across - middle) <= radius * std::sqrt(1 + slope * slope);
+    }
+};
+
+// A mug seen from straight above: its rim, the inside wall, the coffee,
+// and the handle on the right.
+struct Mug {
+    Point centre;
+    double radius;
+
+    bool at(Point q, Surface &surface) const
+    {
+        const double r = std::hypot(q.x - centre.x, q.y - centre.y) / radius;
+        if (r <= 1) {
+            if (r > 0.86)
+                surface = {1.0, {236, 232, 222}}; // the glazed rim
+            else if (r > 0.72)                    // the inside wall, lit on the far side
+                surface = {0.6 + 0.25 * (q.x - centre.x) / radius, {225, 220, 210}};
+            else
+                surface = {1.0, {62, 40, 28}};
+            return true;
+        }
+        const Point handle = {centre.x + 1.05 * radius, centre.y};
+        const double h = std::hypot(q.x - handle.x, q.y - handle.y) / radius;
+        if (q.x > centre.x + radius && h > 0.2 && h < 0.36) {
+            surface = {0.9, {236, 232, 222}};
+            return true;
+        }
+        return false;
+    }
+};
+
+// A hand holding the page down at its left edge: the thumb on the page,
+// the palm and the arm on the desk, the fingers under the page.
+struct HoldingHand {
+    Capsule thumb, arm, fingers[3];
+    Point palm;
+    double palmRx, palmRy;
+
+    HoldingHand(const Rotated &page, double frameWidth)
+    {
+        const double w = frameWidth;
+        const Point edge = page.at(0, 0.55), in = page.across(), down = page.down();
+        palm = offset(edge, in, -0.09 * w);
+        palmRx = 0.055 * w;
+        palmRy = 0.065 * w;
+        thumb = {offset(offset(edge, in, -0.04 * w), down, -0.035 * w),
+                 offset(offset(edge, in, 0.03 * w), down, -0.015 * w), 0.013 * w};
+        arm = {palm, {-0.3 * w, palm.y + 0.12 * w}, 0.045 * w};
+        for (int i = 0; i < 3; ++i) {
+            const Point knuckle = offset(offset(palm, down, 0.02 * w * (i - 0.5)), in, 0.03 * w);
+            fingers[i] = {knuckle, offset(knuckle, in, 0.09 * w), 0.011 * w};
+        }
+    }
+
+    bool onTopAt(Point q) const
+    {
+        return thumb.contains(q) || arm.contains(q) || ellipse(q, palm, palmRx, palmRy) <= 1;
+    }
+    bool belowAt(Point q) const
+    {
+        return std::any_of(std::begin(fingers), std::end(fingers),
+                           [&](const Capsule &f) { return f.contains(q); });
+    }
+};
+
+// direction turned by degrees counter-clockwise on screen.
+Point turnedFrom(Point direction, double degrees)
+{
+    const double a = std::atan2(direction.y, direction.x) - degrees * kPi / 180;
+    return {std::cos(a), std::sin(a)};
+}
+
+// Left of the page, level with its upper part, inside the frame.
+Point mugPlace(const Rotated &page, int width)
+{
+    double left = page.cx;
+    for (double u : {0.0, 1.0})
+        for (double v : {0.0, 1.0})
+            left = std::min(left, page.at(u, v).x);
+    return {std::max(left - 0.13 * width, 0.06 * width), page.cy - 0.5 * page.halfH};
+}
+
+// A sheet like the page under it, shifted by the fractions of the page's
+// width across and down it, and turned by degrees.
+Rotated sheetBelow(const Rotated &page, double pageDeg, double across, double down, double degrees)
+{
+    const double shift = 2 * page.halfW;
+    const Point c = offset(offset({page.cx, page.cy}, page.across(), across * shift), page.down(),
+                           down * shift);
+    return rotated(c.x, c.y, 2 * page.halfW, 2 * page.halfH, pageDeg + degrees);
+}
+
 // Everything a pixel may show, laid out once per frame.
 class Shader
 {
@@ -359,7 +567,11 @@ class Shader
   private:
     Surface deskAt(Point q, int x, int y) const;
     bool clutterAt(Point q, Surface &surface) const;
+    bool reachingHandAt(Point q) const;
+    bool mouseAt(Point q, Surface &surface) const;
+    bool belowPageAt(Point q, Surface &surface) const;
     double shadowAt(Point q) const;
+    double armShadowAt(Point q) const;
 
     const PageScene &s_;
     int width_, height_;
@@ -369,12 +581,34 @@ class Shader
     Capsule pen_, arm_, fingers_[4];
     Point mouse_, palm_;
     double mouseRx_, mouseRy_, cableRadius_, palmRx_, palmRy_;
+    Wave mouseCable_, deskCable_;
+    Marker markers_[2];
+    Mug mug_;
+    HoldingHand holdingHand_;
+    Rotated sheetsBelow_[2];
 };
 
 Shader::Shader(const PageScene &s, int width, int height)
-    : s_(s), width_(width), height_(height), lean_(s.tiltDeg, width, height),
+    : s_(s), width_(width), height_(height), lean_(s, width, height),
       page_(pageFrame(s, width, height)),
-      writing_(s, int(std::lround(2 * page_.halfW)), int(std::lround(2 * page_.halfH)))
+      writing_(s, int(std::lround(2 * page_.halfW)), int(std::lround(2 * page_.halfH))),
+      // One marker lies on the page, the other across its left edge.
+      markers_{{page_.at(0.55, 0.3),
+                turnedFrom(page_.across(), 20),
+                0.15 * width,
+                0.011 * width,
+                {230, 200, 60},
+                {235, 140, 30}},
+               {page_.at(0.0, 0.78),
+                turnedFrom(page_.across(), -35),
+                0.15 * width,
+                0.012 * width,
+                {40, 140, 80},
+                {20, 80, 45}}},
+      mug_{mugPlace(page_, width), 0.05 * width}, holdingHand_(page_, width),
+      // Two sheets a few millimetres out beside the page, turned a little.
+      sheetsBelow_{sheetBelow(page_, s.angleDeg, 0.02, 0.03, 0.8),
+                   sheetBelow(page_, s.angleDeg, -0.025, 0.015, -1.0)}
 {
     const double w = width;
     sheet_ = rotated(-0.06 * w, 0.38 * height, 0.34 * w, 0.48 * w, -6);
@@ -396,6 +630,12 @@ Shader::Shader(const PageScene &s, int width, int height)
     mouseRy_ = 0.065 * w;
     mouse_ = {std::min(right + 0.09 * w, w - 1.5 * mouseRx_), page_.cy + 0.1 * height};
     cableRadius_ = 0.0025 * w;
+    mouseCable_ = {mouse_.x, 0.03 * w, kPi / (0.08 * w), 0, 0};
+    // A cable from one side of the frame to the other, below the middle
+    // of the page, rising to the right.
+    const double cableK = 2 * kPi / (0.6 * w), cableDrift = -0.12;
+    deskCable_ = {page_.cy + 0.3 * page_.halfH - cableDrift * page_.cx, 0.05 * height, cableK,
+                  -cableK * page_.cx, cableDrift};
 
     // The fingertips lie on the page, the arm runs off the bottom.
     const Point tip = page_.at(0.3, 1.0);
@@ -442,39 +682,71 @@ Surface Shader::deskAt(Point q, int x, int y) const
 // The objects lying on top of the page and the desk.
 bool Shader::clutterAt(Point q, Surface &surface) const
 {
-    if (s_.clutter & kHand) {
-        bool hand = arm_.contains(q) || ellipse(q, palm_, palmRx_, palmRy_) <= 1;
-        for (const Capsule &finger : fingers_)
-            hand = hand || finger.contains(q);
-        if (hand) {
-            surface = {1.0, {205, 150, 122}};
-            return true;
-        }
+    const unsigned c = s_.clutter;
+    if (((c & kHand) && reachingHandAt(q)) || ((c & kHoldingHand) && holdingHand_.onTopAt(q))) {
+        surface = {1.0, kSkin};
+        return true;
     }
-    if ((s_.clutter & kPen) && pen_.contains(q)) {
+    if ((c & kPen) && pen_.contains(q)) {
         // A highlight runs along the middle of the barrel.
         const bool highlight =
             segmentDistance2(q, pen_.a, pen_.b) < 0.09 * pen_.radius * pen_.radius;
         surface = highlight ? Surface{1.0, {90, 100, 170}} : Surface{1.0, {30, 40, 115}};
         return true;
     }
-    if (s_.clutter & kMouse) {
-        const double d = ellipse(q, mouse_, mouseRx_, mouseRy_);
-        if (d <= 1) {
-            surface = {48 - 14 * d, {1.0, 1.0, 1.05}};
-            return true;
-        }
-        // The cable leaves the mouse's top and snakes up off the frame.
-        const double top = mouse_.y - mouseRy_;
-        if (q.y < top && std::fabs(q.x - mouse_.x) < 0.04 * width_) {
-            const double k = kPi / (0.08 * width_), amplitude = 0.03 * width_;
-            const double centre = mouse_.x + amplitude * std::sin((top - q.y) * k);
-            const double slope = amplitude * k * std::cos((top - q.y) * k);
-            if (std::fabs(q.x - centre) <= cableRadius_ * std::sqrt(1 + slope * slope)) {
-                surface = {30, {1.0, 1.0, 1.0}};
-                return true;
-            }
-        }
+    if ((c & kMarkers) && (markers_[0].at(q, surface) || markers_[1].at(q, surface)))
+        return true;
+    if ((c & kMouse) && mouseAt(q, surface))
+        return true;
+    if ((c & kMug) && mug_.at(q, surface))
+        return true;
+    if ((c & kCable) && deskCable_.covers(q.x, q.y, cableRadius_)) {
+        surface = {30, {1.0, 1.0, 1.0}};
+        return true;
+    }
+    return false;
+}
+
+// A hand reaching over the page's bottom edge from below.
+bool Shader::reachingHandAt(Point q) const
+{
+    bool hand = arm_.contains(q) || ellipse(q, palm_, palmRx_, palmRy_) <= 1;
+    for (const Capsule &finger : fingers_)
+        hand = hand || finger.contains(q);
+    return hand;
+}
+
+bool Shader::mouseAt(Point q, Surface &surface) const
+{
+    const double d = ellipse(q, mouse_, mouseRx_, mouseRy_);
+    if (d <= 1) {
+        surface = {48 - 14 * d, {1.0, 1.0, 1.05}};
+        return true;
+    }
+    // The cable leaves the mouse's top and snakes up off the frame.
+    const double top = mouse_.y - mouseRy_;
+    if (q.y < top && std::fabs(q.x - mouse_.x) < 0.04 * width_ &&
+        mouseCable_.covers(top - q.y, q.x, cableRadius_)) {
+        surface = {30, {1.0, 1.0, 1.0}};
+        return true;
+    }
+    return false;
+}
+
+// What lies under the page and shows beside it.
+bool Shader::belowPageAt(Point q, Surface &surface) const
+{
+    if ((s_.clutter & kHoldingHand) && holdingHand_.belowAt(q)) {
+        surface = {1.0, kSkin};
+        return true;
+    }
+    if ((s_.clutter & kSheetsBelow) &&
+        (sheetsBelow_[0].distanceOutside(q) == 0 || sheetsBelow_[1].distanceOutside(q) == 0)) {
+        // The page's edge casts a faint shadow line on them.
+        const double shade =
+            s_.withPage ? 0.12 * (1 - smoothstep(page_.distanceOutside(q) / (0.003 * width_))) : 0;
+        surface = {s_.paper * 0.97 * (1 - shade), kPaperTint};
+        return true;
     }
     return false;
 }
@@ -487,28 +759,46 @@ double Shader::shadowAt(Point q) const
     return 1.0 - s_.shadow * smoothstep((0.55 - t) / 0.25 + 0.5);
 }
 
+// The camera arm's shadow: a band with fairly hard edges slanting down
+// across the page and the desk.
+double Shader::armShadowAt(Point q) const
+{
+    const double slant = 70 * kPi / 180;
+    const double fromMiddle = std::fabs((q.x - page_.cx - 0.05 * width_) * -std::sin(slant) +
+                                        (q.y - page_.cy) * std::cos(slant));
+    const double halfWidth = 0.035 * width_, penumbra = 0.012 * width_;
+    return 1.0 - s_.armShadow * smoothstep((halfWidth - fromMiddle) / penumbra + 0.5);
+}
+
 void Shader::shade(int x, int y, uint8_t *rgb) const
 {
     Point q = {x + 0.5, y + 0.5};
     if (s_.tiltDeg != 0)
-        q = lean_.upright(q);
+        q = lean_.onDesk(q);
     double light = 1.0 - s_.unevenLight * x / std::max(1, width_ - 1);
     if (s_.shadow > 0)
         light *= shadowAt(q);
+    if (s_.armShadow > 0)
+        light *= armShadowAt(q);
 
     Surface surface;
-    double u, v;
+    double u, v, gloss = 0;
     if (clutterAt(q, surface)) {
-    } else if (page_.contains(q, u, v)) {
-        surface = {s_.paper * writing_.brightness(u, v), kPaperTint};
+    } else if (s_.withPage && page_.contains(q, u, v)) {
+        surface = pageSurface(s_, writing_, u, v);
+        if (s_.magazine)
+            gloss = glossAt(u, v);
+    } else if (belowPageAt(q, surface)) {
     } else if ((s_.clutter & kSecondSheet) && sheet_.contains(q, u, v)) {
         surface = {s_.paper * pageInk(s_, u, v), kPaperTint};
     } else {
         surface = deskAt(q, x, y);
     }
     const double value = surface.value * light;
-    const double channel[3] = {value * surface.tint.r, value * surface.tint.g,
-                               value * surface.tint.b};
+    double channel[3] = {value * surface.tint.r, value * surface.tint.g, value * surface.tint.b};
+    if (gloss > 0)
+        for (double &c : channel)
+            c += (255 - c) * gloss;
     for (int c = 0; c < 3; ++c) {
         double noise = 0;
         if (s_.noise > 0) {
@@ -538,11 +828,11 @@ PageScene sceneOnDesk(Desk kind)
 std::array<Point, 4> pageCorners(const PageScene &scene, int width, int height)
 {
     const Rotated f = pageFrame(scene, width, height);
-    const Point upright[4] = {f.at(0, 0), f.at(1, 0), f.at(1, 1), f.at(0, 1)};
+    const Point onDesk[4] = {f.at(0, 0), f.at(1, 0), f.at(1, 1), f.at(0, 1)};
+    const Lean lean(scene, width, height);
     std::array<Point, 4> corners;
-    const Lean lean(scene.tiltDeg, width, height);
     for (int i = 0; i < 4; ++i)
-        corners[i] = scene.tiltDeg != 0 ? lean.seen(upright[i]) : upright[i];
+        corners[i] = scene.tiltDeg != 0 ? lean.seen(onDesk[i]) : onDesk[i];
     return corners;
 }
 
@@ -569,10 +859,11 @@ std::vector<uint8_t> renderPage(const PageScene &s, int w, int h)
     const PageWriting writing(s, w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const double value = s.paper * writing.brightness((x + 0.5) / w, (y + 0.5) / h);
+            const Surface paper = pageSurface(s, writing, (x + 0.5) / w, (y + 0.5) / h);
             uint8_t *p = &rgb[(size_t(y) * w + x) * 3];
-            p[0] = p[1] = clampByte(value);
-            p[2] = clampByte(value * 0.97);
+            p[0] = clampByte(paper.value * paper.tint.r);
+            p[1] = clampByte(paper.value * paper.tint.g);
+            p[2] = clampByte(paper.value * paper.tint.b);
         }
     return rgb;
 }

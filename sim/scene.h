@@ -28,6 +28,11 @@ enum Clutter : unsigned {
     kMouse = 1u << 1,       // a dark mouse right of the page, its cable running off the top
     kSecondSheet = 1u << 2, // another sheet, cut by the left edge of the frame
     kHand = 1u << 3,        // a hand reaching over the page's bottom edge
+    kCable = 1u << 4,       // a dark cable curving across the whole frame, over the page
+    kMarkers = 1u << 5,     // two thick markers with caps, one on the page, one across its edge
+    kSheetsBelow = 1u << 6, // two sheets under the page, showing a few millimetres beside it
+    kHoldingHand = 1u << 7, // a hand holding the page's left edge, the thumb on the page
+    kMug = 1u << 8,         // a mug seen from above, left of the page
 };
 
 struct PageScene {
@@ -41,11 +46,16 @@ struct PageScene {
     bool text = true;        // dark lines of text on the page
     double desk = 70;        // mean brightness of the desk
     Desk deskKind = Desk::Mat;
+    bool withPage = true;   // false: the page taken away, all else left where it lay
     unsigned clutter = 0;   // Clutter flags
     double shadow = 0;      // 0..1: depth of a soft shadow falling across the top left
+    double armShadow = 0;   // 0..1: depth of the camera arm's hard-edged shadow across the frame
+    bool magazine = false;  // a glossy magazine page: pictures out to its edges, a highlight
     double noise = 0;       // sensor noise: its standard deviation in grey levels
     uint32_t noiseSeed = 0; // another seed gives another frame of the same scene
-    double tiltDeg = 0;     // the camera head leans this far forward: the page looks trapezoidal
+    double tiltDeg = 0;     // the camera head leans this far: the page looks trapezoidal
+    double tiltAxisDeg = 0; // towards this side of the picture, counter-clockwise from the top
+                            // (90: the left side), which comes nearer and looks larger
     // Real text in place of the bars: these UTF-8 lines, drawn from the
     // top left with the font file `font` (the first face of a collection).
     std::vector<std::string> lines;

@@ -2,6 +2,7 @@
 // corners, desks without a page, noisy frames, photographs of real pages,
 // and the edges of the page a capture saves.
 #include "imaging_fixture.h"
+#include "outline_overlap.h"
 #include "picture_files.h"
 
 #include <opencv2/imgproc.hpp>
@@ -11,17 +12,11 @@
 #include <string>
 
 using namespace zq::sim;
+using zq::test::overlap;
+using zq::test::polygon;
 
 namespace
 {
-
-std::vector<cv::Point2f> polygon(const std::array<Point, 4> &corners)
-{
-    std::vector<cv::Point2f> p;
-    for (const Point &c : corners)
-        p.emplace_back(float(c.x), float(c.y));
-    return p;
-}
 
 std::vector<cv::Point2f> recorded()
 {
@@ -29,17 +24,6 @@ std::vector<cv::Point2f> recorded()
     for (const zqPoint &c : g_cutting_edge.point)
         p.emplace_back(float(c.x), float(c.y));
     return p;
-}
-
-// Intersection over union of two convex quadrilaterals.
-double overlap(std::vector<cv::Point2f> a, std::vector<cv::Point2f> b)
-{
-    for (auto *q : {&a, &b})
-        if (cv::contourArea(*q, true) < 0)
-            std::reverse(q->begin(), q->end());
-    std::vector<cv::Point2f> common;
-    const double both = cv::intersectConvexConvex(a, b, common);
-    return both / (cv::contourArea(a) + cv::contourArea(b) - both);
 }
 
 // Pages as people lay them down: of several sizes, turned either way, off

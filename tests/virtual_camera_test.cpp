@@ -2,8 +2,11 @@
 // on it would prove nothing about a real camera.
 #include "sim_fixture.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 using namespace zq::sim;
 
@@ -122,12 +125,18 @@ TEST_F(VirtualCameraTest, ControlsUseLibv4l2Scale)
 
 TEST(SceneTest, CornersMatchRenderedPage)
 {
-    for (double tilt : {0.0, 4.0}) {
-        SCOPED_TRACE(tilt);
+    // Sides of the outline: 0 the top (corner 0 to 1), then clockwise.
+    const struct {
+        double tilt, towards;
+        int nearSide, farSide;
+    } leans[] = {{0, 0, 0, 2}, {4, 0, 0, 2}, {15, 90, 3, 1}};
+    for (const auto &lean : leans) {
+        SCOPED_TRACE(std::to_string(lean.tilt) + " towards " + std::to_string(lean.towards));
         PageScene scene;
         scene.angleDeg = 20;
         scene.pageWidth = 0.3;
-        scene.tiltDeg = tilt;
+        scene.tiltDeg = lean.tilt;
+        scene.tiltAxisDeg = lean.towards;
         const int w = 640, h = 480;
         const auto rgb = renderScene(scene, w, h);
         const auto corners = pageCorners(scene, w, h);
@@ -145,14 +154,198 @@ TEST(SceneTest, CornersMatchRenderedPage)
         // Counter-clockwise on screen: the top-left corner moves down, the
         // top-right corner moves up.
         EXPECT_GT(corners[0].y, corners[1].y);
-        if (tilt != 0) {
-            // Leaning forward, the camera sees the far edge wider.
-            const double top = std::hypot(corners[1].x - corners[0].x, corners[1].y - corners[0].y);
-            const double bottom =
-                std::hypot(corners[2].x - corners[3].x, corners[2].y - corners[3].y);
-            EXPECT_GT(top, bottom * 1.02);
+        if (lean.tilt != 0) {
+            // The camera sees the side it leans towards longer.
+            const auto side = [&](int i) {
+                const Point a = corners[i], b = corners[(i + 1) % 4];
+                return std::hypot(b.x - a.x, b.y - a.y);
+            };
+            EXPECT_GT(side(lean.nearSide), side(lean.farSide) * 1.02);
         }
     }
+}
+
+namespace
+{
+
+using Vector = std::array<double, 3>;
+
+double dot(const Vector &a, const Vector &b)
+{
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+// a u + b v
+Vector combined(double a, const Vector &u, double b, const Vector &v)
+{
+    return {a * u[0] + b * v[0], a * u[1] + b * v[1], a * u[2] + b * v[2]};
+}
+
+// A pinhole camera with the focal length f pixels, first straight above
+// the middle of the desk at the distance f, then moved round it by
+// tiltDeg towards the side of the picture towardsDeg (counter-clockwise
+// from the top) and aimed at it again: where a point of the desk, given
+// in pixels from the desk's middle as the upright camera sees them,
+// appears, relative to the picture's middle.
+Point seenByTurnedCamera(Point desk, double f, double tiltDeg, double towardsDeg)
+{
+    const double tilt = tiltDeg * M_PI / 180, towards = towardsDeg * M_PI / 180;
+    // x right, y down on the desk and in the picture, z from the camera
+    // down to the desk.
+    const Vector near = {-std::sin(towards), -std::cos(towards), 0};
+    const Vector across = {-near[1], near[0], 0};
+    const Vector down = {0, 0, 1};
+    const Vector camera = combined(f * std::sin(tilt), near, -f * std::cos(tilt), down);
+    // Turning the camera moves the axis of the picture towards the desk's
+    // middle and leaves the desk's line across the lean where it was.
+    const Vector tiltedNear = combined(std::cos(tilt), near, std::sin(tilt), down);
+    const Vector axis = combined(std::cos(tilt), down, -std::sin(tilt), near);
+    const auto turned = [&](const Vector &v) {
+        return combined(dot(v, near), tiltedNear, dot(v, across), across);
+    };
+    const Vector right = turned({1, 0, 0}), below = turned({0, 1, 0});
+    const Vector ray = combined(1, {desk.x, desk.y, 0}, -1, camera);
+    return {f * dot(ray, right) / dot(ray, axis), f * dot(ray, below) / dot(ray, axis)};
+}
+
+} // namespace
+
+TEST(SceneTest, LeaningHeadIsACameraTurnedRoundTheDesk)
+{
+    const int w = 1280, h = 720;
+    PageScene scene;
+    scene.pageWidth = 0.3;
+    scene.angleDeg = 7;
+    scene.centerX = 0.45;
+    const auto flat = pageCorners(scene, w, h);
+    for (double tilt : {5.0, 20.0})
+        for (double towards : {0.0, 90.0, -135.0}) {
+            SCOPED_TRACE(std::to_string(tilt) + " towards " + std::to_string(towards));
+            scene.tiltDeg = tilt;
+            scene.tiltAxisDeg = towards;
+            const auto seen = pageCorners(scene, w, h);
+            for (int i = 0; i < 4; ++i) {
+                const Point expected = seenByTurnedCamera(
+                    {flat[i].x - w / 2.0, flat[i].y - h / 2.0}, 1.2 * w, tilt, towards);
+                EXPECT_NEAR(seen[i].x, w / 2.0 + expected.x, 1e-6) << i;
+                EXPECT_NEAR(seen[i].y, h / 2.0 + expected.y, 1e-6) << i;
+            }
+        }
+}
+
+namespace
+{
+
+// How far inside the page's outline a point lies: negative outside.
+double insidePage(const std::array<Point, 4> &corners, double x, double y)
+{
+    double nearest = 1e9;
+    for (int i = 0; i < 4; ++i) {
+        const Point a = corners[i], b = corners[(i + 1) % 4];
+        const double length = std::hypot(b.x - a.x, b.y - a.y);
+        // The corners run clockwise on screen, so the inside is to the right.
+        nearest = std::min(nearest, ((b.x - a.x) * (y - a.y) - (b.y - a.y) * (x - a.x)) / length);
+    }
+    return nearest;
+}
+
+const uint8_t *pixel(const std::vector<uint8_t> &rgb, int width, int x, int y)
+{
+    return &rgb[(size_t(y) * width + x) * 3];
+}
+
+} // namespace
+
+TEST(SceneTest, ClutterLiesOnThePageAndBesideIt)
+{
+    const struct {
+        unsigned clutter;
+        const char *what;
+        bool (*looksLikeIt)(const uint8_t *rgb);
+        bool acrossTheFrame;
+    } things[] = {
+        {kCable, "cable",
+         [](const uint8_t *p) {
+             return std::max({p[0], p[1], p[2]}) < 60;
+         },
+         true},
+        {kMarkers, "markers",
+         [](const uint8_t *p) {
+             return std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]}) > 80;
+         },
+         false},
+        {kHoldingHand, "hand",
+         [](const uint8_t *p) { return p[0] > p[1] + 35 && p[0] > p[2] + 60; }, false},
+    };
+    const int w = 640, h = 360;
+    for (const auto &thing : things) {
+        SCOPED_TRACE(thing.what);
+        PageScene scene = sceneOnDesk(Desk::WhiteTable);
+        scene.pageWidth = 0.28;
+        scene.angleDeg = 4;
+        scene.text = false;
+        scene.clutter = thing.clutter;
+        const auto rgb = renderScene(scene, w, h);
+        const auto corners = pageCorners(scene, w, h);
+        int onPage = 0, beside = 0, atFrameSides = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                if (!thing.looksLikeIt(pixel(rgb, w, x, y)))
+                    continue;
+                const double inside = insidePage(corners, x + 0.5, y + 0.5);
+                onPage += inside > 3;
+                beside += inside < -3;
+                atFrameSides += x == 0 || x == w - 1;
+            }
+        EXPECT_GT(onPage, 0);
+        EXPECT_GT(beside, 0);
+        if (thing.acrossTheFrame) {
+            EXPECT_GE(atFrameSides, 2);
+        }
+    }
+}
+
+TEST(SceneTest, SheetsBelowShowBesideThePage)
+{
+    PageScene scene = sceneOnDesk(Desk::Mat);
+    scene.pageWidth = 0.28;
+    scene.angleDeg = -3;
+    scene.clutter = kSheetsBelow;
+    const int w = 1280, h = 720;
+    const auto rgb = renderScene(scene, w, h);
+    const auto c = pageCorners(scene, w, h);
+    // A few pixels out from the middles of the left, bottom and right
+    // sides lies paper, where the desk would be without them.
+    for (int side : {3, 2, 1}) {
+        const Point a = c[side], b = c[(side + 1) % 4];
+        const double length = std::hypot(b.x - a.x, b.y - a.y);
+        const double outX = (b.y - a.y) / length, outY = -(b.x - a.x) / length;
+        const int x = int((a.x + b.x) / 2 + 3 * outX), y = int((a.y + b.y) / 2 + 3 * outY);
+        EXPECT_GT(pixel(rgb, w, x, y)[1], 180) << "side " << side;
+    }
+}
+
+TEST(SceneTest, TakingThePageAwayLeavesAllElseInPlace)
+{
+    PageScene scene = sceneOnDesk(Desk::Mat);
+    scene.pageWidth = 0.3;
+    scene.clutter = kPen | kMouse | kCable | kMarkers | kMug;
+    scene.noise = 2;
+    const int w = 640, h = 360;
+    const auto withPage = renderScene(scene, w, h);
+    scene.withPage = false;
+    const auto without = renderScene(scene, w, h);
+    const auto corners = pageCorners(scene, w, h);
+    int paper = 0, changedOutside = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const uint8_t *p = pixel(without, w, x, y);
+            const double inside = insidePage(corners, x + 0.5, y + 0.5);
+            paper += inside > 1 && std::min({p[0], p[1], p[2]}) > 180;
+            changedOutside += inside < -1 && std::memcmp(p, pixel(withPage, w, x, y), 3) != 0;
+        }
+    EXPECT_EQ(paper, 0);
+    EXPECT_EQ(changedOutside, 0);
 }
 
 TEST(SceneTest, NoiseDiffersFromFrameToFrameAroundTheSameScene)
