@@ -1,5 +1,7 @@
 #include "exact_outline.h"
 
+#include "fitted_line.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -16,43 +18,6 @@ constexpr double kMinMeasured = 0.4; // share of a side's samples that must find
 constexpr float kMaxScatter = 1.5f;  // pixels an edge sample may lie off its side's line
 constexpr int kMaxSamples = 48;      // along a side: enough for a line to a tenth of a pixel
 constexpr int kMaxProfile = 63;      // pixels across a side that one search reads
-
-struct Line {
-    cv::Point2f point, dir;
-};
-
-bool intersect(const Line &a, const Line &b, cv::Point2f &p)
-{
-    const float det = a.dir.x * b.dir.y - a.dir.y * b.dir.x;
-    if (std::fabs(det) < 1e-6f)
-        return false;
-    const cv::Point2f d = b.point - a.point;
-    p = a.point + a.dir * ((d.x * b.dir.y - d.y * b.dir.x) / det);
-    return true;
-}
-
-// Total least squares through the points.
-Line fit(const std::vector<cv::Point2f> &pts)
-{
-    cv::Point2f mean(0, 0);
-    for (const cv::Point2f &p : pts)
-        mean += p;
-    mean /= float(pts.size());
-    double sxx = 0, sxy = 0, syy = 0;
-    for (const cv::Point2f &p : pts) {
-        sxx += (p.x - mean.x) * (p.x - mean.x);
-        sxy += (p.x - mean.x) * (p.y - mean.y);
-        syy += (p.y - mean.y) * (p.y - mean.y);
-    }
-    const double a = 0.5 * std::atan2(2 * sxy, sxx - syy);
-    return {mean, cv::Point2f(float(std::cos(a)), float(std::sin(a)))};
-}
-
-float distance(const Line &l, cv::Point2f p)
-{
-    const cv::Point2f d = p - l.point;
-    return std::fabs(d.x * l.dir.y - d.y * l.dir.x);
-}
 
 // Where the strongest step of any channel lies on the frame's column (or
 // row) through p, searched from reach pixels before p to reach pixels
@@ -101,45 +66,23 @@ bool edgeOnAxis(const cv::Mat &frame, cv::Point2f p, bool vertical, int reach, c
 }
 
 // The points within kMaxScatter of the line.
-std::vector<cv::Point2f> agreeing(const std::vector<cv::Point2f> &pts, const Line &line)
+std::vector<cv::Point2f> agreeing(const std::vector<cv::Point2f> &pts, const FittedLine &line)
 {
     std::vector<cv::Point2f> near;
     for (const cv::Point2f &p : pts)
-        if (distance(line, p) <= kMaxScatter)
+        if (line.distance(p) <= kMaxScatter)
             near.push_back(p);
     return near;
-}
-
-// The line most measurements agree with, fitted to them: of the lines
-// through pairs of measurements half a side apart, the one with most
-// points near it.  Up to half the measurements may have found something
-// else: a hand, a pen, a shadow, a line of print.
-std::vector<cv::Point2f> consensus(const std::vector<cv::Point2f> &pts)
-{
-    const size_t half = pts.size() / 2;
-    const size_t tries = std::min<size_t>(half, 8);
-    std::vector<cv::Point2f> best;
-    for (size_t k = 0; k < tries; ++k) {
-        const size_t i = k * half / tries;
-        const cv::Point2f d = pts[i + half] - pts[i];
-        const float norm = float(cv::norm(d));
-        if (norm < 1)
-            continue;
-        std::vector<cv::Point2f> near = agreeing(pts, Line{pts[i], d / norm});
-        if (near.size() > best.size())
-            best = std::move(near);
-    }
-    return best;
 }
 
 // The page's edge along one side of the recorded outline, measured at
 // samples along the side's middle part; the side's own line when too few
 // samples agree.
-Line measureSide(const cv::Mat &frame, cv::Point2f a, cv::Point2f b, int reach)
+FittedLine measureSide(const cv::Mat &frame, cv::Point2f a, cv::Point2f b, int reach)
 {
     const float length = float(cv::norm(b - a));
     const cv::Point2f along = (b - a) / length;
-    const Line recorded{a, along};
+    const FittedLine recorded{a, along};
     // Across a side that runs more across the frame than down it, the
     // search runs down the columns.
     const bool vertical = std::fabs(along.x) >= std::fabs(along.y);
@@ -153,24 +96,26 @@ Line measureSide(const cv::Mat &frame, cv::Point2f a, cv::Point2f b, int reach)
     }
     if (found.size() < kMinMeasured * samples)
         return recorded;
-    std::vector<cv::Point2f> near = consensus(found);
+    std::vector<cv::Point2f> near;
+    for (size_t i : consensus(found, kMaxScatter))
+        near.push_back(found[i]);
     if (near.size() < kMinMeasured * samples)
         return recorded;
     // Once more with the points near the fitted line.
-    near = agreeing(found, fit(near));
-    return near.size() < kMinMeasured * samples ? recorded : fit(near);
+    near = agreeing(found, fitLine(near));
+    return near.size() < kMinMeasured * samples ? recorded : fitLine(near);
 }
 
 } // namespace
 
 std::optional<Quad> exactOutline(const cv::Mat &frame, const Quad &coarse, int reach)
 {
-    Line side[4];
+    FittedLine side[4];
     for (int i = 0; i < 4; ++i)
         side[i] = measureSide(frame, coarse[i], coarse[(i + 1) % 4], reach);
     Quad exact;
     for (int i = 0; i < 4; ++i)
-        if (!intersect(side[(i + 3) % 4], side[i], exact[i]) ||
+        if (!meet(side[(i + 3) % 4], side[i], exact[i]) ||
             !(cv::norm(exact[i] - coarse[i]) <= 2.0 * reach))
             return std::nullopt;
     return exact;

@@ -4,6 +4,7 @@
 #include "image_support.h"
 #include "page_edges.h"
 #include "page_region.h"
+#include "stacked_sheets.h"
 #include "zq_opencv_internal.h"
 
 #include <opencv2/imgproc.hpp>
@@ -231,7 +232,8 @@ Quad pageCorners(const cv::Mat &frame, const Quad &reduced, int nsalc)
     const Quad coarse = inFrame(reduced, nsalc);
     // The coarse corners lie within about two grid steps of the page.
     const int reach = 2 * nsalc + 2;
-    return clockwiseFromTopLeft(exactOutline(frame, coarse, reach).value_or(coarse));
+    const Quad outline = clockwiseFromTopLeft(exactOutline(frame, coarse, reach).value_or(coarse));
+    return clockwiseFromTopLeft(topSheet(frame, outline));
 }
 
 // Empties squares when a detection ends, however it ends.
