@@ -1,5 +1,6 @@
 #include "exact_outline.h"
 
+#include "axis_profile.h"
 #include "fitted_line.h"
 
 #include <opencv2/imgproc.hpp>
@@ -17,51 +18,28 @@ namespace
 constexpr double kMinMeasured = 0.4; // share of a side's samples that must find its edge
 constexpr float kMaxScatter = 1.5f;  // pixels an edge sample may lie off its side's line
 constexpr int kMaxSamples = 48;      // along a side: enough for a line to a tenth of a pixel
-constexpr int kMaxProfile = 63;      // pixels across a side that one search reads
 
-// Where the strongest step of any channel lies on the frame's column (or
-// row) through p, searched from reach pixels before p to reach pixels
-// after it; each value is the sum of three neighbouring columns (rows).
-// Searching along the frame's own axis reads the pixels as they lie, and
-// any direction across a side finds the same line.  False where the
-// search leaves the frame.
+// Where the page's edge crosses the frame's column (or row) through p,
+// searched from reach pixels before p to reach pixels after it: the
+// strongest step between the brightness on its two sides.  Searching
+// along the frame's own axis reads the pixels as they lie, and any
+// direction across a side finds the same line.  False where the search
+// leaves the frame or finds the step at its ends.
 bool edgeOnAxis(const cv::Mat &frame, cv::Point2f p, bool vertical, int reach, cv::Point2f &edge)
 {
-    const int n = 2 * reach + 1;
-    const int x = int(std::lround(p.x)), y = int(std::lround(p.y));
-    const int first = (vertical ? y : x) - reach;
-    const int across = vertical ? x : y;
-    const int length = vertical ? frame.rows : frame.cols,
-              width = vertical ? frame.cols : frame.rows;
-    if (n > kMaxProfile || first < 0 || first + n > length || across < 1 || across + 1 >= width)
+    // Beyond each end, room for the plateaus a step is measured between.
+    constexpr int kRoom = 4;
+    const cv::Point centre(int(std::lround(p.x)), int(std::lround(p.y)));
+    const cv::Point from =
+        centre - (vertical ? cv::Point(0, reach + kRoom) : cv::Point(reach + kRoom, 0));
+    const std::optional<AxisProfile> profile =
+        AxisProfile::read(frame, from, vertical, 1, 2 * (reach + kRoom) + 1);
+    if (!profile)
         return false;
-    // Byte distances between neighbours along the search and beside it.
-    const ptrdiff_t step = vertical ? ptrdiff_t(frame.step) : 3, beside = vertical ? 3 : frame.step;
-    const uint8_t *at =
-        vertical ? frame.ptr<uint8_t>(first) + 3 * x : frame.ptr<uint8_t>(y) + 3 * first;
-    std::array<cv::Vec3i, kMaxProfile> profile;
-    for (int j = 0; j < n; ++j, at += step)
-        for (int c = 0; c < 3; ++c)
-            profile[size_t(j)][c] = at[c - beside] + at[c] + at[c + beside];
-    const auto stepAt = [&](int j, int c) {
-        return std::abs(profile[size_t(j + 1)][c] - profile[size_t(j - 1)][c]);
-    };
-    int best = -1, channel = 0;
-    for (int j = 1; j + 1 < n; ++j)
-        for (int c = 0; c < 3; ++c)
-            if (best < 0 || stepAt(j, c) > stepAt(best, channel)) {
-                best = j;
-                channel = c;
-            }
-    if (best < 2 || best > n - 3)
+    const int t = profile->strongestStep(kRoom, kRoom + 2 * reach);
+    if (t <= kRoom || t >= kRoom + 2 * reach)
         return false;
-    // The peak between its neighbours, to a fraction of a pixel.
-    const double l = stepAt(best - 1, channel), m = stepAt(best, channel),
-                 r = stepAt(best + 1, channel);
-    const double curve = l - 2 * m + r;
-    const double offset = curve < 0 ? std::clamp(0.5 * (l - r) / curve, -0.5, 0.5) : 0.0;
-    const float along = float(first + best + offset);
-    edge = vertical ? cv::Point2f(float(x), along) : cv::Point2f(along, float(y));
+    edge = profile->at(profile->stepMiddle(t));
     return true;
 }
 

@@ -362,11 +362,23 @@ Surface magazineAt(const PageScene &s, const PageWriting &writing, double u, dou
     return {s.paper * writing.brightness(u, v), kPaperTint};
 }
 
+// Whether page coordinates u, v lie on a ruled frame printed round the
+// page, as forms and certificates have.
+bool onPrintedFrame(double u, double v, double aspect)
+{
+    constexpr double kInset = 0.04, kRule = 0.004; // of the page's width
+    const double x = std::min(u, 1 - u), y = std::min(v, 1 - v) * aspect;
+    const double nearest = std::min(x, y);
+    return nearest >= kInset && nearest <= kInset + kRule;
+}
+
 // What the page shows at page coordinates u, v in 0..1, before light.
 Surface pageSurface(const PageScene &s, const PageWriting &writing, double u, double v)
 {
     if (s.magazine)
         return magazineAt(s, writing, u, v);
+    if (s.printedFrame && onPrintedFrame(u, v, s.aspect))
+        return {s.paper * kInk, kPaperTint};
     return {s.paper * writing.brightness(u, v), kPaperTint};
 }
 

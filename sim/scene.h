@@ -46,16 +46,17 @@ struct PageScene {
     bool text = true;        // dark lines of text on the page
     double desk = 70;        // mean brightness of the desk
     Desk deskKind = Desk::Mat;
-    bool withPage = true;   // false: the page taken away, all else left where it lay
-    unsigned clutter = 0;   // Clutter flags
-    double shadow = 0;      // 0..1: depth of a soft shadow falling across the top left
-    double armShadow = 0;   // 0..1: depth of the camera arm's hard-edged shadow across the frame
-    bool magazine = false;  // a glossy magazine page: pictures out to its edges, a highlight
-    double noise = 0;       // sensor noise: its standard deviation in grey levels
-    uint32_t noiseSeed = 0; // another seed gives another frame of the same scene
-    double tiltDeg = 0;     // the camera head leans this far: the page looks trapezoidal
-    double tiltAxisDeg = 0; // towards this side of the picture, counter-clockwise from the top
-                            // (90: the left side), which comes nearer and looks larger
+    bool withPage = true;      // false: the page taken away, all else left where it lay
+    unsigned clutter = 0;      // Clutter flags
+    double shadow = 0;         // 0..1: depth of a soft shadow falling across the top left
+    double armShadow = 0;      // 0..1: depth of the camera arm's hard-edged shadow across the frame
+    bool magazine = false;     // a glossy magazine page: pictures out to its edges, a highlight
+    bool printedFrame = false; // a ruled frame printed round the page, 4 % of its width in
+    double noise = 0;          // sensor noise: its standard deviation in grey levels
+    uint32_t noiseSeed = 0;    // another seed gives another frame of the same scene
+    double tiltDeg = 0;        // the camera head leans this far: the page looks trapezoidal
+    double tiltAxisDeg = 0;    // towards this side of the picture, counter-clockwise from the top
+                               // (90: the left side), which comes nearer and looks larger
     // Real text in place of the bars: these UTF-8 lines, drawn from the
     // top left with the font file `font` (the first face of a collection).
     std::vector<std::string> lines;

@@ -221,6 +221,13 @@ const ClutterCase kClutter[] = {
     {"cable across", [](PageScene &s) { s.clutter = kCable; }},
     {"two markers", [](PageScene &s) { s.clutter = kMarkers; }},
     {"sheets below", [](PageScene &s) { s.clutter = kSheetsBelow; }},
+    // A frame printed near the edges is no page lying on a stack.
+    {"printed frame", [](PageScene &s) { s.printedFrame = true; }},
+    {"printed frame, sheets below",
+     [](PageScene &s) {
+         s.printedFrame = true;
+         s.clutter = kSheetsBelow;
+     }},
     {"holding hand", [](PageScene &s) { s.clutter = kHoldingHand; }},
     {"glossy magazine", [](PageScene &s) { s.magazine = true; }},
     {"arm's shadow",
