@@ -37,11 +37,15 @@ bool sameFile(const std::string &a, const std::string &b)
     return std::filesystem::equivalent(a, b, ignored);
 }
 
+// The output directory with its parents; nothing to do for the working
+// directory or one that is there.
 bool createDirectory(const std::string &directory, std::string &error)
 {
+    if (directory.empty())
+        return true;
     std::error_code failure;
-    if (directory.empty() || std::filesystem::is_directory(directory) ||
-        std::filesystem::create_directories(directory, failure))
+    std::filesystem::create_directories(directory, failure);
+    if (!failure)
         return true;
     error = "cannot create " + directory + ": " + failure.message();
     return false;
