@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -104,9 +105,10 @@ constexpr size_t kExifPointer = kFirstEntryCount + 2 + 12;
 
 std::string encoded(const Picture &picture, const char *extension)
 {
-    cv::Mat bgr(picture.height, picture.width, CV_8UC3,
-                const_cast<uint8_t *>(picture.samples.data()));
-    cv::cvtColor(bgr, bgr, cv::COLOR_RGB2BGR);
+    const cv::Mat rgb(picture.height, picture.width, CV_8UC3,
+                      const_cast<uint8_t *>(picture.samples.data()));
+    cv::Mat bgr;
+    cv::cvtColor(rgb, bgr, cv::COLOR_RGB2BGR);
     std::vector<uchar> bytes;
     cv::imencode(extension, bgr, bytes);
     return {bytes.begin(), bytes.end()};
