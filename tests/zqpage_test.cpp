@@ -317,6 +317,10 @@ TEST_F(ZqpageTest, WritesEachPageFlatInTheChosenFormat)
     ASSERT_EQ(zqpage("-o low --quality 20 a.jpg").status, 0);
     EXPECT_LT(zq::test::readFile(work_ / "low/a.jpg").size(),
               zq::test::readFile(work_ / "pages/jpg/a.jpg").size() / 2);
+    // The paper, grey in the picture, comes out white.
+    ASSERT_EQ(zqpage("-o white --clear-background a.jpg").status, 0);
+    const double paper = cv::mean(cv::imread(work_ / "pages/jpg/a.jpg"))[1];
+    EXPECT_GT(cv::mean(cv::imread(work_ / "white/a.jpg"))[1], paper + 10);
 }
 
 TEST_F(ZqpageTest, FollowsTheExifOrientation)
