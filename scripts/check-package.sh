@@ -3,8 +3,9 @@
 # unpacks it into a temporary root, validates its desktop entry and
 # AppStream metainfo, runs the unpacked zqvideo on the virtual document
 # camera from another working directory in English and in Chinese
-# (capturing a page and making a PDF through the unpacked libraries), and
-# builds a C program against the unpacked SDK with pkg-config and with CMake.
+# (capturing a page and making a PDF through the unpacked libraries), runs
+# the unpacked zqpage on a photograph of a page, and builds a C program
+# against the unpacked SDK with pkg-config and with CMake.
 # Usage: scripts/check-package.sh PACKAGE.deb BUILD   (BUILD: a build tree
 # with the tests, for tests/zqvideo_driver.so)
 set -eu
@@ -56,6 +57,19 @@ fi
 echo "-- zqvideo in Chinese"
 run_zqvideo zh_CN.UTF-8
 grep -qx 'title: Zq高拍仪' "$work/zh_CN.UTF-8/report" || fail "the Chinese title is missing"
+
+echo "-- zqpage on a photograph"
+photo=a4-on-dark-background
+mkdir -p "$work/zqpage/cwd"
+(cd "$work/zqpage/cwd" && "$root/usr/bin/zqpage" -o ../pages "$source/tests/data/photos/$photo.jpg") \
+    >"$work/zqpage/report" || { cat "$work/zqpage/report"; fail "zqpage failed"; }
+[ "$(cat "$work/zqpage/report")" = "../pages/$photo.jpg" ] || fail "zqpage did not report its page"
+[ -s "$work/zqpage/pages/$photo.jpg" ] || fail "zqpage wrote no page"
+loaded=$(LD_TRACE_LOADED_OBJECTS=1 "$root/usr/bin/zqpage" |
+    sed -n 's/^[[:space:]]*libzqscan\.so\.1 => \([^ ]*\) .*/\1/p')
+[ "$(realpath "$loaded")" = "$(realpath "$libdir/libzqscan.so.1")" ] ||
+    fail "zqpage takes libzqscan from ${loaded:-nowhere}, not from $libdir"
+[ -f "$root/usr/share/man/man1/zqpage.1.gz" ] || fail "zqpage's manual page is missing"
 
 echo "-- a C program against the SDK"
 export PKG_CONFIG_LIBDIR=$libdir/pkgconfig PKG_CONFIG_SYSROOT_DIR=$root

@@ -6,13 +6,13 @@
 # leaks, runs longer than 10 s or allocates more than 512 MB at once is
 # saved in build/fuzz/findings and fails the run.
 # Usage: scripts/fuzz.sh [SECONDS] [NAME...]   (names: firmware_check
-#        jpeg_page tiff_page settings; default all)
+#        jpeg_page tiff_page picture_header settings; default all)
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
 seconds=${1:-30}
 [ $# -gt 0 ] && shift
-names=${*:-firmware_check jpeg_page tiff_page settings}
+names=${*:-firmware_check jpeg_page tiff_page picture_header settings}
 build=build/fuzz
 
 targets=""

@@ -1,7 +1,8 @@
 #!/bin/sh
-# Passes when zqchip's manual page names every command, option and exit
-# code that the program's usage text lists.
-# Usage: manual_covers_zqchip.sh ZQCHIP zqchip.1
+# Passes when a program's manual page names every command, option and exit
+# code that the program's usage text lists (commands: lines of two spaces
+# and a lower-case word; a program may have none).
+# Usage: manual_covers_usage.sh PROGRAM PAGE
 set -eu
 usage=$("$1" --help)
 page=$(sed 's/\\-/-/g' "$2")
@@ -15,5 +16,5 @@ done
 for code in $codes; do
     printf '%s\n' "$page" | grep -qx "\.B $code" || missing="$missing exit-$code"
 done
-[ -n "$commands" ] && [ -n "$options" ] && [ -n "$codes" ] || { echo "cannot read the usage text"; exit 1; }
-[ -z "$missing" ] || { echo "zqchip.1 lacks:$missing"; exit 1; }
+[ -n "$options" ] && [ -n "$codes" ] || { echo "cannot read the usage text"; exit 1; }
+[ -z "$missing" ] || { echo "$(basename "$2") lacks:$missing"; exit 1; }

@@ -1,0 +1,441 @@
+// zqpage as scripts run it: a separate process on picture files of
+// rendered pages on a desk; and its header reader on damaged and hostile
+// bytes.
+#include "picture_files.h"
+#include "picture_header.h"
+#include "scene.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <tiffio.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using zq::test::Picture;
+using zq::test::TempDir;
+
+namespace
+{
+
+constexpr int kWidth = 1280;
+constexpr int kHeight = 720;
+
+zq::sim::PageScene tiltedPage()
+{
+    zq::sim::PageScene scene = zq::sim::sceneOnDesk(zq::sim::Desk::Mat);
+    scene.pageWidth = 0.3;
+    scene.angleDeg = 10;
+    scene.noise = 2;
+    return scene;
+}
+
+Picture render(const zq::sim::PageScene &scene)
+{
+    return {kWidth, kHeight, 3, zq::sim::renderScene(scene, kWidth, kHeight)};
+}
+
+// The page's corners as zqpage prints them: clockwise (as pageCorners
+// gives them), from the one nearest the picture's top-left corner.
+std::vector<cv::Point2d> expectedOutline(const zq::sim::PageScene &scene)
+{
+    std::vector<cv::Point2d> corners;
+    for (const zq::sim::Point &p : zq::sim::pageCorners(scene, kWidth, kHeight))
+        corners.emplace_back(p.x, p.y);
+    const auto first = std::min_element(corners.begin(), corners.end(),
+                                        [](auto &a, auto &b) { return cv::norm(a) < cv::norm(b); });
+    std::rotate(corners.begin(), first, corners.end());
+    return corners;
+}
+
+void appendBigEndian(std::string &bytes, uint32_t value, int size)
+{
+    for (int shift = 8 * (size - 1); shift >= 0; shift -= 8)
+        bytes.push_back(char(value >> shift));
+}
+
+constexpr uint16_t kShort = 3;
+constexpr uint16_t kLong = 4;
+
+// A directory entry of one SHORT or LONG in big-endian order; a SHORT sits
+// in the first two bytes of the value field.
+void appendEntry(std::string &tiff, uint16_t tag, uint16_t type, uint32_t value)
+{
+    appendBigEndian(tiff, tag, 2);
+    appendBigEndian(tiff, type, 2);
+    appendBigEndian(tiff, 1, 4);
+    appendBigEndian(tiff, type == kShort ? value << 16 : value, 4);
+}
+
+// An APP1 segment of EXIF: the first directory holds the orientation and
+// points to the EXIF directory, which holds the 35 mm focal length.
+std::string exifSegment(uint16_t orientation, uint16_t focal35mm)
+{
+    constexpr uint32_t kFirst = 8, kExif = kFirst + 2 + 2 * 12 + 4;
+    std::string tiff("MM\0*", 4);
+    appendBigEndian(tiff, kFirst, 4);
+    appendBigEndian(tiff, 2, 2);
+    appendEntry(tiff, 0x0112, kShort, orientation);
+    appendEntry(tiff, 0x8769, kLong, kExif);
+    appendBigEndian(tiff, 0, 4);
+    appendBigEndian(tiff, 1, 2);
+    appendEntry(tiff, 0xA405, kShort, focal35mm);
+    appendBigEndian(tiff, 0, 4);
+    std::string segment = "\xFF\xE1";
+    appendBigEndian(segment, uint32_t(2 + 6 + tiff.size()), 2);
+    return segment + std::string("Exif\0\0", 6) + tiff;
+}
+
+// Offsets in a JPEG that starts with that segment: past SOI, the APP1
+// marker and length, and "Exif\0\0" the TIFF structure begins.
+constexpr size_t kTiffStart = 2 + 4 + 6;
+constexpr size_t kFirstEntryCount = kTiffStart + 8;
+constexpr size_t kExifPointer = kFirstEntryCount + 2 + 12;
+
+std::string encoded(const Picture &picture, const char *extension)
+{
+    const cv::Mat rgb(picture.height, picture.width, CV_8UC3,
+                      const_cast<uint8_t *>(picture.samples.data()));
+    cv::Mat bgr;
+    cv::cvtColor(rgb, bgr, cv::COLOR_RGB2BGR);
+    std::vector<uchar> bytes;
+    cv::imencode(extension, bgr, bytes);
+    return {bytes.begin(), bytes.end()};
+}
+
+std::optional<zqpage::PictureHeader> readHeader(const std::string &bytes, size_t size,
+                                                std::string &error)
+{
+    return zqpage::readPictureHeader(reinterpret_cast<const uint8_t *>(bytes.data()), size, error);
+}
+
+} // namespace
+
+// ---- the header reader ----
+
+TEST(PictureHeaderTest, ReadsSizeAndLensOfEachFormat)
+{
+    const Picture small{64, 48, 3, std::vector<uint8_t>(64 * 48 * 3, 128)};
+    std::string jpeg = encoded(small, ".jpg");
+    jpeg.insert(2, exifSegment(1, 26));
+    std::string error;
+    auto header = readHeader(jpeg, jpeg.size(), error);
+    ASSERT_TRUE(header) << error;
+    EXPECT_EQ(header->format, zqpage::PictureFormat::Jpeg);
+    EXPECT_EQ(header->width, 64u);
+    EXPECT_EQ(header->height, 48u);
+    EXPECT_EQ(header->focalLength35mm, 26u);
+
+    for (const char *extension : {".png", ".tiff"}) {
+        const std::string bytes = encoded(small, extension);
+        header = readHeader(bytes, bytes.size(), error);
+        ASSERT_TRUE(header) << extension << ": " << error;
+        EXPECT_EQ(header->width, 64u) << extension;
+        EXPECT_EQ(header->height, 48u) << extension;
+        EXPECT_EQ(header->focalLength35mm, 0u) << extension;
+    }
+}
+
+TEST(PictureHeaderTest, RefusesCutShortFilesAndSurvivesHostileDirectories)
+{
+    const Picture small{64, 48, 3, std::vector<uint8_t>(64 * 48 * 3, 128)};
+    std::string jpeg = encoded(small, ".jpg");
+    jpeg.insert(2, exifSegment(1, 26));
+    std::string error;
+    // Every part of the file short of its end-of-image marker.
+    for (size_t size = 0; size < jpeg.size(); ++size)
+        EXPECT_FALSE(readHeader(jpeg, size, error)) << size;
+
+    // A first directory that claims entries far beyond the segment and has
+    // no EXIF pointer, and an EXIF directory far past the file's end: the
+    // size is still read, the lens is not.
+    std::string endless = jpeg;
+    endless[kFirstEntryCount] = endless[kFirstEntryCount + 1] = '\xFF';
+    endless[kExifPointer + 1] = 0; // another tag
+    std::string farAway = jpeg;
+    farAway.replace(kExifPointer + 8, 4, "\xFF\xFF\xFF\xF0", 4);
+    for (const std::string &bytes : {endless, farAway}) {
+        const auto header = readHeader(bytes, bytes.size(), error);
+        ASSERT_TRUE(header) << error;
+        EXPECT_EQ(header->width, 64u);
+        EXPECT_EQ(header->focalLength35mm, 0u);
+    }
+}
+
+// ---- the program ----
+
+namespace
+{
+
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+struct OutlineLine {
+    std::string picture;
+    int number = 0;
+    std::vector<cv::Point2d> corners;
+};
+
+std::vector<OutlineLine> outlines(const std::string &out)
+{
+    std::vector<OutlineLine> lines;
+    std::istringstream in(out);
+    for (std::string text; std::getline(in, text);) {
+        std::istringstream fields(text);
+        OutlineLine line;
+        fields >> line.picture >> line.number;
+        for (std::string corner; fields >> corner;) {
+            cv::Point2d p;
+            if (std::sscanf(corner.c_str(), "%lf,%lf", &p.x, &p.y) == 2)
+                line.corners.push_back(p);
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+void expectCornersNear(const std::vector<cv::Point2d> &found, const std::vector<cv::Point2d> &truth)
+{
+    ASSERT_EQ(found.size(), 4u);
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_LT(cv::norm(found[i] - truth[i]), 3.0) << "corner " << i << " at " << found[i];
+}
+
+std::vector<std::string> namesIn(const std::string &directory)
+{
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(directory))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
+// A PNG that claims more pixels than the library takes and holds nothing.
+std::string hugePngHeader()
+{
+    std::string png("\x89PNG\r\n\x1A\n", 8);
+    appendBigEndian(png, 13, 4);
+    png += "IHDR";
+    appendBigEndian(png, 40000, 4);
+    appendBigEndian(png, 40000, 4);
+    png += std::string("\x08\x02\0\0\0", 5);
+    appendBigEndian(png, 0, 4); // the checksum, never looked at
+    return png;
+}
+
+class ZqpageTest : public testing::Test
+{
+  protected:
+    // Runs zqpage in the work directory.
+    ToolRun zqpage(const std::string &args)
+    {
+        const std::string command = "cd '" + work_.path() + "' && " ZQPAGE_PATH " " + args + " >'" +
+                                    logs_ / "out" + "' 2>'" + logs_ / "err" + "'";
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, zq::test::readFile(logs_ / "out"),
+                zq::test::readFile(logs_ / "err")};
+    }
+    void put(const std::string &name, const std::string &bytes)
+    {
+        zq::test::writeFile(work_ / name, bytes);
+    }
+    void putPage(const std::string &name)
+    {
+        zq::test::writeJpeg(work_ / name, render(tiltedPage()), 90);
+    }
+
+    TempDir work_, logs_;
+};
+
+} // namespace
+
+TEST_F(ZqpageTest, OutlinePrintsEachPicturesCornersAndWritesNothing)
+{
+    const zq::sim::PageScene scene = tiltedPage();
+    const Picture picture = render(scene);
+    zq::test::writeJpeg(work_ / "a.jpg", picture, 90);
+    put("b.png", encoded(picture, ".png"));
+    // As zqvideo writes its TIFF pages.
+    zq::test::writeTiff(work_ / "c.tiff", picture, COMPRESSION_JPEG, 90);
+    const std::vector<std::string> before = work_.entries();
+
+    const ToolRun r = zqpage("--outline a.jpg b.png c.tiff");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<OutlineLine> lines = outlines(r.out);
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    const char *names[] = {"a.jpg", "b.png", "c.tiff"};
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(names[i]);
+        EXPECT_EQ(lines[i].picture, names[i]);
+        EXPECT_EQ(lines[i].number, 1);
+        expectCornersNear(lines[i].corners, expectedOutline(scene));
+    }
+    EXPECT_EQ(work_.entries(), before);
+}
+
+TEST_F(ZqpageTest, WritesEachPageFlatInTheChosenFormat)
+{
+    const zq::sim::PageScene scene = tiltedPage();
+    const Picture picture = render(scene);
+    zq::test::writeJpeg(work_ / "a.jpg", picture, 90);
+    put("b.png", encoded(picture, ".png"));
+    const double width = scene.pageWidth * kWidth, height = width * scene.aspect;
+
+    const struct {
+        const char *extension;
+        const char *magic;
+    } formats[] = {{"jpg", "\xFF\xD8"}, {"png", "\x89P"}, {"tiff", "II"}};
+    for (const auto &f : formats) {
+        SCOPED_TRACE(f.extension);
+        const std::string dir = std::string("pages/") + f.extension;
+        const ToolRun r = zqpage("-o " + dir + " --format " + f.extension + " a.jpg b.png");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, dir + "/a." + f.extension + "\n" + dir + "/b." + f.extension + "\n");
+        for (const char *stem : {"a", "b"}) {
+            const std::string bytes =
+                zq::test::readFile(work_ / (dir + "/" + stem + "." + f.extension));
+            EXPECT_EQ(bytes.substr(0, 2), f.magic);
+            const cv::Mat page =
+                cv::imdecode(std::vector<uchar>(bytes.begin(), bytes.end()), cv::IMREAD_COLOR);
+            EXPECT_NEAR(page.cols, width, 0.03 * width);
+            EXPECT_NEAR(page.rows, height, 0.03 * height);
+        }
+    }
+    ASSERT_EQ(zqpage("-o low --quality 20 a.jpg").status, 0);
+    EXPECT_LT(zq::test::readFile(work_ / "low/a.jpg").size(),
+              zq::test::readFile(work_ / "pages/jpg/a.jpg").size() / 2);
+    // The paper, grey in the picture, comes out white.
+    ASSERT_EQ(zqpage("-o white --clear-background a.jpg").status, 0);
+    const double paper = cv::mean(cv::imread(work_ / "pages/jpg/a.jpg"))[1];
+    EXPECT_GT(cv::mean(cv::imread(work_ / "white/a.jpg"))[1], paper + 10);
+}
+
+TEST_F(ZqpageTest, FollowsTheExifOrientation)
+{
+    const zq::sim::PageScene scene = tiltedPage();
+    Picture upright = render(scene);
+    // Stored a quarter turn counter-clockwise, with orientation 6: turn it
+    // a quarter clockwise to show it.
+    cv::Mat stored;
+    cv::rotate(cv::Mat(kHeight, kWidth, CV_8UC3, upright.samples.data()), stored,
+               cv::ROTATE_90_COUNTERCLOCKWISE);
+    const Picture turned{kHeight, kWidth, 3, {stored.data, stored.data + stored.total() * 3}};
+    std::string jpeg = encoded(turned, ".jpg");
+    jpeg.insert(2, exifSegment(6, 0));
+    put("turned.jpg", jpeg);
+
+    const ToolRun r = zqpage("--outline turned.jpg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<OutlineLine> lines = outlines(r.out);
+    ASSERT_EQ(lines.size(), 1u) << r.out;
+    expectCornersNear(lines[0].corners, expectedOutline(scene));
+}
+
+TEST_F(ZqpageTest, NamesEachFailedPictureAndGoesOn)
+{
+    putPage("good.jpg");
+    zq::sim::PageScene desk = tiltedPage();
+    desk.pageWidth = 0;
+    zq::test::writeJpeg(work_ / "empty.jpg", render(desk), 90);
+    const std::string good = zq::test::readFile(work_ / "good.jpg");
+    put("cut.jpg", good.substr(0, good.size() / 2));
+    put("text.jpg", "not a picture\n");
+    put("huge.png", hugePngHeader());
+
+    ToolRun r = zqpage("-o out good.jpg empty.jpg missing.jpg cut.jpg text.jpg huge.png");
+    EXPECT_EQ(r.status, 3) << "the worst: a picture that cannot be read";
+    EXPECT_EQ(r.out, "out/good.jpg\n");
+    EXPECT_EQ(namesIn(work_ / "out"), std::vector<std::string>{"good.jpg"});
+    EXPECT_NE(r.err.find("zqpage: empty.jpg: no page found"), std::string::npos) << r.err;
+    for (const char *name : {"missing.jpg", "cut.jpg", "text.jpg", "huge.png"})
+        EXPECT_NE(r.err.find(std::string("zqpage: ") + name + ": cannot be read: "),
+                  std::string::npos)
+            << name << "\n"
+            << r.err;
+    EXPECT_NE(r.err.find("huge.png: cannot be read: at 40000 x 40000 pixels it is larger"),
+              std::string::npos)
+        << "refused from its header: " << r.err;
+
+    r = zqpage("-o out empty.jpg good.jpg");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "out/good.jpg\n");
+}
+
+TEST_F(ZqpageTest, UsageMistakesWriteNothing)
+{
+    putPage("good.jpg");
+    for (const char *args :
+         {"", "--quality 0 good.jpg", "--quality 101 good.jpg", "--quality 9x good.jpg",
+          "--format bmp good.jpg", "--layout spread good.jpg", "--flatten maybe good.jpg",
+          "--frobnicate good.jpg", "good.jpg -o"}) {
+        const ToolRun r = zqpage(args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_NE(r.err.find("Try 'zqpage --help'"), std::string::npos) << args << r.err;
+        EXPECT_EQ(r.out, "") << args;
+    }
+    EXPECT_EQ(work_.entries(), std::vector<std::string>{"good.jpg"});
+
+    ToolRun r = zqpage("--help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("Usage: zqpage", 0), 0u) << r.out;
+    r = zqpage("--version");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "zqpage (zqscan) " ZQ_VERSION "\n");
+    // Accepted now, for scripts written before book capture comes.
+    r = zqpage("--layout book --flatten off --right-to-left -o pages good.jpg");
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST_F(ZqpageTest, NoPageWhereItCannotBeWritten)
+{
+    putPage("good.jpg");
+    // Not even root may make files there.
+    ToolRun r = zqpage("-o /proc good.jpg");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("zqpage: good.jpg: cannot write /proc/good.jpg: "), std::string::npos)
+        << r.err;
+
+    const std::string picture = zq::test::readFile(work_ / "good.jpg");
+    r = zqpage("good.jpg");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("its page would replace the picture itself"), std::string::npos) << r.err;
+    EXPECT_EQ(zq::test::readFile(work_ / "good.jpg"), picture);
+    EXPECT_EQ(r.out, "");
+}
+
+// A page seen by a leaning camera head: how tall it is cut depends on the
+// lens the picture was taken with.
+TEST_F(ZqpageTest, TakesTheLensFromExif)
+{
+    zq::sim::PageScene scene = tiltedPage();
+    scene.tiltDeg = 15;
+    const Picture picture = render(scene);
+    const auto aspectOfPage = [&](const std::string &exif) {
+        std::string jpeg = encoded(picture, ".jpg");
+        jpeg.insert(2, exif);
+        put("lens.jpg", jpeg);
+        EXPECT_EQ(zqpage("-o pages lens.jpg").status, 0);
+        const cv::Mat page = cv::imread(work_ / "pages/lens.jpg");
+        return double(page.rows) / std::max(page.cols, 1);
+    };
+    const double unknownLens = aspectOfPage("");
+    // The renderer's lens, 1.2 times the longer side across: 45 mm in 35 mm
+    // terms at 16:9, as the library assumes without a tag.
+    EXPECT_NEAR(aspectOfPage(exifSegment(1, 45)), unknownLens, 0.01 * unknownLens);
+    // A long lens sees little perspective: the same outline must come from
+    // a page leaning much further, so it is longer.
+    EXPECT_GT(aspectOfPage(exifSegment(1, 300)), 1.3 * unknownLens);
+}

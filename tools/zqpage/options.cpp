@@ -1,0 +1,178 @@
+#include "options.h"
+
+#include <getopt.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+namespace zqpage
+{
+namespace
+{
+
+// Long options without a short form: values past any character.
+enum LongOption {
+    kLayout = 256,
+    kFlatten,
+    kOutline,
+    kFormat,
+    kQuality,
+    kClearBackground,
+    kRightToLeft,
+    kHelp,
+    kVersion,
+};
+
+const option kOptions[] = {
+    {"output", required_argument, nullptr, 'o'},
+    {"layout", required_argument, nullptr, kLayout},
+    {"flatten", required_argument, nullptr, kFlatten},
+    {"outline", no_argument, nullptr, kOutline},
+    {"format", required_argument, nullptr, kFormat},
+    {"quality", required_argument, nullptr, kQuality},
+    {"clear-background", no_argument, nullptr, kClearBackground},
+    {"right-to-left", no_argument, nullptr, kRightToLeft},
+    {"help", no_argument, nullptr, kHelp},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+bool complain(const std::string &message)
+{
+    std::fprintf(stderr, "zqpage: %s\n", message.c_str());
+    return false;
+}
+
+bool isOneOf(const char *value, std::initializer_list<const char *> choices)
+{
+    for (const char *choice : choices)
+        if (std::strcmp(value, choice) == 0)
+            return true;
+    return false;
+}
+
+bool parseFormat(const char *value, PageFormat &format)
+{
+    if (std::strcmp(value, "jpg") == 0)
+        format = PageFormat::Jpeg;
+    else if (std::strcmp(value, "png") == 0)
+        format = PageFormat::Png;
+    else if (std::strcmp(value, "tiff") == 0)
+        format = PageFormat::Tiff;
+    else
+        return complain("--format takes jpg, png or tiff");
+    return true;
+}
+
+bool parseQuality(const char *value, int &quality)
+{
+    errno = 0;
+    char *end = nullptr;
+    const long number = std::strtol(value, &end, 10);
+    if (errno != 0 || end == value || *end != '\0' || number < 1 || number > 100)
+        return complain("--quality takes a whole number from 1 to 100");
+    quality = int(number);
+    return true;
+}
+
+// Applies one option that getopt_long has recognised; false on a bad value.
+bool apply(int option, const char *value, Options &o)
+{
+    switch (option) {
+    case 'o':
+        o.outputDirectory = value;
+        return true;
+    case kLayout:
+        // Books are cut as single pages until book capture comes; the
+        // value is checked now so that scripts written today keep working.
+        return isOneOf(value, {"auto", "page", "book"}) ||
+               complain("--layout takes auto, page or book");
+    case kFlatten:
+        // Curved pages come with book capture; a flat page is cut flat
+        // either way.
+        return isOneOf(value, {"on", "off"}) || complain("--flatten takes on or off");
+    case kOutline:
+        o.outlineOnly = true;
+        return true;
+    case kFormat:
+        return parseFormat(value, o.format);
+    case kQuality:
+        return parseQuality(value, o.quality);
+    case kClearBackground:
+        o.clearBackground = true;
+        return true;
+    case kRightToLeft:
+        // The order of a spread's pages, which come with book capture.
+        return true;
+    default:
+        return false; // getopt_long has said what is wrong
+    }
+}
+
+} // namespace
+
+std::optional<Options> parseOptions(int argc, char **argv)
+{
+    // getopt_long's own messages name the program, not the path it was
+    // started by; it permutes the copy, not the caller's argv.
+    static char programName[] = "zqpage";
+    std::vector<char *> args{programName};
+    if (argc > 1)
+        args.insert(args.end(), argv + 1, argv + argc);
+    args.push_back(nullptr);
+
+    Options o;
+    optind = 1;
+    opterr = 1;
+    for (;;) {
+        const int option = getopt_long(int(args.size()) - 1, args.data(), "o:", kOptions, nullptr);
+        if (option == -1)
+            break;
+        if (option == kHelp || option == kVersion) {
+            o.request = option == kHelp ? Options::Request::Help : Options::Request::Version;
+            return o;
+        }
+        if (!apply(option, optarg, o))
+            return std::nullopt;
+    }
+    o.pictures.assign(args.begin() + optind, args.end() - 1);
+    if (o.pictures.empty()) {
+        complain("no picture given");
+        return std::nullopt;
+    }
+    return o;
+}
+
+const char *usageText()
+{
+    return "Usage: zqpage [OPTION]... PICTURE...\n"
+           "Finds the page in each picture (JPEG, PNG or TIFF; a camera frame, a phone\n"
+           "photo or an earlier capture), cuts it flat to its true proportions and\n"
+           "writes it as DIR/STEM.EXT, STEM being the picture's file name without its\n"
+           "extension.  Each written file's path is printed on a line of its own.\n"
+           "\n"
+           "  -o, --output DIR         where the pages go (default: the working\n"
+           "                           directory; created when missing)\n"
+           "      --format FORMAT      jpg (default), png or tiff\n"
+           "      --quality N          JPEG quality of jpg and tiff pages, 1 to 100\n"
+           "                           (default 90)\n"
+           "      --clear-background   whiten the paper and raise the contrast\n"
+           "      --outline            write nothing; print each page's corners as\n"
+           "                           PICTURE N x0,y0 x1,y1 x2,y2 x3,y3 (picture pixels,\n"
+           "                           clockwise from the one nearest the top left)\n"
+           "      --layout LAYOUT      auto (default), page or book; all cut one page\n"
+           "                           for now\n"
+           "      --flatten on|off     flatten curved pages (default on; for book\n"
+           "                           capture, which comes later)\n"
+           "      --right-to-left      a spread's right page first (for book capture)\n"
+           "      --help               show this help and exit\n"
+           "      --version            show the version and exit\n"
+           "\n"
+           "Exit codes: 0 every picture gave its page, 1 a picture gave no page (none\n"
+           "found, or it could not be written), 2 usage, 3 a picture could not be read.\n";
+}
+
+} // namespace zqpage
