@@ -128,6 +128,11 @@ TEST_F(ImagingTest, DetectionOutlinesSaturatedPageRunningOffTheFrame)
     EXPECT_NEAR(right, truth[1].x, 12);
     EXPECT_NEAR(top, truth[0].y, 12);
     EXPECT_NEAR(bottom, 480, 12);
+    // The cut is the part in view.
+    int w = 0, h = 0;
+    ASSERT_EQ(zq_scanner_cutting_edge_do(frame.data(), 640, 480, nullptr, 0, &w, &h), 0);
+    EXPECT_NEAR(w, truth[1].x - truth[0].x, 12);
+    EXPECT_NEAR(h, 480 - truth[0].y, 12);
 }
 
 // Frames wider than 3264 or taller than 3264 are searched at an eighth of
