@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace zq::imaging
 {
@@ -36,40 +37,53 @@ cv::Point2f meet(cv::Point2f p, cv::Point2f d, cv::Point2f q, cv::Point2f e)
     return p + d * ((w.x * e.y - w.y * e.x) / det);
 }
 
+#if ZQ_WARP_AVX2
+
 // Where the pixels of one output row come from, through the homography
-// from the upright page to the frame, in the kernel's 1/32 pixel.
+// from the upright page to the frame, in the kernel's 1/32 pixel: worked
+// out for the whole row before it is sampled, so that the sampling loop
+// does not wait for each division.
 class PerspectiveRow
 {
   public:
-    PerspectiveRow(const cv::Matx33d &h, int y)
-        : m0_(float(h(0, 0))), m3_(float(h(1, 0))), m6_(float(h(2, 0))),
-          bx_(float(h(0, 1) * y + h(0, 2))), by_(float(h(1, 1) * y + h(1, 2))),
-          bw_(float(h(2, 1) * y + h(2, 2)))
+    ZQ_AVX2 PerspectiveRow(const cv::Matx33d &h, int y, int width, std::vector<int> &xs,
+                           std::vector<int> &ys)
+        : xs_(xs), ys_(ys)
     {
+        xs.resize(size_t(width) + 8);
+        ys.resize(size_t(width) + 8);
+        const __m256 m0 = _mm256_set1_ps(float(h(0, 0))), m3 = _mm256_set1_ps(float(h(1, 0))),
+                     m6 = _mm256_set1_ps(float(h(2, 0)));
+        const __m256 bx = _mm256_set1_ps(float(h(0, 1) * y + h(0, 2))),
+                     by = _mm256_set1_ps(float(h(1, 1) * y + h(1, 2))),
+                     bw = _mm256_set1_ps(float(h(2, 1) * y + h(2, 2)));
+        const __m256 fraction = _mm256_set1_ps(float(warp::kFraction));
+        __m256 c = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7);
+        const __m256 eight = _mm256_set1_ps(8);
+        for (int column = 0; column < width; column += 8, c = _mm256_add_ps(c, eight)) {
+            const __m256 scale = _mm256_div_ps(fraction, _mm256_add_ps(_mm256_mul_ps(m6, c), bw));
+            _mm256_storeu_si256(
+                reinterpret_cast<__m256i *>(xs.data() + column),
+                _mm256_cvtps_epi32(_mm256_mul_ps(_mm256_add_ps(_mm256_mul_ps(m0, c), bx), scale)));
+            _mm256_storeu_si256(
+                reinterpret_cast<__m256i *>(ys.data() + column),
+                _mm256_cvtps_epi32(_mm256_mul_ps(_mm256_add_ps(_mm256_mul_ps(m3, c), by), scale)));
+        }
     }
 
     void at(int column, int &x, int &y) const
     {
-        const float c = float(column), scale = warp::kFraction / (m6_ * c + bw_);
-        x = int(std::lrint((m0_ * c + bx_) * scale));
-        y = int(std::lrint((m3_ * c + by_) * scale));
+        x = xs_[size_t(column)];
+        y = ys_[size_t(column)];
     }
-#if ZQ_WARP_AVX2
     ZQ_AVX2 void at8(int column, __m256i &x, __m256i &y) const
     {
-        const __m256 c =
-            _mm256_add_ps(_mm256_set1_ps(float(column)), _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7));
-        const __m256 w = _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(m6_), c), _mm256_set1_ps(bw_));
-        const __m256 scale = _mm256_div_ps(_mm256_set1_ps(float(warp::kFraction)), w);
-        x = _mm256_cvtps_epi32(_mm256_mul_ps(
-            _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(m0_), c), _mm256_set1_ps(bx_)), scale));
-        y = _mm256_cvtps_epi32(_mm256_mul_ps(
-            _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(m3_), c), _mm256_set1_ps(by_)), scale));
+        x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(xs_.data() + column));
+        y = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(ys_.data() + column));
     }
-#endif
 
   private:
-    float m0_, m3_, m6_, bx_, by_, bw_;
+    const std::vector<int> &xs_, &ys_;
 };
 
 // How far, in bytes, the source of a row's middle lies from that of the
@@ -83,6 +97,8 @@ ptrdiff_t bytesEightRowsDown(const cv::Matx33d &h, cv::Size out, size_t step)
     const cv::Point2d d = at(out.height / 2 + 8) - at(out.height / 2);
     return std::lrint(d.y) * ptrdiff_t(step) + 3 * std::lrint(d.x);
 }
+
+#endif
 
 } // namespace
 
@@ -151,9 +167,10 @@ void warpFlatPage(const cv::Mat &frame, const Quad &q, cv::Mat &out)
     if (haveAvx2()) {
         const ptrdiff_t fetchAhead = bytesEightRowsDown(toFrame, out.size(), frame.step);
         cv::parallel_for_(cv::Range(0, out.rows), [&](const cv::Range &rows) {
+            std::vector<int> xs, ys;
             for (int y = rows.start; y < rows.end; ++y)
-                warp::warpRowAvx2(frame, PerspectiveRow(toFrame, y), out.ptr<uint8_t>(y), out.cols,
-                                  fetchAhead);
+                warp::warpRowAvx2(frame, PerspectiveRow(toFrame, y, out.cols, xs, ys),
+                                  out.ptr<uint8_t>(y), out.cols, fetchAhead);
         });
         return;
     }

@@ -1,9 +1,10 @@
 #include "page_region.h"
 
-#include <opencv2/core/types.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace zq::imaging
 {
@@ -33,13 +34,20 @@ int at(const cv::Mat &colour, cv::Point2f p)
 
 PageLikeness judgeRegion(const BrightRegion &region, const cv::Mat &colour)
 {
-    const double boxArea = double(region.box.size.width) * region.box.size.height;
-    const double shorterSide = std::min(region.box.size.width, region.box.size.height);
-    if (!PageSizes(colour.size()).fit(shorterSide, boxArea) || region.area < kMinFill * boxArea)
+    // The outline's four corners, not its box: a page seen in perspective
+    // fills the box less well, and its slanted sides run off the box's.
+    const Quad &c = region.corners;
+    const double outlineArea =
+        std::fabs(cv::contourArea(std::vector<cv::Point2f>(c.begin(), c.end())));
+    double shorterSide = cv::norm(c[1] - c[0]);
+    for (size_t i = 1; i < 4; ++i)
+        shorterSide = std::min(shorterSide, cv::norm(c[(i + 1) % 4] - c[i]));
+    if (!PageSizes(colour.size()).fit(shorterSide, outlineArea) ||
+        region.area < kMinFill * outlineArea)
         return PageLikeness::None;
-    cv::Point2f c[4];
-    cv::RotatedRect(region.box).points(c);
-    const cv::Point2f centre(region.box.center.x, region.box.center.y);
+    cv::Point2f centre(0, 0);
+    for (const cv::Point2f &p : c)
+        centre += p * 0.25f;
     int cutSides = 0, inView = 0, contrasted = 0;
     for (int i = 0; i < 4; ++i) {
         const cv::Point2f a = c[i], b = c[(i + 1) % 4];
