@@ -217,7 +217,8 @@ TEST_F(ImagingTest, AutomaticCropFindsThePageInPhotographs)
             quad.emplace_back(float(c.x), float(c.y));
         const double q = overlap(quad, polygon(truth));
         EXPECT_GE(q, 0.965);
-        RecordProperty(name + " overlap", std::to_string(q) + " (record " + std::to_string(o) + ")");
+        RecordProperty(name + " overlap",
+                       std::to_string(q) + " (record " + std::to_string(o) + ")");
         ++photographs;
     }
     EXPECT_EQ(photographs, 3);
