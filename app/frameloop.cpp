@@ -183,12 +183,14 @@ bool MainWindow::writeCapture(const char *path, unsigned char *picture, int w, i
     const int quality = writerQuality(g_Config.quality);
     if (ui->cutting->currentIndex() == CropMode::None)
         return write(path, picture, w, h, quality) == 0;
-    // Left uninitialised: the cut writes only the page's part of it, and
-    // only the pages of memory it writes are ever touched.
-    const size_t size = size_t(w) * h * 3;
+    // First the page's size: a page seen in perspective is flattened to its
+    // own proportions and may come out larger than the frame.
+    int outWidth = 0;
+    int outHeight = 0;
+    if (zq_scanner_cutting_edge_do(picture, w, h, nullptr, 0, &outWidth, &outHeight) == -1)
+        return write(path, picture, w, h, quality) == 0;
+    const size_t size = size_t(outWidth) * size_t(outHeight) * 3;
     const std::unique_ptr<unsigned char[]> cut(new unsigned char[size]);
-    int outWidth = w;
-    int outHeight = h;
     if (zq_scanner_cutting_edge_do(picture, w, h, cut.get(), int(size), &outWidth, &outHeight) ==
         -1)
         return write(path, picture, w, h, quality) == 0;

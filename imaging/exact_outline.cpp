@@ -43,44 +43,30 @@ bool edgeOnAxis(const cv::Mat &frame, cv::Point2f p, bool vertical, int reach, c
     return true;
 }
 
-// The points within kMaxScatter of the line.
-std::vector<cv::Point2f> agreeing(const std::vector<cv::Point2f> &pts, const FittedLine &line)
-{
-    std::vector<cv::Point2f> near;
-    for (const cv::Point2f &p : pts)
-        if (line.distance(p) <= kMaxScatter)
-            near.push_back(p);
-    return near;
-}
-
 // The page's edge along one side of the recorded outline, measured at
 // samples along the side's middle part; the side's own line when too few
 // samples agree.
 FittedLine measureSide(const cv::Mat &frame, cv::Point2f a, cv::Point2f b, int reach)
 {
-    const float length = float(cv::norm(b - a));
-    const cv::Point2f along = (b - a) / length;
-    const FittedLine recorded{a, along};
+    const FittedLine recorded = lineThrough(a, b);
     // Across a side that runs more across the frame than down it, the
     // search runs down the columns.
-    const bool vertical = std::fabs(along.x) >= std::fabs(along.y);
-    const int samples = std::clamp(int(length / 4), 8, kMaxSamples);
+    const bool vertical = std::fabs(recorded.dir.x) >= std::fabs(recorded.dir.y);
+    const int samples = std::clamp(int(cv::norm(b - a) / 4), 8, kMaxSamples);
     std::vector<cv::Point2f> found;
     for (int k = 0; k < samples; ++k) {
-        const cv::Point2f p = a + along * (length * (0.1f + 0.8f * (k + 0.5f) / samples));
         cv::Point2f edge;
-        if (edgeOnAxis(frame, p, vertical, reach, edge))
+        if (edgeOnAxis(frame, placeAlong(a, b, k, samples), vertical, reach, edge))
             found.push_back(edge);
     }
-    if (found.size() < kMinMeasured * samples)
+    const std::optional<FittedLine> agreed = consensus(found, kMaxScatter);
+    if (!agreed)
         return recorded;
-    std::vector<cv::Point2f> near;
-    for (size_t i : consensus(found, kMaxScatter))
-        near.push_back(found[i]);
+    std::vector<cv::Point2f> near = pointsNear(found, *agreed, kMaxScatter);
     if (near.size() < kMinMeasured * samples)
         return recorded;
     // Once more with the points near the fitted line.
-    near = agreeing(found, fitLine(near));
+    near = pointsNear(found, fitLine(near), kMaxScatter);
     return near.size() < kMinMeasured * samples ? recorded : fitLine(near);
 }
 
@@ -89,12 +75,13 @@ FittedLine measureSide(const cv::Mat &frame, cv::Point2f a, cv::Point2f b, int r
 std::optional<Quad> exactOutline(const cv::Mat &frame, const Quad &coarse, int reach)
 {
     FittedLine side[4];
-    for (int i = 0; i < 4; ++i)
+    for (size_t i = 0; i < 4; ++i)
         side[i] = measureSide(frame, coarse[i], coarse[(i + 1) % 4], reach);
-    Quad exact;
-    for (int i = 0; i < 4; ++i)
-        if (!meet(side[(i + 3) % 4], side[i], exact[i]) ||
-            !(cv::norm(exact[i] - coarse[i]) <= 2.0 * reach))
+    const std::optional<Quad> exact = outlineOf(side);
+    if (!exact)
+        return std::nullopt;
+    for (size_t i = 0; i < 4; ++i)
+        if (!(cv::norm((*exact)[i] - coarse[i]) <= 2.0 * reach))
             return std::nullopt;
     return exact;
 }

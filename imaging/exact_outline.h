@@ -20,8 +20,9 @@ namespace zq::imaging
 
 // The corners of the page whose outline, within reach pixels, the coarse
 // corners give (in order around it, frame pixels).  A side whose edge
-// cannot be measured keeps its coarse line; nothing when the measured
-// corners stray beyond reach.
+// cannot be measured keeps its coarse line; nothing when a measured corner
+// strays more than twice reach from its coarse one (where the sides meet,
+// an error across a side grows).
 std::optional<Quad> exactOutline(const cv::Mat &frame, const Quad &coarse, int reach);
 
 } // namespace zq::imaging

@@ -28,34 +28,61 @@ FittedLine fitLine(const std::vector<cv::Point2f> &points)
     return {mean, cv::Point2f(float(std::cos(a)), float(std::sin(a)))};
 }
 
+FittedLine lineThrough(cv::Point2f a, cv::Point2f b)
+{
+    return {a, (b - a) / float(cv::norm(b - a))};
+}
+
 bool meet(const FittedLine &a, const FittedLine &b, cv::Point2f &at)
 {
     const float det = a.dir.x * b.dir.y - a.dir.y * b.dir.x;
-    if (std::fabs(det) < 1e-6f)
+    if (!(std::fabs(det) >= 1e-6f))
         return false;
     const cv::Point2f d = b.point - a.point;
     at = a.point + a.dir * ((d.x * b.dir.y - d.y * b.dir.x) / det);
-    return true;
+    return std::isfinite(at.x) && std::isfinite(at.y);
 }
 
-std::vector<size_t> consensus(const std::vector<cv::Point2f> &points, float maxScatter)
+std::optional<Quad> outlineOf(const FittedLine (&side)[4])
+{
+    Quad corners;
+    for (size_t i = 0; i < 4; ++i)
+        if (!meet(side[(i + 3) % 4], side[i], corners[i]))
+            return std::nullopt;
+    return corners;
+}
+
+cv::Point2f placeAlong(cv::Point2f a, cv::Point2f b, int k, int n)
+{
+    return a + (b - a) * (0.1f + 0.8f * (k + 0.5f) / n);
+}
+
+std::vector<cv::Point2f> pointsNear(const std::vector<cv::Point2f> &points, const FittedLine &line,
+                                    float maxScatter)
+{
+    std::vector<cv::Point2f> near;
+    for (const cv::Point2f &p : points)
+        if (line.distance(p) <= maxScatter)
+            near.push_back(p);
+    return near;
+}
+
+std::optional<FittedLine> consensus(const std::vector<cv::Point2f> &points, float maxScatter)
 {
     constexpr size_t kTries = 8;
     const size_t half = points.size() / 2;
-    std::vector<size_t> best;
+    std::optional<FittedLine> best;
+    size_t bestCount = 0;
     for (size_t k = 0; k < std::min(half, kTries); ++k) {
         const size_t i = k * half / std::min(half, kTries);
-        const cv::Point2f d = points[i + half] - points[i];
-        const float length = float(cv::norm(d));
-        if (length < 1)
+        if (cv::norm(points[i + half] - points[i]) < 1)
             continue;
-        const FittedLine trial{points[i], d / length};
-        std::vector<size_t> near;
-        for (size_t j = 0; j < points.size(); ++j)
-            if (trial.distance(points[j]) <= maxScatter)
-                near.push_back(j);
-        if (near.size() > best.size())
-            best = std::move(near);
+        const FittedLine trial = lineThrough(points[i], points[i + half]);
+        const size_t count = pointsNear(points, trial, maxScatter).size();
+        if (count > bestCount) {
+            best = trial;
+            bestCount = count;
+        }
     }
     return best;
 }

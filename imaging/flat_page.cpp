@@ -1,12 +1,14 @@
 #include "flat_page.h"
 
 #include "cpu_features.h"
+#include "fitted_line.h"
 #include "warp_kernel.h"
 
 #include <opencv2/core/utility.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -17,6 +19,10 @@ namespace
 
 double focal = kDefaultFocalLength;
 
+// A page seen at a steep angle is stretched back to its proportions, to
+// at most this many times the frame's pixels.
+constexpr double kMostFramesInAPage = 4;
+
 cv::Vec3d homogeneous(cv::Point2f p, cv::Point2d centre)
 {
     return {p.x - centre.x, p.y - centre.y, 1.0};
@@ -25,16 +31,6 @@ cv::Vec3d homogeneous(cv::Point2f p, cv::Point2d centre)
 double sideLength(const Quad &q, int i)
 {
     return cv::norm(q[(i + 1) % 4] - q[i]);
-}
-
-// Where two lines meet, each given by a point and a direction.
-cv::Point2f meet(cv::Point2f p, cv::Point2f d, cv::Point2f q, cv::Point2f e)
-{
-    const float det = d.x * e.y - d.y * e.x;
-    if (std::fabs(det) < 1e-9f)
-        return p;
-    const cv::Point2f w = q - p;
-    return p + d * ((w.x * e.y - w.y * e.x) / det);
 }
 
 #if ZQ_WARP_AVX2
@@ -134,27 +130,31 @@ double pageAspect(const Quad &q, cv::Size frame, double f)
     return ratio;
 }
 
-cv::Size flatPageSize(const Quad &q, cv::Size frame, double f)
+std::optional<cv::Size> flatPageSize(const Quad &q, cv::Size frame, double f)
 {
-    const double width = std::max(sideLength(q, 0), sideLength(q, 2));
-    const double height = width / pageAspect(q, frame, f);
-    return {std::max(1, int(std::lround(width))), std::max(1, int(std::lround(height)))};
+    double width = std::max(sideLength(q, 0), sideLength(q, 2));
+    double height = width / pageAspect(q, frame, f);
+    if (!(width >= 1 && height >= 1) || !std::isfinite(width * height))
+        return std::nullopt;
+    const double most = std::min(kMostFramesInAPage * frame.area(), double(INT_MAX / 3));
+    if (width * height > most) {
+        const double shrink = std::sqrt(most / (width * height));
+        width *= shrink;
+        height *= shrink;
+    }
+    return cv::Size(std::max(1, int(width)), std::max(1, int(height)));
 }
 
-Quad insetQuad(const Quad &q, float guard)
+std::optional<Quad> insetQuad(const Quad &q, float guard)
 {
-    cv::Point2f point[4], dir[4];
-    for (int i = 0; i < 4; ++i) {
-        dir[i] = q[(i + 1) % 4] - q[i];
-        dir[i] /= float(cv::norm(dir[i]));
+    FittedLine side[4];
+    for (size_t i = 0; i < 4; ++i) {
+        side[i] = lineThrough(q[i], q[(i + 1) % 4]);
         // Clockwise on screen the inside lies to the right of each side:
         // with y downwards that is the direction turned by +90 degrees.
-        point[i] = q[i] + guard * cv::Point2f(-dir[i].y, dir[i].x);
+        side[i].point += guard * cv::Point2f(-side[i].dir.y, side[i].dir.x);
     }
-    Quad inset;
-    for (int i = 0; i < 4; ++i)
-        inset[i] = meet(point[(i + 3) % 4], dir[(i + 3) % 4], point[i], dir[i]);
-    return inset;
+    return outlineOf(side);
 }
 
 void warpFlatPage(const cv::Mat &frame, const Quad &q, cv::Mat &out)

@@ -9,6 +9,8 @@
 #include <opencv2/core/mat.hpp>
 #include <opencv2/core/matx.hpp>
 
+#include <optional>
+
 namespace zq::imaging
 {
 
@@ -28,12 +30,15 @@ double focalLength();
 double pageAspect(const Quad &corners, cv::Size frame, double f);
 
 // The upright page's size in pixels: the longer of the top and bottom
-// sides as seen, and the height that the page's proportions give it.
-cv::Size flatPageSize(const Quad &corners, cv::Size frame, double f);
+// sides as seen, and the height that the page's proportions give it,
+// both shrunk where the page would hold more than four times the frame's
+// pixels.  Nothing for an outline without an inside.
+std::optional<cv::Size> flatPageSize(const Quad &corners, cv::Size frame, double f);
 
-// The corners moved inward by guard pixels along every side: the
-// outline's own pixels are half desk.
-Quad insetQuad(const Quad &corners, float guard);
+// The corners (clockwise) moved inward by guard pixels along every side:
+// the outline's own pixels are half desk.  Nothing where neighbouring
+// sides do not meet.
+std::optional<Quad> insetQuad(const Quad &corners, float guard);
 
 // Maps the quadrilateral (clockwise from the top left) onto out, the
 // upright page at out's size: bilinear, white where the quadrilateral

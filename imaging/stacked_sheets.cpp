@@ -59,7 +59,7 @@ int median(std::vector<int> v)
 std::optional<FittedLine> pageEdgeInside(const cv::Mat &frame, cv::Point2f a, cv::Point2f b)
 {
     const float length = float(cv::norm(b - a));
-    const cv::Point2f along = (b - a) / length;
+    const cv::Point2f along = lineThrough(a, b).dir;
     const cv::Point2f inward(-along.y, along.x); // clockwise on screen
     const int band =
         std::min(AxisProfile::kMaxLength - kInsidePage - 5, int(kMaxStripShare * length));
@@ -67,8 +67,8 @@ std::optional<FittedLine> pageEdgeInside(const cv::Mat &frame, cv::Point2f a, cv
         return std::nullopt;
     std::vector<Place> places;
     for (int k = 0; k < kSamples; ++k) {
-        const cv::Point2f p = a + along * (length * (0.1f + 0.8f * (k + 0.5f) / kSamples));
-        if (const std::optional<Place> place = walkInward(frame, p, inward, band))
+        if (const std::optional<Place> place =
+                walkInward(frame, placeAlong(a, b, k, kSamples), inward, band))
             places.push_back(*place);
     }
     if (places.size() < kMinSeen * kSamples)
@@ -76,16 +76,19 @@ std::optional<FittedLine> pageEdgeInside(const cv::Mat &frame, cv::Point2f a, cv
     std::vector<cv::Point2f> found;
     for (const Place &p : places)
         found.push_back(p.edge);
-    const std::vector<size_t> agreeing = consensus(found, kMaxScatter);
-    if (agreeing.size() < kMinSeen * kSamples)
+    const std::optional<FittedLine> agreed = consensus(found, kMaxScatter);
+    if (!agreed)
         return std::nullopt;
     std::vector<cv::Point2f> points;
     std::vector<int> page, strip;
-    for (size_t i : agreeing) {
-        points.push_back(places[i].edge);
-        page.push_back(places[i].page);
-        strip.push_back(places[i].strip);
-    }
+    for (const Place &p : places)
+        if (agreed->distance(p.edge) <= kMaxScatter) {
+            points.push_back(p.edge);
+            page.push_back(p.page);
+            strip.push_back(p.strip);
+        }
+    if (points.size() < kMinSeen * kSamples)
+        return std::nullopt;
     const FittedLine edge = fitLine(points);
     const double turn = std::acos(std::min(1.0f, std::fabs(edge.dir.dot(along)))) * 180 / CV_PI;
     const int darker = median(page) - median(strip);
@@ -110,16 +113,12 @@ Quad topSheet(const cv::Mat &frame, const Quad &outline)
     for (size_t i = 0; i < 4; ++i) {
         const cv::Point2f a = outline[i], b = outline[(i + 1) % 4];
         const std::optional<FittedLine> inside = pageEdgeInside(frame, a, b);
-        side[i] = inside ? *inside : FittedLine{a, (b - a) / float(cv::norm(b - a))};
+        side[i] = inside ? *inside : lineThrough(a, b);
         moved += inside.has_value();
     }
     if (moved == 0 || moved == 4)
         return outline;
-    Quad top;
-    for (size_t i = 0; i < 4; ++i)
-        if (!meet(side[(i + 3) % 4], side[i], top[i]))
-            return outline;
-    return top;
+    return outlineOf(side).value_or(outline);
 }
 
 } // namespace zq::imaging

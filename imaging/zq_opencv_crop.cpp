@@ -148,11 +148,17 @@ struct FlatCut {
     Quad corners;
 };
 
-FlatCut planFlatCut(const Quad &page, cv::Size frame)
+// Nothing for an outline without an inside.
+std::optional<FlatCut> planFlatCut(const Quad &page, cv::Size frame)
 {
     const double f = focalLength() * std::max(frame.width, frame.height);
-    const Quad inside = insetQuad(uprightOrder(page), kEdgeGuard);
-    return {flatPageSize(inside, frame, f), inside};
+    const std::optional<Quad> inside = insetQuad(uprightOrder(page), kEdgeGuard);
+    if (!inside)
+        return std::nullopt;
+    const std::optional<cv::Size> size = flatPageSize(*inside, frame, f);
+    if (!size)
+        return std::nullopt;
+    return FlatCut{*size, *inside};
 }
 
 // The record's corners as they are, clockwise from the top left.
@@ -298,9 +304,11 @@ int zq_scanner_cutting_edge_do(const unsigned char *buffer, int width, int heigh
         // Straight into the caller's buffer: no copy of the frame, and only
         // the page's own pixels are worked on.
         if (const std::optional<Quad> page = detectedCorners(width, height)) {
-            const FlatCut cut = planFlatCut(*page, image.size());
-            deliver(cut.size, out_buffer, out_buffersize, out_width, out_height,
-                    [&](cv::Mat &out) { warpFlatPage(image, cut.corners, out); });
+            const std::optional<FlatCut> cut = planFlatCut(*page, image.size());
+            if (!cut)
+                return -1;
+            deliver(cut->size, out_buffer, out_buffersize, out_width, out_height,
+                    [&](cv::Mat &out) { warpFlatPage(image, cut->corners, out); });
             return 0;
         }
         const CropPlan plan = planCrop(frame.image());

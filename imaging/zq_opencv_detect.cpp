@@ -227,13 +227,13 @@ std::optional<FoundPage> findPage(const cv::Mat &frame, int nsalc)
 
 // The page's corners measured on the whole frame near the coarse ones,
 // clockwise from the top left.
-Quad pageCorners(const cv::Mat &frame, const Quad &reduced, int nsalc)
+Quad measuredCorners(const cv::Mat &frame, const Quad &reduced, int nsalc)
 {
     const Quad coarse = inFrame(reduced, nsalc);
     // The coarse corners lie within about two grid steps of the page.
     const int reach = 2 * nsalc + 2;
     const Quad outline = clockwiseFromTopLeft(exactOutline(frame, coarse, reach).value_or(coarse));
-    return clockwiseFromTopLeft(topSheet(frame, outline));
+    return topSheet(frame, outline);
 }
 
 // Empties squares when a detection ends, however it ends.
@@ -334,6 +334,10 @@ int zq_scanner_cutting_edge_auto(unsigned char *buffer, int width, int height)
         const std::optional<FoundPage> page = findPage(view, nsalc);
         if (!page)
             return 1;
+        // Everything is worked out before the record is written: a
+        // detection that fails leaves it as it was.
+        const Quad pageCorners =
+            steadyCorners(measuredCorners(view, page->corners, nsalc), width, height);
         pushCorners(page->box);
         CvPoint corners[4];
         if (!drawSquares(frame.image(), squares, &corners[0], &corners[1], &corners[2], &corners[3],
@@ -343,8 +347,7 @@ int zq_scanner_cutting_edge_auto(unsigned char *buffer, int width, int height)
             g_cutting_edge.point[i] = {corners[i].x, corners[i].y};
         g_cutting_edge.angle = page->box.angle;
         g_cutting_edge.valid = true;
-        rememberDetection({g_cutting_edge, width, height,
-                           steadyCorners(pageCorners(view, page->corners, nsalc), width, height)});
+        rememberDetection({g_cutting_edge, width, height, pageCorners});
         return 0;
     });
 }

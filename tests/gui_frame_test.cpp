@@ -291,6 +291,33 @@ class FrameTest : public WindowTest
         QVERIFY(meanDifference(coarse(wholeFrame), coarse(page)) > 2 * d);
     }
 
+    // Seen from a head leaning far forward, a page is flattened to its own
+    // proportions: here into more pixels than the frame has.
+    void automaticCropFlattensAPageLargerThanTheFrame()
+    {
+        PageScene steep;
+        steep.pageWidth = 0.55;
+        steep.tiltDeg = 62;
+        VirtualCamera &cam = hw().addCamera(0, cameraWith({FrameSize::discrete(1280, 720)}, steep));
+        ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        settings.cutting_mode = 2;
+        start(settings);
+        pressCapture();
+        window->TimerUpdate();
+        const QImage page(saveDir->filePath(filesIn(saveDir->path()).value(0)));
+        QVERIFY2(page.width() * page.height() > 1280 * 720,
+                 qPrintable(QString("%1 x %2").arg(page.width()).arg(page.height())));
+        QVERIFY(std::abs(double(page.height()) / page.width() / steep.aspect - 1) < 0.02);
+        // The far end, seen at a slant, is blurred: the page is compared
+        // with what the whole frame would have given.
+        const std::vector<uint8_t> truth = renderPage(steep, page.width(), page.height());
+        const QImage upright = frameImage(truth.data(), page.width(), page.height());
+        const double d = meanDifference(coarse(page), coarse(upright));
+        const QImage wholeFrame = renderedFrame(cam).scaled(page.size());
+        QVERIFY2(2 * d < meanDifference(coarse(wholeFrame), coarse(upright)),
+                 qPrintable(QString::number(d)));
+    }
+
     void automaticCropWithoutPageWritesWholeFrame()
     {
         PageScene empty = offCentrePage();

@@ -87,7 +87,8 @@ ZQ_EXPORT int zq_scanner_cutting_edge_show(unsigned char *buffer, int width, int
  * out_width and out_height when they are not null.  An outline that
  * zq_scanner_cutting_edge_auto found is cut along the page's own edges and
  * flattened: a page seen in perspective comes out as a rectangle of its
- * true proportions.  The frame is not changed and the record is not
+ * true proportions, which may be larger than the frame (at most four
+ * times its pixels), so ask for the size first.  The frame is not changed and the record is not
  * consumed.  0, or -1 when there is no valid record, the crop is empty or
  * the arguments are bad. */
 ZQ_EXPORT int zq_scanner_cutting_edge_do(const unsigned char *buffer, int width, int height,
