@@ -408,12 +408,29 @@ TEST_F(ZqpageTest, NoPageWhereItCannotBeWritten)
     EXPECT_NE(r.err.find("zqpage: good.jpg: cannot write /proc/good.jpg: "), std::string::npos)
         << r.err;
 
+    // No page replaces a picture of the run, its own or another's, nor
+    // the page of an earlier picture.
     const std::string picture = zq::test::readFile(work_ / "good.jpg");
     r = zqpage("good.jpg");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("its page would replace the picture itself"), std::string::npos) << r.err;
-    EXPECT_EQ(zq::test::readFile(work_ / "good.jpg"), picture);
+    EXPECT_NE(r.err.find("its page good.jpg would replace the picture good.jpg"), std::string::npos)
+        << r.err;
     EXPECT_EQ(r.out, "");
+    std::filesystem::create_directory(work_ / "other");
+    putPage("other/good.png");
+    r = zqpage("other/good.png good.jpg");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("zqpage: other/good.png: its page good.jpg would replace the picture "
+                         "good.jpg"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(zq::test::readFile(work_ / "good.jpg"), picture);
+    r = zqpage("-o pages good.jpg other/good.png");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "pages/good.jpg\n");
+    EXPECT_NE(r.err.find("would replace the page written before for another picture"),
+              std::string::npos)
+        << r.err;
 }
 
 // A page seen by a leaning camera head: how tall it is cut depends on the

@@ -9,6 +9,7 @@
 #include <exception>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 namespace zqpage
 {
@@ -29,12 +30,33 @@ void printOutline(const std::string &picture, int number, const Outline &corners
     std::printf("\n");
 }
 
-// The same file under two names: a page that would replace its own
-// picture.
-bool sameFile(const std::string &a, const std::string &b)
+// Two names of one file, or of the place where one will be: by the
+// file's identity where it is there (hard links too), else by the path
+// with its links resolved.
+bool samePlace(const std::string &a, const std::string &b)
 {
-    std::error_code ignored;
-    return std::filesystem::equivalent(a, b, ignored);
+    std::error_code failure;
+    if (std::filesystem::equivalent(a, b, failure))
+        return true;
+    const std::filesystem::path first = std::filesystem::weakly_canonical(a, failure);
+    if (failure)
+        return false;
+    const std::filesystem::path second = std::filesystem::weakly_canonical(b, failure);
+    return !failure && first == second;
+}
+
+// What a page written to target would destroy: one of the run's pictures,
+// or the page an earlier picture of the run gave.  Empty when nothing.
+std::string wouldReplace(const std::string &target, const Options &o,
+                         const std::vector<std::string> &written)
+{
+    for (const std::string &picture : o.pictures)
+        if (samePlace(target, picture))
+            return "the picture " + picture;
+    for (const std::string &page : written)
+        if (samePlace(target, page))
+            return "the page written before for another picture";
+    return {};
 }
 
 // The output directory with its parents; nothing to do for the working
@@ -51,11 +73,12 @@ bool createDirectory(const std::string &directory, std::string &error)
     return false;
 }
 
-Exit savePage(PageCutter &cutter, Picture &picture, const std::string &path, const Options &o)
+Exit savePage(PageCutter &cutter, Picture &picture, const std::string &path, const Options &o,
+              std::vector<std::string> &written)
 {
     const std::string target = pagePath(o.outputDirectory, path, o.format);
-    if (sameFile(path, target))
-        return fail(path, "its page would replace the picture itself (" + target + ")", kNoPage);
+    if (const std::string lost = wouldReplace(target, o, written); !lost.empty())
+        return fail(path, "its page " + target + " would replace " + lost, kNoPage);
     std::string error;
     const cv::Mat page = cutter.cut(picture, o.clearBackground, error);
     if (page.empty())
@@ -65,10 +88,12 @@ Exit savePage(PageCutter &cutter, Picture &picture, const std::string &path, con
     if (!writePage(target, page, o.format, o.quality, error))
         return fail(path, "cannot write " + target + ": " + error, kNoPage);
     std::printf("%s\n", target.c_str());
+    written.push_back(target);
     return kDone;
 }
 
-Exit processPicture(PageCutter &cutter, const std::string &path, const Options &o)
+Exit processPicture(PageCutter &cutter, const std::string &path, const Options &o,
+                    std::vector<std::string> &written)
 {
     std::string error;
     std::optional<Picture> picture = readPicture(path, error);
@@ -81,7 +106,7 @@ Exit processPicture(PageCutter &cutter, const std::string &path, const Options &
         printOutline(path, 1, *outline); // a single page; a spread's come with book capture
         return kDone;
     }
-    return savePage(cutter, *picture, path, o);
+    return savePage(cutter, *picture, path, o, written);
 }
 
 } // namespace
@@ -89,11 +114,12 @@ Exit processPicture(PageCutter &cutter, const std::string &path, const Options &
 Exit run(const Options &options)
 {
     PageCutter cutter;
+    std::vector<std::string> written;
     Exit worst = kDone;
     for (const std::string &path : options.pictures) {
         Exit status;
         try {
-            status = processPicture(cutter, path, options);
+            status = processPicture(cutter, path, options, written);
         } catch (const std::exception &e) {
             // Chiefly memory that cannot be had for a large picture.
             status = fail(path, e.what(), kNoPage);
