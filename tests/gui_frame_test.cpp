@@ -298,13 +298,7 @@ class FrameTest : public WindowTest
         PageScene steep;
         steep.pageWidth = 0.55;
         steep.tiltDeg = 62;
-        VirtualCamera &cam = hw().addCamera(0, cameraWith({FrameSize::discrete(1280, 720)}, steep));
-        ZqConfig settings = startSettings(1280, 720, saveDir->path());
-        settings.cutting_mode = 2;
-        start(settings);
-        pressCapture();
-        window->TimerUpdate();
-        const QImage page(saveDir->filePath(filesIn(saveDir->path()).value(0)));
+        const auto [cam, page] = captureInAutomaticCrop(steep);
         QVERIFY2(page.width() * page.height() > 1280 * 720,
                  qPrintable(QString("%1 x %2").arg(page.width()).arg(page.height())));
         QVERIFY(std::abs(double(page.height()) / page.width() / steep.aspect - 1) < 0.02);
@@ -322,13 +316,7 @@ class FrameTest : public WindowTest
     {
         PageScene empty = offCentrePage();
         empty.pageWidth = 0.0;
-        VirtualCamera &cam = hw().addCamera(0, cameraWith({FrameSize::discrete(1280, 720)}, empty));
-        ZqConfig settings = startSettings(1280, 720, saveDir->path());
-        settings.cutting_mode = 2;
-        start(settings);
-        pressCapture();
-        window->TimerUpdate();
-        const QImage file(saveDir->filePath(filesIn(saveDir->path()).value(0)));
+        const auto [cam, file] = captureInAutomaticCrop(empty);
         QVERIFY(meanDifference(file, renderedFrame(cam)) < 4);
     }
 
@@ -965,6 +953,23 @@ class FrameTest : public WindowTest
     }
 
   private:
+    // One capture in automatic crop mode from a 1280x720 camera looking at
+    // the scene: the camera and the file written.
+    struct AutomaticCapture {
+        VirtualCamera &camera;
+        QImage file;
+    };
+    AutomaticCapture captureInAutomaticCrop(const PageScene &scene)
+    {
+        VirtualCamera &cam = hw().addCamera(0, cameraWith({FrameSize::discrete(1280, 720)}, scene));
+        ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        settings.cutting_mode = 2;
+        start(settings);
+        pressCapture();
+        window->TimerUpdate();
+        return {cam, QImage(saveDir->filePath(filesIn(saveDir->path()).value(0)))};
+    }
+
     void start(const ZqConfig &settings) { window = startWindow(settings); }
 
     void pressCapture()
