@@ -23,26 +23,24 @@ bool inside(const cv::Mat &image, cv::Point2f p)
     return p.x >= 1 && p.y >= 1 && p.x <= image.cols - 2 && p.y <= image.rows - 2;
 }
 
-// The grey value at p, weighted as OpenCV turns BGR into grey.
-int at(const cv::Mat &colour, cv::Point2f p)
+int at(const cv::Mat &gray, cv::Point2f p)
 {
-    const cv::Vec3b &v = colour.at<cv::Vec3b>(int(std::lround(p.y)), int(std::lround(p.x)));
-    return (114 * v[0] + 587 * v[1] + 299 * v[2] + 500) / 1000;
+    return gray.at<uint8_t>(int(std::lround(p.y)), int(std::lround(p.x)));
 }
 
 } // namespace
 
-PageLikeness judgeRegion(const BrightRegion &region, const cv::Mat &colour)
+PageLikeness judgeRegion(const BrightRegion &region, const cv::Mat &gray)
 {
     // The outline's four corners, not its box: a page seen in perspective
     // fills the box less well, and its slanted sides run off the box's.
-    const Quad &c = region.corners;
+    const Quad &c = region.hull;
     const double outlineArea =
         std::fabs(cv::contourArea(std::vector<cv::Point2f>(c.begin(), c.end())));
     double shorterSide = cv::norm(c[1] - c[0]);
     for (size_t i = 1; i < 4; ++i)
         shorterSide = std::min(shorterSide, cv::norm(c[(i + 1) % 4] - c[i]));
-    if (!PageSizes(colour.size()).fit(shorterSide, outlineArea) ||
+    if (!PageSizes(gray.size()).fit(shorterSide, outlineArea) ||
         region.area < kMinFill * outlineArea)
         return PageLikeness::None;
     cv::Point2f centre(0, 0);
@@ -63,12 +61,12 @@ PageLikeness judgeRegion(const BrightRegion &region, const cv::Mat &colour)
         for (int k = 0; k < samples; ++k) {
             const cv::Point2f p = a + (b - a) * ((k + 0.5f) / samples);
             const cv::Point2f in = p + kReach * inward, out = p - kReach * inward;
-            if (!inside(colour, out) || !inside(colour, in)) {
+            if (!inside(gray, out) || !inside(gray, in)) {
                 ++cut;
                 continue;
             }
-            const int step = at(colour, in) - at(colour, out);
-            sideContrasted += step >= kMinStep && 100 * step >= kMinStepPercent * at(colour, in);
+            const int step = at(gray, in) - at(gray, out);
+            sideContrasted += step >= kMinStep && 100 * step >= kMinStepPercent * at(gray, in);
         }
         if (sideContrasted < kMinSideContrasted * (samples - cut))
             return PageLikeness::None;

@@ -29,10 +29,14 @@ struct PageSizes {
 };
 
 // The largest bright region of the reduced frame: the area inside its
-// outline, the rotated box around it and the outline's four corners.
+// outline, the rotated box around it, its convex hull simplified to four
+// corners, and the corners where lines fitted along the outline's sides
+// meet (a bright thing touching the region at a corner pulls the hull's
+// corner out, not the sides).
 struct BrightRegion {
     double area;
     CvBox2D box;
+    Quad hull;
     Quad corners;
 };
 
@@ -42,10 +46,10 @@ enum class PageLikeness {
     CutByFrame, // a page, or part of one, running off one edge of the frame
 };
 
-// What the region shows, judged in the smoothed colour frame it was found
+// What the region shows, judged in the smoothed grey frame it was found
 // in.  A page fills its box, is brighter than what lies around it along
 // its outline, and runs into the frame's border on one side at most.
-PageLikeness judgeRegion(const BrightRegion &region, const cv::Mat &colour);
+PageLikeness judgeRegion(const BrightRegion &region, const cv::Mat &gray);
 
 } // namespace zq::imaging
 

@@ -1,6 +1,7 @@
 // Finding the page in a live frame.
 #include "detected_page.h"
 #include "exact_outline.h"
+#include "fitted_line.h"
 #include "image_support.h"
 #include "page_edges.h"
 #include "page_region.h"
@@ -49,12 +50,15 @@ cv::Mat highlightTable()
     return table;
 }
 
-// The last row and column keep their values.
-void highlight(cv::Mat &gray)
+// The grey picture highlighted; the last row and column keep their
+// values.
+cv::Mat highlighted(const cv::Mat &gray)
 {
     static const cv::Mat table = highlightTable();
-    cv::Mat inner = gray(cv::Rect(0, 0, gray.cols - 1, gray.rows - 1));
+    cv::Mat out = gray.clone();
+    cv::Mat inner = out(cv::Rect(0, 0, gray.cols - 1, gray.rows - 1));
     cv::LUT(inner, table, inner);
+    return out;
 }
 
 // Reduced pictures wider than this are searched for edges at half their
@@ -62,14 +66,14 @@ void highlight(cv::Mat &gray)
 // search costs a quarter.
 constexpr int kEdgeSearchWidth = 420;
 
-// The frame as the detectors see it: reduced by nsalc, that again
-// smoothed by one pyramid level down and up, and its grey and black and
-// white pictures.
+// The frame as the detectors see it: reduced by nsalc, its grey picture
+// smoothed by one pyramid level down and up, and black and white.  The
+// smoothing works on the grey picture alone: a third of the work of
+// smoothing the colours.
 struct Pictures {
-    cv::Mat reduced;              // area average of nsalc x nsalc pixels (smoothed when wide)
-    cv::Mat half;                 // one pyramid level down: half the size again
-    cv::Mat smoothed;             // the level up again: reduced without its noise
-    cv::Mat gray, binary, median; // the grey frame (then highlighted), black and white
+    cv::Mat reduced;               // area average of nsalc x nsalc pixels
+    cv::Mat gray;                  // the reduced frame's grey, without its noise
+    cv::Mat highlight, binary, bw; // the grey picture highlighted, then black and white
 };
 
 Pictures reduce(const cv::Mat &frame, int nsalc)
@@ -77,13 +81,10 @@ Pictures reduce(const cv::Mat &frame, int nsalc)
     Pictures p;
     const cv::Size size(frame.cols / nsalc, frame.rows / nsalc);
     cv::resize(frame, p.reduced, size, 0, 0, cv::INTER_AREA);
-    cv::pyrDown(p.reduced, p.half, cv::Size(size.width / 2, size.height / 2));
-    // The edge search reads the unsmoothed picture only when it is narrow;
-    // a wide one may be smoothed in place, which spares a fresh picture.
-    if (size.width > kEdgeSearchWidth)
-        p.smoothed = p.reduced;
-    cv::pyrUp(p.half, p.smoothed, size);
-    cv::cvtColor(p.smoothed, p.gray, cv::COLOR_BGR2GRAY);
+    cv::Mat gray, half;
+    cv::cvtColor(p.reduced, gray, cv::COLOR_BGR2GRAY);
+    cv::pyrDown(gray, half, cv::Size(size.width / 2, size.height / 2));
+    cv::pyrUp(half, p.gray, size);
     return p;
 }
 
@@ -91,10 +92,10 @@ Pictures reduce(const cv::Mat &frame, int nsalc)
 // black.
 cv::Mat &binarise(Pictures &p)
 {
-    highlight(p.gray);
-    cv::threshold(p.gray, p.binary, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
-    cv::medianBlur(p.binary, p.median, 3);
-    return p.median;
+    p.highlight = highlighted(p.gray);
+    cv::threshold(p.highlight, p.binary, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
+    cv::medianBlur(p.binary, p.bw, 3);
+    return p.bw;
 }
 
 struct StorageRelease {
@@ -102,26 +103,76 @@ struct StorageRelease {
 };
 using ContourStorage = std::unique_ptr<CvMemStorage, StorageRelease>;
 
-// The four corners of a region's outline: its convex hull simplified
-// until four corners remain, or the box's corners where it will not come
-// to four.
-Quad cornersOf(CvSeq *contour, const CvBox2D &box)
+// The outline's points a pixel apart: straight runs of the contour are
+// kept as their ends alone.
+std::vector<cv::Point2f> pixelSteps(const std::vector<cv::Point> &contour)
 {
-    std::vector<cv::Point> points(size_t(contour->total)), hull, simple;
-    cvCvtSeqToArray(contour, points.data(), CV_WHOLE_SEQ);
-    cv::convexHull(points, hull);
+    std::vector<cv::Point2f> steps;
+    for (size_t i = 0; i < contour.size(); ++i) {
+        const cv::Point2f a = contour[i], b = contour[(i + 1) % contour.size()];
+        const int n = std::max(1, int(cv::norm(b - a)));
+        for (int k = 0; k < n; ++k)
+            steps.push_back(a + (b - a) * (float(k) / n));
+    }
+    return steps;
+}
+
+// The line along the outline near the side from a to b: fitted to the
+// outline's points along the side's middle, which a bright thing touching
+// the page at a corner does not bend.
+std::optional<FittedLine> sideAlong(const std::vector<cv::Point2f> &outline, cv::Point2f a,
+                                    cv::Point2f b)
+{
+    constexpr float kNear = 3; // reduced pixels from the side
+    const FittedLine side = lineThrough(a, b);
+    const float length = float(cv::norm(b - a));
+    std::vector<cv::Point2f> near;
+    for (const cv::Point2f &p : outline) {
+        const float t = side.dir.dot(p - a);
+        if (t > 0.1f * length && t < 0.9f * length && side.distance(p) <= kNear)
+            near.push_back(p);
+    }
+    if (near.size() < 8)
+        return std::nullopt;
+    const std::optional<FittedLine> agreed = consensus(near, 1.0f);
+    if (!agreed)
+        return std::nullopt;
+    return fitLine(pointsNear(near, *agreed, 1.0f));
+}
+
+// The four corners of a region's convex hull, simplified until four
+// remain; the box's corners where it will not come to four.
+Quad hullCorners(const std::vector<cv::Point> &contour, const CvBox2D &box)
+{
+    std::vector<cv::Point> hull, simple;
+    cv::convexHull(contour, hull);
     const double perimeter = cv::arcLength(hull, true);
     for (double tolerance = 0.01; tolerance < 0.1; tolerance += 0.01) {
         cv::approxPolyDP(hull, simple, tolerance * perimeter, true);
-        if (simple.size() == 4)
-            return {cv::Point2f(simple[0]), cv::Point2f(simple[1]), cv::Point2f(simple[2]),
-                    cv::Point2f(simple[3])};
-        if (simple.size() < 4)
+        if (simple.size() <= 4)
             break;
     }
     Quad corners;
-    cv::RotatedRect(box).points(corners.data());
+    if (simple.size() == 4)
+        std::copy(simple.begin(), simple.end(), corners.begin());
+    else
+        cv::RotatedRect(box).points(corners.data());
     return corners;
+}
+
+// Where lines fitted along the outline near each side of the hull's
+// corners meet; the hull's corners where a side has too little outline.
+Quad fittedCorners(const std::vector<cv::Point> &contour, const Quad &hull)
+{
+    const std::vector<cv::Point2f> outline = pixelSteps(contour);
+    FittedLine side[4];
+    for (size_t i = 0; i < 4; ++i) {
+        const std::optional<FittedLine> line = sideAlong(outline, hull[i], hull[(i + 1) % 4]);
+        if (!line)
+            return hull;
+        side[i] = *line;
+    }
+    return outlineOf(side).value_or(hull);
 }
 
 // The largest white region that covers less than 90 % of the picture: its
@@ -146,7 +197,10 @@ std::optional<BrightRegion> largestRegion(cv::Mat &binary)
     if (!largest)
         return std::nullopt;
     const CvBox2D box = cvMinAreaRect2(largest, nullptr);
-    return BrightRegion{areaMax, box, cornersOf(largest, box)};
+    std::vector<cv::Point> outline(size_t(largest->total));
+    cvCvtSeqToArray(largest, outline.data(), CV_WHOLE_SEQ);
+    const Quad hull = hullCorners(outline, box);
+    return BrightRegion{areaMax, box, hull, fittedCorners(outline, hull)};
 }
 
 // The page the detector found: its box as the record counts it (a corner
@@ -166,7 +220,10 @@ FoundPage regionPage(const BrightRegion &region)
 std::optional<FoundPage> pageByEdges(const Pictures &r, int nsalc)
 {
     const bool halved = r.reduced.cols > kEdgeSearchWidth;
-    const std::optional<Quad> quad = findPageByEdges(halved ? r.half : r.reduced);
+    cv::Mat half;
+    if (halved)
+        cv::pyrDown(r.reduced, half, cv::Size(r.reduced.cols / 2, r.reduced.rows / 2));
+    const std::optional<Quad> quad = findPageByEdges(halved ? half : r.reduced);
     if (!quad)
         return std::nullopt;
     // Pixel centres: pixel j of the halved picture lies between reduced
@@ -214,8 +271,7 @@ std::optional<FoundPage> findPage(const cv::Mat &frame, int nsalc)
 {
     Pictures pictures = reduce(frame, nsalc);
     const std::optional<BrightRegion> region = largestRegion(binarise(pictures));
-    const PageLikeness likeness =
-        region ? judgeRegion(*region, pictures.smoothed) : PageLikeness::None;
+    const PageLikeness likeness = region ? judgeRegion(*region, pictures.gray) : PageLikeness::None;
     if (likeness == PageLikeness::Whole)
         return regionPage(*region);
     if (const std::optional<FoundPage> edges = pageByEdges(pictures, nsalc))
