@@ -217,27 +217,48 @@ FoundPage regionPage(const BrightRegion &region)
 }
 
 // The page found by its edges.
+// The outline the page's edges draw in the reduced picture, in its
+// pixels: searched at half its size where it is wide, and half again where
+// nothing is found.  A faint edge (a receipt on a white desk) is a gentle
+// slope in a large picture and a step in a smaller one.
+std::optional<Quad> outlineByEdges(const cv::Mat &reduced)
+{
+    constexpr int kSmallest = 160; // pixels across: smaller, a page's edges are lost
+    cv::Mat picture = reduced;
+    float scale = 1; // reduced pixels a pixel of the picture covers
+    if (picture.cols > kEdgeSearchWidth) {
+        cv::pyrDown(reduced, picture, cv::Size(reduced.cols / 2, reduced.rows / 2));
+        scale = 2;
+    }
+    for (;;) {
+        if (std::optional<Quad> quad = findPageByEdges(picture)) {
+            // Pixel centres: pixel j of a halved picture lies between
+            // pixels 2j and 2j + 1 of the one it halves.
+            for (cv::Point2f &p : *quad)
+                p = scale * p + cv::Point2f(0.5f, 0.5f) * (scale - 1);
+            return quad;
+        }
+        if (picture.cols / 2 < kSmallest)
+            return std::nullopt;
+        cv::pyrDown(picture, picture, cv::Size(picture.cols / 2, picture.rows / 2));
+        scale *= 2;
+    }
+}
+
+// The page found by its edges.
 std::optional<FoundPage> pageByEdges(const Pictures &r, int nsalc)
 {
-    const bool halved = r.reduced.cols > kEdgeSearchWidth;
-    cv::Mat half;
-    if (halved)
-        cv::pyrDown(r.reduced, half, cv::Size(r.reduced.cols / 2, r.reduced.rows / 2));
-    const std::optional<Quad> quad = findPageByEdges(halved ? half : r.reduced);
+    const std::optional<Quad> quad = outlineByEdges(r.reduced);
     if (!quad)
         return std::nullopt;
-    // Pixel centres: pixel j of the halved picture lies between reduced
-    // pixels 2j and 2j + 1, and reduced pixel i in the middle of frame
-    // pixels i * nsalc to (i + 1) * nsalc - 1.
+    // Reduced pixel i lies in the middle of frame pixels i * nsalc to
+    // (i + 1) * nsalc - 1.
     const float toFrameGrid = 0.5f - 0.5f / nsalc;
     FoundPage page;
     std::vector<cv::Point2f> onGrid;
-    for (int i = 0; i < 4; ++i) {
-        cv::Point2f p = (*quad)[size_t(i)];
-        if (halved)
-            p = 2.0f * p + cv::Point2f(0.5f, 0.5f);
-        page.corners[size_t(i)] = p;
-        onGrid.push_back(p + cv::Point2f(toFrameGrid, toFrameGrid));
+    for (size_t i = 0; i < 4; ++i) {
+        page.corners[i] = (*quad)[i];
+        onGrid.push_back((*quad)[i] + cv::Point2f(toFrameGrid, toFrameGrid));
     }
     page.box = cvBox2D(cv::minAreaRect(onGrid));
     return page;
