@@ -184,4 +184,16 @@ void warpFlatPageWithOpenCv(const cv::Mat &frame, const cv::Matx33d &toFrame, cv
                         cv::BORDER_CONSTANT, cv::Scalar::all(255));
 }
 
+std::optional<FlatCut> planFlatCut(const Quad &page, cv::Size frame)
+{
+    const double f = focalLength() * std::max(frame.width, frame.height);
+    const std::optional<Quad> inside = insetQuad(uprightOrder(page), kEdgeGuard);
+    if (!inside)
+        return std::nullopt;
+    const std::optional<cv::Size> size = flatPageSize(*inside, frame, f);
+    if (!size)
+        return std::nullopt;
+    return FlatCut{*size, *inside};
+}
+
 } // namespace zq::imaging

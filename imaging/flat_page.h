@@ -40,6 +40,20 @@ std::optional<cv::Size> flatPageSize(const Quad &corners, cv::Size frame, double
 // sides do not meet.
 std::optional<Quad> insetQuad(const Quad &corners, float guard);
 
+// Pixels kept clear of a page's measured edges, which blur into the desk.
+constexpr float kEdgeGuard = 1.0f;
+
+// A page flattened into an upright rectangle of its true proportions: the
+// output's size, and the corners its edges map to.
+struct FlatCut {
+    cv::Size size;
+    Quad corners;
+};
+
+// The cut of a page with these corners (in any order around it) with the
+// lens focalLength() sets: nothing for an outline without an inside.
+std::optional<FlatCut> planFlatCut(const Quad &page, cv::Size frame);
+
 // Maps the quadrilateral (clockwise from the top left) onto out, the
 // upright page at out's size: bilinear, white where the quadrilateral
 // leaves the frame.  out's rows may be a caller's buffer.

@@ -6,6 +6,7 @@
 #include <opencv2/core/core_c.h>
 #include <opencv2/core/mat.hpp>
 
+#include <cstdint>
 #include <memory>
 
 namespace zq::imaging
@@ -66,6 +67,24 @@ template <typename Body> void guarded(Body &&body) noexcept
         body();
     } catch (...) {
     }
+}
+
+// Writes a cut of size into out_buffer when it holds the cut's packed
+// RGB24 pixels (cut fills the Mat it is given), and the size where asked:
+// the library's way of handing out pictures of a size the caller learns
+// from the first call.
+template <typename Cut>
+void deliver(cv::Size size, unsigned char *out_buffer, int out_buffersize, int *out_width,
+             int *out_height, Cut &&cut)
+{
+    if (out_buffer && out_buffersize >= int64_t(3) * size.width * size.height) {
+        cv::Mat packed(size, CV_8UC3, out_buffer);
+        cut(packed);
+    }
+    if (out_width)
+        *out_width = size.width;
+    if (out_height)
+        *out_height = size.height;
 }
 
 } // namespace zq::imaging

@@ -138,29 +138,6 @@ void cutInto(const IplImage *source, const CropPlan &plan, cv::Mat &out)
         image(plan.box).copyTo(out);
 }
 
-// Pixels kept clear of the page's measured edges, which blur into the desk.
-constexpr float kEdgeGuard = 1.0f;
-
-// The detected page flattened into an upright rectangle of its true
-// proportions: the output's size, and the corners its edges map to.
-struct FlatCut {
-    cv::Size size;
-    Quad corners;
-};
-
-// Nothing for an outline without an inside.
-std::optional<FlatCut> planFlatCut(const Quad &page, cv::Size frame)
-{
-    const double f = focalLength() * std::max(frame.width, frame.height);
-    const std::optional<Quad> inside = insetQuad(uprightOrder(page), kEdgeGuard);
-    if (!inside)
-        return std::nullopt;
-    const std::optional<cv::Size> size = flatPageSize(*inside, frame, f);
-    if (!size)
-        return std::nullopt;
-    return FlatCut{*size, *inside};
-}
-
 // The record's corners as they are, clockwise from the top left.
 Quad recordedCorners()
 {
@@ -168,22 +145,6 @@ Quad recordedCorners()
     for (size_t i = 0; i < 4; ++i)
         q[i] = cv::Point2f(float(g_cutting_edge.point[i].x), float(g_cutting_edge.point[i].y));
     return clockwiseFromTopLeft(q);
-}
-
-// Writes the cut of the frame into out_buffer when it is large enough,
-// and its size where asked.
-template <typename Cut>
-void deliver(cv::Size size, unsigned char *out_buffer, int out_buffersize, int *out_width,
-             int *out_height, Cut &&cut)
-{
-    if (out_buffer && out_buffersize >= int64_t(3) * size.width * size.height) {
-        cv::Mat packed(size, CV_8UC3, out_buffer);
-        cut(packed);
-    }
-    if (out_width)
-        *out_width = size.width;
-    if (out_height)
-        *out_height = size.height;
 }
 
 } // namespace

@@ -99,6 +99,56 @@ ZQ_EXPORT int zq_scanner_cutting_edge_do(const unsigned char *buffer, int width,
  * pixels in either direction are left unchanged. */
 ZQ_EXPORT int zq_scanner_clear_background(unsigned char *buffer, int width, int height);
 
+/* ---- Open books ----
+ * An open book lies under the camera: two facing pages whose surfaces curve
+ * up from the gutter between them, straight along the spine.  Book
+ * detection keeps a record of its own, beside the crop record, for the one
+ * frame it looked at; the calls below read it. */
+
+/* Points along each of a page's top and bottom edges in its outline. */
+#define ZQ_BOOK_EDGE_POINTS 64
+
+/* Looks for an open book in the frame (the spine roughly upright in it)
+ * and records its pages.  The number of pages found: 2 for the spread of
+ * an open book (page 0 the left one on screen, page 1 the right one), 1
+ * for a single page lying alone (curved or flat), 0 when there is none;
+ * the record is replaced either way.  Two separate sheets side by side are
+ * not a spread.  -1 for bad arguments or before zq_scanner_dllinit. */
+ZQ_EXPORT int zq_scanner_book_find(const unsigned char *buffer, int width, int height);
+
+/* Copies the outline of the recorded page (0 or 1) into points, to a
+ * fraction of a pixel and clockwise on screen from the page's top-left
+ * corner: ZQ_BOOK_EDGE_POINTS along its top edge from left to right, then
+ * ZQ_BOOK_EDGE_POINTS along its bottom edge from right to left; the
+ * outline closes from the last point to the first.  0, or -1 when the
+ * record holds no such page or points is null. */
+ZQ_EXPORT int zq_scanner_book_outline(int page, zqPointF points[2 * ZQ_BOOK_EDGE_POINTS]);
+
+/* The gutter of the recorded spread: where it meets the pages' top edges
+ * (ends[0]) and their bottom edges (ends[1]).  0, or -1 when the record
+ * holds no spread or ends is null. */
+ZQ_EXPORT int zq_scanner_book_gutter(zqPointF ends[2]);
+
+/* Draws the recorded pages' outlines into the frame (5 pixels wide, 255
+ * in byte 1, as zq_scanner_cutting_edge_show) and the gutter as a dashed
+ * line.  The record stays.  0, or -1 when there is nothing recorded for a
+ * frame of this size or the arguments are bad. */
+ZQ_EXPORT int zq_scanner_book_show(unsigned char *buffer, int width, int height);
+
+/* Cuts the recorded page (0 or 1) out of the frame it was found in, as
+ * packed RGB24 into out_buffer when that holds 3 * *out_width *
+ * *out_height bytes (a smaller or null buffer receives nothing; ask for
+ * the size first); the size goes to out_width and out_height when they are
+ * not null.  With flatten the page's curved surface is laid flat: its
+ * lines come out straight, at the page's true proportions (with the lens
+ * zq_scanner_set_focal_length sets); without, the quadrilateral of its
+ * four corners is cut upright.  The frame is not changed.  0, or -1 when
+ * the record holds no such page for a frame of this size or the arguments
+ * are bad. */
+ZQ_EXPORT int zq_scanner_book_page_do(const unsigned char *buffer, int width, int height, int page,
+                                      int flatten, unsigned char *out_buffer, int out_buffersize,
+                                      int *out_width, int *out_height);
+
 ZQ_EXTERN_C_END
 
 #endif
