@@ -93,9 +93,8 @@ class Lean
 {
   public:
     Lean(const PageScene &s, int width, int height)
-        : f_(1.2 * width), // a document camera's moderate field of view
-          cx_(width / 2.0), cy_(height / 2.0), t_(std::tan(s.tiltDeg * kPi / 180.0)),
-          awayX_(std::sin(s.tiltAxisDeg * kPi / 180.0)),
+        : f_(kFocalLength * width), cx_(width / 2.0), cy_(height / 2.0),
+          t_(std::tan(s.tiltDeg * kPi / 180.0)), awayX_(std::sin(s.tiltAxisDeg * kPi / 180.0)),
           awayY_(std::cos(s.tiltAxisDeg * kPi / 180.0)),
           // Seen upright, the leaning desk is shorter along the lean.
           foreshortening_(std::cos(s.tiltDeg * kPi / 180.0))

@@ -14,6 +14,9 @@ namespace zq::sim::parts
 {
 
 constexpr double kPi = 3.14159265358979323846;
+// The camera's focal length in frame widths: a document camera's moderate
+// field of view.
+constexpr double kFocalLength = 1.2;
 
 // A small integer hash: texture and word gaps that look random but are
 // the same on every run.
