@@ -17,10 +17,10 @@ using namespace parts;
 namespace
 {
 
-// The page's curve across the spine, its heights in units of the rise
-// (see book_scene.h).
-constexpr double kGutterHeight = 0.1;
-constexpr double kOuterEdgeHeight = 0.3;
+// The page's curve across the spine, its heights in page widths (see
+// book_scene.h).
+constexpr double kGutterHeight = 0.01;
+constexpr double kOuterEdgeHeight = 0.03;
 constexpr double kSteepestRise = 0.85; // height per arc length where the page leaves the gutter
 constexpr double kEarliestTop = 0.2;   // arc fraction from the gutter: the top lies no nearer
 constexpr double kHighestRise = 0.2;
@@ -44,28 +44,41 @@ struct CurvePoint {
     double out, up;
 };
 
-// The height of the page at arc fraction u from the gutter, in units of
-// the rise, and its change with u: steeply up from the gutter to the top
-// at arc fraction `top`, then gently down to the outer edge.
-double heightAt(double u, double top)
-{
-    if (u <= top) {
-        const double x = 1 - u / top;
-        return kGutterHeight + (1 - kGutterHeight) * (1 - x * x * x);
-    }
-    const double y = (u - top) / (1 - top);
-    return 1 - (1 - kOuterEdgeHeight) * y * y;
-}
+// The height of a page, in page widths, at arc fraction u from the gutter,
+// and its change with u: steeply up from the gutter to the rise at arc
+// fraction `top`, then gently down to the outer edge.  A page that rises
+// less than the page block is high lies on it.
+struct PageHeight {
+    double rise, gutter, outer, top;
 
-double heightSlope(double u, double top)
-{
-    if (u <= top) {
-        const double x = 1 - u / top;
-        return 3 * (1 - kGutterHeight) * x * x / top;
+    explicit PageHeight(double pageRise)
+        : rise(std::clamp(pageRise, 0.0, kHighestRise)), gutter(std::min(kGutterHeight, rise)),
+          outer(std::min(kOuterEdgeHeight, rise)),
+          // Where the page leaves the gutter at its steepest.
+          top(std::max(kEarliestTop, 3 * (rise - gutter) / kSteepestRise))
+    {
     }
-    const double y = (u - top) / (1 - top);
-    return -2 * (1 - kOuterEdgeHeight) * y / (1 - top);
-}
+
+    double at(double u) const
+    {
+        if (u <= top) {
+            const double x = 1 - u / top;
+            return gutter + (rise - gutter) * (1 - x * x * x);
+        }
+        const double y = (u - top) / (1 - top);
+        return rise - (rise - outer) * y * y;
+    }
+
+    double slope(double u) const
+    {
+        if (u <= top) {
+            const double x = 1 - u / top;
+            return 3 * (rise - gutter) * x * x / top;
+        }
+        const double y = (u - top) / (1 - top);
+        return -2 * (rise - outer) * y / (1 - top);
+    }
+};
 
 // One page's cross-section, at equal steps of arc length from the gutter.
 class PageCurve
@@ -79,19 +92,17 @@ class PageCurve
                 points_.push_back({gap + pagePx * i / kCurveSteps, 0});
             return;
         }
-        const double rise = std::clamp(book.rise, 0.0, kHighestRise);
-        // Where the page leaves the gutter at its steepest.
-        const double top = std::max(kEarliestTop, 3 * (1 - kGutterHeight) * rise / kSteepestRise);
-        // The height grows by rise * slope per arc length: what is left of
+        const PageHeight height(book.rise);
+        // The height grows by the slope per arc length: what is left of
         // each step goes outwards.
         constexpr int kPieces = 4;
         const double du = 1.0 / (kCurveSteps * kPieces);
         double out = 0;
         for (int i = 0; i <= kCurveSteps; ++i) {
             const double u = double(i) / kCurveSteps;
-            points_.push_back({out, rise * pagePx * heightAt(u, top)});
+            points_.push_back({out, pagePx * height.at(u)});
             for (int k = 0; k < kPieces; ++k) {
-                const double climb = rise * heightSlope(u + (k + 0.5) * du, top);
+                const double climb = height.slope(u + (k + 0.5) * du);
                 out += pagePx * du * std::sqrt(1 - climb * climb);
             }
         }

@@ -11,12 +11,12 @@
 // height z (the same units) appears at c + (X - c) f / (f - z).
 //
 // Each page is a surface straight along the spine and curved across it,
-// the same curve for the whole page height.  Across, at the arc length
-// t = u x the page's width from the gutter (u 0..1), it lies at the height
-// rise x the page width x h(u), where h rises from 0.1 at the gutter,
-// steeply (at most 0.85 height per arc length), to its top 1, and droops
-// to 0.3 at the outer edge, which rests on the page block.  The curve's arc
-// length is exactly the page's width, so the printed page lies on it
+// the same curve for the whole page height.  Across, it rises from the
+// gutter, 0.01 page widths above the desk, steeply (at most 0.85 height
+// per arc length) to `rise` page widths, and droops to the outer edge,
+// which rests on the page block 0.03 page widths high (each of the two at
+// most the rise; at rise 0 the page lies flat on the desk).  The curve's
+// arc length is exactly the page's width, so the printed page lies on it
 // undistorted.
 #ifndef ZQ_SIM_BOOK_SCENE_H
 #define ZQ_SIM_BOOK_SCENE_H
