@@ -180,4 +180,31 @@ std::vector<DeskShot> DeskScript::demoStack()
     };
 }
 
+BookScript::BookScript(BookScene book, Clock clock)
+    : StillsScript(std::move(clock)), book_(std::move(book))
+{
+}
+
+StillsScript::Moment BookScript::momentAt(double seconds) const
+{
+    const double turn = kStillSeconds + kHandPassSeconds;
+    const double turns = std::floor(seconds / turn);
+    const double intoPass = seconds - turns * turn - kStillSeconds;
+    // The page turns while the hand reaches furthest.
+    const bool turned = intoPass >= kHandPassSeconds / 2;
+    // The fingertips reach the middle of the right page.
+    const double x = book_.centerX + book_.pageWidth / 2;
+    return {size_t(turns) + turned, passingHand(intoPass, x, book_.centerY)};
+}
+
+std::vector<uint8_t> BookScript::renderStill(size_t spread, int width, int height) const
+{
+    BookScene book = book_;
+    if (!book.font.empty()) {
+        const int left = int(2 * spread + 1);
+        book.lines = {bookText(left, kLinesPerPage), bookText(left + 1, kLinesPerPage)};
+    }
+    return renderBook(book, width, height);
+}
+
 } // namespace zq::sim

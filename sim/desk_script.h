@@ -1,11 +1,13 @@
 // A desk that changes while the camera looks at it: pages laid one after
-// another, taken away or covered by the next, and a hand that reaches over
-// the page now and then.  The virtual camera asks its script for every
-// frame; the demo lays a stack of pages this way, and the tests lay exactly
-// the sequence they want, on a clock of their own.
+// another, taken away or covered by the next, or the pages of an open book
+// turned, and a hand that reaches over the page now and then.  The virtual
+// camera asks its script for every frame; the demos lay a stack of pages
+// and turn a book's pages this way, and the tests lay exactly the sequence
+// they want, on a clock of their own.
 #ifndef ZQ_SIM_DESK_SCRIPT_H
 #define ZQ_SIM_DESK_SCRIPT_H
 
+#include "book_scene.h"
 #include "scene.h"
 
 #include <cstdint>
@@ -100,6 +102,26 @@ class DeskScript : public StillsScript
     std::vector<uint8_t> renderStill(size_t shot, int width, int height) const override;
 
     std::vector<DeskShot> shots_;
+};
+
+// An open book whose pages are turned now and then: the spread lies still
+// for kStillSeconds, then a hand reaches over the right page from the
+// right, the next two pages show (pages 1 and 2, then 3 and 4, ...: the
+// text of bookText in the book's font; without a font, bars), and the
+// hand leaves.
+class BookScript : public StillsScript
+{
+  public:
+    explicit BookScript(BookScene book, Clock clock = {});
+
+    static constexpr double kStillSeconds = 7.0;
+    static constexpr int kLinesPerPage = 18;
+
+  private:
+    Moment momentAt(double seconds) const override;
+    std::vector<uint8_t> renderStill(size_t spread, int width, int height) const override;
+
+    BookScene book_;
 };
 
 } // namespace zq::sim
