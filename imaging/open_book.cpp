@@ -13,21 +13,21 @@ namespace zq::imaging
 namespace
 {
 
-constexpr int kDetectionWidth = 640;  // the reduced picture's width, about
-constexpr double kPaperLevel = 0.3;   // of the way from desk to paper: shaded paper stays paper
-constexpr int kMinContrast = 40;      // grey levels between desk and paper
-constexpr double kMinRegion = 0.08;   // of the reduced picture, for a book or a page
-constexpr double kFullColumn = 0.6;   // of the median column: shorter ones are fingers, corners
-constexpr double kGutterShade = 0.85; // a gutter is darker than this share of the paper
-constexpr double kPaperShare = 0.7;     // of a column: darker than its paper, however much print
+constexpr int kDetectionWidth = 640;   // the reduced picture's width, about
+constexpr double kPaperLevel = 0.3;    // of the way from desk to paper: shaded paper stays paper
+constexpr int kMinContrast = 40;       // grey levels between desk and paper
+constexpr double kMinRegion = 0.08;    // of the reduced picture, for a book or a page
+constexpr double kFullColumn = 0.6;    // of the median column: shorter ones are fingers, corners
+constexpr double kGutterShade = 0.85;  // a gutter is darker than this share of the paper
+constexpr double kPaperShare = 0.7;    // of a column: darker than its paper, however much print
 constexpr double kGutterSearch = 0.12; // the gutter lies this far or more from the block's sides
 constexpr double kMinPageShare = 0.2;  // of the block: less beside the gutter is no page
-constexpr float kRulingSpacing = 4;   // frame pixels between traced rulings
-constexpr int kMedianWindow = 15;     // traced points that judge each other's place
-constexpr float kMaxScatter = 4;      // pixels from the running median: something else's edge
-constexpr double kSmoothing = 2;      // rulings: the Gaussian's sigma along a traced edge
-constexpr int kSidePlaces = 24;       // measurements along a page's outer side
-constexpr double kMinStep = 0.15;     // of the way from desk to paper: onto a page from beside it
+constexpr float kRulingSpacing = 4;    // frame pixels between traced rulings
+constexpr int kMedianWindow = 15;      // traced points that judge each other's place
+constexpr float kMaxScatter = 4;       // pixels from the running median: something else's edge
+constexpr double kSmoothing = 2;       // rulings: the Gaussian's sigma along a traced edge
+constexpr int kSidePlaces = 24;        // measurements along a page's outer side
+constexpr double kMinStep = 0.15;      // of the way from desk to paper: onto a page from beside it
 
 // The frame reduced for finding the book, in grey.
 struct Reduced {

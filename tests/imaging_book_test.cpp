@@ -134,8 +134,7 @@ double lineBend(const cv::Mat &rgb)
         double bestScore = -INFINITY;
         for (int d = -kMaxShift; d <= kMaxShift; ++d) {
             const cv::Range from(kMaxShift, a.rows - kMaxShift);
-            const double score =
-                a.rowRange(from).dot(b.rowRange(from.start + d, from.end + d));
+            const double score = a.rowRange(from).dot(b.rowRange(from.start + d, from.end + d));
             if (score > bestScore) {
                 bestScore = score;
                 best = d;
@@ -170,10 +169,9 @@ std::vector<ReadWord> recognise(const cv::Mat &rgb, const std::string &name)
 {
     const std::string file = testing::TempDir() + name + ".ppm";
     const cv::Mat packed = rgb.isContinuous() ? rgb : rgb.clone();
-    zq::test::writeFile(file, "P6\n" + std::to_string(rgb.cols) + " " + std::to_string(rgb.rows) +
-                                  "\n255\n" +
-                                  std::string(reinterpret_cast<const char *>(packed.data),
-                                              packed.total() * 3));
+    zq::test::writeFile(
+        file, "P6\n" + std::to_string(rgb.cols) + " " + std::to_string(rgb.rows) + "\n255\n" +
+                  std::string(reinterpret_cast<const char *>(packed.data), packed.total() * 3));
     const std::string command =
         std::string(ZQ_TESSERACT) + " '" + file + "' stdout -l eng tsv 2>/dev/null";
     std::unique_ptr<FILE, int (*)(FILE *)> pipe(popen(command.c_str(), "r"), pclose);
@@ -213,7 +211,8 @@ double lineSpread(const std::vector<ReadWord> &words)
             bottom = std::max(bottom, b.y + b.height);
             heights.push_back(b.height);
         }
-        std::nth_element(heights.begin(), heights.begin() + long(heights.size() / 2), heights.end());
+        std::nth_element(heights.begin(), heights.begin() + long(heights.size() / 2),
+                         heights.end());
         spreads.push_back(double(bottom - top) / heights[heights.size() / 2]);
     }
     if (spreads.empty())
@@ -325,9 +324,9 @@ TEST_F(BookTest, CutsOnlyThePagesOfTheFrameTheyWereFoundIn)
     renderBook(bookWith(), kWidth, kHeight, frame.data());
     ASSERT_EQ(zq_scanner_book_find(frame.data(), kWidth, kHeight), 2);
     int width = 0, height = 0;
-    EXPECT_EQ(zq_scanner_book_page_do(frame.data(), kWidth, kHeight, 2, 1, nullptr, 0, &width,
-                                      &height),
-              -1);
+    EXPECT_EQ(
+        zq_scanner_book_page_do(frame.data(), kWidth, kHeight, 2, 1, nullptr, 0, &width, &height),
+        -1);
     EXPECT_EQ(zq_scanner_book_page_do(frame.data(), kWidth / 2, kHeight / 2, 0, 1, nullptr, 0,
                                       &width, &height),
               -1);
@@ -407,8 +406,8 @@ TEST_F(BookTest, FlattensAPhotographedBookPage)
     const cv::Mat flat = cutPage(frame, 0, true);
     ASSERT_FALSE(flat.empty());
     const std::vector<cv::Point2f> outline = foundOutline(0);
-    const cv::Mat asTaken = frame.mat()(cv::boundingRect(outline) & cv::Rect(0, 0, frame.width,
-                                                                              frame.height));
+    const cv::Mat asTaken =
+        frame.mat()(cv::boundingRect(outline) & cv::Rect(0, 0, frame.width, frame.height));
     const auto confident = [](const std::vector<ReadWord> &words) {
         return std::count_if(words.begin(), words.end(),
                              [](const ReadWord &w) { return w.confidence >= 80; });
