@@ -2,6 +2,7 @@
 
 #include "axis_profile.h"
 #include "fitted_line.h"
+#include "image_support.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -13,7 +14,6 @@ namespace zq::imaging
 namespace
 {
 
-constexpr int kDetectionWidth = 640;   // the reduced picture's width, about
 constexpr double kPaperLevel = 0.3;    // of the way from desk to paper: shaded paper stays paper
 constexpr int kMinContrast = 40;       // grey levels between desk and paper
 constexpr double kMinRegion = 0.08;    // of the reduced picture, for a book or a page
@@ -37,7 +37,7 @@ struct Reduced {
 
 Reduced reduce(const cv::Mat &frame)
 {
-    const int factor = std::max(1, (frame.cols + kDetectionWidth / 2) / kDetectionWidth);
+    const int factor = reductionFactor(frame.cols, frame.rows);
     cv::Mat small;
     cv::resize(frame, small, cv::Size(frame.cols / factor, frame.rows / factor), 0, 0,
                cv::INTER_AREA);

@@ -25,14 +25,6 @@ using namespace zq::imaging;
 namespace
 {
 
-// Contours are searched in a picture reduced by this factor in each
-// direction: 16 or 64 times fewer pixels keep detection within a preview
-// frame's time.
-int reductionFactor(int width, int height)
-{
-    return width > 3264 || height >= 3265 ? 8 : 4;
-}
-
 // The highlight curve: dark values are compressed (v * 200 / 256 below
 // 128), bright ones spread over 157..255, which pulls paper away from the
 // desk before the threshold is chosen.  The curve comes from reading the
