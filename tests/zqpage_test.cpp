@@ -3,6 +3,7 @@
 // bytes.
 #include "picture_files.h"
 #include "picture_header.h"
+#include "book_scene.h"
 #include "scene.h"
 #include "temp_dir.h"
 
@@ -394,9 +395,74 @@ TEST_F(ZqpageTest, UsageMistakesWriteNothing)
     r = zqpage("--version");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "zqpage (zqscan) " ZQ_VERSION "\n");
-    // Accepted now, for scripts written before book capture comes.
+    // A flat page lying alone is a book's single page.
     r = zqpage("--layout book --flatten off --right-to-left -o pages good.jpg");
     EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "pages/good.jpg\n");
+}
+
+namespace
+{
+
+// The share of a page's print in its lower half: the print is what is
+// darker than the paper around it, the gutter's shade taken away.
+double printBelowMiddle(const cv::Mat &page)
+{
+    cv::Mat grey, paper, ink;
+    cv::cvtColor(page, grey, cv::COLOR_BGR2GRAY);
+    cv::GaussianBlur(grey, paper, cv::Size(0, 0), 8);
+    cv::subtract(paper, grey, ink, cv::noArray(), CV_32F);
+    ink = cv::max(ink, 0);
+    return cv::sum(ink.rowRange(ink.rows / 2, ink.rows))[0] / cv::sum(ink)[0];
+}
+
+} // namespace
+
+TEST_F(ZqpageTest, CutsAnOpenBookIntoItsPagesInReadingOrder)
+{
+    // The left page full, the right one with a few lines at its top.
+    zq::sim::BookScene book;
+    book.pageWidth = 0.3;
+    book.lines = {zq::sim::bookText(1, 20), zq::sim::bookText(2, 6)};
+    book.font = ZQ_TEXT_FONT;
+    zq::test::writeJpeg(work_ / "book.jpg",
+                        {kWidth, kHeight, 3, zq::sim::renderBook(book, kWidth, kHeight)}, 92);
+    putPage("page.jpg");
+    const auto showsLeft = [&](const std::string &name) {
+        const cv::Mat page = cv::imread(work_ / name);
+        EXPECT_FALSE(page.empty()) << name;
+        return !page.empty() && printBelowMiddle(page) > 0.25;
+    };
+
+    ToolRun r = zqpage("-o pages book.jpg page.jpg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "pages/book-1.jpg\npages/book-2.jpg\npages/page.jpg\n");
+    EXPECT_TRUE(showsLeft("pages/book-1.jpg"));
+    EXPECT_FALSE(showsLeft("pages/book-2.jpg"));
+
+    r = zqpage("--right-to-left -o rtl book.jpg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(showsLeft("rtl/book-1.jpg"));
+    EXPECT_TRUE(showsLeft("rtl/book-2.jpg"));
+
+    r = zqpage("--outline --right-to-left book.jpg");
+    const std::vector<OutlineLine> lines = outlines(r.out);
+    ASSERT_EQ(lines.size(), 2u) << r.out;
+    EXPECT_EQ(lines[0].number, 1);
+    EXPECT_EQ(lines[1].number, 2);
+    ASSERT_EQ(lines[0].corners.size(), 4u);
+    ASSERT_EQ(lines[1].corners.size(), 4u);
+    EXPECT_GT(lines[0].corners[0].x, lines[1].corners[0].x); // the right page first
+
+    // Unflattened, each page is cut along its corners; as one page, the
+    // spread comes whole.
+    r = zqpage("--flatten off -o off book.jpg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(cv::imread(work_ / "off/book-1.jpg").size(),
+              cv::imread(work_ / "pages/book-1.jpg").size());
+    r = zqpage("--layout page -o whole book.jpg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "whole/book.jpg\n");
 }
 
 TEST_F(ZqpageTest, NoPageWhereItCannotBeWritten)
