@@ -27,6 +27,7 @@ constexpr int kMedianWindow = 15;      // traced points that judge each other's 
 constexpr float kMaxScatter = 4;       // pixels from the running median: something else's edge
 constexpr double kSmoothing = 2;       // rulings: the Gaussian's sigma along a traced edge
 constexpr int kSidePlaces = 24;        // measurements along a page's outer side
+constexpr size_t kMinEdgePoints = 8;   // along an edge, and at least half its rulings
 constexpr double kMinStep = 0.15;      // of the way from desk to paper: onto a page from beside it
 
 // The frame reduced for finding the book, in grey.
@@ -222,7 +223,9 @@ std::optional<double> gutterColumn(const UprightView &view, cv::Range columns)
     std::nth_element(sorted.begin(), sorted.begin() + long(sorted.size() / 2), sorted.end());
     const double paper = sorted[sorted.size() / 2];
     const int width = columns.size();
-    const size_t from = size_t(kGutterSearch * width), to = size_t((1 - kGutterSearch) * width);
+    // The dip is measured against both neighbours.
+    const size_t from = std::max<size_t>(1, size_t(kGutterSearch * width));
+    const size_t to = std::min(shade.size() - 2, size_t((1 - kGutterSearch) * width));
     size_t darkest = from;
     for (size_t i = from; i <= to; ++i)
         if (shade[i] < shade[darkest])
@@ -344,7 +347,8 @@ class PageTracer
             rulings[size_t(i)] = left + (right - left) * i / (count - 1);
         const std::vector<EdgePoint> top = smoothlyPlaced(traceEdge(rulings, true));
         const std::vector<EdgePoint> bottom = smoothlyPlaced(traceEdge(rulings, false));
-        if (top.size() < size_t(count) / 2 || bottom.size() < size_t(count) / 2)
+        const size_t enough = std::max<size_t>(kMinEdgePoints, size_t(count) / 2);
+        if (top.size() < enough || bottom.size() < enough)
             return std::nullopt;
         const std::vector<double> topV = edgeAt(top, rulings), bottomV = edgeAt(bottom, rulings);
         CurvedPage page;
@@ -378,6 +382,8 @@ class PageTracer
         std::vector<double> us;
         for (const cv::Point2f &p : pointsNear(found, *line, 1.5f))
             us.push_back(view_.axes.u(p));
+        if (us.empty())
+            return side;
         std::nth_element(us.begin(), us.begin() + long(us.size() / 2), us.end());
         return us[us.size() / 2];
     }
