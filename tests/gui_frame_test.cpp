@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTransform>
@@ -906,6 +907,37 @@ class FrameTest : public WindowTest
 
     // ---- picture helper slots --------------------------------------------------
 
+    // ---- book mode ------------------------------------------------------------
+
+    // Both switches are kept in the program's own settings file; the page
+    // order is offered only while book mode is on.
+    void bookModeIsKept()
+    {
+        hw().addCamera(0, camera1280x720());
+        const ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        start(settings);
+        QVERIFY(!bookMode()->isChecked());
+        QVERIFY(!rightPageFirst()->isEnabled());
+        bookMode()->trigger();
+        QVERIFY(rightPageFirst()->isEnabled());
+        rightPageFirst()->trigger();
+
+        start(settings);
+        QVERIFY(bookMode()->isChecked());
+        QVERIFY(rightPageFirst()->isChecked());
+        QVERIFY(rightPageFirst()->isEnabled());
+        bookMode()->trigger();
+        QVERIFY(!rightPageFirst()->isEnabled());
+
+        start(settings);
+        QVERIFY(!bookMode()->isChecked());
+        QVERIFY(rightPageFirst()->isChecked());
+        QVERIFY(!rightPageFirst()->isEnabled());
+        QSettings file(QString::fromStdString(programSettingsPath()), QSettings::IniFormat);
+        QCOMPARE(file.value("capture/book").toBool(), false);
+        QCOMPARE(file.value("capture/rightPageFirst").toBool(), true);
+    }
+
     void pictureHelpers()
     {
         start(startSettings(640, 480, saveDir->path()));
@@ -970,7 +1002,14 @@ class FrameTest : public WindowTest
         return {cam, QImage(saveDir->filePath(filesIn(saveDir->path()).value(0)))};
     }
 
-    void start(const ZqConfig &settings) { window = startWindow(settings); }
+    void start(const ZqConfig &settings)
+    {
+        window.reset();
+        window = startWindow(settings);
+    }
+
+    QAction *bookMode() { return window->findChild<QAction *>("actionBookMode"); }
+    QAction *rightPageFirst() { return window->findChild<QAction *>("actionRightPageFirst"); }
 
     void pressCapture()
     {
