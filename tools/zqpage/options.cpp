@@ -67,6 +67,19 @@ bool parseFormat(const char *value, PageFormat &format)
     return true;
 }
 
+bool parseLayout(const char *value, Layout &layout)
+{
+    if (std::strcmp(value, "auto") == 0)
+        layout = Layout::Auto;
+    else if (std::strcmp(value, "page") == 0)
+        layout = Layout::Page;
+    else if (std::strcmp(value, "book") == 0)
+        layout = Layout::Book;
+    else
+        return complain("--layout takes auto, page or book");
+    return true;
+}
+
 bool parseQuality(const char *value, int &quality)
 {
     errno = 0;
@@ -86,14 +99,12 @@ bool apply(int option, const char *value, Options &o)
         o.outputDirectory = value;
         return true;
     case kLayout:
-        // Books are cut as single pages until book capture comes; the
-        // value is checked now so that scripts written today keep working.
-        return isOneOf(value, {"auto", "page", "book"}) ||
-               complain("--layout takes auto, page or book");
+        return parseLayout(value, o.layout);
     case kFlatten:
-        // Curved pages come with book capture; a flat page is cut flat
-        // either way.
-        return isOneOf(value, {"on", "off"}) || complain("--flatten takes on or off");
+        if (!isOneOf(value, {"on", "off"}))
+            return complain("--flatten takes on or off");
+        o.flatten = std::strcmp(value, "on") == 0;
+        return true;
     case kOutline:
         o.outlineOnly = true;
         return true;
@@ -105,7 +116,7 @@ bool apply(int option, const char *value, Options &o)
         o.clearBackground = true;
         return true;
     case kRightToLeft:
-        // The order of a spread's pages, which come with book capture.
+        o.rightToLeft = true;
         return true;
     default:
         return false; // getopt_long has said what is wrong
@@ -152,7 +163,8 @@ const char *usageText()
            "Finds the page in each picture (JPEG, PNG or TIFF; a camera frame, a phone\n"
            "photo or an earlier capture), cuts it flat to its true proportions and\n"
            "writes it as DIR/STEM.EXT, STEM being the picture's file name without its\n"
-           "extension.  Each written file's path is printed on a line of its own.\n"
+           "extension; an open book's two pages as DIR/STEM-1.EXT and DIR/STEM-2.EXT in\n"
+           "reading order.  Each written file's path is printed on a line of its own.\n"
            "\n"
            "  -o, --output DIR         where the pages go (default: the working\n"
            "                           directory; created when missing)\n"
@@ -163,11 +175,12 @@ const char *usageText()
            "      --outline            write nothing; print each page's corners as\n"
            "                           PICTURE N x0,y0 x1,y1 x2,y2 x3,y3 (picture pixels,\n"
            "                           clockwise from the one nearest the top left)\n"
-           "      --layout LAYOUT      auto (default), page or book; all cut one page\n"
-           "                           for now\n"
-           "      --flatten on|off     flatten curved pages (default on; for book\n"
-           "                           capture, which comes later)\n"
-           "      --right-to-left      a spread's right page first (for book capture)\n"
+           "      --layout LAYOUT      auto (default: an open book's two pages where the\n"
+           "                           picture shows one, else a page), page or book\n"
+           "      --flatten on|off     lay a book's curved pages flat (default on); off\n"
+           "                           cuts each along its four corners\n"
+           "      --right-to-left      a spread's right page first (books bound on the\n"
+           "                           right)\n"
            "      --help               show this help and exit\n"
            "      --version            show the version and exit\n"
            "\n"

@@ -12,6 +12,10 @@ namespace zqpage
 
 enum class PageFormat { Jpeg, Png, Tiff };
 
+// What a picture shows: decided per picture, a single page, or an open
+// book's spread (or one curved page) cut along its curved edges.
+enum class Layout { Auto, Page, Book };
+
 struct Options {
     enum class Request { Pages, Help, Version };
     Request request = Request::Pages;
@@ -20,6 +24,9 @@ struct Options {
     int quality = 90;
     bool outlineOnly = false; // print the pages' corners, write nothing
     bool clearBackground = false;
+    Layout layout = Layout::Auto;
+    bool flatten = true;      // lay a book's curved pages flat
+    bool rightToLeft = false; // a spread's right page first
     std::vector<std::string> pictures;
 };
 

@@ -1,5 +1,6 @@
-// A picture through libzqscan as the window captures a page: the page is
-// found and outlined, the background optionally cleared, the page cut flat.
+// A picture through libzqscan as the window captures a page: the page (or
+// an open book's two pages) is found and outlined, the background
+// optionally cleared, each page cut flat.
 #ifndef ZQPAGE_PAGE_CUTTER_H
 #define ZQPAGE_PAGE_CUTTER_H
 
@@ -10,16 +11,17 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zqpage
 {
 
-// The page's corners in picture pixels, clockwise from the one nearest the
+// A page's corners in picture pixels, clockwise from the one nearest the
 // picture's top-left corner.
 using Outline = std::array<zqPointF, 4>;
 
 // Holds the library's detection storage; one at a time, since the library
-// keeps its record of the page for the whole process.
+// keeps its records of the pages for the whole process.
 class PageCutter
 {
   public:
@@ -31,11 +33,20 @@ class PageCutter
     // Looks for the page; its outline when there is one.  The page is
     // remembered for cut(), as long as the picture is not replaced.
     std::optional<Outline> find(Picture &picture);
-    // Cuts the page find() found out of the picture, flattened to its true
-    // proportions with the picture's lens, after whitening the paper when
-    // asked (in place, as the window does).  An empty picture with the
-    // reason in error when it cannot.
-    cv::Mat cut(Picture &picture, bool clearBackground, std::string &error);
+    // Looks for an open book: its pages' outlines from left to right (two
+    // for a spread, one for a page lying alone, none), remembered for
+    // cutBookPage().
+    std::vector<Outline> findBook(Picture &picture);
+
+    // Takes the picture's lens for flattening and whitens its paper when
+    // asked (in place, as the window does): once before its pages are cut.
+    void prepare(Picture &picture, bool clearBackground);
+    // Cuts the page find() found, flattened to its true proportions.  An
+    // empty picture with the reason in error when it cannot.
+    cv::Mat cut(Picture &picture, std::string &error);
+    // Cuts page (0 the left) of those findBook() found, its curve laid flat
+    // when flatten is on.
+    cv::Mat cutBookPage(Picture &picture, int page, bool flatten, std::string &error);
 };
 
 } // namespace zqpage

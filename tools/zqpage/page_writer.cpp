@@ -62,9 +62,12 @@ bool writePng(const std::string &path, const cv::Mat &page, std::string &error)
 
 } // namespace
 
-std::string pagePath(const std::string &directory, const std::string &picture, PageFormat format)
+std::string pagePath(const std::string &directory, const std::string &picture, PageFormat format,
+                     int number)
 {
     std::filesystem::path name = std::filesystem::path(picture).stem();
+    if (number > 0)
+        name += "-" + std::to_string(number);
     name += extension(format);
     return (std::filesystem::path(directory) / name).string();
 }

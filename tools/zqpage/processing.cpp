@@ -73,23 +73,66 @@ bool createDirectory(const std::string &directory, std::string &error)
     return false;
 }
 
-Exit savePage(PageCutter &cutter, Picture &picture, const std::string &path, const Options &o,
-              std::vector<std::string> &written)
+// The pages a picture shows, in reading order.
+struct FoundPages {
+    std::vector<Outline> outlines;
+    // For a book's pages, the library's number of each (0 the left page);
+    // empty for a page found on its own.
+    std::vector<int> bookPages;
+};
+
+FoundPages findPages(PageCutter &cutter, Picture &picture, const Options &o)
 {
-    const std::string target = pagePath(o.outputDirectory, path, o.format);
-    if (const std::string lost = wouldReplace(target, o, written); !lost.empty())
-        return fail(path, "its page " + target + " would replace " + lost, kNoPage);
-    std::string error;
-    const cv::Mat page = cutter.cut(picture, o.clearBackground, error);
-    if (page.empty())
-        return fail(path, error, kNoPage);
-    if (!createDirectory(o.outputDirectory, error))
-        return fail(path, error, kNoPage);
-    if (!writePage(target, page, o.format, o.quality, error))
-        return fail(path, "cannot write " + target + ": " + error, kNoPage);
-    std::printf("%s\n", target.c_str());
-    written.push_back(target);
-    return kDone;
+    if (o.layout != Layout::Page) {
+        const std::vector<Outline> book = cutter.findBook(picture);
+        if (book.size() == 2 || (o.layout == Layout::Book && book.size() == 1)) {
+            FoundPages found;
+            for (int page = 0; page < int(book.size()); ++page)
+                found.bookPages.push_back(page);
+            if (o.rightToLeft)
+                std::reverse(found.bookPages.begin(), found.bookPages.end());
+            for (int page : found.bookPages)
+                found.outlines.push_back(book[size_t(page)]);
+            return found;
+        }
+        if (o.layout == Layout::Book)
+            return {};
+    }
+    if (const std::optional<Outline> outline = cutter.find(picture))
+        return {{*outline}, {}};
+    return {};
+}
+
+Exit savePages(PageCutter &cutter, Picture &picture, const std::string &path, const Options &o,
+               const FoundPages &found, std::vector<std::string> &written)
+{
+    cutter.prepare(picture, o.clearBackground);
+    const bool spread = found.outlines.size() > 1;
+    Exit worst = kDone;
+    for (size_t i = 0; i < found.outlines.size(); ++i) {
+        const std::string target =
+            pagePath(o.outputDirectory, path, o.format, spread ? int(i) + 1 : 0);
+        if (const std::string lost = wouldReplace(target, o, written); !lost.empty()) {
+            worst = std::max(worst, fail(path, "its page " + target + " would replace " + lost,
+                                         kNoPage));
+            continue;
+        }
+        std::string error;
+        const cv::Mat page = found.bookPages.empty()
+                                 ? cutter.cut(picture, error)
+                                 : cutter.cutBookPage(picture, found.bookPages[i], o.flatten, error);
+        if (page.empty() || !createDirectory(o.outputDirectory, error)) {
+            worst = std::max(worst, fail(path, error, kNoPage));
+            continue;
+        }
+        if (!writePage(target, page, o.format, o.quality, error)) {
+            worst = std::max(worst, fail(path, "cannot write " + target + ": " + error, kNoPage));
+            continue;
+        }
+        std::printf("%s\n", target.c_str());
+        written.push_back(target);
+    }
+    return worst;
 }
 
 Exit processPicture(PageCutter &cutter, const std::string &path, const Options &o,
@@ -99,14 +142,15 @@ Exit processPicture(PageCutter &cutter, const std::string &path, const Options &
     std::optional<Picture> picture = readPicture(path, error);
     if (!picture)
         return fail(path, "cannot be read: " + error, kUnreadable);
-    const std::optional<Outline> outline = cutter.find(*picture);
-    if (!outline)
+    const FoundPages found = findPages(cutter, *picture, o);
+    if (found.outlines.empty())
         return fail(path, "no page found", kNoPage);
     if (o.outlineOnly) {
-        printOutline(path, 1, *outline); // a single page; a spread's come with book capture
+        for (size_t i = 0; i < found.outlines.size(); ++i)
+            printOutline(path, int(i) + 1, found.outlines[i]);
         return kDone;
     }
-    return savePage(cutter, *picture, path, o, written);
+    return savePages(cutter, *picture, path, o, found, written);
 }
 
 } // namespace
