@@ -88,6 +88,8 @@ MainWindow::MainWindow(QWidget *parent)
     setUpKeys();
     autoCapture = new AutoCapture(ui->actionAutoCapture, statusBar(), this);
     bookCapture = new BookCapture(ui->actionBookMode, ui->actionRightPageFirst, statusBar(), this);
+    autoCapture->watchTurnedPages(bookCapture->isOn());
+    connect(ui->actionBookMode, &QAction::toggled, autoCapture, &AutoCapture::watchTurnedPages);
     pdfPageCount = new QLabel(this);
     pdfPageCount->setObjectName("pdfPageCount");
     statusBar()->addPermanentWidget(pdfPageCount);
