@@ -90,6 +90,19 @@ int AxisProfile::firstRise(int first, int last, int minRise) const
     return -1;
 }
 
+int AxisProfile::lastStep(int first, int last, int minStep) const
+{
+    first = std::max(first, kFar - 1);
+    last = std::min(last, length_ - kFar);
+    for (int t = last; t >= first; --t)
+        if (plateauStep(t) >= minStep) {
+            while (t > first && plateauStep(t - 1) > plateauStep(t))
+                --t;
+            return t;
+        }
+    return -1;
+}
+
 float AxisProfile::stepMiddle(int t) const
 {
     int channel = 0;

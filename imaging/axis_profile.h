@@ -39,6 +39,10 @@ class AxisProfile
     // by minRise from the plateau before it to the plateau beyond, at the
     // peak of that rise; -1 when there is none.
     int firstRise(int first, int last, int minRise) const;
+    // The place nearest last, searching back towards first, where the
+    // brightness steps by at least minStep either way (plateauStep), at the
+    // peak of that step; -1 when there is none.
+    int lastStep(int first, int last, int minStep) const;
     // The middle of the step at or next to place t, to a fraction of a
     // place: where the channel's brightness changes fastest.
     float stepMiddle(int t) const;

@@ -86,8 +86,8 @@ std::optional<PageSurface> PageSurface::fit(const CurvedPage &page, cv::Size fra
         const double placeAcross = middle.dot(across) / scale;
         const double rise = f * (1 - 1 / scale);
         if (i > 0)
-            surface.unrolled_[i] = surface.unrolled_[i - 1] +
-                                   std::hypot(placeAcross - lastAcross, rise - lastHeight);
+            surface.unrolled_[i] =
+                surface.unrolled_[i - 1] + std::hypot(placeAcross - lastAcross, rise - lastHeight);
         lastAcross = placeAcross;
         lastHeight = rise;
     }

@@ -13,18 +13,19 @@ namespace zq::imaging
 namespace
 {
 
-constexpr int kDetectionWidth = 640;    // the reduced picture's width, about
-constexpr double kPaperLevel = 0.3;     // of the way from desk to paper: shaded paper stays paper
-constexpr int kMinContrast = 40;        // grey levels between desk and paper
-constexpr double kMinRegion = 0.08;     // of the reduced picture, for a book or a page
-constexpr double kFullColumn = 0.6;     // of the median column: shorter ones are fingers, corners
-constexpr double kGutterShade = 0.85;   // a gutter is darker than this share of the paper
-constexpr double kGutterSearch = 0.3;   // the gutter lies this far or more from the block's sides
-constexpr float kRulingSpacing = 4;     // frame pixels between traced rulings
-constexpr int kMedianWindow = 15;       // traced points that judge each other's place
-constexpr float kMaxScatter = 4;        // pixels from the running median: something else's edge
-constexpr double kSmoothing = 2;        // rulings: the Gaussian's sigma along a traced edge
-constexpr int kSidePlaces = 24;         // measurements along a page's outer side
+constexpr int kDetectionWidth = 640;  // the reduced picture's width, about
+constexpr double kPaperLevel = 0.3;   // of the way from desk to paper: shaded paper stays paper
+constexpr int kMinContrast = 40;      // grey levels between desk and paper
+constexpr double kMinRegion = 0.08;   // of the reduced picture, for a book or a page
+constexpr double kFullColumn = 0.6;   // of the median column: shorter ones are fingers, corners
+constexpr double kGutterShade = 0.85; // a gutter is darker than this share of the paper
+constexpr double kGutterSearch = 0.3; // the gutter lies this far or more from the block's sides
+constexpr float kRulingSpacing = 4;   // frame pixels between traced rulings
+constexpr int kMedianWindow = 15;     // traced points that judge each other's place
+constexpr float kMaxScatter = 4;      // pixels from the running median: something else's edge
+constexpr double kSmoothing = 2;      // rulings: the Gaussian's sigma along a traced edge
+constexpr int kSidePlaces = 24;       // measurements along a page's outer side
+constexpr double kMinStep = 0.15;     // of the way from desk to paper: onto a page from beside it
 
 // The frame reduced for finding the book, in grey.
 struct Reduced {
@@ -132,8 +133,9 @@ UprightView uprightView(const Reduced &reduced, const std::vector<cv::Point> &ou
 
     UprightView view;
     view.factor = reduced.factor;
-    cv::warpAffine(reduced.grey, view.grey, toReduced, size, cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
-                   cv::BORDER_CONSTANT, cv::Scalar::all(0));
+    cv::warpAffine(reduced.grey, view.grey, toReduced, size,
+                   cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_CONSTANT,
+                   cv::Scalar::all(0));
     cv::Mat region = cv::Mat::zeros(reduced.grey.size(), CV_8U);
     cv::drawContours(region, std::vector<std::vector<cv::Point>>{outline}, 0, cv::Scalar(255),
                      cv::FILLED);
@@ -234,20 +236,24 @@ struct EdgePoint {
     double u, v;
 };
 
-// Where the frame's edge between desk and paper crosses the stretch of
-// length pixels centred on around, read along the frame's column (or
-// row), from the desk's side (sign): nothing when no step is there.
+// Where the page's own edge crosses the frame's column (or row) near
+// around, an edge of the paper region: read from outside it (sign: the
+// direction into the page), a third of length before around, the page's
+// edge is the step nearest the page, since beside a page lie the edges of
+// the pages below it and the cover, a little darker than the page itself
+// (and brighter than it in the gutter's shade).  Nothing when no step is
+// there.
 std::optional<cv::Point2f> edgeNear(const cv::Mat &frame, cv::Point2f around, bool vertical,
                                     int sign, int length, int minStep)
 {
     cv::Point from(int(std::lround(around.x)), int(std::lround(around.y)));
-    (vertical ? from.y : from.x) -= sign * length / 2;
+    (vertical ? from.y : from.x) -= sign * length / 3;
     const std::optional<AxisProfile> profile =
         AxisProfile::read(frame, from, vertical, sign, length);
     if (!profile)
         return std::nullopt;
-    const int t = profile->strongestStep(0, length);
-    if (t < 0 || profile->plateauStep(t) < minStep)
+    const int t = profile->lastStep(0, length, minStep);
+    if (t < 0)
         return std::nullopt;
     return profile->at(profile->stepMiddle(t));
 }
@@ -290,7 +296,7 @@ std::vector<double> edgeAt(const std::vector<EdgePoint> &points, const std::vect
     // Beyond the measured points the edge goes on as it went.
     constexpr int kSlopeRulings = 4;
     for (size_t i = 0; i < rulings.size(); ++i) {
-        const bool before = rulings[i] < points.front().u, after = rulings[i] > points.back().u;
+        const bool before = rulings[i]<points.front().u, after = rulings[i]> points.back().u;
         if (!before && !after)
             continue;
         size_t inside = 0;
@@ -315,8 +321,9 @@ class PageTracer
 {
   public:
     PageTracer(const cv::Mat &frame, const UprightView &view, const Levels &levels)
-        : frame_(frame), view_(view), window_(std::min(AxisProfile::kMaxLength, 6 * view.factor + 24)),
-          minStep_(int(0.25 * (levels.paper - levels.desk)))
+        : frame_(frame), view_(view),
+          window_(std::min(AxisProfile::kMaxLength, 6 * view.factor + 24)),
+          minStep_(int(kMinStep * (levels.paper - levels.desk)))
     {
     }
 
@@ -354,8 +361,8 @@ class PageTracer
         std::vector<cv::Point2f> found;
         for (int k = 0; k < kSidePlaces; ++k) {
             const double v = first + (last - first) * (0.1 + 0.8 * k / (kSidePlaces - 1));
-            if (const auto p = edgeNear(frame_, view_.axes.frame(side, v), false, inward, window_,
-                                        minStep_))
+            if (const auto p =
+                    edgeNear(frame_, view_.axes.frame(side, v), false, inward, window_, minStep_))
                 found.push_back(*p);
         }
         const std::optional<FittedLine> line = consensus(found, 1.5f);

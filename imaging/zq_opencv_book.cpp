@@ -50,8 +50,7 @@ constexpr int kOutlineWidth = 5;
 // The page's outline without its side along the gutter, which is dashed.
 void drawPage(cv::Mat &image, const CurvedPage &page, int side)
 {
-    const std::vector<cv::Point> outline =
-        pixelPoints(page.outline(ZQ_BOOK_EDGE_POINTS));
+    const std::vector<cv::Point> outline = pixelPoints(page.outline(ZQ_BOOK_EDGE_POINTS));
     if (!isSpread()) {
         cv::polylines(image, outline, true, kOutlineColour, kOutlineWidth, cv::LINE_AA);
         return;

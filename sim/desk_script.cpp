@@ -11,9 +11,6 @@ namespace
 {
 
 constexpr double kPi = 3.14159265358979323846;
-// A hand reaches over the page and back within this time from the start
-// of its shot.
-constexpr double kHandPassSeconds = 2.0;
 // Skin under the desk lamp.
 constexpr uint8_t kSkin[3] = {206, 152, 122};
 
@@ -83,40 +80,25 @@ void renderHand(const Hand &hand, int width, int height, uint8_t *rgb)
         }
 }
 
-DeskScript::DeskScript(std::vector<DeskShot> shots, Clock clock)
-    : shots_(std::move(shots)), clock_(clock ? std::move(clock) : Clock(steadySeconds))
-{
-}
+StillsScript::StillsScript(Clock clock) : clock_(clock ? std::move(clock) : Clock(steadySeconds)) {}
 
-bool DeskScript::Moment::operator==(const Moment &other) const
+bool StillsScript::Moment::operator==(const Moment &other) const
 {
-    if (shot != other.shot || hand.has_value() != other.hand.has_value())
+    if (still != other.still || hand.has_value() != other.hand.has_value())
         return false;
     return !hand || (hand->x == other.hand->x && hand->y == other.hand->y);
 }
 
-DeskScript::Moment DeskScript::momentAt(double seconds) const
+std::optional<Hand> StillsScript::passingHand(double secondsIntoPass, double x, double y)
 {
-    Moment m{0, std::nullopt};
-    while (m.shot + 1 < shots_.size() && seconds >= shots_[m.shot].seconds) {
-        seconds -= shots_[m.shot].seconds;
-        ++m.shot;
-    }
-    const DeskShot &shot = shots_[m.shot];
-    if (shot.handPasses && seconds < kHandPassSeconds) {
-        // In from beyond the right edge to the middle of the page, and back.
-        const double reach = std::sin(kPi * seconds / kHandPassSeconds);
-        const double target = shot.page ? shot.page->centerX : 0.5;
-        const double y = shot.page ? shot.page->centerY : 0.5;
-        m.hand = Hand{1.1 - reach * (1.1 - target), y};
-    }
-    return m;
+    if (secondsIntoPass < 0 || secondsIntoPass >= kHandPassSeconds)
+        return std::nullopt;
+    const double reach = std::sin(kPi * secondsIntoPass / kHandPassSeconds);
+    return Hand{1.1 - reach * (1.1 - x), y};
 }
 
-bool DeskScript::advance()
+bool StillsScript::advance()
 {
-    if (shots_.empty())
-        return false;
     const double now = clock_();
     if (!start_)
         start_ = now;
@@ -126,22 +108,49 @@ bool DeskScript::advance()
     return changed;
 }
 
-std::vector<uint8_t> DeskScript::render(int width, int height)
+std::vector<uint8_t> StillsScript::render(int width, int height)
 {
-    if (shots_.empty())
-        return bareDesk(PageScene{}, width, height);
-    if (deskShot_ != now_.shot || deskWidth_ != width || deskHeight_ != height) {
-        const DeskShot &shot = shots_[now_.shot];
-        desk_ = shot.page ? renderScene(*shot.page, width, height)
-                          : bareDesk(PageScene{}, width, height);
-        deskShot_ = now_.shot;
-        deskWidth_ = width;
-        deskHeight_ = height;
+    if (stillShown_ != now_.still || stillWidth_ != width || stillHeight_ != height) {
+        still_ = renderStill(now_.still, width, height);
+        stillShown_ = now_.still;
+        stillWidth_ = width;
+        stillHeight_ = height;
     }
-    std::vector<uint8_t> picture = desk_;
+    std::vector<uint8_t> picture = still_;
     if (now_.hand)
         renderHand(*now_.hand, width, height, picture.data());
     return picture;
+}
+
+DeskScript::DeskScript(std::vector<DeskShot> shots, Clock clock)
+    : StillsScript(std::move(clock)), shots_(std::move(shots))
+{
+}
+
+StillsScript::Moment DeskScript::momentAt(double seconds) const
+{
+    Moment m{0, std::nullopt};
+    if (shots_.empty())
+        return m;
+    while (m.still + 1 < shots_.size() && seconds >= shots_[m.still].seconds) {
+        seconds -= shots_[m.still].seconds;
+        ++m.still;
+    }
+    const DeskShot &shot = shots_[m.still];
+    if (shot.handPasses) {
+        // To the middle of the page.
+        const double x = shot.page ? shot.page->centerX : 0.5;
+        const double y = shot.page ? shot.page->centerY : 0.5;
+        m.hand = passingHand(seconds, x, y);
+    }
+    return m;
+}
+
+std::vector<uint8_t> DeskScript::renderStill(size_t shot, int width, int height) const
+{
+    if (shots_.empty() || !shots_[shot].page)
+        return bareDesk(PageScene{}, width, height);
+    return renderScene(*shots_[shot].page, width, height);
 }
 
 std::vector<DeskShot> DeskScript::demoStack()
@@ -169,6 +178,33 @@ std::vector<DeskShot> DeskScript::demoStack()
         {1.0, std::nullopt},
         {1.0, page(0.48, 0.50, 5, 0.30)},
     };
+}
+
+BookScript::BookScript(BookScene book, Clock clock)
+    : StillsScript(std::move(clock)), book_(std::move(book))
+{
+}
+
+StillsScript::Moment BookScript::momentAt(double seconds) const
+{
+    const double turn = kStillSeconds + kHandPassSeconds;
+    const double turns = std::floor(seconds / turn);
+    const double intoPass = seconds - turns * turn - kStillSeconds;
+    // The page turns while the hand reaches furthest.
+    const bool turned = intoPass >= kHandPassSeconds / 2;
+    // The fingertips reach the middle of the right page.
+    const double x = book_.centerX + book_.pageWidth / 2;
+    return {size_t(turns) + turned, passingHand(intoPass, x, book_.centerY)};
+}
+
+std::vector<uint8_t> BookScript::renderStill(size_t spread, int width, int height) const
+{
+    BookScene book = book_;
+    if (!book.font.empty()) {
+        const int left = int(2 * spread + 1);
+        book.lines = {bookText(left, kLinesPerPage), bookText(left + 1, kLinesPerPage)};
+    }
+    return renderBook(book, width, height);
 }
 
 } // namespace zq::sim

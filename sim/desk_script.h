@@ -1,11 +1,13 @@
 // A desk that changes while the camera looks at it: pages laid one after
-// another, taken away or covered by the next, and a hand that reaches over
-// the page now and then.  The virtual camera asks its script for every
-// frame; the demo lays a stack of pages this way, and the tests lay exactly
-// the sequence they want, on a clock of their own.
+// another, taken away or covered by the next, or the pages of an open book
+// turned, and a hand that reaches over the page now and then.  The virtual
+// camera asks its script for every frame; the demos lay a stack of pages
+// and turn a book's pages this way, and the tests lay exactly the sequence
+// they want, on a clock of their own.
 #ifndef ZQ_SIM_DESK_SCRIPT_H
 #define ZQ_SIM_DESK_SCRIPT_H
 
+#include "book_scene.h"
 #include "scene.h"
 
 #include <cstdint>
@@ -38,6 +40,45 @@ struct Hand {
 // Paints the hand and its arm over an RGB24 picture.
 void renderHand(const Hand &hand, int width, int height, uint8_t *rgb);
 
+// A script that shows one still picture after another, with a hand
+// passing over the desk now and then; each still is rendered once.
+class StillsScript : public FrameScript
+{
+  public:
+    // Seconds on the script's clock; the script starts at the first frame.
+    using Clock = std::function<double()>;
+
+    bool advance() override;
+    std::vector<uint8_t> render(int width, int height) override;
+
+  protected:
+    // Without a clock the script runs on the steady clock.
+    explicit StillsScript(Clock clock);
+
+    struct Moment {
+        size_t still;
+        std::optional<Hand> hand;
+        bool operator==(const Moment &other) const;
+    };
+    virtual Moment momentAt(double seconds) const = 0;
+    virtual std::vector<uint8_t> renderStill(size_t still, int width, int height) const = 0;
+
+    // A hand reaching from beyond the right edge to the fingertips' place
+    // x, y (fractions of the frame) and back within kHandPassSeconds;
+    // none before and after.
+    static std::optional<Hand> passingHand(double secondsIntoPass, double x, double y);
+    static constexpr double kHandPassSeconds = 2.0;
+
+  private:
+    Clock clock_;
+    std::optional<double> start_;
+    Moment now_{0, std::nullopt};
+    std::vector<uint8_t> still_; // the current still, without the hand
+    size_t stillShown_ = SIZE_MAX;
+    int stillWidth_ = 0;
+    int stillHeight_ = 0;
+};
+
 // One stretch of the desk's story.
 struct DeskShot {
     double seconds;
@@ -45,40 +86,42 @@ struct DeskShot {
     bool handPasses = false;       // a hand reaches over the page and back
 };
 
-class DeskScript : public FrameScript
+class DeskScript : public StillsScript
 {
   public:
-    // Seconds on the script's clock; the script starts at the first frame.
-    using Clock = std::function<double()>;
-
     // After the last shot its picture stays.  Without a clock the script
     // runs on the steady clock.
     explicit DeskScript(std::vector<DeskShot> shots, Clock clock = {});
-
-    bool advance() override;
-    std::vector<uint8_t> render(int width, int height) override;
 
     // The demo's stack: six pages, laid on the bare desk or on the page
     // before, with a hand passing over two of them; the last one stays.
     static std::vector<DeskShot> demoStack();
 
   private:
-    struct Moment {
-        size_t shot;
-        std::optional<Hand> hand;
-        bool operator==(const Moment &other) const;
-    };
-    Moment momentAt(double seconds) const;
+    Moment momentAt(double seconds) const override;
+    std::vector<uint8_t> renderStill(size_t shot, int width, int height) const override;
 
     std::vector<DeskShot> shots_;
-    Clock clock_;
-    std::optional<double> start_;
-    Moment now_{0, std::nullopt};
-    // The desk of the current shot without the hand, rendered once a shot.
-    std::vector<uint8_t> desk_;
-    size_t deskShot_ = SIZE_MAX;
-    int deskWidth_ = 0;
-    int deskHeight_ = 0;
+};
+
+// An open book whose pages are turned now and then: the spread lies still
+// for kStillSeconds, then a hand reaches over the right page from the
+// right, the next two pages show (pages 1 and 2, then 3 and 4, ...: the
+// text of bookText in the book's font; without a font, bars), and the
+// hand leaves.
+class BookScript : public StillsScript
+{
+  public:
+    explicit BookScript(BookScene book, Clock clock = {});
+
+    static constexpr double kStillSeconds = 7.0;
+    static constexpr int kLinesPerPage = 18;
+
+  private:
+    Moment momentAt(double seconds) const override;
+    std::vector<uint8_t> renderStill(size_t spread, int width, int height) const override;
+
+    BookScene book_;
 };
 
 } // namespace zq::sim

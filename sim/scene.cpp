@@ -1,4 +1,5 @@
 #include "scene.h"
+#include "scene_parts.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -10,22 +11,14 @@
 
 namespace zq::sim
 {
+using namespace parts;
+
 namespace
 {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kInk = 0.15;           // brightness of the darkest writing, paper = 1
 constexpr double kMargin = 0.1;         // left and top margin of real text, page fractions
 constexpr double kLineSpacingEms = 1.8; // baseline to baseline
-
-// A small integer hash: texture and word gaps that look random but are
-// the same on every run.
-uint32_t hash(uint32_t x, uint32_t y)
-{
-    uint32_t h = x * 374761393u + y * 668265263u;
-    h = (h ^ (h >> 13)) * 1274126177u;
-    return h ^ (h >> 16);
-}
 
 // The usual brightness of each desk and of the paper lying on it.
 struct DeskLook {
@@ -38,18 +31,6 @@ constexpr DeskLook kDeskLooks[] = {
     {Desk::GreyMat, 120, 230},
     {Desk::LightWood, 178, 235},
     {Desk::WhiteTable, 236, 222},
-};
-
-struct Tint {
-    double r, g, b;
-};
-constexpr Tint kPaperTint = {1.0, 1.0, 0.97};
-
-// What one pixel shows before light and noise: a brightness and the
-// factors that colour it.
-struct Surface {
-    double value;
-    Tint tint;
 };
 
 struct Rotated {
@@ -112,9 +93,8 @@ class Lean
 {
   public:
     Lean(const PageScene &s, int width, int height)
-        : f_(1.2 * width), // a document camera's moderate field of view
-          cx_(width / 2.0), cy_(height / 2.0), t_(std::tan(s.tiltDeg * kPi / 180.0)),
-          awayX_(std::sin(s.tiltAxisDeg * kPi / 180.0)),
+        : f_(kFocalLength * width), cx_(width / 2.0), cy_(height / 2.0),
+          t_(std::tan(s.tiltDeg * kPi / 180.0)), awayX_(std::sin(s.tiltAxisDeg * kPi / 180.0)),
           awayY_(std::cos(s.tiltAxisDeg * kPi / 180.0)),
           // Seen upright, the leaning desk is shorter along the lean.
           foreshortening_(std::cos(s.tiltDeg * kPi / 180.0))
@@ -339,12 +319,6 @@ class PageWriting
     int height_;
 };
 
-double smoothstep(double t)
-{
-    t = std::clamp(t, 0.0, 1.0);
-    return t * t * (3 - 2 * t);
-}
-
 // A glossy magazine page: a photograph across the top running off three
 // edges, dark hills on a sky, an advertisement in the bottom right corner
 // running off two, and the writing in between.
@@ -389,49 +363,6 @@ double glossAt(double u, double v)
     const double across = std::fabs(u + 0.5 * v - 0.75) / 0.06;
     return 0.55 * smoothstep(1 - across);
 }
-
-uint8_t clampByte(double v)
-{
-    return static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
-}
-
-// Squared distance of p from the segment a-b.
-double segmentDistance2(Point p, Point a, Point b)
-{
-    const double dx = b.x - a.x, dy = b.y - a.y;
-    const double t =
-        std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
-    const double ex = p.x - a.x - t * dx, ey = p.y - a.y - t * dy;
-    return ex * ex + ey * ey;
-}
-
-struct Capsule {
-    Point a, b;
-    double radius;
-    bool contains(Point p) const
-    {
-        // Most pixels lie far from it: the bounding box decides cheaply.
-        if (p.x < std::min(a.x, b.x) - radius || p.x > std::max(a.x, b.x) + radius ||
-            p.y < std::min(a.y, b.y) - radius || p.y > std::max(a.y, b.y) + radius)
-            return false;
-        return segmentDistance2(p, a, b) <= radius * radius;
-    }
-};
-
-// Inside the ellipse with centre c and half axes rx, ry: the squared
-// normalised distance, below 1 inside.
-double ellipse(Point p, Point c, double rx, double ry)
-{
-    const double x = (p.x - c.x) / rx, y = (p.y - c.y) / ry;
-    return x * x + y * y;
-}
-
-Point offset(Point p, Point direction, double distance)
-{
-    return {p.x + direction.x * distance, p.y + direction.y * distance};
-}
-
-constexpr Tint kSkin = {205, 150, 122};
 
 // A round thing lying on its side, lit from above: brightest along the
 // middle, darker towards its flanks.
@@ -508,40 +439,6 @@ struct Mug {
     }
 };
 
-// A hand holding the page down at its left edge: the thumb on the page,
-// the palm and the arm on the desk, the fingers under the page.
-struct HoldingHand {
-    Capsule thumb, arm, fingers[3];
-    Point palm;
-    double palmRx, palmRy;
-
-    HoldingHand(const Rotated &page, double frameWidth)
-    {
-        const double w = frameWidth;
-        const Point edge = page.at(0, 0.55), in = page.across(), down = page.down();
-        palm = offset(edge, in, -0.09 * w);
-        palmRx = 0.055 * w;
-        palmRy = 0.065 * w;
-        thumb = {offset(offset(edge, in, -0.04 * w), down, -0.035 * w),
-                 offset(offset(edge, in, 0.03 * w), down, -0.015 * w), 0.013 * w};
-        arm = {palm, {-0.3 * w, palm.y + 0.12 * w}, 0.045 * w};
-        for (int i = 0; i < 3; ++i) {
-            const Point knuckle = offset(offset(palm, down, 0.02 * w * (i - 0.5)), in, 0.03 * w);
-            fingers[i] = {knuckle, offset(knuckle, in, 0.09 * w), 0.011 * w};
-        }
-    }
-
-    bool onTopAt(Point q) const
-    {
-        return thumb.contains(q) || arm.contains(q) || ellipse(q, palm, palmRx, palmRy) <= 1;
-    }
-    bool belowAt(Point q) const
-    {
-        return std::any_of(std::begin(fingers), std::end(fingers),
-                           [&](const Capsule &f) { return f.contains(q); });
-    }
-};
-
 // direction turned by degrees counter-clockwise on screen.
 Point turnedFrom(Point direction, double degrees)
 {
@@ -577,7 +474,6 @@ class Shader
     void shade(int x, int y, uint8_t *rgb) const;
 
   private:
-    Surface deskAt(Point q, int x, int y) const;
     bool clutterAt(Point q, Surface &surface) const;
     bool reachingHandAt(Point q) const;
     bool mouseAt(Point q, Surface &surface) const;
@@ -617,7 +513,8 @@ Shader::Shader(const PageScene &s, int width, int height)
                 0.012 * width,
                 {40, 140, 80},
                 {20, 80, 45}}},
-      mug_{mugPlace(page_, width), 0.05 * width}, holdingHand_(page_, width),
+      mug_{mugPlace(page_, width), 0.05 * width},
+      holdingHand_(page_.at(0, 0.55), page_.across(), page_.down(), width),
       // Two sheets a few millimetres out beside the page, turned a little.
       sheetsBelow_{sheetBelow(page_, s.angleDeg, 0.02, 0.03, 0.8),
                    sheetBelow(page_, s.angleDeg, -0.025, 0.015, -1.0)}
@@ -662,33 +559,6 @@ Shader::Shader(const PageScene &s, int width, int height)
         fingers_[i] = {
             base, {base.x + 0.2 * fingerX[i] * w, base.y - fingerLength[i] * w}, 0.012 * w};
     }
-}
-
-Surface Shader::deskAt(Point q, int x, int y) const
-{
-    switch (s_.deskKind) {
-    case Desk::Mat: {
-        const double grain = int(hash(x / 3, y / 3) % 21) - 10;
-        return {s_.desk + grain, {1.15, 0.9, 0.7}};
-    }
-    case Desk::GreyMat:
-        return {s_.desk + int(hash(x / 2, y / 2) % 13) - 6, {1.0, 1.0, 1.03}};
-    case Desk::LightWood: {
-        // Streaks along the board that wander a little, a few darker
-        // late-wood lines, and the fine texture of the surface.
-        const double u = q.x / width_, v = q.y / width_;
-        const double phase = v * 55 + 2.0 * std::sin(u * 7 + 1.3) +
-                             0.8 * std::sin(u * 19 + v * 11) + 0.3 * std::sin(u * 53 + v * 29);
-        double grain = 7 * std::sin(2 * kPi * phase) + 4 * std::sin(2 * kPi * 2.7 * phase + 1) +
-                       int(hash(x, y) % 7) - 3;
-        if (phase * 0.37 - std::floor(phase * 0.37) < 0.05)
-            grain -= 14;
-        return {s_.desk + grain, {1.12, 0.93, 0.7}};
-    }
-    case Desk::WhiteTable:
-        return {s_.desk + int(hash(x, y) % 5) - 2, {0.995, 1.0, 1.012}};
-    }
-    return {s_.desk, {1, 1, 1}};
 }
 
 // The objects lying on top of the page and the desk.
@@ -804,26 +674,79 @@ void Shader::shade(int x, int y, uint8_t *rgb) const
     } else if ((s_.clutter & kSecondSheet) && sheet_.contains(q, u, v)) {
         surface = {s_.paper * pageInk(s_, u, v), kPaperTint};
     } else {
-        surface = deskAt(q, x, y);
+        surface = deskSurface(s_.deskKind, s_.desk, q, x, y, width_);
     }
     const double value = surface.value * light;
     double channel[3] = {value * surface.tint.r, value * surface.tint.g, value * surface.tint.b};
     if (gloss > 0)
         for (double &c : channel)
             c += (255 - c) * gloss;
-    for (int c = 0; c < 3; ++c) {
-        double noise = 0;
-        if (s_.noise > 0) {
-            // Four uniform numbers summed: nearly normal, standard deviation 1.
-            const uint32_t h = hash(hash(x, y) ^ (s_.noiseSeed * 2654435761u), c);
-            const double sum = (h & 0xff) + ((h >> 8) & 0xff) + ((h >> 16) & 0xff) + (h >> 24);
-            noise = s_.noise * (sum / 255.0 - 2.0) * std::sqrt(3.0);
-        }
-        rgb[c] = clampByte(channel[c] + noise);
-    }
+    storePixel(channel, s_.noise, s_.noiseSeed, x, y, rgb);
 }
 
 } // namespace
+
+namespace parts
+{
+
+Surface deskSurface(Desk kind, double brightness, Point q, int x, int y, int width)
+{
+    switch (kind) {
+    case Desk::Mat: {
+        const double grain = int(hash(x / 3, y / 3) % 21) - 10;
+        return {brightness + grain, {1.15, 0.9, 0.7}};
+    }
+    case Desk::GreyMat:
+        return {brightness + int(hash(x / 2, y / 2) % 13) - 6, {1.0, 1.0, 1.03}};
+    case Desk::LightWood: {
+        // Streaks along the board that wander a little, a few darker
+        // late-wood lines, and the fine texture of the surface.
+        const double u = q.x / width, v = q.y / width;
+        const double phase = v * 55 + 2.0 * std::sin(u * 7 + 1.3) +
+                             0.8 * std::sin(u * 19 + v * 11) + 0.3 * std::sin(u * 53 + v * 29);
+        double grain = 7 * std::sin(2 * kPi * phase) + 4 * std::sin(2 * kPi * 2.7 * phase + 1) +
+                       int(hash(x, y) % 7) - 3;
+        if (phase * 0.37 - std::floor(phase * 0.37) < 0.05)
+            grain -= 14;
+        return {brightness + grain, {1.12, 0.93, 0.7}};
+    }
+    case Desk::WhiteTable:
+        return {brightness + int(hash(x, y) % 5) - 2, {0.995, 1.0, 1.012}};
+    }
+    return {brightness, {1, 1, 1}};
+}
+
+void storePixel(const double channel[3], double noise, uint32_t noiseSeed, int x, int y,
+                uint8_t *rgb)
+{
+    for (int c = 0; c < 3; ++c) {
+        double n = 0;
+        if (noise > 0) {
+            // Four uniform numbers summed: nearly normal, standard deviation 1.
+            const uint32_t h = hash(hash(x, y) ^ (noiseSeed * 2654435761u), c);
+            const double sum = (h & 0xff) + ((h >> 8) & 0xff) + ((h >> 16) & 0xff) + (h >> 24);
+            n = noise * (sum / 255.0 - 2.0) * std::sqrt(3.0);
+        }
+        rgb[c] = clampByte(channel[c] + n);
+    }
+}
+
+HoldingHand::HoldingHand(Point edge, Point in, Point down, double frameWidth)
+{
+    const double w = frameWidth;
+    palm = offset(edge, in, -0.09 * w);
+    palmRx = 0.055 * w;
+    palmRy = 0.065 * w;
+    thumb = {offset(offset(edge, in, -0.04 * w), down, -0.035 * w),
+             offset(offset(edge, in, 0.03 * w), down, -0.015 * w), 0.013 * w};
+    arm = {palm, {in.x > 0 ? -0.3 * w : 1.3 * w, palm.y + 0.12 * w}, 0.045 * w};
+    for (int i = 0; i < 3; ++i) {
+        const Point knuckle = offset(offset(palm, down, 0.02 * w * (i - 0.5)), in, 0.03 * w);
+        fingers[i] = {knuckle, offset(knuckle, in, 0.09 * w), 0.011 * w};
+    }
+}
+
+} // namespace parts
 
 PageScene sceneOnDesk(Desk kind)
 {

@@ -294,6 +294,20 @@ void installDemoStack()
     VirtualHardware::instance().addCamera(0, std::move(config));
 }
 
+void installBookDemo()
+{
+    constexpr const char *kFont = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc";
+    BookScene book;
+    book.pageWidth = 0.3; // the book fits the wide frames too
+    book.angleDeg = 3;
+    book.noise = 2;
+    if (::access(kFont, R_OK) == 0)
+        book.font = kFont;
+    CameraConfig config = CameraConfig::eightMegapixelCamera();
+    config.script = std::make_shared<BookScript>(book);
+    VirtualHardware::instance().addCamera(0, std::move(config));
+}
+
 } // namespace zq::sim
 
 void zq::sim::useVirtualHardware(const char *preset)
@@ -360,6 +374,7 @@ extern "C" __attribute__((visibility("default"))) const zq_seam *zq_sim_seam(voi
             {"demo-light-desk", zq::sim::installLightDeskDemo},
             {"demo-leaning", zq::sim::installLeaningHeadDemo},
             {"stack", zq::sim::installDemoStack},
+            {"book", zq::sim::installBookDemo},
             {"vivid", zq::sim::installVivid},
         };
         const char *wanted = std::getenv(ZQ_VIRTUAL_HARDWARE_ENV);

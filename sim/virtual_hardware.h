@@ -96,6 +96,10 @@ void installLightDeskDemo();
 void installLeaningHeadDemo();
 // The same camera looking at a stack of pages laid one after another.
 void installDemoStack();
+// The same camera looking at an open book whose pages are turned now and
+// then, its text in the Debian font of fonts-wqy-microhei (bars when that
+// is not installed).
+void installBookDemo();
 // The kernel's virtual video driver with its default options: colour bars
 // at video0 and three nodes that do not capture at video1 to video3.
 void installVivid();

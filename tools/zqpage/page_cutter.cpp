@@ -98,8 +98,8 @@ cv::Mat PageCutter::cutBookPage(Picture &picture, int page, bool flatten, std::s
     const cv::Mat &rgb = picture.rgb;
     return cutOut(
         [&](unsigned char *out, int size, int *width, int *height) {
-            return zq_scanner_book_page_do(rgb.data, rgb.cols, rgb.rows, page, flatten ? 1 : 0,
-                                           out, size, width, height);
+            return zq_scanner_book_page_do(rgb.data, rgb.cols, rgb.rows, page, flatten ? 1 : 0, out,
+                                           size, width, height);
         },
         error);
 }

@@ -113,14 +113,15 @@ Exit savePages(PageCutter &cutter, Picture &picture, const std::string &path, co
         const std::string target =
             pagePath(o.outputDirectory, path, o.format, spread ? int(i) + 1 : 0);
         if (const std::string lost = wouldReplace(target, o, written); !lost.empty()) {
-            worst = std::max(worst, fail(path, "its page " + target + " would replace " + lost,
-                                         kNoPage));
+            worst = std::max(worst,
+                             fail(path, "its page " + target + " would replace " + lost, kNoPage));
             continue;
         }
         std::string error;
-        const cv::Mat page = found.bookPages.empty()
-                                 ? cutter.cut(picture, error)
-                                 : cutter.cutBookPage(picture, found.bookPages[i], o.flatten, error);
+        const cv::Mat page =
+            found.bookPages.empty()
+                ? cutter.cut(picture, error)
+                : cutter.cutBookPage(picture, found.bookPages[i], o.flatten, error);
         if (page.empty() || !createDirectory(o.outputDirectory, error)) {
             worst = std::max(worst, fail(path, error, kNoPage));
             continue;
