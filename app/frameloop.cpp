@@ -14,6 +14,7 @@
 #include <zqscan/zq_scanner.h>
 
 #include <QFile>
+#include <QFontMetrics>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -34,6 +35,9 @@ unsigned char blank[1440000];
 constexpr int kQuarterTurns[] = {0, 3, 1, 2};
 
 constexpr unsigned kCameraSettleMicroseconds = 500000;
+
+// Room round a page's thumbnail and name in the page list.
+constexpr int kThumbnailMargin = 8;
 
 // Slider positions are control values / 512; values this low (and the -1
 // of a failed read) put the slider in the middle.
@@ -255,6 +259,14 @@ void MainWindow::AddImage(QString path, const char *name)
 {
     auto *item = new QListWidgetItem(QString::fromUtf8(name ? name : ""));
     item->setData(Qt::UserRole, QFile::encodeName(path));
+    // The room the page takes with its thumbnail, from the start: the list
+    // does not move the pages after one whose thumbnail arrives later (the
+    // two pages of a spread come in one tick).
+    const QFontMetrics text = ui->listWidget->fontMetrics();
+    const QSize thumbnail = ui->listWidget->iconSize();
+    item->setSizeHint(QSize(std::max(text.horizontalAdvance(item->text()), thumbnail.width()),
+                            thumbnail.height() + text.height()) +
+                      QSize(kThumbnailMargin, kThumbnailMargin));
     ui->listWidget->insertItem(ui->listWidget->count(), item);
     showThumbnail(item, path);
     ui->listWidget->scrollToItem(item);

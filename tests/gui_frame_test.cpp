@@ -971,6 +971,31 @@ class FrameTest : public WindowTest
         QCOMPARE(bookSideShown(book, QImage(saveDir->filePath(files[1]))), 1 - first);
     }
 
+    // The pages of a spread come in one tick, before their thumbnails: no
+    // page may lie over another once the thumbnails are there.
+    void spreadPagesKeepTheirPlacesInTheList()
+    {
+        startOnBook(openBook());
+        for (int spread = 0; spread < 2; ++spread) {
+            QTest::qWait(2);
+            pressCapture();
+            window->TimerUpdate();
+        }
+        const auto *list = widget<QListWidget>(*window, "listWidget");
+        QCOMPARE(list->count(), 4);
+        QTRY_VERIFY([&] {
+            for (int i = 0; i < list->count(); ++i)
+                if (list->item(i)->icon().isNull())
+                    return false;
+            return true;
+        }());
+        window->show();
+        for (int i = 1; i < list->count(); ++i)
+            QVERIFY2(!list->visualItemRect(list->item(i - 1))
+                          .intersects(list->visualItemRect(list->item(i))),
+                     qPrintable(QString::number(i)));
+    }
+
     // One curved page lying alone keeps the plain name.
     void bookModeWritesASinglePageUnderItsPlainName()
     {
