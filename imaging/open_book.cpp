@@ -13,19 +13,21 @@ namespace zq::imaging
 namespace
 {
 
-constexpr int kDetectionWidth = 640;  // the reduced picture's width, about
-constexpr double kPaperLevel = 0.3;   // of the way from desk to paper: shaded paper stays paper
-constexpr int kMinContrast = 40;      // grey levels between desk and paper
-constexpr double kMinRegion = 0.08;   // of the reduced picture, for a book or a page
-constexpr double kFullColumn = 0.6;   // of the median column: shorter ones are fingers, corners
-constexpr double kGutterShade = 0.85; // a gutter is darker than this share of the paper
-constexpr double kGutterSearch = 0.3; // the gutter lies this far or more from the block's sides
-constexpr float kRulingSpacing = 4;   // frame pixels between traced rulings
-constexpr int kMedianWindow = 15;     // traced points that judge each other's place
-constexpr float kMaxScatter = 4;      // pixels from the running median: something else's edge
-constexpr double kSmoothing = 2;      // rulings: the Gaussian's sigma along a traced edge
-constexpr int kSidePlaces = 24;       // measurements along a page's outer side
-constexpr double kMinStep = 0.15;     // of the way from desk to paper: onto a page from beside it
+constexpr int kDetectionWidth = 640;   // the reduced picture's width, about
+constexpr double kPaperLevel = 0.3;    // of the way from desk to paper: shaded paper stays paper
+constexpr int kMinContrast = 40;       // grey levels between desk and paper
+constexpr double kMinRegion = 0.08;    // of the reduced picture, for a book or a page
+constexpr double kFullColumn = 0.6;    // of the median column: shorter ones are fingers, corners
+constexpr double kGutterShade = 0.85;  // a gutter is darker than this share of the paper
+constexpr double kPaperShare = 0.7;    // of a column: darker than its paper, however much print
+constexpr double kGutterSearch = 0.12; // the gutter lies this far or more from the block's sides
+constexpr double kMinPageShare = 0.2;  // of the block: less beside the gutter is no page
+constexpr float kRulingSpacing = 4;    // frame pixels between traced rulings
+constexpr int kMedianWindow = 15;      // traced points that judge each other's place
+constexpr float kMaxScatter = 4;       // pixels from the running median: something else's edge
+constexpr double kSmoothing = 2;       // rulings: the Gaussian's sigma along a traced edge
+constexpr int kSidePlaces = 24;        // measurements along a page's outer side
+constexpr double kMinStep = 0.15;      // of the way from desk to paper: onto a page from beside it
 
 // The frame reduced for finding the book, in grey.
 struct Reduced {
@@ -182,22 +184,27 @@ std::optional<cv::Range> blockColumns(const UprightView &view)
     return cv::Range(first, last);
 }
 
-// Each column's mean grey over the middle of its run of paper, smoothed a
-// little along the block.
+// How bright each column's paper is over the middle of its run: a grey
+// level most of the column reaches, print and all (the print darkens the
+// mean of a column of text as much as a shade does); smoothed a little
+// along the block.
 std::vector<double> columnShade(const UprightView &view, cv::Range columns)
 {
     std::vector<double> shade(size_t(columns.size() + 1), 0.0);
+    std::vector<uint8_t> column;
     for (int x = columns.start; x <= columns.end; ++x) {
         const int run = view.bottom[size_t(x)] - view.top[size_t(x)];
         const int from = view.top[size_t(x)] + run / 6, to = view.bottom[size_t(x)] - run / 6;
-        double sum = 0;
+        column.clear();
         for (int y = from; y <= to; ++y)
-            sum += view.grey.at<uint8_t>(y, x);
-        shade[size_t(x - columns.start)] = sum / std::max(1, to - from + 1);
+            column.push_back(view.grey.at<uint8_t>(y, x));
+        const auto paper = column.begin() + long(column.size() * kPaperShare);
+        std::nth_element(column.begin(), paper, column.end());
+        shade[size_t(x - columns.start)] = *paper;
     }
     std::vector<double> smooth(shade.size());
     for (size_t i = 0; i < shade.size(); ++i) {
-        const size_t from = i < 2 ? 0 : i - 2, to = std::min(shade.size() - 1, i + 2);
+        const size_t from = i < 1 ? 0 : i - 1, to = std::min(shade.size() - 1, i + 1);
         double sum = 0;
         for (size_t k = from; k <= to; ++k)
             sum += shade[k];
@@ -397,6 +404,24 @@ class PageTracer
     int minStep_;
 };
 
+// Whether the ruling at u leaves the frame by its side: a page beside the
+// gutter that the frame cuts off is no page to capture, and the book's
+// other page is then one lying alone.
+bool runsOffFrame(const UprightView &view, const cv::Mat &frame, double u)
+{
+    const int column = std::clamp(int(u / view.factor), 0, int(view.top.size()) - 1);
+    if (view.top[size_t(column)] < 0)
+        return false;
+    const float margin = 2.f * view.factor;
+    for (int row : {view.top[size_t(column)], view.bottom[size_t(column)]}) {
+        const cv::Point2f p = view.axes.frame(u, row * view.factor);
+        if (p.x < margin || p.y < margin || p.x > frame.cols - 1 - margin ||
+            p.y > frame.rows - 1 - margin)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 std::optional<OpenBook> findOpenBook(const cv::Mat &frame)
@@ -417,10 +442,16 @@ std::optional<OpenBook> findOpenBook(const cv::Mat &frame)
     const double left = tracer.outerSide(block->start * f, +1);
     const double right = tracer.outerSide(block->end * f, -1);
     std::vector<std::pair<double, double>> spans;
-    if (const std::optional<double> gutter = gutterColumn(view, *block))
-        spans = {{left, *gutter * f}, {*gutter * f, right}};
-    else
+    if (const std::optional<double> gutter = gutterColumn(view, *block)) {
+        for (const auto &[from, to] : {std::pair(left, *gutter * f), std::pair(*gutter * f, right)})
+            if (to - from >= kMinPageShare * (right - left) && !runsOffFrame(view, frame, from) &&
+                !runsOffFrame(view, frame, to))
+                spans.emplace_back(from, to);
+    } else {
         spans = {{left, right}};
+    }
+    if (spans.empty())
+        return std::nullopt;
     OpenBook book;
     for (const auto &[from, to] : spans) {
         std::optional<CurvedPage> page = tracer.trace(from, to);

@@ -8,8 +8,9 @@ libopencv-dev libv4l-dev libjpeg-dev libturbojpeg0-dev libtiff-dev libqpdf-dev l
 googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format git"
 # searchable PDFs read English and Chinese
 ocr="tesseract-ocr-eng tesseract-ocr-chi-sim"
-# the test pages are written in the CJK font
-tests="xvfb xauth qpdf poppler-utils img2pdf imagemagick locales fonts-wqy-microhei $ocr"
+# the test pages are written in the CJK font; flattened book pages are
+# read by the tesseract program
+tests="xvfb xauth qpdf poppler-utils img2pdf imagemagick locales fonts-wqy-microhei tesseract-ocr $ocr"
 # the fuzz targets: clang with libFuzzer and the sanitizer runtimes
 fuzz="clang libclang-rt-dev"
 # the real-driver check: a kernel with vivid booted under QEMU
