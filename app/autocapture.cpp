@@ -1,28 +1,17 @@
 #include "autocapture.h"
 
-#include "config.h"
 #include "savedir.h"
-
-#include <zqscan/zq_opencv.h>
+#include "switchsettings.h"
 
 #include <QAction>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
-#include <QSettings>
 #include <QStatusBar>
 
 namespace
 {
 
 const char kAutoCaptureKey[] = "capture/auto";
-
-// The program's own settings file; empty when there is no place for it.
-QString settingsFile()
-{
-    const std::string &path = programSettingsPath();
-    return path.empty() ? QString() : QFile::decodeName(path.c_str());
-}
 
 qint64 steadyMilliseconds()
 {
@@ -44,10 +33,7 @@ AutoCapture::AutoCapture(QAction *toggle, QStatusBar *statusBar, QObject *parent
     state_->setObjectName("autoCaptureState");
     statusBar->addPermanentWidget(state_);
     state_->hide();
-    const QString file = settingsFile();
-    if (!file.isEmpty())
-        toggle_->setChecked(
-            QSettings(file, QSettings::IniFormat).value(kAutoCaptureKey, false).toBool());
+    toggle_->setChecked(readSwitch(kAutoCaptureKey));
     connect(toggle_, &QAction::triggered, this, &AutoCapture::switchedByUser);
 }
 
@@ -61,27 +47,20 @@ void AutoCapture::switchedByUser(bool on)
     }
     if (!on)
         showState(QString());
-    const QString file = settingsFile();
-    if (file.isEmpty())
-        return;
-    QSettings settings(file, QSettings::IniFormat);
-    settings.setValue(kAutoCaptureKey, on);
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
-        statusBar_->showMessage(tr("无法把自动拍照的设置写入 %1").arg(file), 10000);
+    if (!writeSwitch(kAutoCaptureKey, on))
+        statusBar_->showMessage(tr("无法把自动拍照的设置写入 %1").arg(switchSettingsFile()), 10000);
 }
 
-bool AutoCapture::wantsCapture(const unsigned char *rgb, int width, int height, bool automaticCrop)
+bool AutoCapture::wantsCapture(const unsigned char *rgb, int width, int height, bool automaticCrop,
+                               const zqPoint *outline)
 {
     watching_ = automaticCrop;
     if (!automaticCrop) {
         showState(toggle_->isChecked() ? tr("自动拍照：请把裁边设为“自动裁边”") : QString());
         return false;
     }
-    CuttingEdgeInfo outline;
-    const bool found = zq_scanner_cutting_edge_get(&outline) == 0;
     const StillnessDetector::Verdict verdict =
-        detector_.observe(rgb, width, height, found ? outline.point : nullptr, clock_());
+        detector_.observe(rgb, width, height, outline, clock_());
     if (!toggle_->isChecked()) {
         showState(QString());
         return false;

@@ -31,11 +31,17 @@ class AutoCapture : public QObject
     void setClock(Clock clock) { clock_ = std::move(clock); }
 
     // Looks at this tick's frame (turned, not yet drawn into) and says
-    // whether to capture it now.
-    bool wantsCapture(const unsigned char *rgb, int width, int height, bool automaticCrop);
+    // whether to capture it now.  automaticCrop says whether the frame was
+    // searched; outline holds the four corners (in any order) of what the
+    // search found in it, or is null when it found nothing.
+    bool wantsCapture(const unsigned char *rgb, int width, int height, bool automaticCrop,
+                      const zqPoint *outline);
     // Any capture of this tick's frame (also by key or button) takes the
     // page in view, so that it is not taken again.
     void pageCaptured();
+    // In book mode the pages in view are new again once a hand has moved
+    // in view: turning a page changes little else.
+    void watchTurnedPages(bool on) { detector_.setPagesTurnInPlace(on); }
 
   private:
     void switchedByUser(bool on);

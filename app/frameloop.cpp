@@ -3,7 +3,9 @@
 #include "mainwindow.h"
 
 #include "autocapture.h"
+#include "bookcapture.h"
 #include "camlabel.h"
+#include "capturedpicture.h"
 #include "config.h"
 #include "savedir.h"
 #include "ui_mainwindow.h"
@@ -12,6 +14,7 @@
 #include <zqscan/zq_scanner.h>
 
 #include <QFile>
+#include <QFontMetrics>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -32,6 +35,9 @@ unsigned char blank[1440000];
 constexpr int kQuarterTurns[] = {0, 3, 1, 2};
 
 constexpr unsigned kCameraSettleMicroseconds = 500000;
+
+// Room round a page's thumbnail and name in the page list.
+constexpr int kThumbnailMargin = 8;
 
 // Slider positions are control values / 512; values this low (and the -1
 // of a failed read) put the slider in the middle.
@@ -100,8 +106,10 @@ void MainWindow::TimerUpdate()
         zq_scanner_picture_gray(picture, w, h);
     rotateFrame(picture, w, h);
     recordCropQuadrilateral(picture, w, h);
-    if (autoCapture->wantsCapture(picture, w, h,
-                                  ui->cutting->currentIndex() == CropMode::Automatic))
+    zqPoint outline[4];
+    const bool automaticCrop = ui->cutting->currentIndex() == CropMode::Automatic;
+    const bool found = automaticCrop && foundOutline(outline);
+    if (autoCapture->wantsCapture(picture, w, h, automaticCrop, found ? outline : nullptr))
         captureRequested = true;
     if (captureRequested) {
         if (g_Config.save_dir[0]) {
@@ -110,7 +118,9 @@ void MainWindow::TimerUpdate()
         }
         captureRequested = false;
     }
-    if (ui->cutting->currentIndex() != CropMode::None)
+    if (lookingForBooks())
+        bookCapture->show(picture, w, h);
+    else if (ui->cutting->currentIndex() != CropMode::None)
         zq_scanner_cutting_edge_show(picture, w, h);
     if (!resolutionsListed) {
         UpdateResolutions();
@@ -134,7 +144,10 @@ void MainWindow::recordCropQuadrilateral(unsigned char *picture, int w, int h)
 {
     switch (ui->cutting->currentIndex()) {
     case CropMode::Automatic:
-        zq_scanner_cutting_edge_auto(picture, w, h);
+        if (bookCapture->isOn())
+            bookCapture->find(picture, w, h);
+        else
+            zq_scanner_cutting_edge_auto(picture, w, h);
         break;
     case CropMode::Manual: {
         zqPoint lt{0, 0};
@@ -148,17 +161,65 @@ void MainWindow::recordCropQuadrilateral(unsigned char *picture, int w, int h)
     }
 }
 
+bool MainWindow::lookingForBooks() const
+{
+    return ui->cutting->currentIndex() == CropMode::Automatic && bookCapture->isOn();
+}
+
+// The corners of the page, or of the open book's pages, found in this
+// tick's frame.
+bool MainWindow::foundOutline(zqPoint corners[4]) const
+{
+    if (lookingForBooks())
+        return bookCapture->outerCorners(corners);
+    CuttingEdgeInfo outline;
+    if (zq_scanner_cutting_edge_get(&outline) != 0)
+        return false;
+    std::copy(outline.point, outline.point + 4, corners);
+    return true;
+}
+
+// A capture writes one file, or one for each page of an open book, all
+// named by the same time stamp; a file that cannot be written ends it.
 void MainWindow::capture(unsigned char *picture, int w, int h)
 {
-    char name[kFileNameMax + 1];
-    snprintf(name, sizeof(name), "%s%s", _get_file_time_str(),
-             g_Config.picture_format == PictureFormat::Tiff ? ".tiff" : ".jpg");
     if (g_Config.clear_background)
         zq_scanner_clear_background(picture, w, h);
+    const std::string stamp = _get_file_time_str();
+    const char *extension = g_Config.picture_format == PictureFormat::Tiff ? ".tiff" : ".jpg";
+    for (const CapturedPicture &page : capturedPictures(picture, w, h)) {
+        if (!savePicture((stamp + page.suffix + extension).c_str(), page))
+            return;
+    }
+}
+
+// The frame, cut to the recorded quadrilateral when a crop mode is on and
+// the cut succeeds; the pages of an open book in book mode.
+std::vector<CapturedPicture> MainWindow::capturedPictures(const unsigned char *picture, int w,
+                                                          int h) const
+{
+    if (lookingForBooks())
+        return bookCapture->pictures(picture, w, h);
+    CapturedPicture page;
+    if (ui->cutting->currentIndex() != CropMode::None)
+        page = CapturedPicture::cutBy([&](unsigned char *out, int size, int *outW, int *outH) {
+            return zq_scanner_cutting_edge_do(picture, w, h, out, size, outW, outH);
+        });
+    if (!page.rgb)
+        page = CapturedPicture::whole(picture, w, h);
+    std::vector<CapturedPicture> pictures;
+    pictures.push_back(std::move(page));
+    return pictures;
+}
+
+// Writes the picture into the save directory and adds it to the page list
+// and, while one is being collected, to the PDF.
+bool MainWindow::savePicture(const char *name, const CapturedPicture &page)
+{
     char path[kPathMax];
-    if (!joinPath(path, g_Config.save_dir, name) || !writeCapture(path, picture, w, h)) {
+    if (!joinPath(path, g_Config.save_dir, name) || !writePicture(path, page)) {
         statusBar()->showMessage(tr("无法保存 %1").arg(QString::fromUtf8(name)), kStatusLongMs);
-        return;
+        return false;
     }
     AddImage(QFile::decodeName(path), name);
     // The page keeps its path as the bytes the file was written under: a
@@ -171,30 +232,17 @@ void MainWindow::capture(unsigned char *picture, int w, int h)
         showPdfCount();
         prepareForSearch(path);
     }
+    return true;
 }
 
-// Writes the frame, cut to the recorded quadrilateral when a crop mode is
-// on and the cut succeeds.
-bool MainWindow::writeCapture(const char *path, unsigned char *picture, int w, int h)
+bool MainWindow::writePicture(const char *path, const CapturedPicture &page) const
 {
+    if (!page.rgb)
+        return false;
     const PictureWriter write = g_Config.picture_format == PictureFormat::Tiff
                                     ? zq_scanner_picture_save_tiff
                                     : zq_scanner_picture_save;
-    const int quality = writerQuality(g_Config.quality);
-    if (ui->cutting->currentIndex() == CropMode::None)
-        return write(path, picture, w, h, quality) == 0;
-    // First the page's size: a page seen in perspective is flattened to its
-    // own proportions and may come out larger than the frame.
-    int outWidth = 0;
-    int outHeight = 0;
-    if (zq_scanner_cutting_edge_do(picture, w, h, nullptr, 0, &outWidth, &outHeight) == -1)
-        return write(path, picture, w, h, quality) == 0;
-    const size_t size = size_t(outWidth) * size_t(outHeight) * 3;
-    const std::unique_ptr<unsigned char[]> cut(new unsigned char[size]);
-    if (zq_scanner_cutting_edge_do(picture, w, h, cut.get(), int(size), &outWidth, &outHeight) ==
-        -1)
-        return write(path, picture, w, h, quality) == 0;
-    return write(path, cut.get(), outWidth, outHeight, quality) == 0;
+    return write(path, page.rgb, page.width, page.height, writerQuality(g_Config.quality)) == 0;
 }
 
 void MainWindow::ShowRGB(unsigned char *data, int width, int height)
@@ -211,6 +259,14 @@ void MainWindow::AddImage(QString path, const char *name)
 {
     auto *item = new QListWidgetItem(QString::fromUtf8(name ? name : ""));
     item->setData(Qt::UserRole, QFile::encodeName(path));
+    // The room the page takes with its thumbnail, from the start: the list
+    // does not move the pages after one whose thumbnail arrives later (the
+    // two pages of a spread come in one tick).
+    const QFontMetrics text = ui->listWidget->fontMetrics();
+    const QSize thumbnail = ui->listWidget->iconSize();
+    item->setSizeHint(QSize(std::max(text.horizontalAdvance(item->text()), thumbnail.width()),
+                            thumbnail.height() + text.height()) +
+                      QSize(kThumbnailMargin, kThumbnailMargin));
     ui->listWidget->insertItem(ui->listWidget->count(), item);
     showThumbnail(item, path);
     ui->listWidget->scrollToItem(item);

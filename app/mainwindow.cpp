@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 
 #include "autocapture.h"
+#include "bookcapture.h"
 #include "config.h"
 #include "pdf_composer.h"
 #include "savedir.h"
@@ -86,6 +87,9 @@ MainWindow::MainWindow(QWidget *parent)
     setUpPageList();
     setUpKeys();
     autoCapture = new AutoCapture(ui->actionAutoCapture, statusBar(), this);
+    bookCapture = new BookCapture(ui->actionBookMode, ui->actionRightPageFirst, statusBar(), this);
+    autoCapture->watchTurnedPages(bookCapture->isOn());
+    connect(ui->actionBookMode, &QAction::toggled, autoCapture, &AutoCapture::watchTurnedPages);
     pdfPageCount = new QLabel(this);
     pdfPageCount->setObjectName("pdfPageCount");
     statusBar()->addPermanentWidget(pdfPageCount);

@@ -16,6 +16,7 @@
 #include <zqscan/zq_opencv.h>
 
 class AutoCapture;
+class BookCapture;
 class PdfComposer;
 class QCheckBox;
 class QLabel;
@@ -23,6 +24,7 @@ class QLocale;
 class QSlider;
 class QTimer;
 class Ui_MainWindow;
+struct CapturedPicture;
 enum class PageTurn;
 
 // The resolution list's text for a frame size, as in "1280*720".
@@ -148,8 +150,12 @@ class MainWindow : public QMainWindow
     void showThumbnail(QListWidgetItem *item, const QString &path);
     void rotateFrame(unsigned char *picture, int &w, int &h) const;
     void recordCropQuadrilateral(unsigned char *picture, int w, int h);
+    bool lookingForBooks() const;
+    bool foundOutline(zqPoint corners[4]) const;
     void capture(unsigned char *picture, int w, int h);
-    bool writeCapture(const char *path, unsigned char *picture, int w, int h);
+    std::vector<CapturedPicture> capturedPictures(const unsigned char *picture, int w, int h) const;
+    bool savePicture(const char *name, const CapturedPicture &page);
+    bool writePicture(const char *path, const CapturedPicture &page) const;
     void setFirstResolution();
     bool hasResolution(const QString &entry) const;
     void keepOnlyResolution(const QString &entry);
@@ -173,6 +179,7 @@ class MainWindow : public QMainWindow
     QString composingOutput;
     int composingPages = 0;
     AutoCapture *autoCapture = nullptr;
+    BookCapture *bookCapture = nullptr;
 };
 
 #endif

@@ -9,8 +9,9 @@
 
 // Paths of files in the save directory are formed in buffers of this size.
 constexpr size_t kPathMax = 256;
-// The longest name a file in the save directory gets: time stamp + ".tiff".
-constexpr size_t kFileNameMax = 22;
+// The longest name a file in the save directory gets: time stamp + "-2"
+// (the second page of an open book) + ".tiff".
+constexpr size_t kFileNameMax = 24;
 
 // True when path (null: the configured save directory) can be read and
 // written; otherwise shows the error box and returns false.

@@ -175,6 +175,8 @@ StillnessDetector::Verdict StillnessDetector::observe(const unsigned char *rgb, 
     const bool gap = milliseconds - lastSeen_ > kStillMilliseconds;
     lastSeen_ = milliseconds;
     if (gap || !stillSince_ || !same(latest_, *stillSince_)) {
+        if (pagesTurnInPlace_ && !gap)
+            taken_.reset(); // something moved: a page may have been turned
         stillSince_ = latest_;
         stillStart_ = milliseconds;
     }

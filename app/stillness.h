@@ -10,7 +10,8 @@
 // A page is new unless it is the one taken last: an outline in the same
 // place around the same content, sampled in the page's own coordinates so
 // that a page nudged by a few pixels is still the same page.  The page
-// taken last is forgotten once the bare desk has been seen still.
+// taken last is forgotten once the bare desk has been seen still, or, for
+// pages that change in place, once anything has moved in view.
 #ifndef ZQVIDEO_STILLNESS_H
 #define ZQVIDEO_STILLNESS_H
 
@@ -39,6 +40,10 @@ class StillnessDetector
                     int64_t milliseconds);
     // The page of the frame observed last has been captured, whoever asked.
     void markTaken();
+    // Pages that change where they lie, as an open book's do when one is
+    // turned: the pages look much like the ones before, so any movement in
+    // view (the hand turning one) makes them new.
+    void setPagesTurnInPlace(bool on) { pagesTurnInPlace_ = on; }
 
   private:
     struct View {
@@ -60,6 +65,7 @@ class StillnessDetector
     int64_t stillStart_ = 0;
     int64_t lastSeen_ = 0;
     std::optional<View> taken_;
+    bool pagesTurnInPlace_ = false;
 };
 
 #endif

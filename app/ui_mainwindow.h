@@ -37,6 +37,8 @@ public:
     QAction *actionUndoDelete;
     QAction *actionCapture;
     QAction *actionAutoCapture;
+    QAction *actionBookMode;
+    QAction *actionRightPageFirst;
     QAction *actionPdf;
     QAction *actionDeletePage;
     QAction *actionTurnLeft;
@@ -108,6 +110,13 @@ public:
         actionAutoCapture = new QAction(MainWindow);
         actionAutoCapture->setObjectName(QString::fromUtf8("actionAutoCapture"));
         actionAutoCapture->setCheckable(true);
+        actionBookMode = new QAction(MainWindow);
+        actionBookMode->setObjectName(QString::fromUtf8("actionBookMode"));
+        actionBookMode->setCheckable(true);
+        actionRightPageFirst = new QAction(MainWindow);
+        actionRightPageFirst->setObjectName(QString::fromUtf8("actionRightPageFirst"));
+        actionRightPageFirst->setCheckable(true);
+        actionRightPageFirst->setEnabled(false);
         actionPdf = new QAction(MainWindow);
         actionPdf->setObjectName(QString::fromUtf8("actionPdf"));
         actionPdf->setAutoRepeat(false);
@@ -358,6 +367,9 @@ public:
         menuBar->addAction(menuEdit->menuAction());
         menuCapture->addAction(actionCapture);
         menuCapture->addAction(actionAutoCapture);
+        menuCapture->addSeparator();
+        menuCapture->addAction(actionBookMode);
+        menuCapture->addAction(actionRightPageFirst);
         menuBar->addAction(menuPdf->menuAction());
         menuEdit->addAction(actionUndoDelete);
         menuEdit->addSeparator();
@@ -391,6 +403,14 @@ public:
         actionAutoCapture->setText(QCoreApplication::translate("MainWindow", "自动拍照", nullptr));
 #if QT_CONFIG(tooltip)
         actionAutoCapture->setToolTip(QCoreApplication::translate("MainWindow", "自动裁边时，新放上的页面静止片刻后自动拍下", nullptr));
+#endif // QT_CONFIG(tooltip)
+        actionBookMode->setText(QCoreApplication::translate("MainWindow", "书本模式", nullptr));
+#if QT_CONFIG(tooltip)
+        actionBookMode->setToolTip(QCoreApplication::translate("MainWindow", "自动裁边时找出翻开的书，左右两页各存为一个文件，并把弯曲的页面展平", nullptr));
+#endif // QT_CONFIG(tooltip)
+        actionRightPageFirst->setText(QCoreApplication::translate("MainWindow", "右页在前", nullptr));
+#if QT_CONFIG(tooltip)
+        actionRightPageFirst->setToolTip(QCoreApplication::translate("MainWindow", "从右向左翻的书（如竖排的中文、日文书）：先存右页，再存左页", nullptr));
 #endif // QT_CONFIG(tooltip)
         actionPdf->setText(QCoreApplication::translate("MainWindow", "开始/停止合成PDF", nullptr));
 #if QT_CONFIG(shortcut)

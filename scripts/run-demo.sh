@@ -2,8 +2,9 @@
 # Installs what is missing, builds zqvideo and starts it from its output
 # folder on the virtual document camera.  With --light-desk the page lies on
 # a light wooden desk beside a pen and a mouse; with --leaning the camera's
-# head leans forward, so the page is seen in perspective; with --real-camera
-# it runs on the cameras that are plugged in instead.
+# head leans forward, so the page is seen in perspective; with --book an open
+# book lies there; with --real-camera it runs on the cameras that are
+# plugged in instead.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -22,8 +23,10 @@ fi
 # touches the user's own settings file.  The first run starts in automatic
 # crop mode at 1920x1080, so the page on the desk is outlined at once.
 # With --stack the camera sees a stack of pages laid one after another, and
-# the first run switches automatic capture on; with --light-desk the page
-# lies on a light wooden desk.
+# the first run switches automatic capture on; with --book it sees an open
+# book whose pages are turned now and then, and the first run switches book
+# mode and automatic capture on; with --light-desk the page lies on a light
+# wooden desk.
 preset=demo
 demo=$(pwd)/demo
 case "${1:-}" in
@@ -31,6 +34,11 @@ case "${1:-}" in
     shift
     preset=stack
     demo=$(pwd)/demo-stack
+    ;;
+--book)
+    shift
+    preset=book
+    demo=$(pwd)/demo-book
     ;;
 --light-desk)
     shift
@@ -44,8 +52,9 @@ esac
 mkdir -p "$demo/pages"
 if [ ! -f "$demo/.zqvideo.config" ]; then
     printf '0\n0\n5\n0\n1920\n1080\n%s\n2\n0\n0\n' "$demo/pages" > "$demo/.zqvideo.config"
-    if [ "$preset" = stack ]; then
-        printf '[capture]\nauto=true\n' > "$demo/.zqvideo.ini"
-    fi
+    case $preset in
+    stack) printf '[capture]\nauto=true\n' > "$demo/.zqvideo.ini" ;;
+    book) printf '[capture]\nauto=true\nbook=true\n' > "$demo/.zqvideo.ini" ;;
+    esac
 fi
 XDG_CONFIG_HOME=$demo ZQ_VIRTUAL_HARDWARE=$preset exec ./zqvideo "$@"

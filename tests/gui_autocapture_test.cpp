@@ -1,10 +1,10 @@
 // Automatic capture in the real window, on a virtual camera whose desk
 // follows a script: pages laid, moved, taken away and reached over by a
-// hand.  The script and the window share one clock that the test moves on.
-#include "gui_frame_harness.h"
+// hand, or an open book's pages turned.  The script and the window share
+// one clock that the test moves on.
+#include "gui_book_harness.h"
 
 #include "autocapture.h"
-#include "desk_script.h"
 
 #include <QAction>
 #include <QLabel>
@@ -145,6 +145,29 @@ class AutoCaptureTest : public WindowTest
         QCOMPARE(settings.value("capture/auto").toBool(), false);
     }
 
+    // In book mode each spread is captured once, as its two pages, after
+    // the hand that turned to it has gone.
+    void bookPagesTurnedGiveOneSpreadEach()
+    {
+        constexpr double kSpread = BookScript::kStillSeconds;
+        constexpr double kTurn = 2.0; // the hand reaching over and back
+        startOnBook(openBook(1));
+        run(kSpread);
+        QCOMPARE(captures(), 2);
+        run(kTurn);
+        QCOMPARE(captures(), 2);
+        run(kSpread);
+        QCOMPARE(captures(), 4);
+        run(kTurn + kSpread);
+        const QStringList files = filesIn(saveDir->path());
+        QCOMPARE(files.size(), 6);
+        for (int i = 0; i < 6; ++i) {
+            QVERIFY2(files[i].contains(i % 2 ? "-2." : "-1."), qPrintable(files[i]));
+            const BookScene spread = openBook(1 + 2 * (i / 2));
+            QCOMPARE(bookSideShown(spread, QImage(saveDir->filePath(files[i]))), i % 2);
+        }
+    }
+
   private:
     static ZqConfig settingsForScripts()
     {
@@ -165,6 +188,21 @@ class AutoCaptureTest : public WindowTest
         window->findChild<AutoCapture *>()->setClock([this] { return now; });
         if (switchOn)
             autoSwitch()->trigger();
+    }
+
+    // Book mode and automatic capture on, on a camera looking at the book
+    // whose pages a hand turns now and then.
+    void startOnBook(const BookScene &book)
+    {
+        CameraConfig camera = camera1280x720();
+        camera.script = std::make_shared<BookScript>(book, [this] { return now / 1e3; });
+        hw().addCamera(0, camera);
+        ZqConfig settings = settingsForScripts();
+        strcpy(settings.save_dir, saveDir->path().toUtf8().constData());
+        window = startWindow(settings);
+        window->findChild<AutoCapture *>()->setClock([this] { return now; });
+        autoSwitch()->trigger();
+        window->findChild<QAction *>("actionBookMode")->trigger();
     }
 
     QAction *autoSwitch() { return window->findChild<QAction *>("actionAutoCapture"); }

@@ -1,6 +1,7 @@
 // zqvideo's frame loop on a virtual camera: preview, capture, the page
-// list, the manual crop, the resolution list and the settings controls.
-#include "gui_frame_harness.h"
+// list, the manual crop, book mode, the resolution list and the settings
+// controls.
+#include "gui_book_harness.h"
 
 #include <zqscan/zq_opencv.h>
 #include <zqscan/zq_scanner.h>
@@ -11,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTransform>
@@ -906,6 +908,108 @@ class FrameTest : public WindowTest
 
     // ---- picture helper slots --------------------------------------------------
 
+    // ---- book mode ------------------------------------------------------------
+
+    // Both switches are kept in the program's own settings file; the page
+    // order is offered only while book mode is on.
+    void bookModeIsKept()
+    {
+        hw().addCamera(0, camera1280x720());
+        const ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        start(settings);
+        QVERIFY(!bookMode()->isChecked());
+        QVERIFY(!rightPageFirst()->isEnabled());
+        bookMode()->trigger();
+        QVERIFY(rightPageFirst()->isEnabled());
+        rightPageFirst()->trigger();
+
+        start(settings);
+        QVERIFY(bookMode()->isChecked());
+        QVERIFY(rightPageFirst()->isChecked());
+        QVERIFY(rightPageFirst()->isEnabled());
+        bookMode()->trigger();
+        QVERIFY(!rightPageFirst()->isEnabled());
+
+        start(settings);
+        QVERIFY(!bookMode()->isChecked());
+        QVERIFY(rightPageFirst()->isChecked());
+        QVERIFY(!rightPageFirst()->isEnabled());
+        QSettings file(QString::fromStdString(programSettingsPath()), QSettings::IniFormat);
+        QCOMPARE(file.value("capture/book").toBool(), false);
+        QCOMPARE(file.value("capture/rightPageFirst").toBool(), true);
+    }
+
+    // A spread is written as its two pages, NAME-1 and NAME-2, in reading
+    // order into the page list and the PDF; each holds its own page's text.
+    void bookSpreadGivesTwoPagesInReadingOrder_data()
+    {
+        QTest::addColumn<bool>("rightFirst");
+        QTest::newRow("left page first") << false;
+        QTest::newRow("right page first") << true;
+    }
+
+    void bookSpreadGivesTwoPagesInReadingOrder()
+    {
+        QFETCH(bool, rightFirst);
+        const BookScene book = openBook();
+        startOnBook(book);
+        if (rightFirst)
+            rightPageFirst()->trigger();
+        QTest::mouseClick(widget<QPushButton>(*window, "butten_pdf"), Qt::LeftButton);
+        pressCapture();
+        window->TimerUpdate();
+        const QStringList files = filesIn(saveDir->path());
+        QCOMPARE(files.size(), 2);
+        QVERIFY2(captureName("-1.jpg").match(files[0]).hasMatch(), qPrintable(files[0]));
+        QCOMPARE(files[1], QString(files[0]).replace("-1.jpg", "-2.jpg"));
+        QCOMPARE(textsOf(widget<QListWidget>(*window, "listWidget")), files);
+        QCOMPARE(MainWindowProbe(*window).pdfImageList(),
+                 (std::list<std::string>{saveDir->filePath(files[0]).toStdString(),
+                                         saveDir->filePath(files[1]).toStdString()}));
+        const int first = rightFirst ? 1 : 0;
+        QCOMPARE(bookSideShown(book, QImage(saveDir->filePath(files[0]))), first);
+        QCOMPARE(bookSideShown(book, QImage(saveDir->filePath(files[1]))), 1 - first);
+    }
+
+    // The pages of a spread come in one tick, before their thumbnails: no
+    // page may lie over another once the thumbnails are there.
+    void spreadPagesKeepTheirPlacesInTheList()
+    {
+        startOnBook(openBook());
+        for (int spread = 0; spread < 2; ++spread) {
+            QTest::qWait(2);
+            pressCapture();
+            window->TimerUpdate();
+        }
+        const auto *list = widget<QListWidget>(*window, "listWidget");
+        QCOMPARE(list->count(), 4);
+        QTRY_VERIFY([&] {
+            for (int i = 0; i < list->count(); ++i)
+                if (list->item(i)->icon().isNull())
+                    return false;
+            return true;
+        }());
+        window->show();
+        for (int i = 1; i < list->count(); ++i)
+            QVERIFY2(!list->visualItemRect(list->item(i - 1))
+                          .intersects(list->visualItemRect(list->item(i))),
+                     qPrintable(QString::number(i)));
+    }
+
+    // One curved page lying alone keeps the plain name.
+    void bookModeWritesASinglePageUnderItsPlainName()
+    {
+        BookScene page = openBook();
+        page.singlePage = true;
+        startOnBook(page);
+        pressCapture();
+        window->TimerUpdate();
+        const QStringList files = filesIn(saveDir->path());
+        QCOMPARE(files.size(), 1);
+        QVERIFY2(captureName(".jpg").match(files[0]).hasMatch(), qPrintable(files[0]));
+        QCOMPARE(bookSideShown(page, QImage(saveDir->filePath(files[0]))), 1);
+    }
+
     void pictureHelpers()
     {
         start(startSettings(640, 480, saveDir->path()));
@@ -970,7 +1074,28 @@ class FrameTest : public WindowTest
         return {cam, QImage(saveDir->filePath(filesIn(saveDir->path()).value(0)))};
     }
 
-    void start(const ZqConfig &settings) { window = startWindow(settings); }
+    void start(const ZqConfig &settings)
+    {
+        window.reset();
+        window = startWindow(settings);
+    }
+
+    // Book mode on, in automatic crop, on a 1920x1080 camera looking at
+    // the book.
+    void startOnBook(const BookScene &book)
+    {
+        CameraConfig camera = cameraWith({FrameSize::discrete(1920, 1080)});
+        // Its clock stands still at the first spread.
+        camera.script = std::make_shared<BookScript>(book, [] { return 0.0; });
+        hw().addCamera(0, camera);
+        ZqConfig settings = startSettings(1920, 1080, saveDir->path());
+        settings.cutting_mode = CropMode::Automatic;
+        start(settings);
+        bookMode()->trigger();
+    }
+
+    QAction *bookMode() { return window->findChild<QAction *>("actionBookMode"); }
+    QAction *rightPageFirst() { return window->findChild<QAction *>("actionRightPageFirst"); }
 
     void pressCapture()
     {

@@ -95,3 +95,19 @@ TEST_F(StillnessTest, NoiseIsStillHandsAndGapsAreNot)
     EXPECT_EQ(show(pageAt(0.5), 700), Verdict::Settling);
     EXPECT_EQ(show(pageAt(0.5), 200), Verdict::Ready);
 }
+
+// An open book's pages change in place: after a hand has moved in view the
+// pages are new, after a pause in the frames they are not.
+TEST_F(StillnessTest, PagesTurnedInPlaceAreNewAfterMovement)
+{
+    watch.setPagesTurnInPlace(true);
+    EXPECT_EQ(show(pageAt(0.5), 1000), Verdict::Ready);
+    watch.markTaken();
+    EXPECT_EQ(show(pageAt(0.5), 2000), Verdict::NoNewPage);
+    EXPECT_EQ(show(pageAt(0.5), 1000, Hand{1.0, 0.5}), Verdict::Settling);
+    EXPECT_EQ(show(pageAt(0.5), 700), Verdict::Settling);
+    EXPECT_EQ(show(pageAt(0.5), 200), Verdict::Ready);
+    watch.markTaken();
+    now += 5000;
+    EXPECT_EQ(show(pageAt(0.5), 2000), Verdict::NoNewPage);
+}

@@ -25,6 +25,13 @@
     </message>
 </context>
 <context>
+    <name>BookCapture</name>
+    <message>
+        <source>无法把书本模式的设置写入 %1</source>
+        <translation>Could not write the book mode settings to %1</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>无法保存 %1</source>
@@ -417,6 +424,22 @@
     <message>
         <source>拍摄</source>
         <translation>Scan</translation>
+    </message>
+    <message>
+        <source>书本模式</source>
+        <translation>Book mode</translation>
+    </message>
+    <message>
+        <source>自动裁边时找出翻开的书，左右两页各存为一个文件，并把弯曲的页面展平</source>
+        <translation>With auto crop, finds an open book and saves its two pages as two files, curved pages laid flat</translation>
+    </message>
+    <message>
+        <source>右页在前</source>
+        <translation>Right page first</translation>
+    </message>
+    <message>
+        <source>从右向左翻的书（如竖排的中文、日文书）：先存右页，再存左页</source>
+        <translation>For books read from right to left (such as vertically set Chinese and Japanese books): the right page is saved first, then the left one</translation>
     </message>
 </context>
 </TS>

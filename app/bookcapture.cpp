@@ -1,0 +1,100 @@
+#include "bookcapture.h"
+
+#include "switchsettings.h"
+
+#include <QAction>
+#include <QStatusBar>
+
+#include <cmath>
+
+namespace
+{
+
+const char kBookKey[] = "capture/book";
+const char kRightPageFirstKey[] = "capture/rightPageFirst";
+
+zqPoint pixel(const zqPointF &p)
+{
+    return {int(std::lround(p.x)), int(std::lround(p.y))};
+}
+
+} // namespace
+
+BookCapture::BookCapture(QAction *bookMode, QAction *rightPageFirst, QStatusBar *statusBar,
+                         QObject *parent)
+    : QObject(parent), bookMode_(bookMode), rightPageFirst_(rightPageFirst), statusBar_(statusBar)
+{
+    setObjectName("bookCapture");
+    bookMode_->setChecked(readSwitch(kBookKey));
+    rightPageFirst_->setChecked(readSwitch(kRightPageFirstKey));
+    rightPageFirst_->setEnabled(isOn());
+    connect(bookMode_, &QAction::triggered, this, &BookCapture::switchedByUser);
+    connect(rightPageFirst_, &QAction::triggered, this, &BookCapture::switchedByUser);
+}
+
+bool BookCapture::isOn() const
+{
+    return bookMode_->isChecked();
+}
+
+void BookCapture::switchedByUser()
+{
+    rightPageFirst_->setEnabled(isOn());
+    if (!writeSwitch(kBookKey, isOn()) ||
+        !writeSwitch(kRightPageFirstKey, rightPageFirst_->isChecked()))
+        statusBar_->showMessage(tr("无法把书本模式的设置写入 %1").arg(switchSettingsFile()), 10000);
+}
+
+void BookCapture::find(const unsigned char *rgb, int width, int height)
+{
+    pagesFound_ = std::max(0, zq_scanner_book_find(rgb, width, height));
+}
+
+// The outline runs along the page's top edge from left to right, then
+// along its bottom edge back: its first and last points are the left
+// corners, the two in its middle the right ones.
+bool BookCapture::outerCorners(zqPoint corners[4]) const
+{
+    zqPointF first[2 * ZQ_BOOK_EDGE_POINTS];
+    zqPointF last[2 * ZQ_BOOK_EDGE_POINTS];
+    if (pagesFound_ == 0 || zq_scanner_book_outline(0, first) != 0 ||
+        zq_scanner_book_outline(pagesFound_ - 1, last) != 0)
+        return false;
+    corners[0] = pixel(first[0]);
+    corners[1] = pixel(last[ZQ_BOOK_EDGE_POINTS - 1]);
+    corners[2] = pixel(last[ZQ_BOOK_EDGE_POINTS]);
+    corners[3] = pixel(first[2 * ZQ_BOOK_EDGE_POINTS - 1]);
+    return true;
+}
+
+void BookCapture::show(unsigned char *rgb, int width, int height) const
+{
+    zq_scanner_book_show(rgb, width, height);
+}
+
+std::vector<int> BookCapture::readingOrder() const
+{
+    if (pagesFound_ < 2)
+        return std::vector<int>(size_t(pagesFound_), 0);
+    if (rightPageFirst_->isChecked())
+        return {1, 0};
+    return {0, 1};
+}
+
+std::vector<CapturedPicture> BookCapture::pictures(const unsigned char *rgb, int width,
+                                                   int height) const
+{
+    std::vector<CapturedPicture> pictures;
+    const std::vector<int> pages = readingOrder();
+    if (pages.empty())
+        pictures.push_back(CapturedPicture::whole(rgb, width, height));
+    for (size_t i = 0; i < pages.size(); ++i) {
+        pictures.push_back(
+            CapturedPicture::cutBy([&](unsigned char *out, int size, int *w, int *h) {
+                return zq_scanner_book_page_do(rgb, width, height, pages[i], 1, out, size, w, h);
+            }));
+        if (pages.size() > 1)
+            pictures.back().suffix = "-" + std::to_string(i + 1);
+    }
+    return pictures;
+}

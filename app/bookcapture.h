@@ -1,0 +1,55 @@
+// Book mode in the window: the switches "书本模式" and "右页在前" in the
+// "拍摄" menu, kept in the program's own settings file; the search for an
+// open book in each frame of the automatic crop, its outline in the
+// preview, and the pages a capture writes, in reading order.
+#ifndef ZQVIDEO_BOOKCAPTURE_H
+#define ZQVIDEO_BOOKCAPTURE_H
+
+#include "capturedpicture.h"
+
+#include <zqscan/zq_opencv.h>
+
+#include <QObject>
+
+#include <vector>
+
+class QAction;
+class QStatusBar;
+
+class BookCapture : public QObject
+{
+    Q_OBJECT
+
+  public:
+    // bookMode and rightPageFirst are the menu's checkable switches; their
+    // states are read from the settings file here and written back
+    // whenever the user flips them.  rightPageFirst is enabled only while
+    // book mode is on.
+    BookCapture(QAction *bookMode, QAction *rightPageFirst, QStatusBar *statusBar, QObject *parent);
+
+    bool isOn() const;
+
+    // Looks for an open book in this tick's frame (turned, not yet drawn
+    // into); the other calls refer to what it found.
+    void find(const unsigned char *rgb, int width, int height);
+    // The outer corners of the pages found, clockwise from the top-left;
+    // false when none was found.
+    bool outerCorners(zqPoint corners[4]) const;
+    // Draws the pages' outlines and the gutter into the frame.
+    void show(unsigned char *rgb, int width, int height) const;
+    // What a capture of the frame writes: each page found, laid flat, in
+    // reading order (the two pages of a spread with the suffixes "-1" and
+    // "-2"), or the whole frame when none was found.
+    std::vector<CapturedPicture> pictures(const unsigned char *rgb, int width, int height) const;
+
+  private:
+    void switchedByUser();
+    std::vector<int> readingOrder() const;
+
+    QAction *bookMode_;
+    QAction *rightPageFirst_;
+    QStatusBar *statusBar_;
+    int pagesFound_ = 0;
+};
+
+#endif
