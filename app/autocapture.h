@@ -39,8 +39,8 @@ class AutoCapture : public QObject
     // Any capture of this tick's frame (also by key or button) takes the
     // page in view, so that it is not taken again.
     void pageCaptured();
-    // In book mode the pages in view are new again once a hand has moved
-    // in view: turning a page changes little else.
+    // In book mode the pages change in place as they are turned, and are
+    // told apart by their words.
     void watchTurnedPages(bool on) { detector_.setPagesTurnInPlace(on); }
 
   private:

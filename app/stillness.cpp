@@ -29,6 +29,21 @@ constexpr int kFrameCellsAllowed = kColumns * kRows / 100;
 constexpr int kPageCellTolerance = 40;
 constexpr int kPageCellsAllowed = kPageCells * kPageCells / 16;
 
+// The print of a page turned in place: its grey at this many places spread
+// over the outline, each less the mean of its neighbours along the row, so
+// that the lines of text, in the same places on every page of a book,
+// cancel out and the words remain.  Places a few pixels apart on a
+// document camera's frame: a word's letters and gaps show.
+constexpr int kPrintColumns = 320;
+constexpr int kPrintRows = 240;
+constexpr int kPrintRowMean = 9;
+// The outline jitters by a few pixels: prints are matched shifted by up to
+// this many places either way.  Matched at their best shift, the prints of
+// one spread correlate by 0.98 or more, those of two spreads by less than
+// 0.05 (the virtual book at 640x480, a hand passed over, nudged by 2 pixels).
+constexpr int kPrintShift = 4;
+constexpr double kSamePrint = 0.5;
+
 // The outline has moved when a corner has no partner within this share
 // of the frame's longer side.  The detector finds corners on a grid of 4
 // or 8 pixels, so they jitter by about that much.
@@ -94,19 +109,80 @@ std::array<zqPoint, 4> fromTopLeft(const std::array<zqPoint, 4> &corners)
     return ordered;
 }
 
-// Cells of the page in its own coordinates, spread over the outline.
-std::vector<uint8_t> pageCells(const unsigned char *rgb, int width, int height,
-                               const std::array<zqPoint, 4> &corners)
+// The grey of the frame at a place in the page's own coordinates: u across
+// and v down, from 0 at its top-left corner to 1 at its bottom-right one.
+class PageSampler
 {
-    const std::array<zqPoint, 4> c = fromTopLeft(corners);
-    const auto at = [&](double u, double v) {
+  public:
+    PageSampler(const unsigned char *rgb, int width, int height,
+                const std::array<zqPoint, 4> &corners)
+        : rgb_(rgb), width_(width), height_(height), c_(fromTopLeft(corners))
+    {
+    }
+
+    int operator()(double u, double v) const
+    {
         const double x =
-            (1 - v) * ((1 - u) * c[0].x + u * c[1].x) + v * ((1 - u) * c[3].x + u * c[2].x);
+            (1 - v) * ((1 - u) * c_[0].x + u * c_[1].x) + v * ((1 - u) * c_[3].x + u * c_[2].x);
         const double y =
-            (1 - v) * ((1 - u) * c[0].y + u * c[1].y) + v * ((1 - u) * c[3].y + u * c[2].y);
-        const int px = std::clamp(int(x), 0, width - 1), py = std::clamp(int(y), 0, height - 1);
-        return grey(rgb + (size_t(py) * width + px) * 3);
-    };
+            (1 - v) * ((1 - u) * c_[0].y + u * c_[1].y) + v * ((1 - u) * c_[3].y + u * c_[2].y);
+        const int px = std::clamp(int(x), 0, width_ - 1), py = std::clamp(int(y), 0, height_ - 1);
+        return grey(rgb_ + (size_t(py) * width_ + px) * 3);
+    }
+
+  private:
+    const unsigned char *rgb_;
+    int width_, height_;
+    std::array<zqPoint, 4> c_;
+};
+
+// The page's print: see kPrintColumns.
+std::vector<int16_t> pagePrint(const PageSampler &at)
+{
+    std::vector<int16_t> print(kPrintColumns * kPrintRows);
+    std::vector<int> row(kPrintColumns);
+    for (int y = 0; y < kPrintRows; ++y) {
+        for (int x = 0; x < kPrintColumns; ++x)
+            row[x] = at((x + 0.5) / kPrintColumns, (y + 0.5) / kPrintRows);
+        for (int x = 0; x < kPrintColumns; ++x) {
+            const int from = std::max(0, x - kPrintRowMean / 2);
+            const int to = std::min(kPrintColumns, x + kPrintRowMean / 2 + 1);
+            int sum = 0;
+            for (int k = from; k < to; ++k)
+                sum += row[k];
+            print[y * kPrintColumns + x] = int16_t(row[x] - sum / (to - from));
+        }
+    }
+    return print;
+}
+
+// Whether two prints show the same page: their correlation at the best of
+// the small shifts the outline's jitter calls for.
+bool printsMatch(const std::vector<int16_t> &a, const std::vector<int16_t> &b)
+{
+    if (a.empty() || a.size() != b.size())
+        return false;
+    double best = 0;
+    for (int dy = -kPrintShift; dy <= kPrintShift; ++dy)
+        for (int dx = -kPrintShift; dx <= kPrintShift; ++dx) {
+            int64_t ab = 0, aa = 0, bb = 0;
+            for (int y = kPrintShift; y < kPrintRows - kPrintShift; ++y) {
+                const int16_t *ra = &a[y * kPrintColumns], *rb = &b[(y + dy) * kPrintColumns + dx];
+                for (int x = kPrintShift; x < kPrintColumns - kPrintShift; ++x) {
+                    ab += ra[x] * rb[x];
+                    aa += ra[x] * ra[x];
+                    bb += rb[x] * rb[x];
+                }
+            }
+            if (aa > 0 && bb > 0)
+                best = std::max(best, double(ab) / std::sqrt(double(aa) * double(bb)));
+        }
+    return best >= kSamePrint;
+}
+
+// Cells of the page in its own coordinates, spread over the outline.
+std::vector<uint8_t> pageCells(const PageSampler &at)
+{
     constexpr int kSpread = kPageCells * kPageTaps;
     std::vector<uint8_t> cells(kPageCells * kPageCells);
     for (int row = 0; row < kPageCells; ++row)
@@ -135,7 +211,7 @@ StillnessDetector::View StillnessDetector::look(const unsigned char *rgb, int wi
     if (outline) {
         view.hasPage = true;
         std::copy(outline, outline + 4, view.corners.begin());
-        view.pageCells = pageCells(rgb, width, height, view.corners);
+        view.pageCells = pageCells(PageSampler(rgb, width, height, view.corners));
     }
     return view;
 }
@@ -158,11 +234,14 @@ bool StillnessDetector::same(const View &a, const View &b)
            changedCells(a.cells, b.cells, kFrameCellTolerance) <= kFrameCellsAllowed;
 }
 
-bool StillnessDetector::samePage(const View &a, const View &b)
+bool StillnessDetector::samePage(const View &a, const View &b) const
 {
-    return a.hasPage && b.hasPage && a.width == b.width && a.height == b.height &&
-           outlinesMatch(a, b) &&
-           changedCells(a.pageCells, b.pageCells, kPageCellTolerance) <= kPageCellsAllowed;
+    if (!a.hasPage || !b.hasPage || a.width != b.width || a.height != b.height ||
+        !outlinesMatch(a, b))
+        return false;
+    if (pagesTurnInPlace_)
+        return printsMatch(a.print, b.print);
+    return changedCells(a.pageCells, b.pageCells, kPageCellTolerance) <= kPageCellsAllowed;
 }
 
 StillnessDetector::Verdict StillnessDetector::observe(const unsigned char *rgb, int width,
@@ -175,20 +254,39 @@ StillnessDetector::Verdict StillnessDetector::observe(const unsigned char *rgb, 
     const bool gap = milliseconds - lastSeen_ > kStillMilliseconds;
     lastSeen_ = milliseconds;
     if (gap || !stillSince_ || !same(latest_, *stillSince_)) {
-        if (pagesTurnInPlace_ && !gap)
-            taken_.reset(); // something moved: a page may have been turned
         stillSince_ = latest_;
         stillStart_ = milliseconds;
     }
     const bool still = milliseconds - stillStart_ >= kStillMilliseconds;
     if (still && !latest_.hasPage)
         taken_.reset(); // the bare desk: the page taken last has gone
-    if (!latest_.hasPage || (taken_ && samePage(latest_, *taken_)))
+    if (!latest_.hasPage)
+        return Verdict::NoNewPage;
+    if (pagesTurnInPlace_)
+        return still ? stillPageVerdict(rgb) : Verdict::Settling;
+    if (taken_ && samePage(latest_, *taken_))
         return Verdict::NoNewPage;
     return still ? Verdict::Ready : Verdict::Settling;
+}
+
+// The print is read and compared once a stillness: it costs a few
+// milliseconds, and the pages cannot change while nothing moves.
+StillnessDetector::Verdict StillnessDetector::stillPageVerdict(const unsigned char *rgb)
+{
+    if (printedStillness_ != stillStart_) {
+        printedStillness_ = stillStart_;
+        latest_.print = pagePrint(PageSampler(rgb, latest_.width, latest_.height, latest_.corners));
+        stillPrint_ = latest_.print;
+        stillShowsTaken_ = taken_ && samePage(latest_, *taken_);
+    }
+    return stillShowsTaken_ ? Verdict::NoNewPage : Verdict::Ready;
 }
 
 void StillnessDetector::markTaken()
 {
     taken_ = latest_;
+    if (printedStillness_ == stillStart_) {
+        taken_->print = stillPrint_;
+        stillShowsTaken_ = true;
+    }
 }

@@ -9,9 +9,10 @@
 //
 // A page is new unless it is the one taken last: an outline in the same
 // place around the same content, sampled in the page's own coordinates so
-// that a page nudged by a few pixels is still the same page.  The page
-// taken last is forgotten once the bare desk has been seen still, or, for
-// pages that change in place, once anything has moved in view.
+// that a page nudged by a few pixels is still the same page.  For pages
+// that change in place (an open book's) the content is the page's words,
+// compared once the page lies still.  The page taken last is forgotten
+// once the bare desk has been seen still.
 #ifndef ZQVIDEO_STILLNESS_H
 #define ZQVIDEO_STILLNESS_H
 
@@ -41,8 +42,9 @@ class StillnessDetector
     // The page of the frame observed last has been captured, whoever asked.
     void markTaken();
     // Pages that change where they lie, as an open book's do when one is
-    // turned: the pages look much like the ones before, so any movement in
-    // view (the hand turning one) makes them new.
+    // turned: every page of a book has its lines of text in the same
+    // places, so the pages are told apart by their words (the page's
+    // print), not by its coarse cells.
     void setPagesTurnInPlace(bool on) { pagesTurnInPlace_ = on; }
 
   private:
@@ -53,11 +55,13 @@ class StillnessDetector
         std::array<zqPoint, 4> corners{};
         std::vector<uint8_t> cells;     // mean grey of each cell of the frame, row by row
         std::vector<uint8_t> pageCells; // the same of the page, from its top-left corner
+        std::vector<int16_t> print;     // the page's words, for pages turned in place
     };
 
     static View look(const unsigned char *rgb, int width, int height, const zqPoint *outline);
+    Verdict stillPageVerdict(const unsigned char *rgb);
     static bool same(const View &a, const View &b);
-    static bool samePage(const View &a, const View &b);
+    bool samePage(const View &a, const View &b) const;
     static bool outlinesMatch(const View &a, const View &b);
 
     View latest_;
@@ -66,6 +70,11 @@ class StillnessDetector
     int64_t lastSeen_ = 0;
     std::optional<View> taken_;
     bool pagesTurnInPlace_ = false;
+    // Pages turned in place: the stillness whose print was read, its print,
+    // and whether it shows the page taken last.
+    int64_t printedStillness_ = -1;
+    std::vector<int16_t> stillPrint_;
+    bool stillShowsTaken_ = false;
 };
 
 #endif

@@ -1,5 +1,6 @@
 // The stillness watch of automatic capture on its own, fed with rendered
 // desks and the pages' true outlines, one frame each 100 ms.
+#include "book_scene.h"
 #include "desk_script.h"
 #include "stillness.h"
 
@@ -37,11 +38,41 @@ class StillnessTest : public ::testing::Test
         PageScene scene = page.value_or(PageScene{});
         if (!page)
             scene.pageWidth = 0;
-        const std::vector<uint8_t> desk = renderScene(scene, kWidth, kHeight);
         zqPoint outline[4];
         const auto corners = pageCorners(scene, kWidth, kHeight);
         for (int i = 0; i < 4; ++i)
             outline[i] = {int(corners[i].x), int(corners[i].y)};
+        return showFrames(renderScene(scene, kWidth, kHeight), page ? outline : nullptr,
+                          milliseconds, hand, noise);
+    }
+
+    // The same with an open book at pages `first` and `first` + 1, its
+    // outline nudged right by `nudge` pixels.
+    Verdict showBook(int first, int milliseconds, std::optional<Hand> hand = std::nullopt,
+                     int nudge = 0)
+    {
+        BookScene book;
+        book.pageWidth = 0.3;
+        book.centerX = 0.5 + double(nudge) / kWidth;
+        book.lines = {bookText(first, 20), bookText(first + 1, 20)};
+        book.font = ZQ_TEXT_FONT;
+        // The spread's outer corners: each page's outline runs from the
+        // gutter's top out along the top edge (49 points), down the outer
+        // edge and back along the bottom edge (49 points).
+        const std::vector<Point> left = bookPageOutline(book, 0, kWidth, kHeight);
+        const std::vector<Point> right = bookPageOutline(book, 1, kWidth, kHeight);
+        const size_t outerTop = 48, outerBottom = left.size() - 49;
+        zqPoint outline[4];
+        int i = 0;
+        for (const Point &p :
+             {left[outerTop], right[outerTop], right[outerBottom], left[outerBottom]})
+            outline[i++] = {int(p.x), int(p.y)};
+        return showFrames(renderBook(book, kWidth, kHeight), outline, milliseconds, hand, 3);
+    }
+
+    Verdict showFrames(const std::vector<uint8_t> &desk, const zqPoint *outline, int milliseconds,
+                       std::optional<Hand> hand, int noise)
+    {
         Verdict verdict = Verdict::NoNewPage;
         for (int shown = 0; shown < milliseconds; shown += 100) {
             std::vector<uint8_t> frame = desk;
@@ -53,7 +84,7 @@ class StillnessTest : public ::testing::Test
                 sample = uint8_t(
                     std::clamp(sample + int(noiseSource() % (2 * noise + 1)) - noise, 0, 255));
             now += 100;
-            verdict = watch.observe(frame.data(), kWidth, kHeight, page ? outline : nullptr, now);
+            verdict = watch.observe(frame.data(), kWidth, kHeight, outline, now);
         }
         return verdict;
     }
@@ -96,18 +127,23 @@ TEST_F(StillnessTest, NoiseIsStillHandsAndGapsAreNot)
     EXPECT_EQ(show(pageAt(0.5), 200), Verdict::Ready);
 }
 
-// An open book's pages change in place: after a hand has moved in view the
-// pages are new, after a pause in the frames they are not.
-TEST_F(StillnessTest, PagesTurnedInPlaceAreNewAfterMovement)
+// An open book's pages change in place, their lines of text where the
+// last pages' lay: a turned page is new once the spread lies still, the
+// spread taken last stays taken when a hand has passed over it or it was
+// nudged.
+TEST_F(StillnessTest, TurnedPagesAreNewTheSpreadTakenIsNot)
 {
     watch.setPagesTurnInPlace(true);
-    EXPECT_EQ(show(pageAt(0.5), 1000), Verdict::Ready);
+    EXPECT_EQ(showBook(1, 1000), Verdict::Ready);
     watch.markTaken();
-    EXPECT_EQ(show(pageAt(0.5), 2000), Verdict::NoNewPage);
-    EXPECT_EQ(show(pageAt(0.5), 1000, Hand{1.0, 0.5}), Verdict::Settling);
-    EXPECT_EQ(show(pageAt(0.5), 700), Verdict::Settling);
-    EXPECT_EQ(show(pageAt(0.5), 200), Verdict::Ready);
+    EXPECT_EQ(showBook(1, 2000), Verdict::NoNewPage);
+    EXPECT_EQ(showBook(1, 1000, Hand{1.0, 0.5}), Verdict::Settling);
+    EXPECT_EQ(showBook(1, 1000), Verdict::NoNewPage) << "a hand passed over the spread";
+    EXPECT_EQ(showBook(1, 1000, std::nullopt, 2), Verdict::NoNewPage) << "nudged";
+    EXPECT_EQ(showBook(3, 1000, Hand{1.0, 0.5}), Verdict::Settling);
+    EXPECT_EQ(showBook(3, 700), Verdict::Settling);
+    EXPECT_EQ(showBook(3, 200), Verdict::Ready) << "a page turned";
     watch.markTaken();
     now += 5000;
-    EXPECT_EQ(show(pageAt(0.5), 2000), Verdict::NoNewPage);
+    EXPECT_EQ(showBook(3, 2000), Verdict::NoNewPage);
 }
