@@ -23,7 +23,10 @@ constexpr double kGutterHeight = 0.01;
 constexpr double kOuterEdgeHeight = 0.03;
 constexpr double kSteepestRise = 0.85; // height per arc length where the page leaves the gutter
 constexpr double kEarliestTop = 0.2;   // arc fraction from the gutter: the top lies no nearer
-constexpr double kHighestRise = 0.2;
+// Higher, the page would drop to the page block steeper than it can fall
+// (a slope of 1 per arc length at 0.2, where the curve has no length left
+// to go outwards); at 0.18 it drops at 0.75.
+constexpr double kHighestRise = 0.18;
 constexpr int kCurveSteps = 4096; // straight pieces of one page's curve
 
 constexpr double kEdgePitch = 0.005;  // page widths between the edges of the pages below

@@ -37,7 +37,7 @@ struct BookScene {
     double aspect = 1.5;                 // page height / page width
     double angleDeg = 0;                 // the book turned on the desk, counter-clockwise on screen
     double rise = 0.10; // the page surface's highest point above the desk, a fraction of
-                        // the page width; 0 (flat) to 0.2
+                        // the page width; 0 (flat) to 0.18
     double paper = 225; // paper brightness
     double desk = 60;
     Desk deskKind = Desk::Mat; // a dark desk, as sceneOnDesk(Desk::Mat)
