@@ -272,6 +272,14 @@ double wordAccuracy(const std::vector<ReadWord> &read, const std::vector<std::st
     return double(found) / total;
 }
 
+// A book as the camera sees it.
+Frame bookFrame(const BookScene &book)
+{
+    Frame frame(kWidth, kHeight);
+    renderBook(book, kWidth, kHeight, frame.data());
+    return frame;
+}
+
 class BookTest : public ImagingTest
 {
 };
@@ -281,8 +289,7 @@ TEST_F(BookTest, FindsBothPagesAlongTheirCurvedEdges)
     for (const BookCase &c : kBooks) {
         SCOPED_TRACE(c.name);
         const BookScene book = bookWith(c.change);
-        Frame frame(kWidth, kHeight);
-        renderBook(book, kWidth, kHeight, frame.data());
+        Frame frame = bookFrame(book);
         ASSERT_EQ(zq_scanner_book_find(frame.data(), kWidth, kHeight), 2);
         for (int side = 0; side < 2; ++side)
             EXPECT_GT(overlap(foundOutline(side), trueOutline(book, side)), 0.985) << side;
@@ -297,8 +304,7 @@ TEST_F(BookTest, FindsBothPagesAlongTheirCurvedEdges)
 
 TEST_F(BookTest, TellsASpreadFromTwoSheetsAndASinglePage)
 {
-    Frame frame(kWidth, kHeight);
-    renderBook(bookWith([](BookScene &b) { b.twoSheets = true; }), kWidth, kHeight, frame.data());
+    Frame frame = bookFrame(bookWith([](BookScene &b) { b.twoSheets = true; }));
     EXPECT_EQ(zq_scanner_book_find(frame.data(), kWidth, kHeight), 1);
     zqPointF gutter[2];
     EXPECT_EQ(zq_scanner_book_gutter(gutter), -1);
@@ -320,8 +326,7 @@ TEST_F(BookTest, TellsASpreadFromTwoSheetsAndASinglePage)
 
 TEST_F(BookTest, CutsOnlyThePagesOfTheFrameTheyWereFoundIn)
 {
-    Frame frame(kWidth, kHeight);
-    renderBook(bookWith(), kWidth, kHeight, frame.data());
+    Frame frame = bookFrame(bookWith());
     ASSERT_EQ(zq_scanner_book_find(frame.data(), kWidth, kHeight), 2);
     int width = 0, height = 0;
     EXPECT_EQ(
@@ -344,8 +349,7 @@ TEST_F(BookTest, FlattenedPagesHaveStraightLinesAndTrueProportions)
     for (const BookCase &c : kBooks) {
         SCOPED_TRACE(c.name);
         const BookScene book = bookWith(c.change);
-        Frame frame(kWidth, kHeight);
-        renderBook(book, kWidth, kHeight, frame.data());
+        Frame frame = bookFrame(book);
         ASSERT_EQ(zq_scanner_book_find(frame.data(), kWidth, kHeight), 2);
         for (int side = 0; side < 2; ++side) {
             const cv::Mat flat = cutPage(frame, side, true);
@@ -362,8 +366,7 @@ TEST_F(BookTest, FlattenedPagesHaveStraightLinesAndTrueProportions)
 TEST_F(BookTest, FlattenedPagesReadLikeThePrintedPage)
 {
     const BookScene book = bookWith([](BookScene &b) { b.rise = 0.15; });
-    Frame frame(kWidth, kHeight);
-    renderBook(book, kWidth, kHeight, frame.data());
+    Frame frame = bookFrame(book);
     ASSERT_EQ(zq_scanner_book_find(frame.data(), kWidth, kHeight), 2);
     for (int side = 0; side < 2; ++side) {
         const cv::Mat flat = cutPage(frame, side, true), seen = cutPage(frame, side, false);
