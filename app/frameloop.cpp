@@ -7,6 +7,7 @@
 #include "camlabel.h"
 #include "capturedpicture.h"
 #include "config.h"
+#include "liveview.h"
 #include "savedir.h"
 #include "ui_mainwindow.h"
 
@@ -253,6 +254,7 @@ void MainWindow::ShowRGB(unsigned char *data, int width, int height)
     ui->label_V->clear();
     ui->label_V->setPixmap(QPixmap::fromImage(scaled));
     ui->label_V->show();
+    liveView->showFrame(data, width, height);
 }
 
 void MainWindow::AddImage(QString path, const char *name)

@@ -4,6 +4,7 @@
 #include "autocapture.h"
 #include "bookcapture.h"
 #include "config.h"
+#include "liveview.h"
 #include "pdf_composer.h"
 #include "savedir.h"
 #include "trash.h"
@@ -88,6 +89,7 @@ MainWindow::MainWindow(QWidget *parent)
     setUpKeys();
     autoCapture = new AutoCapture(ui->actionAutoCapture, statusBar(), this);
     bookCapture = new BookCapture(ui->actionBookMode, ui->actionRightPageFirst, statusBar(), this);
+    setUpViewers();
     autoCapture->watchTurnedPages(bookCapture->isOn());
     connect(ui->actionBookMode, &QAction::toggled, autoCapture, &AutoCapture::watchTurnedPages);
     pdfPageCount = new QLabel(this);

@@ -17,6 +17,8 @@
 
 class AutoCapture;
 class BookCapture;
+class LiveView;
+class PageViewer;
 class PdfComposer;
 class QCheckBox;
 class QLabel;
@@ -141,6 +143,7 @@ class MainWindow : public QMainWindow
     void quit();
     void setUpKeys();
     void setUpPageList();
+    void setUpViewers();
     void showPageMenu(const QPoint &position);
     void enablePageActions();
     void turnSelectedPages(PageTurn turn);
@@ -180,6 +183,8 @@ class MainWindow : public QMainWindow
     int composingPages = 0;
     AutoCapture *autoCapture = nullptr;
     BookCapture *bookCapture = nullptr;
+    PageViewer *pageViewer = nullptr;
+    LiveView *liveView = nullptr;
 };
 
 #endif

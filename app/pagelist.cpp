@@ -4,7 +4,9 @@
 #include "mainwindow.h"
 
 #include "config.h"
+#include "liveview.h"
 #include "pageturn.h"
+#include "pageviewer.h"
 #include "ui_mainwindow.h"
 
 #include <QDesktopServices>
@@ -141,8 +143,25 @@ void MainWindow::setUpPageList()
     connect(list->model(), &QAbstractItemModel::rowsMoved, this, &MainWindow::followThumbnailOrder);
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this, &MainWindow::showPageMenu);
-    connect(list, &QListWidget::itemDoubleClicked, this, &MainWindow::openPage);
+    // Enter and a double click (the view's activation) open the page in the
+    // program's own viewer; the desktop's is in the page's menu.
+    connect(list, &QAbstractItemView::activated, this,
+            [this](const QModelIndex &page) { pageViewer->showPage(page.row()); });
     connect(list, &QListWidget::itemSelectionChanged, this, &MainWindow::enablePageActions);
+}
+
+void MainWindow::setUpViewers()
+{
+    pageViewer = new PageViewer(ui->listWidget->model(), this);
+    liveView = new LiveView(this);
+    liveView->openOnDoubleClick(ui->label_V);
+    auto *large = new QAction(tr("大图实时画面"), this);
+    large->setObjectName("actionLiveView");
+    large->setShortcut(QKeySequence(Qt::Key_F11));
+    large->setToolTip(
+        tr("在单独的窗口中放大显示实时画面，可放大到原始大小以检查对焦（也可双击预览）"));
+    connect(large, &QAction::triggered, liveView, &LiveView::toggle);
+    ui->menuCapture->addAction(large);
 }
 
 void MainWindow::showPageMenu(const QPoint &position)

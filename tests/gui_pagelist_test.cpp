@@ -1,11 +1,16 @@
 // The window's keys and the page list: capture, delete and PDF by key
 // wherever the focus is, reordering, turning and opening pages.
 #include "gui_frame_harness.h"
+#include "liveview.h"
+#include "pageviewer.h"
+#include "zoomview.h"
 
 #include "pdf_tools.h"
 #include "picture_files.h"
 
 #include <QAction>
+#include <QLabel>
+#include <QWheelEvent>
 #include <QDesktopServices>
 #include <QPushButton>
 #include <QThreadPool>
@@ -200,21 +205,60 @@ class PageListTest : public WindowTest
         QTRY_VERIFY(!list->item(0)->icon().isNull());
     }
 
-    void pagesOpenInTheViewer()
+    // The page's menu opens it in the desktop's viewer, a double click in
+    // the program's own, which zooms and goes on to the next page.
+    void pagesOpenInTheViewers()
     {
         startShown(startSettings(1280, 720, saveDir->path()));
         Viewer viewer;
         QDesktopServices::setUrlHandler("file", &viewer, "open");
         const QUrl page = QUrl::fromLocalFile(saveDir->filePath(capturePage()));
+        capturePage();
         auto *list = widget<QListWidget>(*window, "listWidget");
         list->item(0)->setSelected(true);
         window->findChild<QAction *>("actionOpenPage")->trigger();
+        QDesktopServices::unsetUrlHandler("file");
+        QCOMPARE(viewer.opened, QList<QUrl>{page});
+
         const QPoint centre = list->visualItemRect(list->item(0)).center();
         // A double click as the window system sends it: a click, then the second press.
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
-        QDesktopServices::unsetUrlHandler("file");
-        QCOMPARE(viewer.opened, (QList<QUrl>{page, page}));
+        auto *pages = window->findChild<PageViewer *>("pageViewer");
+        QTRY_COMPARE(QApplication::activeWindow(), pages);
+        QCOMPARE(pages->currentRow(), 0);
+        ZoomView *view = pages->view();
+        QCOMPARE(view->sceneRect().size().toSize(), QImage(page.toLocalFile()).size());
+        QVERIFY(view->fitsWindow() && view->zoom() < 1);
+        QTest::keyClick(pages, Qt::Key_1);
+        QCOMPARE(view->zoom(), 1.0);
+        QWheelEvent wheel(QPointF(50, 50), view->mapToGlobal(QPoint(50, 50)), QPoint(),
+                          QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view->viewport(), &wheel);
+        QVERIFY(view->zoom() > 1);
+        QTest::keyClick(pages, Qt::Key_PageDown);
+        QCOMPARE(pages->currentRow(), 1);
+        QVERIFY(view->fitsWindow());
+    }
+
+    // F11 or a double click on the preview shows the live picture large,
+    // frame by frame, at 100 % when asked.
+    void liveViewShowsTheFrameLarge()
+    {
+        startShown(startSettings(1280, 720, saveDir->path()));
+        tick();
+        auto *live = window->findChild<LiveView *>("liveView");
+        QVERIFY(!live->isVisible());
+        QTest::mouseDClick(widget<QLabel>(*window, "label_V"), Qt::LeftButton);
+        QTRY_COMPARE(QApplication::activeWindow(), live);
+        tick();
+        QCOMPARE(live->view()->sceneRect().size().toSize(), QSize(1280, 720));
+        QTest::keyClick(live, Qt::Key_1);
+        QCOMPARE(live->view()->zoom(), 1.0);
+        QTest::keyClick(live, Qt::Key_Escape);
+        QVERIFY(!live->isVisible());
+        window->findChild<QAction *>("actionLiveView")->trigger();
+        QVERIFY(live->isVisible());
     }
 
   private:

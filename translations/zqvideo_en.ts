@@ -32,6 +32,13 @@
     </message>
 </context>
 <context>
+    <name>LiveView</name>
+    <message>
+        <source>实时画面</source>
+        <translation>Live picture</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>无法保存 %1</source>
@@ -440,6 +447,61 @@
     <message>
         <source>从右向左翻的书（如竖排的中文、日文书）：先存右页，再存左页</source>
         <translation>For books read from right to left (such as vertically set Chinese and Japanese books): the right page is saved first, then the left one</translation>
+    </message>
+    <message>
+        <source>大图实时画面</source>
+        <translation>Large live view</translation>
+    </message>
+    <message>
+        <source>在单独的窗口中放大显示实时画面，可放大到原始大小以检查对焦（也可双击预览）</source>
+        <translation>Shows the live picture large in a window of its own, zoomable to 100 % to check the focus (or double-click the preview)</translation>
+    </message>
+</context>
+<context>
+    <name>PageViewer</name>
+    <message>
+        <source>上一页</source>
+        <translation>Previous page</translation>
+    </message>
+    <message>
+        <source>下一页</source>
+        <translation>Next page</translation>
+    </message>
+    <message>
+        <source>适合窗口</source>
+        <translation>Fit to window</translation>
+    </message>
+    <message>
+        <source>原始大小</source>
+        <translation>Actual size</translation>
+    </message>
+    <message>
+        <source>放大</source>
+        <translation>Zoom in</translation>
+    </message>
+    <message>
+        <source>缩小</source>
+        <translation>Zoom out</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>第 %1/%2 页 — %3</source>
+        <translation>Page %1 of %2 — %3</translation>
+    </message>
+    <message>
+        <source>这一页已从列表中删除</source>
+        <translation>This page has been deleted from the list</translation>
+    </message>
+    <message>
+        <source>无法读取 %1：%2</source>
+        <translation>Cannot read %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 %</source>
+        <translation>%1 %</translation>
     </message>
 </context>
 </TS>
