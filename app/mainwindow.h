@@ -17,6 +17,7 @@
 
 class AutoCapture;
 class BookCapture;
+class PageJournal;
 class PdfComposer;
 class QCheckBox;
 class QLabel;
@@ -135,6 +136,10 @@ class MainWindow : public QMainWindow
     void showPdfCount();
     void stopPdfCollection();
     void reportPdfFailure(const QString &why);
+    void setUpPageJournal();
+    void restorePageList();
+    QString dropMissingCollectedPages();
+    bool mayClose();
     void setUpSearchablePdf();
     bool applyTextLayer(bool on);
     void prepareForSearch(const char *path);
@@ -180,6 +185,10 @@ class MainWindow : public QMainWindow
     int composingPages = 0;
     AutoCapture *autoCapture = nullptr;
     BookCapture *bookCapture = nullptr;
+    PageJournal *journal = nullptr;
+    QString composingNote;          // what the stop press found missing
+    bool closeWhenComposed = false; // the answer at quit was to compose first
+    bool sessionEnding = false;     // the desktop session ends: no questions
 };
 
 #endif
