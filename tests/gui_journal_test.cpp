@@ -195,6 +195,21 @@ class PageJournalTest : public WindowTest
         QCOMPARE(listed(), QStringList{second});
     }
 
+    // A journal that cannot be written says so, once, in the status bar.
+    void unwritableJournalIsReported()
+    {
+        QVERIFY(QDir(testJournalDir()).removeRecursively());
+        QFile blocker(testJournalDir()); // a file where the folder should be
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        capture();
+        QTRY_VERIFY(window->statusBar()->currentMessage().startsWith(
+            QString::fromUtf8("页面列表无法保存到 %1/pages-").arg(testJournalDir())));
+        capture();
+        QTest::qWait(20);
+        QVERIFY(window->statusBar()->currentMessage().startsWith(QString::fromUtf8("已保存")));
+    }
+
   private:
     static QuitAnswer &answer()
     {
