@@ -127,6 +127,9 @@ void MainWindow::takeSaveDirectory(const QString &answer)
     }
     if (!checkDir(dir.constData()))
         return;
+    const bool another = dir != g_Config.save_dir;
     strcpy(g_Config.save_dir, dir.constData());
     ui->lineEdit->setText(answer);
+    if (another)
+        restorePageList(); // each directory has its own
 }

@@ -5,7 +5,9 @@
 #include "bookcapture.h"
 #include "config.h"
 #include "liveview.h"
+#include "pagejournal.h"
 #include "pdf_composer.h"
+#include "quitquestion.h"
 #include "savedir.h"
 #include "trash.h"
 #include "ui_mainwindow.h"
@@ -16,6 +18,7 @@
 
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QTimer>
 
@@ -24,6 +27,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 int zqvideo::fd = -1;
@@ -86,6 +90,7 @@ MainWindow::MainWindow(QWidget *parent)
     wireControls();
     setUpThumbnailList();
     setUpPageList();
+    setUpPageJournal();
     setUpKeys();
     autoCapture = new AutoCapture(ui->actionAutoCapture, statusBar(), this);
     bookCapture = new BookCapture(ui->actionBookMode, ui->actionRightPageFirst, statusBar(), this);
@@ -107,6 +112,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui->cutting->setCurrentIndex(g_Config.cutting_mode);
     if (g_Config.save_dir[0])
         ui->lineEdit->setText(QString::fromUtf8(g_Config.save_dir));
+    restorePageList();
 
     setAttribute(Qt::WA_MouseTracking);
     timer = new QTimer(this);
@@ -119,6 +125,7 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    journal->stop(); // the list going down with the window is no change
     delete ui;
     zq_scanner_dllunit();
     pdfImageList.clear();
@@ -174,6 +181,10 @@ int MainWindow::SaveConfig()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (!mayClose()) {
+        event->ignore();
+        return;
+    }
     SaveConfig();
     QMainWindow::closeEvent(event);
 }
@@ -307,6 +318,7 @@ void MainWindow::showPdfCount()
 {
     pdfPageCount->setText(tr("PDF：已收集 %n 页", nullptr, int(pdfImageList.size())));
     pdfPageCount->setVisible(pdfRecording);
+    journal->setCollection(pdfRecording || pdfComposing, pdfImageList);
 }
 
 // The first press starts collecting the captured pages, the second makes
@@ -326,9 +338,13 @@ void MainWindow::on_butten_pdf_clicked()
         showPdfCount();
         return;
     }
+    composingNote = dropMissingCollectedPages();
     if (pdfImageList.empty()) {
         stopPdfCollection();
-        statusBar()->showMessage(tr("没有收集到页面，未生成 PDF"), kStatusShortMs);
+        QStringList report{tr("没有收集到页面，未生成 PDF")};
+        if (!composingNote.isEmpty())
+            report.prepend(composingNote);
+        statusBar()->showMessage(report.join(tr("；")), kStatusLongMs);
         return;
     }
     char name[kFileNameMax + 1];
@@ -353,6 +369,7 @@ void MainWindow::on_butten_pdf_clicked()
 
 void MainWindow::pdfComposed(int result, const QString &why)
 {
+    const bool thenClose = std::exchange(closeWhenComposed, false);
     pdfComposing = false;
     ui->butten_pdf->setEnabled(true);
     ui->actionSearchablePdf->setEnabled(true);
@@ -363,8 +380,12 @@ void MainWindow::pdfComposed(int result, const QString &why)
         return;
     }
     stopPdfCollection();
-    statusBar()->showMessage(
-        tr("PDF 已保存：%1（%n 页）", nullptr, composingPages).arg(composingOutput), kStatusLongMs);
+    QStringList report{tr("PDF 已保存：%1（%n 页）", nullptr, composingPages).arg(composingOutput)};
+    if (!composingNote.isEmpty())
+        report << composingNote;
+    statusBar()->showMessage(report.join(tr("；")), kStatusLongMs);
+    if (thenClose)
+        close();
 }
 
 void MainWindow::stopPdfCollection()
@@ -380,4 +401,89 @@ void MainWindow::reportPdfFailure(const QString &why)
 {
     statusBar()->showMessage(
         tr("PDF 合成失败：%1。已收集的页面都在，可再按“%2”重试").arg(why, g_stop_record_pdf));
+}
+
+// ---- the page list across starts ----------------------------------------------
+// The journal (pagejournal.h) keeps the list and the collection of each save
+// directory; these put them back and decide what a quit does with them.
+
+void MainWindow::setUpPageJournal()
+{
+    journal = new PageJournal(ui->listWidget, this);
+    connect(journal, &PageJournal::failed, this,
+            [this](const QString &why) { statusBar()->showMessage(why, kStatusLongMs); });
+    // Before the session manager closes the window.
+    connect(
+        qGuiApp, &QGuiApplication::commitDataRequest, this, [this] { sessionEnding = true; },
+        Qt::DirectConnection);
+}
+
+void MainWindow::restorePageList()
+{
+    journal->stop();
+    ui->listWidget->clear();
+    const QByteArray dir(g_Config.save_dir);
+    QStringList gone;
+    const PageJournal::State saved = PageJournal::read(dir, gone);
+    pdfImageList.clear();
+    for (const PageJournal::Page &page : saved.pages) {
+        const QByteArray name = page.path.mid(page.path.lastIndexOf('/') + 1);
+        AddImage(QFile::decodeName(page.path), name.constData());
+        ui->listWidget->item(ui->listWidget->count() - 1)->setData(Qt::UserRole, page.path);
+        if (page.collected) {
+            pdfImageList.push_back(page.path.toStdString());
+            prepareForSearch(page.path.constData());
+        }
+    }
+    pdfRecording = saved.collecting;
+    ui->butten_pdf->setText(pdfRecording ? g_stop_record_pdf : g_begin_record_pdf);
+    showPdfCount();
+    journal->start(dir);
+    if (!gone.isEmpty())
+        statusBar()->showMessage(PageJournal::goneReport(gone), kStatusLongMs);
+}
+
+// A collected page whose file went away meanwhile leaves the collection and
+// the list; the PDF is made of the others.  The report, or nothing.
+QString MainWindow::dropMissingCollectedPages()
+{
+    QStringList gone;
+    for (auto page = pdfImageList.begin(); page != pdfImageList.end();) {
+        const QByteArray path = QByteArray::fromStdString(*page);
+        if (pageFileUsable(path)) {
+            ++page;
+            continue;
+        }
+        gone << QFile::decodeName(path);
+        page = pdfImageList.erase(page);
+        for (int row = ui->listWidget->count() - 1; row >= 0; --row) {
+            if (ui->listWidget->item(row)->data(Qt::UserRole).toByteArray() == path)
+                delete ui->listWidget->takeItem(row);
+        }
+    }
+    return gone.isEmpty() ? QString() : PageJournal::goneReport(gone);
+}
+
+// Collected pages are kept by the journal whatever ends the program; a quit
+// asks whether to compose them now, keep them for the next start or give
+// the collection up.  The ending desktop session asks nobody: it keeps them.
+bool MainWindow::mayClose()
+{
+    if (sessionEnding || pdfComposing || !pdfRecording || pdfImageList.empty())
+        return true;
+    switch (askAboutCollection(this, int(pdfImageList.size()))) {
+    case QuitAnswer::Keep:
+        return true;
+    case QuitAnswer::Discard:
+        stopPdfCollection();
+        return true;
+    case QuitAnswer::Compose:
+        break;
+    }
+    closeWhenComposed = true;
+    on_butten_pdf_clicked();
+    if (pdfComposing)
+        return false; // closes when the PDF is written
+    closeWhenComposed = false;
+    return !pdfRecording;
 }

@@ -19,6 +19,7 @@ class AutoCapture;
 class BookCapture;
 class LiveView;
 class PageViewer;
+class PageJournal;
 class PdfComposer;
 class QCheckBox;
 class QLabel;
@@ -137,6 +138,10 @@ class MainWindow : public QMainWindow
     void showPdfCount();
     void stopPdfCollection();
     void reportPdfFailure(const QString &why);
+    void setUpPageJournal();
+    void restorePageList();
+    QString dropMissingCollectedPages();
+    bool mayClose();
     void setUpSearchablePdf();
     bool applyTextLayer(bool on);
     void prepareForSearch(const char *path);
@@ -185,6 +190,10 @@ class MainWindow : public QMainWindow
     BookCapture *bookCapture = nullptr;
     PageViewer *pageViewer = nullptr;
     LiveView *liveView = nullptr;
+    PageJournal *journal = nullptr;
+    QString composingNote;          // what the stop press found missing
+    bool closeWhenComposed = false; // the answer at quit was to compose first
+    bool sessionEnding = false;     // the desktop session ends: no questions
 };
 
 #endif

@@ -34,7 +34,7 @@ run_zqvideo() {
     mkdir -p "$home/cwd" "$home/pages"
     printf '0\n0\n5\n0\n1280\n720\n%s\n2\n0\n0\n' "$home/pages" >"$home/.zqvideo.config"
     (cd "$home/cwd" && env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG="$lang" \
-        XDG_CONFIG_HOME="$home" ZQ_VIRTUAL_HARDWARE=demo QT_QPA_PLATFORM=offscreen \
+        XDG_CONFIG_HOME="$home" XDG_STATE_HOME="$home/state" ZQ_VIRTUAL_HARDWARE=demo QT_QPA_PLATFORM=offscreen \
         LD_PRELOAD="$driver" "$root/usr/bin/zqvideo") >"$home/report" 2>"$home/errors" ||
         { cat "$home/report" "$home/errors"; fail "zqvideo ($lang) failed"; }
     for library in libzqscan.so libzqpdf.so libzqsim.so; do

@@ -19,8 +19,8 @@ if [ "${1:-}" = "--real-camera" ]; then
     unset ZQ_VIRTUAL_HARDWARE
     exec ./zqvideo "$@"
 fi
-# The demo keeps its settings and pages in its own folder, so that it never
-# touches the user's own settings file.  The first run starts in automatic
+# The demo keeps its settings, pages and page list journals in its own
+# folder, so that it never touches the user's own settings file and state.  The first run starts in automatic
 # crop mode at 1920x1080, so the page on the desk is outlined at once.
 # With --stack the camera sees a stack of pages laid one after another, and
 # the first run switches automatic capture on; with --book it sees an open
@@ -57,4 +57,4 @@ if [ ! -f "$demo/.zqvideo.config" ]; then
     book) printf '[capture]\nauto=true\nbook=true\n' > "$demo/.zqvideo.ini" ;;
     esac
 fi
-XDG_CONFIG_HOME=$demo ZQ_VIRTUAL_HARDWARE=$preset exec ./zqvideo "$@"
+XDG_CONFIG_HOME=$demo XDG_STATE_HOME=$demo/state ZQ_VIRTUAL_HARDWARE=$preset exec ./zqvideo "$@"

@@ -567,6 +567,8 @@ class FrameTest : public WindowTest
         QCOMPARE(filesIn(saveDir->path()), files);
     }
 
+    // Each save directory has its own page list; a page deleted acts on
+    // its own file, not on one of its name in the directory chosen last.
     void deleteAfterDirectoryChange()
     {
         hw().addCamera(0, camera1280x720());
@@ -579,8 +581,12 @@ class FrameTest : public WindowTest
         DialogStub::answer() = other.path();
         QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
         QCOMPARE(QString::fromUtf8(g_Config.save_dir), other.path());
-
         auto *list = widget<QListWidget>(*window, "listWidget");
+        QCOMPARE(list->count(), 0);
+        DialogStub::answer() = saveDir->path();
+        QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
+
+        QCOMPARE(list->count(), 1);
         list->item(0)->setSelected(true);
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_4"), Qt::LeftButton);
         QVERIFY(filesIn(saveDir->path()).isEmpty());

@@ -1,7 +1,7 @@
 // What the zqvideo tests share: a main() that binds libzqscan to the
 // virtual hardware and gives the process its own configuration directory
-// and home with its own desktop trash, scratch directories, and a view of
-// the window's private state.
+// and home with its own desktop trash and state folder, scratch
+// directories, and a view of the window's private state.
 #ifndef ZQ_TESTS_GUI_HARNESS_H
 #define ZQ_TESTS_GUI_HARNESS_H
 
@@ -43,12 +43,19 @@ inline QString testTrashDir()
 
 using zq::sim::hw;
 
-// Every window test starts without cameras and without settings files.
+// The page lists' journals of the test process.
+inline QString testJournalDir()
+{
+    return qEnvironmentVariable("XDG_STATE_HOME") + "/zqvideo";
+}
+
+// Every window test starts without cameras, settings files and journals.
 inline void startFromNothing()
 {
     hw().reset();
     QFile::remove(testConfigFile());
     QFile::remove(QFile::decodeName(programSettingsPath().c_str()));
+    QDir(testJournalDir()).removeRecursively();
 }
 
 inline void writeConfigFile(const QByteArray &content)
@@ -147,6 +154,7 @@ class DialogStub
         QTemporaryDir homeDir;                                                                     \
         setenv("HOME", homeDir.path().toLocal8Bit().constData(), 1);                               \
         setenv("XDG_DATA_HOME", (homeDir.path() + "/data").toLocal8Bit().constData(), 1);          \
+        setenv("XDG_STATE_HOME", (homeDir.path() + "/state").toLocal8Bit().constData(), 1);        \
         QApplication app(argc, argv);                                                              \
         TestClass test;                                                                            \
         return QTest::qExec(&test, argc, argv);                                                    \

@@ -458,6 +458,24 @@
     </message>
 </context>
 <context>
+    <name>PageJournal</name>
+    <message numerus="yes">
+        <source>%n 页的文件已不在磁盘上，已从列表中移除：%1</source>
+        <translation>
+            <numerusform>The file of %n page is no longer on the disk; it was taken off the list: %1</numerusform>
+            <numerusform>The files of %n pages are no longer on the disk; they were taken off the list: %1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>页面列表无法保存到 %1：%2</source>
+        <translation>The page list cannot be saved to %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>PageViewer</name>
     <message>
         <source>上一页</source>
@@ -502,6 +520,36 @@
     <message>
         <source>%1 %</source>
         <translation>%1 %</translation>
+    </message>
+</context>
+<context>
+    <name>QuitQuestion</name>
+    <message>
+        <source>退出</source>
+        <translation>Quit</translation>
+    </message>
+    <message numerus="yes">
+        <source>已为 PDF 收集了 %n 页。要怎么处理这些页面？</source>
+        <translation>
+            <numerusform>%n page has been collected for a PDF. What should become of it?</numerusform>
+            <numerusform>%n pages have been collected for a PDF. What should become of them?</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>页面文件在任何情况下都会保留。</source>
+        <translation>The page files are kept whatever you choose.</translation>
+    </message>
+    <message>
+        <source>现在合成 PDF</source>
+        <translation>Make the PDF now</translation>
+    </message>
+    <message>
+        <source>留到下次</source>
+        <translation>Keep for next time</translation>
+    </message>
+    <message>
+        <source>放弃收集</source>
+        <translation>Discard the collection</translation>
     </message>
 </context>
 </TS>
