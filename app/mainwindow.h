@@ -147,6 +147,7 @@ class MainWindow : public QMainWindow
     void openSelectedPages();
     void openPage(QListWidgetItem *item);
     void followThumbnailOrder();
+    void listPage(const QByteArray &path, const QString &name);
     void showThumbnail(QListWidgetItem *item, const QString &path);
     void rotateFrame(unsigned char *picture, int &w, int &h) const;
     void recordCropQuadrilateral(unsigned char *picture, int w, int h);

@@ -45,6 +45,7 @@ public:
     QAction *actionTurnRight;
     QAction *actionOpenPage;
     QAction *actionSearchablePdf;
+    QAction *actionAddPages;
     QWidget *centralWidget;
     CamLabel *label_V;
     QListWidget *listWidget;
@@ -136,6 +137,8 @@ public:
         actionSearchablePdf = new QAction(MainWindow);
         actionSearchablePdf->setObjectName(QString::fromUtf8("actionSearchablePdf"));
         actionSearchablePdf->setCheckable(true);
+        actionAddPages = new QAction(MainWindow);
+        actionAddPages->setObjectName(QString::fromUtf8("actionAddPages"));
         centralWidget = new QWidget(MainWindow);
         centralWidget->setObjectName(QString::fromUtf8("centralWidget"));
         label_V = new CamLabel(centralWidget);
@@ -373,6 +376,7 @@ public:
         menuBar->addAction(menuPdf->menuAction());
         menuEdit->addAction(actionUndoDelete);
         menuEdit->addSeparator();
+        menuEdit->addAction(actionAddPages);
         menuEdit->addAction(actionDeletePage);
         menuEdit->addAction(actionTurnLeft);
         menuEdit->addAction(actionTurnRight);
@@ -438,6 +442,10 @@ public:
         actionSearchablePdf->setText(QCoreApplication::translate("MainWindow", "可搜索 PDF", nullptr));
 #if QT_CONFIG(tooltip)
         actionSearchablePdf->setToolTip(QCoreApplication::translate("MainWindow", "识别页面上的文字，合成的 PDF 可以搜索和复制", nullptr));
+#endif // QT_CONFIG(tooltip)
+        actionAddPages->setText(QCoreApplication::translate("MainWindow", "添加页面…", nullptr));
+#if QT_CONFIG(tooltip)
+        actionAddPages->setToolTip(QCoreApplication::translate("MainWindow", "把其他 JPEG 或 TIFF 图片加到页面列表的末尾", nullptr));
 #endif // QT_CONFIG(tooltip)
         label_V->setText(QString());
         groupBox->setTitle(QCoreApplication::translate("MainWindow", "影像处理", nullptr));

@@ -441,5 +441,65 @@
         <source>从右向左翻的书（如竖排的中文、日文书）：先存右页，再存左页</source>
         <translation>For books read from right to left (such as vertically set Chinese and Japanese books): the right page is saved first, then the left one</translation>
     </message>
+    <message>
+        <source>添加页面…</source>
+        <translation>Add pages…</translation>
+    </message>
+    <message>
+        <source>把其他 JPEG 或 TIFF 图片加到页面列表的末尾</source>
+        <translation>Appends other JPEG or TIFF pictures to the page list</translation>
+    </message>
+</context>
+<context>
+    <name>PageFiles</name>
+    <message>
+        <source>不是普通文件</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>不是 JPEG 或 TIFF 图片</source>
+        <translation>not a JPEG or TIFF picture</translation>
+    </message>
+    <message>
+        <source>图片无法解码</source>
+        <translation>the picture cannot be decoded</translation>
+    </message>
+</context>
+<context>
+    <name>PageImport</name>
+    <message>
+        <source>添加页面</source>
+        <translation>Add pages</translation>
+    </message>
+    <message>
+        <source>JPEG 或 TIFF 图片 (*.jpg *.jpeg *.JPG *.JPEG *.tif *.tiff *.TIF *.TIFF)</source>
+        <translation>JPEG or TIFF pictures (*.jpg *.jpeg *.JPG *.JPEG *.tif *.tiff *.TIF *.TIFF)</translation>
+    </message>
+    <message>
+        <source>%1 未添加：%2</source>
+        <translation>%1 not added: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>已添加 %n 页</source>
+        <translation>
+            <numerusform>Added %n page</numerusform>
+            <numerusform>Added %n pages</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>PagesPdf</name>
+    <message>
+        <source>保存 PDF</source>
+        <translation>Save PDF</translation>
+    </message>
+    <message>
+        <source>PDF 文件 (*.pdf)</source>
+        <translation>PDF files (*.pdf)</translation>
+    </message>
+    <message>
+        <source>PDF 合成失败：%1</source>
+        <translation>PDF composition failed: %1</translation>
+    </message>
 </context>
 </TS>
