@@ -4,6 +4,7 @@
 #include "autocapture.h"
 #include "bookcapture.h"
 #include "config.h"
+#include "pages_pdf.h"
 #include "pdf_composer.h"
 #include "savedir.h"
 #include "trash.h"
@@ -343,6 +344,7 @@ void MainWindow::on_butten_pdf_clicked()
     composingPages = int(pdfImageList.size());
     ui->butten_pdf->setEnabled(false);
     ui->actionSearchablePdf->setEnabled(false);
+    pagesPdf->holdFor(true);
     showPdfCount();
     statusBar()->showMessage(tr("正在合成 PDF……"));
     composer->start({pdfImageList.begin(), pdfImageList.end()}, output,
@@ -354,6 +356,7 @@ void MainWindow::pdfComposed(int result, const QString &why)
     pdfComposing = false;
     ui->butten_pdf->setEnabled(true);
     ui->actionSearchablePdf->setEnabled(true);
+    pagesPdf->holdFor(false);
     if (result != 0) {
         pdfRecording = true;
         showPdfCount();

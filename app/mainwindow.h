@@ -17,6 +17,7 @@
 
 class AutoCapture;
 class BookCapture;
+class PagesPdf;
 class PdfComposer;
 class QCheckBox;
 class QLabel;
@@ -148,6 +149,7 @@ class MainWindow : public QMainWindow
     void openPage(QListWidgetItem *item);
     void followThumbnailOrder();
     void listPage(const QByteArray &path, const QString &name);
+    void holdCollectionPdf(bool pagesComposing);
     void showThumbnail(QListWidgetItem *item, const QString &path);
     void rotateFrame(unsigned char *picture, int &w, int &h) const;
     void recordCropQuadrilateral(unsigned char *picture, int w, int h);
@@ -181,6 +183,7 @@ class MainWindow : public QMainWindow
     int composingPages = 0;
     AutoCapture *autoCapture = nullptr;
     BookCapture *bookCapture = nullptr;
+    PagesPdf *pagesPdf = nullptr;
 };
 
 #endif

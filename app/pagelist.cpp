@@ -1,12 +1,14 @@
 // The keys of the window, and the page list beyond capture and deletion:
 // reordering by drag, with the PDF following the list's order, turning and
-// opening pages from the list's context menu, and pages added from files.
+// opening pages from the list's context menu, pages added from files and
+// PDFs of any of them.
 #include "mainwindow.h"
 
 #include "config.h"
 #include "page_files.h"
 #include "page_import.h"
 #include "page_numbers.h"
+#include "pages_pdf.h"
 #include "pageturn.h"
 #include "ui_mainwindow.h"
 
@@ -153,6 +155,10 @@ void MainWindow::setUpPageList()
 
     auto *import = new PageImport(ui->actionAddPages, statusBar(), list->iconSize().width(), this);
     connect(import, &PageImport::pageAccepted, this, &MainWindow::listPage);
+    pagesPdf = new PagesPdf(list, ui->actionPdfFromSelection, ui->actionPdfFromAll,
+                            ui->actionSearchablePdf, statusBar(), this);
+    connect(pagesPdf, &PagesPdf::recognising, this, &MainWindow::showRecognitionProgress);
+    connect(pagesPdf, &PagesPdf::composingChanged, this, &MainWindow::holdCollectionPdf);
 }
 
 // A page keeps its path as the bytes its file lies under: a directory name
@@ -162,6 +168,13 @@ void MainWindow::listPage(const QByteArray &path, const QString &name)
 {
     AddImage(QFile::decodeName(path), name.toUtf8().constData());
     ui->listWidget->item(ui->listWidget->count() - 1)->setData(Qt::UserRole, path);
+}
+
+// libzqscan composes one PDF at a time.
+void MainWindow::holdCollectionPdf(bool pagesComposing)
+{
+    ui->butten_pdf->setEnabled(!pagesComposing);
+    ui->actionSearchablePdf->setEnabled(!pagesComposing);
 }
 
 void MainWindow::showPageMenu(const QPoint &position)

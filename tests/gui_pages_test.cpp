@@ -1,8 +1,10 @@
 // Pages of the list beyond the camera: several selected at once, added
-// from files, numbered and shown in proportion.
+// from files, numbered and shown in proportion, and PDFs of any of them.
 #include "gui_frame_harness.h"
 
 #include "page_import.h"
+#include "pages_pdf.h"
+#include "pdf_tools.h"
 #include "picture_files.h"
 
 #include <QAction>
@@ -12,15 +14,35 @@
 
 using namespace zq::sim;
 
-// Stands in for the file dialog.
+// Stands in for the save dialog and the file dialog, remembering what the
+// save dialog offered.
 class PageDialogStub
 {
   public:
-    PageDialogStub() : import_(PageImport::hooks)
+    PageDialogStub() : pdf_(PagesPdf::hooks), import_(PageImport::hooks)
     {
+        offered().clear();
+        PagesPdf::hooks = {[](QWidget *, const QString &proposed) {
+            offered() = proposed;
+            return output();
+        }};
         PageImport::hooks = {[](QWidget *, const QString &) { return files(); }};
     }
-    ~PageDialogStub() { PageImport::hooks = import_; }
+    ~PageDialogStub()
+    {
+        PagesPdf::hooks = pdf_;
+        PageImport::hooks = import_;
+    }
+    static QString &offered()
+    {
+        static QString s;
+        return s;
+    }
+    static QString &output()
+    {
+        static QString s;
+        return s;
+    }
     static QStringList &files()
     {
         static QStringList s;
@@ -28,6 +50,7 @@ class PageDialogStub
     }
 
   private:
+    PagesPdf::Hooks pdf_;
     PageImport::Hooks import_;
 };
 
@@ -52,8 +75,47 @@ class PagesTest : public WindowTest
         stub.reset();
     }
 
+    // The PDF of the selected pages holds them in the list's order, not in
+    // the order they were picked, and nothing else; the collection's button
+    // waits meanwhile.
+    void pdfOfSelectedPagesInListOrder()
+    {
+        QAction *fromSelection = action("actionPdfFromSelection");
+        QAction *fromAll = action("actionPdfFromAll");
+        QVERIFY(!fromSelection->isEnabled() && !fromAll->isEnabled());
+        QStringList pages;
+        for (int i = 0; i < 4; ++i)
+            pages << capturePage(i);
+        QVERIFY(fromAll->isEnabled() && !fromSelection->isEnabled());
+        QVERIFY(list->model()->moveRow(QModelIndex(), 0, QModelIndex(), 4));
+        pages.move(0, 3);
+        click(2, Qt::NoModifier);
+        click(0, Qt::ControlModifier);
+        QVERIFY(fromSelection->isEnabled());
+
+        PageDialogStub::output() = saveDir->filePath("chosen.pdf");
+        fromSelection->trigger();
+        QVERIFY(QRegularExpression("^\\d{17}\\.pdf$")
+                    .match(QFileInfo(PageDialogStub::offered()).fileName())
+                    .hasMatch());
+        QCOMPARE(QFileInfo(PageDialogStub::offered()).absolutePath(), saveDir->path());
+        QVERIFY(!fromSelection->isEnabled() && !fromAll->isEnabled());
+        QVERIFY(!widget<QPushButton>(*window, "butten_pdf")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(fromAll->isEnabled(), 60000);
+        QVERIFY(widget<QPushButton>(*window, "butten_pdf")->isEnabled());
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 QString::fromUtf8("PDF 已保存：%1（2 页）").arg(PageDialogStub::output()));
+
+        const auto images = zq::test::extractImages(PageDialogStub::output().toStdString(),
+                                                    saveDir->filePath("x").toStdString());
+        QCOMPARE(images.size(), size_t(2));
+        QCOMPARE(zq::test::readFile(images[0]), zq::test::readFile(pages[0].toStdString()));
+        QCOMPARE(zq::test::readFile(images[1]), zq::test::readFile(pages[2].toStdString()));
+    }
+
     // Only a file the composer can read is listed, under its own path;
-    // the others are named with the reason.
+    // the others are named with the reason.  An added page goes into a PDF
+    // like a captured one.
     void addedFilesAreCheckedFirst()
     {
         capturePage(0);
@@ -78,6 +140,14 @@ class PagesTest : public WindowTest
             QVERIFY2(message.contains(QString::fromUtf8(refusal)), qPrintable(message));
         QTRY_VERIFY(!list->item(1)->icon().isNull());
         QCOMPARE(opaqueBounds(1).size(), QSize(50, 100));
+
+        PageDialogStub::output() = saveDir->filePath("all.pdf");
+        action("actionPdfFromAll")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(action("actionPdfFromAll")->isEnabled(), 60000);
+        const auto images = zq::test::extractImages(PageDialogStub::output().toStdString(),
+                                                    saveDir->filePath("x").toStdString());
+        QCOMPARE(images.size(), size_t(2));
+        QCOMPARE(zq::test::readFile(images[1]), zq::test::readFile(portrait.toStdString()));
     }
 
     // Pages picked with Ctrl are turned and deleted together, and one

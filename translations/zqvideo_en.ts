@@ -442,6 +442,22 @@
         <translation>For books read from right to left (such as vertically set Chinese and Japanese books): the right page is saved first, then the left one</translation>
     </message>
     <message>
+        <source>用选中的页面生成 PDF…</source>
+        <translation>PDF from selected pages…</translation>
+    </message>
+    <message>
+        <source>把选中的页面按列表中的顺序合成一个 PDF</source>
+        <translation>Composes the selected pages into one PDF, in the order of the list</translation>
+    </message>
+    <message>
+        <source>用全部页面生成 PDF…</source>
+        <translation>PDF from all pages…</translation>
+    </message>
+    <message>
+        <source>把列表中的全部页面按顺序合成一个 PDF</source>
+        <translation>Composes all pages of the list into one PDF, in order</translation>
+    </message>
+    <message>
         <source>添加页面…</source>
         <translation>Add pages…</translation>
     </message>
