@@ -222,11 +222,7 @@ bool MainWindow::savePicture(const char *name, const CapturedPicture &page)
         statusBar()->showMessage(tr("无法保存 %1").arg(QString::fromUtf8(name)), kStatusLongMs);
         return false;
     }
-    AddImage(QFile::decodeName(path), name);
-    // The page keeps its path as the bytes the file was written under: a
-    // directory name that is not valid UTF-8 does not survive a QString.
-    // (Bytes against bytes: the item stores them unless they are equal.)
-    ui->listWidget->item(ui->listWidget->count() - 1)->setData(Qt::UserRole, QByteArray(path));
+    listPage(QByteArray(path), QString::fromUtf8(name));
     statusBar()->showMessage(tr("已保存 %1").arg(QString::fromUtf8(name)), kStatusShortMs);
     if (pdfRecording) {
         pdfImageList.emplace_back(path);

@@ -6,6 +6,7 @@
 #include "config.h"
 #include "liveview.h"
 #include "pagejournal.h"
+#include "pages_pdf.h"
 #include "pdf_composer.h"
 #include "quitquestion.h"
 #include "savedir.h"
@@ -361,6 +362,7 @@ void MainWindow::on_butten_pdf_clicked()
     composingPages = int(pdfImageList.size());
     ui->butten_pdf->setEnabled(false);
     ui->actionSearchablePdf->setEnabled(false);
+    pagesPdf->holdFor(true);
     showPdfCount();
     statusBar()->showMessage(tr("正在合成 PDF……"));
     composer->start({pdfImageList.begin(), pdfImageList.end()}, output,
@@ -373,6 +375,7 @@ void MainWindow::pdfComposed(int result, const QString &why)
     pdfComposing = false;
     ui->butten_pdf->setEnabled(true);
     ui->actionSearchablePdf->setEnabled(true);
+    pagesPdf->holdFor(false);
     if (result != 0) {
         pdfRecording = true;
         showPdfCount();

@@ -20,6 +20,7 @@ class BookCapture;
 class LiveView;
 class PageViewer;
 class PageJournal;
+class PagesPdf;
 class PdfComposer;
 class QCheckBox;
 class QLabel;
@@ -155,6 +156,8 @@ class MainWindow : public QMainWindow
     void openSelectedPages();
     void openPage(QListWidgetItem *item);
     void followThumbnailOrder();
+    void listPage(const QByteArray &path, const QString &name);
+    void holdCollectionPdf(bool pagesComposing);
     void showThumbnail(QListWidgetItem *item, const QString &path);
     void rotateFrame(unsigned char *picture, int &w, int &h) const;
     void recordCropQuadrilateral(unsigned char *picture, int w, int h);
@@ -194,6 +197,7 @@ class MainWindow : public QMainWindow
     QString composingNote;          // what the stop press found missing
     bool closeWhenComposed = false; // the answer at quit was to compose first
     bool sessionEnding = false;     // the desktop session ends: no questions
+    PagesPdf *pagesPdf = nullptr;
 };
 
 #endif

@@ -1,10 +1,15 @@
 // The keys of the window, and the page list beyond capture and deletion:
-// reordering by drag, with the PDF following the list's order, and turning
-// and opening pages from the list's context menu.
+// reordering by drag, with the PDF following the list's order, turning and
+// opening pages from the list's context menu, pages added from files and
+// PDFs of any of them.
 #include "mainwindow.h"
 
 #include "config.h"
 #include "liveview.h"
+#include "page_files.h"
+#include "page_import.h"
+#include "page_numbers.h"
+#include "pages_pdf.h"
 #include "pageturn.h"
 #include "pageviewer.h"
 #include "ui_mainwindow.h"
@@ -13,7 +18,6 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFutureWatcher>
-#include <QImageReader>
 #include <QMenu>
 #include <QUrl>
 #include <QtConcurrent>
@@ -41,15 +45,6 @@ QByteArray pathOf(const QListWidgetItem *item)
 // later one was asked for (a page turned right after its capture) is
 // dropped.
 constexpr int kThumbnailRequestRole = Qt::UserRole + 1;
-
-// Decoded straight to thumbnail size: the JPEG reader lets libjpeg decode
-// at a fraction of the page's size instead of decoding it whole.
-QImage thumbnailOf(const QString &path)
-{
-    QImageReader reader(path);
-    reader.setScaledSize(QSize(100, 100));
-    return reader.read();
-}
 
 // A list in icon mode leaves a dragged icon wherever it is dropped, and
 // refuses drops on other icons; a dragged page is to change its place in
@@ -91,12 +86,24 @@ class DropReorders : public QObject
         return row;
     }
 
+    // The selected pages keep their order among themselves.  Each move is
+    // one of the model's, so that whoever watches the list sees it.
     void moveSelectedBefore(int row)
     {
-        const QList<QListWidgetItem *> selected = list_->selectedItems();
-        if (!selected.isEmpty())
-            list_->model()->moveRow(QModelIndex(), list_->row(selected.first()), QModelIndex(),
-                                    row);
+        QAbstractItemModel *model = list_->model();
+        std::vector<QPersistentModelIndex> selected;
+        for (const QModelIndex &index : list_->selectionModel()->selectedIndexes())
+            selected.emplace_back(index);
+        std::sort(selected.begin(), selected.end(),
+                  [](const QPersistentModelIndex &a, const QPersistentModelIndex &b) {
+                      return a.row() < b.row();
+                  });
+        for (const QPersistentModelIndex &page : selected) {
+            const int from = page.row();
+            model->moveRow(QModelIndex(), from, QModelIndex(), row);
+            if (from >= row)
+                ++row; // the next one goes behind it
+        }
     }
 
     QListWidget *list_;
@@ -140,6 +147,8 @@ void MainWindow::setUpPageList()
     list->setDefaultDropAction(Qt::MoveAction);
     list->viewport()->setAcceptDrops(true); // which the static movement turned off
     new DropReorders(list);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setItemDelegate(new PageNumbers(list));
     connect(list->model(), &QAbstractItemModel::rowsMoved, this, &MainWindow::followThumbnailOrder);
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this, &MainWindow::showPageMenu);
@@ -148,6 +157,29 @@ void MainWindow::setUpPageList()
     connect(list, &QAbstractItemView::activated, this,
             [this](const QModelIndex &page) { pageViewer->showPage(page.row()); });
     connect(list, &QListWidget::itemSelectionChanged, this, &MainWindow::enablePageActions);
+
+    auto *import = new PageImport(ui->actionAddPages, statusBar(), list->iconSize().width(), this);
+    connect(import, &PageImport::pageAccepted, this, &MainWindow::listPage);
+    pagesPdf = new PagesPdf(list, ui->actionPdfFromSelection, ui->actionPdfFromAll,
+                            ui->actionSearchablePdf, statusBar(), this);
+    connect(pagesPdf, &PagesPdf::recognising, this, &MainWindow::showRecognitionProgress);
+    connect(pagesPdf, &PagesPdf::composingChanged, this, &MainWindow::holdCollectionPdf);
+}
+
+// A page keeps its path as the bytes its file lies under: a directory name
+// that is not valid UTF-8 does not survive a QString.  (Bytes against
+// bytes: the item stores them unless they are equal.)
+void MainWindow::listPage(const QByteArray &path, const QString &name)
+{
+    AddImage(QFile::decodeName(path), name.toUtf8().constData());
+    ui->listWidget->item(ui->listWidget->count() - 1)->setData(Qt::UserRole, path);
+}
+
+// libzqscan composes one PDF at a time.
+void MainWindow::holdCollectionPdf(bool pagesComposing)
+{
+    ui->butten_pdf->setEnabled(!pagesComposing);
+    ui->actionSearchablePdf->setEnabled(!pagesComposing);
 }
 
 void MainWindow::setUpViewers()
@@ -169,7 +201,9 @@ void MainWindow::showPageMenu(const QPoint &position)
     QListWidgetItem *item = ui->listWidget->itemAt(position);
     if (!item)
         return;
-    ui->listWidget->setCurrentItem(item);
+    // A right click on one of several selected pages acts on them all.
+    if (!item->isSelected())
+        ui->listWidget->setCurrentItem(item);
     QMenu menu(this);
     menu.addActions({ui->actionTurnLeft, ui->actionTurnRight, ui->actionOpenPage});
     menu.addSeparator();
@@ -203,7 +237,7 @@ void MainWindow::showThumbnail(QListWidgetItem *item, const QString &path)
             }
         }
     });
-    watcher->setFuture(QtConcurrent::run(thumbnailOf, path));
+    watcher->setFuture(QtConcurrent::run(pageThumbnail, path, ui->listWidget->iconSize().width()));
 }
 
 void MainWindow::turnSelectedPages(PageTurn turn)

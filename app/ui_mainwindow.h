@@ -45,6 +45,9 @@ public:
     QAction *actionTurnRight;
     QAction *actionOpenPage;
     QAction *actionSearchablePdf;
+    QAction *actionPdfFromSelection;
+    QAction *actionPdfFromAll;
+    QAction *actionAddPages;
     QWidget *centralWidget;
     CamLabel *label_V;
     QListWidget *listWidget;
@@ -136,6 +139,14 @@ public:
         actionSearchablePdf = new QAction(MainWindow);
         actionSearchablePdf->setObjectName(QString::fromUtf8("actionSearchablePdf"));
         actionSearchablePdf->setCheckable(true);
+        actionPdfFromSelection = new QAction(MainWindow);
+        actionPdfFromSelection->setObjectName(QString::fromUtf8("actionPdfFromSelection"));
+        actionPdfFromSelection->setEnabled(false);
+        actionPdfFromAll = new QAction(MainWindow);
+        actionPdfFromAll->setObjectName(QString::fromUtf8("actionPdfFromAll"));
+        actionPdfFromAll->setEnabled(false);
+        actionAddPages = new QAction(MainWindow);
+        actionAddPages->setObjectName(QString::fromUtf8("actionAddPages"));
         centralWidget = new QWidget(MainWindow);
         centralWidget->setObjectName(QString::fromUtf8("centralWidget"));
         label_V = new CamLabel(centralWidget);
@@ -373,11 +384,14 @@ public:
         menuBar->addAction(menuPdf->menuAction());
         menuEdit->addAction(actionUndoDelete);
         menuEdit->addSeparator();
+        menuEdit->addAction(actionAddPages);
         menuEdit->addAction(actionDeletePage);
         menuEdit->addAction(actionTurnLeft);
         menuEdit->addAction(actionTurnRight);
         menuEdit->addAction(actionOpenPage);
         menuPdf->addAction(actionPdf);
+        menuPdf->addAction(actionPdfFromSelection);
+        menuPdf->addAction(actionPdfFromAll);
         menuPdf->addSeparator();
         menuPdf->addAction(actionSearchablePdf);
 
@@ -438,6 +452,18 @@ public:
         actionSearchablePdf->setText(QCoreApplication::translate("MainWindow", "可搜索 PDF", nullptr));
 #if QT_CONFIG(tooltip)
         actionSearchablePdf->setToolTip(QCoreApplication::translate("MainWindow", "识别页面上的文字，合成的 PDF 可以搜索和复制", nullptr));
+#endif // QT_CONFIG(tooltip)
+        actionPdfFromSelection->setText(QCoreApplication::translate("MainWindow", "用选中的页面生成 PDF…", nullptr));
+#if QT_CONFIG(tooltip)
+        actionPdfFromSelection->setToolTip(QCoreApplication::translate("MainWindow", "把选中的页面按列表中的顺序合成一个 PDF", nullptr));
+#endif // QT_CONFIG(tooltip)
+        actionPdfFromAll->setText(QCoreApplication::translate("MainWindow", "用全部页面生成 PDF…", nullptr));
+#if QT_CONFIG(tooltip)
+        actionPdfFromAll->setToolTip(QCoreApplication::translate("MainWindow", "把列表中的全部页面按顺序合成一个 PDF", nullptr));
+#endif // QT_CONFIG(tooltip)
+        actionAddPages->setText(QCoreApplication::translate("MainWindow", "添加页面…", nullptr));
+#if QT_CONFIG(tooltip)
+        actionAddPages->setToolTip(QCoreApplication::translate("MainWindow", "把其他 JPEG 或 TIFF 图片加到页面列表的末尾", nullptr));
 #endif // QT_CONFIG(tooltip)
         label_V->setText(QString());
         groupBox->setTitle(QCoreApplication::translate("MainWindow", "影像处理", nullptr));

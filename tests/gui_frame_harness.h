@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QImage>
 #include <QListWidget>
+#include <QPainter>
 
 #include <cstring>
 #include <memory>
@@ -97,6 +98,17 @@ inline double meanDifference(const QImage &a, const QImage &b)
             sum += std::abs(int(p[i]) - int(q[i]));
     }
     return sum / (double(x.width()) * x.height() * 3);
+}
+
+// A page's thumbnail as the list shows it: shrunk into a 100-pixel square
+// in its proportions, centred on a transparent ground.
+inline QImage expectedThumbnail(const QImage &page)
+{
+    QImage square(100, 100, QImage::Format_ARGB32_Premultiplied);
+    square.fill(Qt::transparent);
+    const QImage fitted = page.scaled(100, 100, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QPainter(&square).drawImage((100 - fitted.width()) / 2, (100 - fitted.height()) / 2, fitted);
+    return square;
 }
 
 inline QStringList filesIn(const QString &dir)

@@ -61,8 +61,7 @@ int firstQuantiser(const QString &path)
 bool showsThumbnailOf(const QListWidgetItem *item, const QString &path)
 {
     const QImage thumbnail = item->icon().pixmap(100, 100).toImage();
-    const QImage file =
-        QImage(path).scaled(100, 100, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage file = expectedThumbnail(QImage(path));
     return thumbnail.size() == QSize(100, 100) && meanDifference(thumbnail, file) < 8;
 }
 

@@ -175,9 +175,6 @@ class PageListTest : public WindowTest
     // when its page was deleted or turned before it came.
     void thumbnailsFollowTheirPages()
     {
-        const auto thumbnail = [](const QImage &page) {
-            return page.scaled(100, 100, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        };
         start(startSettings(1280, 720, saveDir->path()));
         auto *list = widget<QListWidget>(*window, "listWidget");
         capturePage();
@@ -185,7 +182,7 @@ class PageListTest : public WindowTest
         window->findChild<QAction *>("actionDeletePage")->trigger();
         const QString kept = saveDir->filePath(capturePage());
         const QString turned = saveDir->filePath(capturePage());
-        const QImage unturned = thumbnail(QImage(turned));
+        const QImage unturned = expectedThumbnail(QImage(turned));
         list->item(1)->setSelected(true);
         window->findChild<QAction *>("actionTurnLeft")->trigger();
         QThreadPool::globalInstance()->waitForDone();
@@ -194,11 +191,11 @@ class PageListTest : public WindowTest
         const auto showsPage = [&](int item, const QString &path) {
             const QImage icon = list->item(item)->icon().pixmap(100, 100).toImage();
             return icon.size() == QSize(100, 100) &&
-                   meanDifference(icon, thumbnail(QImage(path))) < 8;
+                   meanDifference(icon, expectedThumbnail(QImage(path))) < 8;
         };
         QVERIFY(showsPage(0, kept));
         QVERIFY(showsPage(1, turned));
-        QVERIFY(meanDifference(unturned, thumbnail(QImage(turned))) >= 8);
+        QVERIFY(meanDifference(unturned, expectedThumbnail(QImage(turned))) >= 8);
 
         window->findChild<QAction *>("actionUndoDelete")->trigger();
         QCOMPARE(pageCount(), 3);

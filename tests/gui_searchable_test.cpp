@@ -2,6 +2,7 @@
 // virtual camera whose page carries real text.
 #include "gui_frame_harness.h"
 
+#include "pages_pdf.h"
 #include "pdf_tools.h"
 
 #include <zqscan/zq_pdf.h>
@@ -111,6 +112,28 @@ class SearchablePdfTest : public WindowTest
             QVERIFY2(QString(text).remove(' ').contains(QString::fromUtf8("清晰的图片")),
                      qPrintable(text));
         }
+    }
+
+    // So is a PDF of the list's pages, made while the collection's button
+    // waits.
+    void pdfOfListedPagesCanBeSearched()
+    {
+        action()->trigger();
+        capture();
+        static QString output;
+        output = saveDir->filePath("listed.pdf");
+        const PagesPdf::Hooks saved = PagesPdf::hooks;
+        PagesPdf::hooks = {[](QWidget *, const QString &) { return output; }};
+        QSignalSpy messages(window->statusBar(), &QStatusBar::messageChanged);
+        window->findChild<QAction *>("actionPdfFromAll")->trigger();
+        PagesPdf::hooks = saved;
+        QVERIFY(!button()->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(button()->isEnabled(), 180000);
+        QVERIFY(std::any_of(messages.begin(), messages.end(), [](const auto &m) {
+            return m.at(0).toString() == QString::fromUtf8("正在识别文字 0/1");
+        }));
+        const QString text = QString::fromStdString(zq::test::pdfText(output.toStdString(), 1));
+        QVERIFY2(text.contains("Searchable"), qPrintable(text));
     }
 
     void localeWithoutItsModelReadsChineseAndEnglish()

@@ -228,7 +228,7 @@ class WindowTest : public QObject
         QCOMPARE(list->maximumHeight(), 200);
         QCOMPARE(list->flow(), QListView::TopToBottom);
         QCOMPARE(list->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
-        QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
+        QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
     }
 
     void listEntries()

@@ -456,6 +456,67 @@
         <source>在单独的窗口中放大显示实时画面，可放大到原始大小以检查对焦（也可双击预览）</source>
         <translation>Shows the live picture large in a window of its own, zoomable to 100 % to check the focus (or double-click the preview)</translation>
     </message>
+    <message>
+        <source>用选中的页面生成 PDF…</source>
+        <translation>PDF from selected pages…</translation>
+    </message>
+    <message>
+        <source>把选中的页面按列表中的顺序合成一个 PDF</source>
+        <translation>Composes the selected pages into one PDF, in the order of the list</translation>
+    </message>
+    <message>
+        <source>用全部页面生成 PDF…</source>
+        <translation>PDF from all pages…</translation>
+    </message>
+    <message>
+        <source>把列表中的全部页面按顺序合成一个 PDF</source>
+        <translation>Composes all pages of the list into one PDF, in order</translation>
+    </message>
+    <message>
+        <source>添加页面…</source>
+        <translation>Add pages…</translation>
+    </message>
+    <message>
+        <source>把其他 JPEG 或 TIFF 图片加到页面列表的末尾</source>
+        <translation>Appends other JPEG or TIFF pictures to the page list</translation>
+    </message>
+</context>
+<context>
+    <name>PageFiles</name>
+    <message>
+        <source>不是普通文件</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>不是 JPEG 或 TIFF 图片</source>
+        <translation>not a JPEG or TIFF picture</translation>
+    </message>
+    <message>
+        <source>图片无法解码</source>
+        <translation>the picture cannot be decoded</translation>
+    </message>
+</context>
+<context>
+    <name>PageImport</name>
+    <message>
+        <source>添加页面</source>
+        <translation>Add pages</translation>
+    </message>
+    <message>
+        <source>JPEG 或 TIFF 图片 (*.jpg *.jpeg *.JPG *.JPEG *.tif *.tiff *.TIF *.TIFF)</source>
+        <translation>JPEG or TIFF pictures (*.jpg *.jpeg *.JPG *.JPEG *.tif *.tiff *.TIF *.TIFF)</translation>
+    </message>
+    <message>
+        <source>%1 未添加：%2</source>
+        <translation>%1 not added: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>已添加 %n 页</source>
+        <translation>
+            <numerusform>Added %n page</numerusform>
+            <numerusform>Added %n pages</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>PageJournal</name>
@@ -520,6 +581,21 @@
     <message>
         <source>%1 %</source>
         <translation>%1 %</translation>
+    </message>
+</context>
+<context>
+    <name>PagesPdf</name>
+    <message>
+        <source>保存 PDF</source>
+        <translation>Save PDF</translation>
+    </message>
+    <message>
+        <source>PDF 文件 (*.pdf)</source>
+        <translation>PDF files (*.pdf)</translation>
+    </message>
+    <message>
+        <source>PDF 合成失败：%1</source>
+        <translation>PDF composition failed: %1</translation>
     </message>
 </context>
 <context>
