@@ -3,6 +3,7 @@
 
 #include "autocapture.h"
 #include "bookcapture.h"
+#include "cameraswitches.h"
 #include "config.h"
 #include "pdf_composer.h"
 #include "savedir.h"
@@ -112,6 +113,7 @@ MainWindow::MainWindow(QWidget *parent)
     timer->start(30);
 
     zq_scanner_dllinit();
+    cameraSwitches = new CameraSwitches({ui->pushButton, ui->pushButton_2, ui->pushButton_9}, this);
     ShowVideo(g_Config.default_cam + 1, true);
 }
 
@@ -200,6 +202,10 @@ bool MainWindow::eventFilter(QObject *obj, QEvent *event)
 
 void MainWindow::requestCapture()
 {
+    if (!liveFrame.live()) {
+        statusBar()->showMessage(tr("预览中没有画面，没有拍照"), kStatusLongMs);
+        return;
+    }
     if (checkDir(nullptr))
         captureRequested = true;
 }

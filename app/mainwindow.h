@@ -13,10 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "liveframe.h"
+
 #include <zqscan/zq_opencv.h>
 
 class AutoCapture;
 class BookCapture;
+class CameraSwitches;
 class PdfComposer;
 class QCheckBox;
 class QLabel;
@@ -123,9 +126,10 @@ class MainWindow : public QMainWindow
 
     void wireControls();
     void setUpThumbnailList();
-    void openCamera1() { ShowVideo(1, true); }
-    void openCamera2() { ShowVideo(2, true); }
-    void openCamera3() { ShowVideo(3, true); }
+    void openCamera1() { openCamera(1); }
+    void openCamera2() { openCamera(2); }
+    void openCamera3() { openCamera(3); }
+    void openCamera(int index);
     void takeSaveDirectory(const QString &answer);
     void requestCapture();
     void deleteSelectedPages();
@@ -180,6 +184,8 @@ class MainWindow : public QMainWindow
     int composingPages = 0;
     AutoCapture *autoCapture = nullptr;
     BookCapture *bookCapture = nullptr;
+    CameraSwitches *cameraSwitches = nullptr;
+    LiveFrame liveFrame; // a capture is refused without one
 };
 
 #endif

@@ -213,6 +213,57 @@ class FrameTest : public WindowTest
         QVERIFY(!isBlack(previewOf(*window)));
     }
 
+    // The buttons of cameras that are not plugged in are disabled and say
+    // why; opening one anyway says so in the status bar.  A camera plugged
+    // in later gets its button back.
+    void absentCamerasButtons()
+    {
+        hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        auto *second = widget<QPushButton>(*window, "pushButton_2");
+        QVERIFY(widget<QPushButton>(*window, "pushButton")->isEnabled());
+        QVERIFY(!second->isEnabled());
+        QVERIFY(!widget<QPushButton>(*window, "pushButton_9")->isEnabled());
+        QVERIFY2(second->toolTip().contains(QString::fromUtf8("没有找到")),
+                 qPrintable(second->toolTip()));
+
+        window->ShowVideo(2, true);
+        QVERIFY(window->statusBar()->currentMessage().contains(QString::fromUtf8("无法打开视频2")));
+
+        CameraConfig other = camera1280x720();
+        other.modalias = "usb:v0AC8p3580d0100dcEFdsc02dp01ic0Eisc01ip00in00";
+        hw().addCamera(1, other);
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton"), Qt::LeftButton);
+        QVERIFY(second->isEnabled());
+    }
+
+    // Without a frame in view (none yet, or none for more than a second) a
+    // capture is refused with a message, and frames coming back take none.
+    void captureWithoutFrameIsRefused()
+    {
+        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        auto *button = widget<QPushButton>(*window, "pushButton_3");
+        QTest::mousePress(button, Qt::LeftButton);
+        QVERIFY(!MainWindowProbe(*window).captureRequested());
+        const QString refusal = window->statusBar()->currentMessage();
+        QVERIFY(refusal.contains(QString::fromUtf8("没有画面")));
+        window->TimerUpdate();
+        QCOMPARE(filesIn(saveDir->path()).size(), 0);
+
+        cam.stopFrames();
+        QTest::qWait(1100);
+        window->TimerUpdate();
+        window->statusBar()->clearMessage();
+        QTest::mousePress(button, Qt::LeftButton);
+        QCOMPARE(window->statusBar()->currentMessage(), refusal);
+        cam.stopFrames(false);
+        window->TimerUpdate();
+        window->TimerUpdate();
+        QVERIFY(!isBlack(previewOf(*window)));
+        QCOMPARE(filesIn(saveDir->path()).size(), 0);
+    }
+
     // ---- capture --------------------------------------------------------------
 
     void wholeFrameJpeg()
@@ -393,12 +444,13 @@ class FrameTest : public WindowTest
     {
         hw().addCamera(0, camera1280x720());
         start(startSettings(1280, 720, saveDir->path()));
+        window->TimerUpdate();
         auto *button = widget<QPushButton>(*window, "pushButton_3");
         QTest::mousePress(button, Qt::RightButton);
         QTest::mouseRelease(button, Qt::RightButton);
         QVERIFY(MainWindowProbe(*window).captureRequested());
-        pressCapture();
-        pressCapture();
+        QTest::mousePress(button, Qt::LeftButton);
+        QTest::mousePress(button, Qt::LeftButton);
         window->TimerUpdate();
         window->TimerUpdate();
         QCOMPARE(filesIn(saveDir->path()).size(), 1);
@@ -1097,8 +1149,10 @@ class FrameTest : public WindowTest
     QAction *bookMode() { return window->findChild<QAction *>("actionBookMode"); }
     QAction *rightPageFirst() { return window->findChild<QAction *>("actionRightPageFirst"); }
 
+    // The capture button, with a frame in view as a capture needs.
     void pressCapture()
     {
+        window->TimerUpdate();
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
     }
 

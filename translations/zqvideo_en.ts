@@ -32,6 +32,17 @@
     </message>
 </context>
 <context>
+    <name>CameraSwitches</name>
+    <message>
+        <source>显示这台摄像头的画面</source>
+        <translation>Show this camera's picture</translation>
+    </message>
+    <message>
+        <source>没有找到这台摄像头：插上后按钮即可使用</source>
+        <translation>This camera was not found: plug it in and the button can be used</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>无法保存 %1</source>
@@ -440,6 +451,14 @@
     <message>
         <source>从右向左翻的书（如竖排的中文、日文书）：先存右页，再存左页</source>
         <translation>For books read from right to left (such as vertically set Chinese and Japanese books): the right page is saved first, then the left one</translation>
+    </message>
+    <message>
+        <source>无法打开视频%1：没有找到这台摄像头，或别的程序正在使用它</source>
+        <translation>Cannot open video %1: the camera was not found, or another program is using it</translation>
+    </message>
+    <message>
+        <source>预览中没有画面，没有拍照</source>
+        <translation>No picture in the preview: nothing was captured</translation>
     </message>
 </context>
 </TS>
