@@ -5,6 +5,7 @@
 #include "bookcapture.h"
 #include "cameraswitches.h"
 #include "config.h"
+#include "helpmenu.h"
 #include "pdf_composer.h"
 #include "savedir.h"
 #include "trash.h"
@@ -96,6 +97,7 @@ MainWindow::MainWindow(QWidget *parent)
     statusBar()->addPermanentWidget(pdfPageCount);
     pdfPageCount->hide();
     setUpSearchablePdf();
+    new HelpMenu(this);
 
     // From here on the slots run and store the values back; an index
     // outside a list leaves it without selection and stores -1.
