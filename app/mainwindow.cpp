@@ -16,6 +16,7 @@
 #include <zqscan/zq_scanner.h>
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QTimer>
@@ -41,10 +42,14 @@ static const TranslatedText g_stop_record_pdf{QT_TRANSLATE_NOOP("MainWindow", "�
 namespace
 {
 
+// Starts where the pages go now, or in the home folder before there is a
+// place for them.
 QString chooseDirectoryDialog(QWidget *parent)
 {
+    const QString current = QString::fromUtf8(g_Config.save_dir);
     return QFileDialog::getExistingDirectory(
-        parent, QCoreApplication::translate("MainWindow", "请选择保存目录"), "./",
+        parent, QCoreApplication::translate("MainWindow", "请选择保存目录"),
+        !current.isEmpty() && QDir(current).exists() ? current : QDir::homePath(),
         QFileDialog::ShowDirsOnly);
 }
 
