@@ -196,9 +196,10 @@ bool MainWindow::eventFilter(QObject *obj, QEvent *event)
         {&Ui_MainWindow::pushButton_7, &MainWindow::quit},
         {&Ui_MainWindow::pushButton_9, &MainWindow::openCamera3},
     };
+    // A filter sees the presses of disabled buttons too.
     if (event->type() == QEvent::MouseButtonPress) {
         for (const ButtonAction &a : actions) {
-            if (obj == ui->*a.button) {
+            if (obj == ui->*a.button && (ui->*a.button)->isEnabled()) {
                 (this->*a.action)();
                 break;
             }

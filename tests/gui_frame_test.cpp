@@ -29,6 +29,9 @@ using namespace zq::sim;
 namespace
 {
 
+// The modalias of the camera behind the button "视频2".
+const char *const kSecondCameraId = "usb:v0AC8p3580d0100dcEFdsc02dp01ic0Eisc01ip00in00";
+
 QRegularExpression captureName(const char *suffix)
 {
     return QRegularExpression(QString("^\\d{17}\\%1$").arg(suffix));
@@ -149,6 +152,9 @@ class FrameTest : public WindowTest
     void blackWhileSwitchingAndAfterFailedOpen()
     {
         hw().addCamera(0, camera1280x720());
+        CameraConfig busy = camera1280x720();
+        busy.modalias = kSecondCameraId;
+        hw().addCamera(1, busy).failRequest(kRequestOpen, 1, EBUSY);
         start(startSettings(1280, 720, saveDir->path()));
         window->TimerUpdate();
         QVERIFY(!isBlack(previewOf(*window)));
@@ -160,6 +166,7 @@ class FrameTest : public WindowTest
         QCOMPARE(MainWindowProbe(*window).cameraIndex(), 2);
         QVERIFY(isBlack(previewOf(*window)));
         QCOMPARE(previewOf(*window).size(), QSize(640, 480));
+        QVERIFY(window->statusBar()->currentMessage().contains(QString::fromUtf8("无法打开视频2")));
         window->TimerUpdate(); // nothing to read: the picture stays black
         QVERIFY(isBlack(previewOf(*window)));
 
@@ -213,9 +220,8 @@ class FrameTest : public WindowTest
         QVERIFY(!isBlack(previewOf(*window)));
     }
 
-    // The buttons of cameras that are not plugged in are disabled and say
-    // why; opening one anyway says so in the status bar.  A camera plugged
-    // in later gets its button back.
+    // The buttons of cameras that are not plugged in are disabled, say why
+    // and do nothing.  A camera plugged in later gets its button back.
     void absentCamerasButtons()
     {
         hw().addCamera(0, camera1280x720());
@@ -227,11 +233,12 @@ class FrameTest : public WindowTest
         QVERIFY2(second->toolTip().contains(QString::fromUtf8("没有找到")),
                  qPrintable(second->toolTip()));
 
-        window->ShowVideo(2, true);
-        QVERIFY(window->statusBar()->currentMessage().contains(QString::fromUtf8("无法打开视频2")));
+        QTest::mousePress(second, Qt::LeftButton); // does nothing
+        QCOMPARE(MainWindowProbe(*window).cameraIndex(), 1);
+        QVERIFY(fd > 0);
 
         CameraConfig other = camera1280x720();
-        other.modalias = "usb:v0AC8p3580d0100dcEFdsc02dp01ic0Eisc01ip00in00";
+        other.modalias = kSecondCameraId;
         hw().addCamera(1, other);
         QTest::mousePress(widget<QPushButton>(*window, "pushButton"), Qt::LeftButton);
         QVERIFY(second->isEnabled());
@@ -867,7 +874,7 @@ class FrameTest : public WindowTest
         widget<QSlider>(*window, "slider_br")->setValue(128); // 65536: as high as it goes
         QCOMPARE(cam.controlValue(V4L2_CID_BRIGHTNESS), 255);
 
-        QTest::mousePress(widget<QPushButton>(*window, "pushButton_2"), Qt::LeftButton);
+        window->ShowVideo(2, true); // a camera that is not there
         QVERIFY(fd < 0);
         widget<QSlider>(*window, "slider_br_2")->setValue(10); // no camera: nothing sent
         QCOMPARE(cam.controlValue(V4L2_CID_CONTRAST), 128);
