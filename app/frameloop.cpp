@@ -5,6 +5,7 @@
 #include "autocapture.h"
 #include "bookcapture.h"
 #include "camlabel.h"
+#include "cameraswitches.h"
 #include "capturedpicture.h"
 #include "config.h"
 #include "liveview.h"
@@ -56,6 +57,14 @@ QString resolutionEntry(int width, int height)
     return QString::fromLatin1(text);
 }
 
+// A camera unplugged since the buttons were last enabled fails to open,
+// and the status bar says so.
+void MainWindow::openCamera(int index)
+{
+    cameraSwitches->refresh();
+    ShowVideo(index, true);
+}
+
 void MainWindow::ShowVideo(int index, bool prune)
 {
     int w = g_Config.width;
@@ -63,14 +72,20 @@ void MainWindow::ShowVideo(int index, bool prune)
     cameraIndex = index;
     resolutionsListed = false;
     ShowRGB(blank, 640, 480);
+    liveFrame.lost();
+    captureRequested = false;
     if (fd > 0) {
         zq_scanner_close(fd);
         fd = -1;
         hooks.pause(kCameraSettleMicroseconds);
     }
     fd = zq_scanner_open_index(index);
-    if (fd <= 0)
+    if (fd <= 0) {
+        statusBar()->showMessage(
+            tr("无法打开视频%1：没有找到这台摄像头，或别的程序正在使用它").arg(index),
+            kStatusLongMs);
         return;
+    }
     zq_scanner_init(fd, &w, &h);
     g_Config.width = w;
     g_Config.height = h;
@@ -103,6 +118,7 @@ void MainWindow::TimerUpdate()
     // Never work past the end of a frame smaller than the configured size.
     if (w <= 0 || h <= 0 || len < int64_t(w) * h * 3)
         return;
+    liveFrame.arrived();
     if (g_Config.color == ColourMode::Grey)
         zq_scanner_picture_gray(picture, w, h);
     rotateFrame(picture, w, h);

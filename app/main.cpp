@@ -1,3 +1,4 @@
+#include "commandline.h"
 #include "mainwindow.h"
 #include "translation.h"
 
@@ -5,6 +6,7 @@
 
 int main(int argc, char *argv[])
 {
+    answerTextRequests(argc, argv);
     QApplication app(argc, argv);
     installTranslations(app, QLocale(), translationsFolder());
     int code = 0;

@@ -3,10 +3,12 @@
 
 #include "autocapture.h"
 #include "bookcapture.h"
+#include "cameraswitches.h"
 #include "config.h"
 #include "liveview.h"
 #include "pagejournal.h"
 #include "pages_pdf.h"
+#include "helpmenu.h"
 #include "pdf_composer.h"
 #include "quitquestion.h"
 #include "savedir.h"
@@ -18,6 +20,7 @@
 #include <zqscan/zq_scanner.h>
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
@@ -45,10 +48,14 @@ static const TranslatedText g_stop_record_pdf{QT_TRANSLATE_NOOP("MainWindow", "�
 namespace
 {
 
+// Starts where the pages go now, or in the home folder before there is a
+// place for them.
 QString chooseDirectoryDialog(QWidget *parent)
 {
+    const QString current = QString::fromUtf8(g_Config.save_dir);
     return QFileDialog::getExistingDirectory(
-        parent, QCoreApplication::translate("MainWindow", "请选择保存目录"), "./",
+        parent, QCoreApplication::translate("MainWindow", "请选择保存目录"),
+        !current.isEmpty() && QDir(current).exists() ? current : QDir::homePath(),
         QFileDialog::ShowDirsOnly);
 }
 
@@ -103,6 +110,7 @@ MainWindow::MainWindow(QWidget *parent)
     statusBar()->addPermanentWidget(pdfPageCount);
     pdfPageCount->hide();
     setUpSearchablePdf();
+    new HelpMenu(this);
 
     // From here on the slots run and store the values back; an index
     // outside a list leaves it without selection and stores -1.
@@ -121,6 +129,7 @@ MainWindow::MainWindow(QWidget *parent)
     timer->start(30);
 
     zq_scanner_dllinit();
+    cameraSwitches = new CameraSwitches({ui->pushButton, ui->pushButton_2, ui->pushButton_9}, this);
     ShowVideo(g_Config.default_cam + 1, true);
 }
 
@@ -201,9 +210,10 @@ bool MainWindow::eventFilter(QObject *obj, QEvent *event)
         {&Ui_MainWindow::pushButton_7, &MainWindow::quit},
         {&Ui_MainWindow::pushButton_9, &MainWindow::openCamera3},
     };
+    // A filter sees the presses of disabled buttons too.
     if (event->type() == QEvent::MouseButtonPress) {
         for (const ButtonAction &a : actions) {
-            if (obj == ui->*a.button) {
+            if (obj == ui->*a.button && (ui->*a.button)->isEnabled()) {
                 (this->*a.action)();
                 break;
             }
@@ -214,6 +224,10 @@ bool MainWindow::eventFilter(QObject *obj, QEvent *event)
 
 void MainWindow::requestCapture()
 {
+    if (!liveFrame.live()) {
+        statusBar()->showMessage(tr("预览中没有画面，没有拍照"), kStatusLongMs);
+        return;
+    }
     if (checkDir(nullptr))
         captureRequested = true;
 }

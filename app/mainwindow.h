@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "liveframe.h"
+
 #include <zqscan/zq_opencv.h>
 
 class AutoCapture;
@@ -21,6 +23,7 @@ class LiveView;
 class PageViewer;
 class PageJournal;
 class PagesPdf;
+class CameraSwitches;
 class PdfComposer;
 class QCheckBox;
 class QLabel;
@@ -127,9 +130,10 @@ class MainWindow : public QMainWindow
 
     void wireControls();
     void setUpThumbnailList();
-    void openCamera1() { ShowVideo(1, true); }
-    void openCamera2() { ShowVideo(2, true); }
-    void openCamera3() { ShowVideo(3, true); }
+    void openCamera1() { openCamera(1); }
+    void openCamera2() { openCamera(2); }
+    void openCamera3() { openCamera(3); }
+    void openCamera(int index);
     void takeSaveDirectory(const QString &answer);
     void requestCapture();
     void deleteSelectedPages();
@@ -198,6 +202,8 @@ class MainWindow : public QMainWindow
     bool closeWhenComposed = false; // the answer at quit was to compose first
     bool sessionEnding = false;     // the desktop session ends: no questions
     PagesPdf *pagesPdf = nullptr;
+    CameraSwitches *cameraSwitches = nullptr;
+    LiveFrame liveFrame; // a capture is refused without one
 };
 
 #endif

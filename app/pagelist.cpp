@@ -6,6 +6,7 @@
 
 #include "config.h"
 #include "liveview.h"
+#include "ownkeys.h"
 #include "page_files.h"
 #include "page_import.h"
 #include "page_numbers.h"
@@ -14,10 +15,14 @@
 #include "pageviewer.h"
 #include "ui_mainwindow.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDropEvent>
 #include <QFile>
 #include <QFutureWatcher>
+#include <QImageReader>
+#include <QLineEdit>
 #include <QMenu>
 #include <QUrl>
 #include <QtConcurrent>
@@ -112,12 +117,20 @@ class DropReorders : public QObject
 } // namespace
 
 // The actions' shortcuts belong to the window: they work wherever the focus
-// is, also in the list and in the combo boxes, and a held key acts once.
+// is, and a held key acts once.  Only widgets that use a key themselves keep
+// it: an open drop-down list and a text field take Return, the page list
+// Space and Return.
 void MainWindow::setUpKeys()
 {
     // Foot pedals and presentation remotes send one of these.
     ui->actionCapture->setShortcuts({QKeySequence(Qt::Key_Space), QKeySequence(Qt::Key_Return),
                                      QKeySequence(Qt::Key_PageDown)});
+    auto *ownKeys = new OwnKeys(this);
+    for (QComboBox *box : findChildren<QComboBox *>())
+        ownKeys->give(box->view(), {Qt::Key_Return, Qt::Key_Enter});
+    for (QLineEdit *field : findChildren<QLineEdit *>())
+        ownKeys->give(field, {Qt::Key_Return, Qt::Key_Enter});
+    ownKeys->give(ui->listWidget, {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter});
     connect(ui->actionCapture, &QAction::triggered, this, &MainWindow::requestCapture);
     connect(ui->actionDeletePage, &QAction::triggered, this, &MainWindow::deleteSelectedPages);
     // Through the button itself, so that key and button cannot differ.

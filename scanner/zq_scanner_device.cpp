@@ -56,6 +56,18 @@ bool check_video_device(char *device_name, int index, int device_index)
     return std::strstr(line, kCameraIds[index - 1]) != nullptr;
 }
 
+// The lowest video node that is a camera for the index, or -1.
+int find_video_device(int index)
+{
+    if (index <= 0)
+        return -1;
+    char device_name[32];
+    for (int device_index = 0; device_index < kDeviceCount; ++device_index)
+        if (check_video_device(device_name, index, device_index))
+            return device_index;
+    return -1;
+}
+
 void clear_buffer_table()
 {
     std::free(buffers);
@@ -215,17 +227,17 @@ extern "C" {
 
 ZQ_EXPORT int zq_scanner_open_index(int index)
 {
-    if (index <= 0)
+    const int device_index = find_video_device(index);
+    if (device_index < 0)
         return -1;
-    char device_name[32];
-    for (int device_index = 0; device_index < kDeviceCount; ++device_index) {
-        if (!check_video_device(device_name, index, device_index))
-            continue;
-        char path[kPathSize];
-        std::snprintf(path, sizeof(path), "/dev/video%d", device_index);
-        return zq::sys::v4l2_open(path, O_RDWR);
-    }
-    return -1;
+    char path[kPathSize];
+    std::snprintf(path, sizeof(path), "/dev/video%d", device_index);
+    return zq::sys::v4l2_open(path, O_RDWR);
+}
+
+ZQ_EXPORT int zq_scanner_present(int index)
+{
+    return find_video_device(index) >= 0 ? 1 : 0;
 }
 
 ZQ_EXPORT int zq_scanner_open(void)

@@ -250,12 +250,35 @@ int VirtualHardware::gettimeofday(timeval *tv)
 namespace
 {
 
+constexpr const char *kDemoFont = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc";
+
+// Real English and Chinese text on a demo page, so that automatic crop, the
+// searchable PDF and text recognition have words to show; the bars stay
+// where the font is missing.
+PageScene withDemoText(PageScene page, int sheet = 1)
+{
+    if (::access(kDemoFont, R_OK) != 0)
+        return page;
+    const std::string number = std::to_string(sheet);
+    page.font = kDemoFont;
+    page.textSize = 0.025;
+    page.lines = {
+        "Document camera demo, page " + number, "",
+        "The camera looks down at a page",      "lying on the desk. zqvideo finds",
+        "its edges, straightens it and",        "saves it as a picture, or as a PDF",
+        "whose text can be searched.",          "",
+        "文档摄像头演示，第 " + number + " 页", "摄像头从上方拍下桌上的页面，",
+        "程序找出页面的边缘，把它拉正，",       "保存为图片或可以搜索的 PDF。",
+    };
+    return page;
+}
+
 // The demo's document camera with a page lying a little turned on the
 // desk.
 CameraConfig demoCamera(const PageScene &desk,
                         CameraConfig config = CameraConfig::eightMegapixelCamera())
 {
-    config.scene = desk;
+    config.scene = withDemoText(desk);
     config.scene.angleDeg = 7;
     config.scene.centerX = 0.48;
     config.scene.pageWidth = 0.3;
@@ -290,19 +313,23 @@ void installLeaningHeadDemo()
 void installDemoStack()
 {
     CameraConfig config = demoCamera(PageScene{});
-    config.script = std::make_shared<DeskScript>(DeskScript::demoStack());
+    std::vector<DeskShot> shots = DeskScript::demoStack();
+    int sheet = 0;
+    for (DeskShot &shot : shots)
+        if (shot.page)
+            shot.page = withDemoText(*shot.page, ++sheet);
+    config.script = std::make_shared<DeskScript>(std::move(shots));
     VirtualHardware::instance().addCamera(0, std::move(config));
 }
 
 void installBookDemo()
 {
-    constexpr const char *kFont = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc";
     BookScene book;
     book.pageWidth = 0.3; // the book fits the wide frames too
     book.angleDeg = 3;
     book.noise = 2;
-    if (::access(kFont, R_OK) == 0)
-        book.font = kFont;
+    if (::access(kDemoFont, R_OK) == 0)
+        book.font = kDemoFont;
     CameraConfig config = CameraConfig::eightMegapixelCamera();
     config.script = std::make_shared<BookScript>(book);
     VirtualHardware::instance().addCamera(0, std::move(config));

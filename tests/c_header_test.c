@@ -12,6 +12,7 @@
  * external linkage the table is kept even though nothing reads it. */
 void (*const zq_entry_points[])(void) = {
     (void (*)(void))zq_scanner_open_index,
+    (void (*)(void))zq_scanner_present,
     (void (*)(void))zq_scanner_open,
     (void (*)(void))zq_scanner_init,
     (void (*)(void))zq_scanner_picture_read,

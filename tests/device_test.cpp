@@ -62,6 +62,17 @@ TEST_F(OpenTest, IndexSelectsCameraByProductId)
     EXPECT_EQ(hw().openDescriptors(), 0) << "the modalias files are closed again";
 }
 
+TEST_F(OpenTest, PresentFollowsWhatOpenWouldFind)
+{
+    addCamera(3, cameraWithModalias(kId3580));
+    EXPECT_EQ(zq_scanner_present(2), 1);
+    EXPECT_EQ(zq_scanner_present(1), 0);
+    EXPECT_EQ(zq_scanner_present(3), 0);
+    EXPECT_EQ(zq_scanner_present(0), 0);
+    EXPECT_EQ(hw().camera(3)->requestCount(kRequestOpen), 0) << "the camera itself is not opened";
+    EXPECT_EQ(hw().openDescriptors(), 0);
+}
+
 TEST_F(OpenTest, HighIndexTakesAnyNodeWithModalias)
 {
     addCamera(2, cameraWithModalias("platform:vivid"));

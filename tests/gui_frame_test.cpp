@@ -29,6 +29,9 @@ using namespace zq::sim;
 namespace
 {
 
+// The modalias of the camera behind the button "视频2".
+const char *const kSecondCameraId = "usb:v0AC8p3580d0100dcEFdsc02dp01ic0Eisc01ip00in00";
+
 QRegularExpression captureName(const char *suffix)
 {
     return QRegularExpression(QString("^\\d{17}\\%1$").arg(suffix));
@@ -148,6 +151,9 @@ class FrameTest : public WindowTest
     void blackWhileSwitchingAndAfterFailedOpen()
     {
         hw().addCamera(0, camera1280x720());
+        CameraConfig busy = camera1280x720();
+        busy.modalias = kSecondCameraId;
+        hw().addCamera(1, busy).failRequest(kRequestOpen, 1, EBUSY);
         start(startSettings(1280, 720, saveDir->path()));
         window->TimerUpdate();
         QVERIFY(!isBlack(previewOf(*window)));
@@ -159,6 +165,7 @@ class FrameTest : public WindowTest
         QCOMPARE(MainWindowProbe(*window).cameraIndex(), 2);
         QVERIFY(isBlack(previewOf(*window)));
         QCOMPARE(previewOf(*window).size(), QSize(640, 480));
+        QVERIFY(window->statusBar()->currentMessage().contains(QString::fromUtf8("无法打开视频2")));
         window->TimerUpdate(); // nothing to read: the picture stays black
         QVERIFY(isBlack(previewOf(*window)));
 
@@ -210,6 +217,57 @@ class FrameTest : public WindowTest
         QVERIFY(fd > 0);
         window->TimerUpdate();
         QVERIFY(!isBlack(previewOf(*window)));
+    }
+
+    // The buttons of cameras that are not plugged in are disabled, say why
+    // and do nothing.  A camera plugged in later gets its button back.
+    void absentCamerasButtons()
+    {
+        hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        auto *second = widget<QPushButton>(*window, "pushButton_2");
+        QVERIFY(widget<QPushButton>(*window, "pushButton")->isEnabled());
+        QVERIFY(!second->isEnabled());
+        QVERIFY(!widget<QPushButton>(*window, "pushButton_9")->isEnabled());
+        QVERIFY2(second->toolTip().contains(QString::fromUtf8("没有找到")),
+                 qPrintable(second->toolTip()));
+
+        QTest::mousePress(second, Qt::LeftButton); // does nothing
+        QCOMPARE(MainWindowProbe(*window).cameraIndex(), 1);
+        QVERIFY(fd > 0);
+
+        CameraConfig other = camera1280x720();
+        other.modalias = kSecondCameraId;
+        hw().addCamera(1, other);
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton"), Qt::LeftButton);
+        QVERIFY(second->isEnabled());
+    }
+
+    // Without a frame in view (none yet, or none for more than a second) a
+    // capture is refused with a message, and frames coming back take none.
+    void captureWithoutFrameIsRefused()
+    {
+        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        auto *button = widget<QPushButton>(*window, "pushButton_3");
+        QTest::mousePress(button, Qt::LeftButton);
+        QVERIFY(!MainWindowProbe(*window).captureRequested());
+        const QString refusal = window->statusBar()->currentMessage();
+        QVERIFY(refusal.contains(QString::fromUtf8("没有画面")));
+        window->TimerUpdate();
+        QCOMPARE(filesIn(saveDir->path()).size(), 0);
+
+        cam.stopFrames();
+        QTest::qWait(1100);
+        window->TimerUpdate();
+        window->statusBar()->clearMessage();
+        QTest::mousePress(button, Qt::LeftButton);
+        QCOMPARE(window->statusBar()->currentMessage(), refusal);
+        cam.stopFrames(false);
+        window->TimerUpdate();
+        window->TimerUpdate();
+        QVERIFY(!isBlack(previewOf(*window)));
+        QCOMPARE(filesIn(saveDir->path()).size(), 0);
     }
 
     // ---- capture --------------------------------------------------------------
@@ -392,12 +450,13 @@ class FrameTest : public WindowTest
     {
         hw().addCamera(0, camera1280x720());
         start(startSettings(1280, 720, saveDir->path()));
+        window->TimerUpdate();
         auto *button = widget<QPushButton>(*window, "pushButton_3");
         QTest::mousePress(button, Qt::RightButton);
         QTest::mouseRelease(button, Qt::RightButton);
         QVERIFY(MainWindowProbe(*window).captureRequested());
-        pressCapture();
-        pressCapture();
+        QTest::mousePress(button, Qt::LeftButton);
+        QTest::mousePress(button, Qt::LeftButton);
         window->TimerUpdate();
         window->TimerUpdate();
         QCOMPARE(filesIn(saveDir->path()).size(), 1);
@@ -820,7 +879,7 @@ class FrameTest : public WindowTest
         widget<QSlider>(*window, "slider_br")->setValue(128); // 65536: as high as it goes
         QCOMPARE(cam.controlValue(V4L2_CID_BRIGHTNESS), 255);
 
-        QTest::mousePress(widget<QPushButton>(*window, "pushButton_2"), Qt::LeftButton);
+        window->ShowVideo(2, true); // a camera that is not there
         QVERIFY(fd < 0);
         widget<QSlider>(*window, "slider_br_2")->setValue(10); // no camera: nothing sent
         QCOMPARE(cam.controlValue(V4L2_CID_CONTRAST), 128);
@@ -1102,8 +1161,10 @@ class FrameTest : public WindowTest
     QAction *bookMode() { return window->findChild<QAction *>("actionBookMode"); }
     QAction *rightPageFirst() { return window->findChild<QAction *>("actionRightPageFirst"); }
 
+    // The capture button, with a frame in view as a capture needs.
     void pressCapture()
     {
+        window->TimerUpdate();
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
     }
 

@@ -1,5 +1,6 @@
 // The window's keys and the page list: capture, delete and PDF by key
-// wherever the focus is, reordering, turning and opening pages.
+// wherever the focus is but in a widget that uses the key itself, reordering, turning and opening
+// pages.
 #include "gui_frame_harness.h"
 #include "liveview.h"
 #include "pageviewer.h"
@@ -41,13 +42,14 @@ class PageListTest : public WindowTest
     }
     void cleanup() { finish(); }
 
-    // Space, Return and Page Down capture with the focus in the list or in
-    // a combo box; a key held down captures once.  The buttons say so.
+    // Space, Return and Page Down capture with the focus on a closed combo
+    // box, a button or a slider; a key held down captures once.  The
+    // buttons say so.
     void captureKeysWorkWhereverTheFocusIs()
     {
         startShown(startSettings(1280, 720, saveDir->path()));
         int expected = 0;
-        for (const char *focus : {"listWidget", "cbColor", "cutting"})
+        for (const char *focus : {"cbColor", "cutting", "pushButton_6", "slider_br"})
             for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_PageDown}) {
                 QWidget *target = widget<QWidget>(*window, focus);
                 target->setFocus();
@@ -57,15 +59,15 @@ class PageListTest : public WindowTest
             }
         QCOMPARE(widget<QComboBox>(*window, "cutting")->currentIndex(), 0);
 
-        QWidget *list = widget<QWidget>(*window, "listWidget");
-        list->setFocus();
-        QTest::simulateEvent(list, true, Qt::Key_Space, Qt::NoModifier, " ", false);
+        QWidget *box = widget<QWidget>(*window, "cbColor");
+        box->setFocus();
+        QTest::simulateEvent(box, true, Qt::Key_Space, Qt::NoModifier, " ", false);
         tick();
         for (int repeat = 0; repeat < 3; ++repeat) {
-            QTest::simulateEvent(list, true, Qt::Key_Space, Qt::NoModifier, " ", true);
+            QTest::simulateEvent(box, true, Qt::Key_Space, Qt::NoModifier, " ", true);
             tick();
         }
-        QTest::simulateEvent(list, false, Qt::Key_Space, Qt::NoModifier, " ", false);
+        QTest::simulateEvent(box, false, Qt::Key_Space, Qt::NoModifier, " ", false);
         QCOMPARE(pageCount(), expected + 1);
 
         const QString captureTip = widget<QPushButton>(*window, "pushButton_3")->toolTip();
@@ -73,6 +75,35 @@ class PageListTest : public WindowTest
             QVERIFY2(captureTip.contains(key), qPrintable(captureTip));
         QVERIFY(widget<QPushButton>(*window, "pushButton_4")->toolTip().contains("Del"));
         QVERIFY(widget<QPushButton>(*window, "butten_pdf")->toolTip().contains("Ctrl+P"));
+    }
+
+    // The page list keeps Space and Return, where Page Down still captures;
+    // Return in an open drop-down list chooses the entry.  (Return on a
+    // closed one captures, above.)
+    void keysTheFocusedWidgetUsesCaptureNothing()
+    {
+        startShown(startSettings(1280, 720, saveDir->path()));
+        QWidget *list = widget<QWidget>(*window, "listWidget");
+        list->setFocus();
+        for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter}) {
+            QTest::keyClick(list, key);
+            tick();
+        }
+        QCOMPARE(pageCount(), 0);
+        QTest::keyClick(list, Qt::Key_PageDown);
+        tick();
+        QCOMPARE(pageCount(), 1);
+
+        auto *box = widget<QComboBox>(*window, "cbRota");
+        box->setFocus(); // as the click that opens it
+        box->showPopup();
+        QTRY_VERIFY(box->view()->isVisible());
+        QTest::keyClick(box->view(), Qt::Key_Down);
+        QTest::keyClick(box->view(), Qt::Key_Return);
+        tick();
+        QCOMPARE(pageCount(), 1);
+        QCOMPARE(box->currentIndex(), 1);
+        QVERIFY(!box->view()->isVisible());
     }
 
     // Delete sends the selected page to the trash; Ctrl+P starts and stops
@@ -266,6 +297,7 @@ class PageListTest : public WindowTest
         window->show();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        tick(); // a frame in view, as a capture needs
     }
 
     // The next frame, in a millisecond of its own.
@@ -278,6 +310,7 @@ class PageListTest : public WindowTest
     // Captures one page with the button and returns its name.
     QString capturePage()
     {
+        tick();
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
         tick();
         auto *list = widget<QListWidget>(*window, "listWidget");

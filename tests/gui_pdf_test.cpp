@@ -190,6 +190,7 @@ class PdfButtonTest : public WindowTest
     void capture()
     {
         QTest::qWait(2);
+        window->TimerUpdate(); // a frame in view, as a capture needs
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
         window->TimerUpdate();
     }

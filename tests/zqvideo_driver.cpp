@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -55,6 +56,14 @@ void printTexts(QWidget *window)
 }
 
 // The library files mapped into the process that belong to zqscan.
+// The preview before the camera's first frame is black; a capture needs
+// a frame.
+bool isBlack(const QLabel *preview)
+{
+    const QImage picture = preview->pixmap(Qt::ReturnByValue).toImage();
+    return picture.isNull() || picture.pixel(picture.rect().center()) == qRgb(0, 0, 0);
+}
+
 void printLibraries()
 {
     QFile maps("/proc/self/maps");
@@ -79,8 +88,7 @@ struct Step {
 void drive()
 {
     static const std::vector<Step> steps = {
-        {"live picture",
-         [](QWidget *w) { return !find<QLabel>(w, "label_V")->pixmap(Qt::ReturnByValue).isNull(); },
+        {"live picture", [](QWidget *w) { return !isBlack(find<QLabel>(w, "label_V")); },
          [](QWidget *w) { find<QPushButton>(w, "butten_pdf")->click(); }},
         {"capture", [](QWidget *) { return true; },
          [](QWidget *w) {

@@ -32,6 +32,69 @@
     </message>
 </context>
 <context>
+    <name>CameraSwitches</name>
+    <message>
+        <source>显示这台摄像头的画面</source>
+        <translation>Show this camera's picture</translation>
+    </message>
+    <message>
+        <source>没有找到这台摄像头：插上后按钮即可使用</source>
+        <translation>This camera was not found: plug it in and the button can be used</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>显示这段说明并退出</source>
+        <translation>Show this help and exit</translation>
+    </message>
+    <message>
+        <source>显示版本并退出</source>
+        <translation>Show the version and exit</translation>
+    </message>
+    <message>
+        <source>用 USB 文档摄像头拍下文档的页面，并把它们合成 PDF。
+窗口的快捷键列在“帮助 → 快捷键”中。</source>
+        <translation>Takes pictures of document pages with a USB document camera and makes PDFs of them.
+The window's keys are listed under “Help → Keys”.</translation>
+    </message>
+</context>
+<context>
+    <name>HelpMenu</name>
+    <message>
+        <source>&lt;h3&gt;zqvideo %1&lt;/h3&gt;&lt;p&gt;用 USB 文档摄像头拍下文档的页面，并把它们合成 PDF。&lt;/p&gt;&lt;p&gt;许可证：作者尚未为 zqscan 选定许可证，在此之前保留所有权利。&lt;/p&gt;&lt;p&gt;使用的程序库：%2&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;zqvideo %1&lt;/h3&gt;&lt;p&gt;Takes pictures of document pages with a USB document camera and makes PDFs of them.&lt;/p&gt;&lt;p&gt;Licence: the authors have not chosen a licence for zqscan yet; until they do, all rights are reserved.&lt;/p&gt;&lt;p&gt;Libraries used: %2&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>快捷键</source>
+        <translation>Keys</translation>
+    </message>
+    <message>
+        <source>列出窗口的全部快捷键</source>
+        <translation>List all the window's keyboard shortcuts</translation>
+    </message>
+    <message>
+        <source>关于 zqvideo</source>
+        <translation>About zqvideo</translation>
+    </message>
+    <message>
+        <source>版本、许可证和使用的程序库</source>
+        <translation>Version, licence and the libraries used</translation>
+    </message>
+    <message>
+        <source>操作</source>
+        <translation>Action</translation>
+    </message>
+    <message>
+        <source>按键</source>
+        <translation>Keys</translation>
+    </message>
+</context>
+<context>
     <name>LiveView</name>
     <message>
         <source>实时画面</source>
@@ -479,6 +542,90 @@
     <message>
         <source>把其他 JPEG 或 TIFF 图片加到页面列表的末尾</source>
         <translation>Appends other JPEG or TIFF pictures to the page list</translation>
+    </message>
+    <message>
+        <source>无法打开视频%1：没有找到这台摄像头，或别的程序正在使用它</source>
+        <translation>Cannot open video %1: the camera was not found, or another program is using it</translation>
+    </message>
+    <message>
+        <source>预览中没有画面，没有拍照</source>
+        <translation>No picture in the preview: nothing was captured</translation>
+    </message>
+    <message>
+        <source>保存彩色或灰色的页面</source>
+        <translation>Save the pages in colour or in grey</translation>
+    </message>
+    <message>
+        <source>把画面转到页面正立</source>
+        <translation>Turn the picture so that the page stands upright</translation>
+    </message>
+    <message>
+        <source>摄像头拍摄的画面大小</source>
+        <translation>The size of the camera's picture</translation>
+    </message>
+    <message>
+        <source>JPEG 页面的压缩质量：越高文件越大</source>
+        <translation>Compression quality of JPEG pages: higher makes larger files</translation>
+    </message>
+    <message>
+        <source>选择存放页面的文件夹</source>
+        <translation>Choose the folder the pages are saved in</translation>
+    </message>
+    <message>
+        <source>页面存放的文件夹</source>
+        <translation>The folder the pages are saved in</translation>
+    </message>
+    <message>
+        <source>保存设置并退出</source>
+        <translation>Save the settings and quit</translation>
+    </message>
+    <message>
+        <source>不裁边、用鼠标框出范围，或自动找出页面并拉正</source>
+        <translation>No cropping, a frame drawn with the mouse, or find the page automatically and straighten it</translation>
+    </message>
+    <message>
+        <source>摄像头的亮度</source>
+        <translation>The camera's brightness</translation>
+    </message>
+    <message>
+        <source>摄像头的对比度</source>
+        <translation>The camera's contrast</translation>
+    </message>
+    <message>
+        <source>摄像头的饱和度</source>
+        <translation>The camera's saturation</translation>
+    </message>
+    <message>
+        <source>把全部页面移到回收站</source>
+        <translation>Move all pages to the trash</translation>
+    </message>
+    <message>
+        <source>把页面的底色变成白色，文字更清楚</source>
+        <translation>Turn the page's background white so that the text stands out</translation>
+    </message>
+    <message>
+        <source>亮度保持摄像头的默认值</source>
+        <translation>Keep the camera's default brightness</translation>
+    </message>
+    <message>
+        <source>对比度保持摄像头的默认值</source>
+        <translation>Keep the camera's default contrast</translation>
+    </message>
+    <message>
+        <source>饱和度保持摄像头的默认值</source>
+        <translation>Keep the camera's default saturation</translation>
+    </message>
+    <message>
+        <source>程序启动时打开的摄像头</source>
+        <translation>The camera opened when the program starts</translation>
+    </message>
+    <message>
+        <source>页面保存为 JPEG 或 TIFF</source>
+        <translation>Save pages as JPEG or TIFF</translation>
+    </message>
+    <message>
+        <source>拍下的页面：拖动可以调整顺序，右键可以旋转或打开</source>
+        <translation>The pages taken: drag one to change the order, right-click to turn or open it</translation>
     </message>
 </context>
 <context>

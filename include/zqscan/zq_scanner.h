@@ -21,6 +21,10 @@ ZQ_EXTERN_C_BEGIN
  * 0AC8:3370, 0AC8:3580, 0AC8:3590; 4 and above for any video node with a
  * readable modalias.  Returns the descriptor, or -1. */
 ZQ_EXPORT int zq_scanner_open_index(int index);
+/* 1 when zq_scanner_open_index would find a camera for the index, 0 when
+ * none is plugged in.  Reads only the video nodes' modalias files, so it is
+ * cheap enough to ask now and then, and leaves an open camera alone. */
+ZQ_EXPORT int zq_scanner_present(int index);
 /* Opens nothing; always -1. */
 ZQ_EXPORT int zq_scanner_open(void);
 
