@@ -353,7 +353,7 @@ void MainWindow::on_butten_pdf_clicked()
         showPdfCount();
         return;
     }
-    composingNote = dropMissingCollectedPages();
+    composingNote = dropMissingPages();
     if (pdfImageList.empty()) {
         stopPdfCollection();
         QStringList report{tr("没有收集到页面，未生成 PDF")};
@@ -460,25 +460,35 @@ void MainWindow::restorePageList()
         statusBar()->showMessage(PageJournal::goneReport(gone), kStatusLongMs);
 }
 
-// A collected page whose file went away meanwhile leaves the collection and
-// the list; the PDF is made of the others.  The report, or nothing.
-QString MainWindow::dropMissingCollectedPages()
+// A page whose file went away meanwhile (deleted or replaced outside the
+// program) leaves the list and the collection: a PDF is made of the
+// others.  The report, or nothing.
+QString MainWindow::dropMissingPages()
 {
     QStringList gone;
-    for (auto page = pdfImageList.begin(); page != pdfImageList.end();) {
-        const QByteArray path = QByteArray::fromStdString(*page);
-        if (pageFileUsable(path)) {
-            ++page;
+    for (int row = ui->listWidget->count() - 1; row >= 0; --row) {
+        const QByteArray path = ui->listWidget->item(row)->data(Qt::UserRole).toByteArray();
+        if (pageFileUsable(path))
             continue;
-        }
-        gone << QFile::decodeName(path);
-        page = pdfImageList.erase(page);
-        for (int row = ui->listWidget->count() - 1; row >= 0; --row) {
-            if (ui->listWidget->item(row)->data(Qt::UserRole).toByteArray() == path)
-                delete ui->listWidget->takeItem(row);
-        }
+        gone.prepend(QFile::decodeName(path));
+        delete ui->listWidget->takeItem(row);
+        pdfImageList.remove(path.toStdString());
     }
-    return gone.isEmpty() ? QString() : PageJournal::goneReport(gone);
+    if (gone.isEmpty())
+        return QString();
+    showPdfCount();
+    return PageJournal::goneReport(gone);
+}
+
+// Coming back to the window, from a file manager perhaps: pages deleted
+// there leave the list at once.
+void MainWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange || !isActiveWindow())
+        return;
+    if (const QString report = dropMissingPages(); !report.isEmpty())
+        statusBar()->showMessage(report, kStatusLongMs);
 }
 
 // Collected pages are kept by the journal whatever ends the program; a quit

@@ -107,6 +107,7 @@ class MainWindow : public QMainWindow
   protected:
     bool eventFilter(QObject *obj, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
   private:
     friend struct MainWindowProbe; // the tests' view of the window's state
@@ -145,7 +146,7 @@ class MainWindow : public QMainWindow
     void reportPdfFailure(const QString &why);
     void setUpPageJournal();
     void restorePageList();
-    QString dropMissingCollectedPages();
+    QString dropMissingPages();
     bool mayClose();
     void setUpSearchablePdf();
     bool applyTextLayer(bool on);

@@ -154,7 +154,8 @@ class PageJournalTest : public WindowTest
     }
 
     // Files gone since the last run leave the list with a report; one gone
-    // (here: a folder in its place) before the stop press leaves the PDF.
+    // (here: a folder in its place) before the stop press leaves the PDF,
+    // and one deleted while the window was in the background leaves the list.
     void missingPagesAreDroppedAndNotComposed()
     {
         const QStringList pages = collectPages();
@@ -176,6 +177,16 @@ class PageJournalTest : public WindowTest
                 .arg(QFileInfo(pages[3]).fileName())));
         QCOMPARE(zq::test::pdfPageSizes(saveDir->filePath(pdfs[0]).toStdString()).size(),
                  size_t(1));
+
+        // Deleted while the program runs: off the list as the window comes back.
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QVERIFY(QFile::remove(pages[0]));
+        QEvent activation(QEvent::ActivationChange);
+        QApplication::sendEvent(window.get(), &activation);
+        QCOMPARE(listed(), pages.mid(1, 1));
+        QVERIFY(window->statusBar()->currentMessage().contains(QFileInfo(pages[0]).fileName()));
     }
 
     // Each save directory has its list; switching back brings it back.
