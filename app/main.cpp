@@ -4,8 +4,13 @@
 
 #include <QApplication>
 
+#include <csignal>
+
 int main(int argc, char *argv[])
 {
+    // Past a file-size limit a write fails with EFBIG, which the writers
+    // report ("File too large"), rather than the signal ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     answerTextRequests(argc, argv);
     QApplication app(argc, argv);
     installTranslations(app, QLocale(), translationsFolder());

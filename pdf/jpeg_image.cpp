@@ -109,6 +109,8 @@ class ByteReader
                 return -1;
         }
     }
+    // Bytes read so far.
+    long offset() const { return std::ftell(file_) - long(got_ - at_); }
     bool skip(size_t count)
     {
         const size_t buffered = std::min(count, got_ - at_);
@@ -138,45 +140,57 @@ bool isStandalone(int marker)
 
 constexpr int kEndOfImage = 0xD9;
 
-// Walks the file from its start-of-image marker over the marker segments
-// (skipped by their lengths) and the entropy-coded data (where 0xFF is
-// followed by a stuffed 0x00 or a restart marker) to the end-of-image
-// marker.  False when the file ends first: a picture cut short, which a
-// viewer would show grey or cut off.
-bool reachesEndOfImage(FILE *file)
+// A JPEG page's data, up to its end-of-image marker, may hold at most this
+// many bytes: a 13 MP camera frame takes about 5 MB, and qpdf holds a page's
+// data in memory until the page is written.
+constexpr long kMaxJpegBytes = 256L << 20;
+
+// Where the JPEG data ends: walks the file from its start-of-image marker
+// over the marker segments (skipped by their lengths) and the entropy-coded
+// data (where 0xFF is followed by a stuffed 0x00 or a restart marker) to
+// the end-of-image marker, and gives the bytes up to and with it; what
+// follows (zeros, a second file) is no part of the page.  0 when the file
+// ends first (a picture cut short, which a viewer would show grey or cut
+// off), -1 when the data goes on beyond kMaxJpegBytes.
+long endOfImage(FILE *file)
 {
     ByteReader in(file);
     if (in.next() != 0xFF || in.next() != 0xD8)
-        return false;
+        return 0;
     for (;;) {
+        if (in.offset() > kMaxJpegBytes)
+            return -1;
         int c = in.nextFF(); // over entropy-coded data
         while (c == 0xFF)    // fill bytes before a marker
             c = in.next();
         if (c < 0)
-            return false;
+            return 0;
         if (c == kEndOfImage)
-            return true;
+            return in.offset() <= kMaxJpegBytes ? in.offset() : -1;
         if (c == 0x00 || isStandalone(c))
             continue;
         const int high = in.next();
         const int low = in.next();
         if (low < 0 || (high << 8 | low) < 2 || !in.skip(size_t((high << 8 | low) - 2)))
-            return false;
+            return 0;
     }
 }
 
-// Copies the whole file into the pipeline.
-void pipeFile(const std::string &path, Pipeline *pipeline)
+// Copies the file's first length bytes into the pipeline.
+void pipeFile(const std::string &path, long length, Pipeline *pipeline)
 {
     File file(std::fopen(path.c_str(), "rb"));
     if (!file)
         throw ComposeError::unreadable(path, errno);
     std::vector<unsigned char> chunk(1 << 16);
-    size_t got;
-    while ((got = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0)
+    for (long left = length; left > 0;) {
+        const size_t got = std::fread(chunk.data(), 1,
+                                      size_t(std::min<long>(left, long(chunk.size()))), file.get());
+        if (got == 0)
+            throw ComposeError::unreadable(path, std::ferror(file.get()) && errno ? errno : EIO);
         pipeline->write(chunk.data(), got);
-    if (std::ferror(file.get()))
-        throw ComposeError::unreadable(path, errno ? errno : EIO);
+        left -= long(got);
+    }
     pipeline->finish();
 }
 
@@ -192,10 +206,13 @@ PageImage openJpeg(const std::string &path)
     if (!readJpegHeader(file.get(), &header, message))
         throw ComposeError::notPicture(path, message);
     std::rewind(file.get());
-    if (!reachesEndOfImage(file.get()))
+    const long length = endOfImage(file.get());
+    if (length == 0)
         throw std::ferror(file.get())
             ? ComposeError::unreadable(path, errno ? errno : EIO)
             : ComposeError::notPicture(path, "the JPEG data ends before its end-of-image marker");
+    if (length < 0)
+        throw ComposeError::unreadable(path, "its JPEG data holds more than 256 MiB");
     const char *colorSpace = colorSpaceFor(header.components);
     if (!colorSpace || header.precision != 8)
         throw ComposeError::notPicture(
@@ -207,7 +224,7 @@ PageImage openJpeg(const std::string &path)
     image.height = header.height;
     image.colorSpace = colorSpace;
     image.filter = "/DCTDecode";
-    image.streamData = [path](Pipeline *pipeline) { pipeFile(path, pipeline); };
+    image.streamData = [path, length](Pipeline *pipeline) { pipeFile(path, length, pipeline); };
     return image;
 }
 

@@ -550,6 +550,31 @@ TEST_F(PdfFailureTest, JpegCutBeforeItsEndIsRefused)
         << zqpdf_last_error();
 }
 
+// Only the JPEG data up to its end-of-image marker is a page: 64 MiB of
+// zeros after it stay out of the PDF, and data that goes on for more than
+// 256 MiB before it is refused once that much has been read.
+TEST_F(PdfFailureTest, JpegPagesEndAtTheirEndOfImage)
+{
+    const std::string good = readFile(jpeg("good.jpg", renderedPage(64, 48)));
+    // Sparse files: the zeros cost no disk.
+    const auto padded = [&](const std::string &name, const std::string &head, uintmax_t zeros,
+                            const std::string &tail) {
+        const std::string path = file(name, head);
+        std::filesystem::resize_file(path, head.size() + zeros);
+        std::ofstream(path, std::ios::app | std::ios::binary) << tail;
+        return path;
+    };
+    const std::string trailing = padded("trailing.jpg", good, 64u << 20, "");
+    ASSERT_EQ(compose({trailing}, output), ZQPDF_OK) << zqpdf_last_error();
+    EXPECT_EQ(readFile(extractImages(output, dir / "page").at(0)), good);
+
+    const std::string endless =
+        padded("endless.jpg", good.substr(0, good.size() - 2), 300u << 20, "\xff\xd9");
+    const Failure f = failing({endless}, output);
+    EXPECT_EQ(f.code, ZQPDF_ERR_READ);
+    EXPECT_EQ(f.text, "cannot read " + endless + ": its JPEG data holds more than 256 MiB");
+}
+
 // An allocation that fails while the PDF is written leaves no temporary
 // file behind, also when it ends the process (qpdf aborts on some).
 TEST_F(PdfFailureTest, OutOfMemoryLeavesNothingBehind)

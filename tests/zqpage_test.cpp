@@ -240,11 +240,11 @@ std::string hugePngHeader()
 class ZqpageTest : public testing::Test
 {
   protected:
-    // Runs zqpage in the work directory.
-    ToolRun zqpage(const std::string &args)
+    // Runs zqpage in the work directory, after the shell commands in before.
+    ToolRun zqpage(const std::string &args, const std::string &before = "")
     {
-        const std::string command = "cd '" + work_.path() + "' && " ZQPAGE_PATH " " + args + " >'" +
-                                    logs_ / "out" + "' 2>'" + logs_ / "err" + "'";
+        const std::string command = "cd '" + work_.path() + "' && " + before + ZQPAGE_PATH " " +
+                                    args + " >'" + logs_ / "out" + "' 2>'" + logs_ / "err" + "'";
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, zq::test::readFile(logs_ / "out"),
                 zq::test::readFile(logs_ / "err")};
@@ -472,6 +472,12 @@ TEST_F(ZqpageTest, NoPageWhereItCannotBeWritten)
     ToolRun r = zqpage("-o /proc good.jpg");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("zqpage: good.jpg: cannot write /proc/good.jpg: "), std::string::npos)
+        << r.err;
+    // Past a file-size limit (4 KiB) the write fails and says why; the
+    // signal that would end the program is ignored.
+    r = zqpage("-o limited good.jpg", "ulimit -f 8 && ");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write limited/good.jpg: File too large"), std::string::npos)
         << r.err;
 
     // No page replaces a picture of the run, its own or another's, nor

@@ -2,12 +2,16 @@
 #include "commands.h"
 #include "options.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 
 int main(int argc, char **argv)
 {
+    // Past a file-size limit a write fails with EFBIG, which the writers
+    // report ("File too large"), rather than the signal ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::fputs(zqchip::usageText(), stdout);
         return zqchip::kDone;

@@ -3,10 +3,14 @@
 #include "options.h"
 #include "processing.h"
 
+#include <csignal>
 #include <cstdio>
 
 int main(int argc, char **argv)
 {
+    // Past a file-size limit a write fails with EFBIG, which the writers
+    // report ("File too large"), rather than the signal ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     const std::optional<zqpage::Options> options = zqpage::parseOptions(argc, argv);
     if (!options) {
         std::fputs("Try 'zqpage --help' for more information.\n", stderr);
