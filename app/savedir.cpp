@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -28,9 +29,14 @@ char timestr[200];
 
 void (*showDirError)() = showDirErrorBox;
 
+// A directory the user may list and make files in: a file or a FIFO of
+// that name would pass the access check and fail every capture after.
 bool dirUsable(const char *path)
 {
-    return access(path ? path : g_Config.save_dir, R_OK | W_OK) != -1;
+    const char *dir = path ? path : g_Config.save_dir;
+    struct stat status;
+    return stat(dir, &status) == 0 && S_ISDIR(status.st_mode) &&
+           access(dir, R_OK | W_OK | X_OK) != -1;
 }
 
 bool checkDir(const char *path)

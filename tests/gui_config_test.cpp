@@ -357,14 +357,21 @@ class ConfigTest : public QObject
         QCOMPARE(DialogStub::errorBoxes(), 0);
     }
 
-    void checkDirRefusesMissingAndEmpty()
+    void checkDirRefusesMissingEmptyAndNoDirectory()
     {
         DialogStub dialogs;
         QVERIFY(!checkDir("/no/such/directory"));
         QVERIFY(!checkDir(""));
         g_Config.save_dir[0] = '\0';
         QVERIFY(!checkDir(nullptr));
-        QCOMPARE(DialogStub::errorBoxes(), 3);
+        QTemporaryDir dir;
+        const QByteArray file = QFile::encodeName(dir.filePath("file"));
+        const QByteArray fifo = QFile::encodeName(dir.filePath("fifo"));
+        QVERIFY(QFile(dir.filePath("file")).open(QIODevice::WriteOnly));
+        QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
+        QVERIFY(!checkDir(file.constData()));
+        QVERIFY(!checkDir(fifo.constData()));
+        QCOMPARE(DialogStub::errorBoxes(), 5);
     }
 
     void checkDirRefusesWhatTheUserCannotWrite()
