@@ -8,10 +8,17 @@
 #include <QLabel>
 #include <QStatusBar>
 
+#include <algorithm>
+
 namespace
 {
 
 const char kAutoCaptureKey[] = "capture/auto";
+
+// The pauses before a page that could not be written is tried again: soon
+// after a passing fault, rarely while the disk stays full.
+constexpr qint64 kFirstRetryMs = 1000;
+constexpr qint64 kLongestRetryMs = 30000;
 
 qint64 steadyMilliseconds()
 {
@@ -67,6 +74,7 @@ bool AutoCapture::wantsCapture(const unsigned char *rgb, int width, int height, 
     }
     switch (verdict) {
     case StillnessDetector::Verdict::NoNewPage:
+        retryPause_ = 0;
         showState(tr("自动拍照：等待新页面"));
         return false;
     case StillnessDetector::Verdict::Settling:
@@ -74,6 +82,10 @@ bool AutoCapture::wantsCapture(const unsigned char *rgb, int width, int height, 
         return false;
     case StillnessDetector::Verdict::Ready:
         break;
+    }
+    if (retryPause_ && clock_() < retryAt_) {
+        showState(tr("自动拍照：无法保存，稍后再试"));
+        return false;
     }
     if (!dirUsable(nullptr)) {
         showState(tr("自动拍照：保存目录无法访问，请重新设定"));
@@ -85,8 +97,15 @@ bool AutoCapture::wantsCapture(const unsigned char *rgb, int width, int height, 
 
 void AutoCapture::pageCaptured()
 {
+    retryPause_ = 0;
     if (watching_)
         detector_.markTaken();
+}
+
+void AutoCapture::captureFailed()
+{
+    retryPause_ = retryPause_ ? std::min(2 * retryPause_, kLongestRetryMs) : kFirstRetryMs;
+    retryAt_ = clock_() + retryPause_;
 }
 
 void AutoCapture::showState(const QString &state)

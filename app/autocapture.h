@@ -39,6 +39,10 @@ class AutoCapture : public QObject
     // Any capture of this tick's frame (also by key or button) takes the
     // page in view, so that it is not taken again.
     void pageCaptured();
+    // The capture of this tick's frame could not be written: the page is
+    // not taken, and is tried again after a pause that doubles with each
+    // failure, until it is written or taken away.
+    void captureFailed();
     // In book mode the pages change in place as they are turned, and are
     // told apart by their words.
     void watchTurnedPages(bool on) { detector_.setPagesTurnInPlace(on); }
@@ -53,6 +57,8 @@ class AutoCapture : public QObject
     StillnessDetector detector_;
     Clock clock_;
     bool watching_ = false; // this tick's frame went through the watch
+    qint64 retryPause_ = 0; // 0 while the last capture was written
+    qint64 retryAt_ = 0;
 };
 
 #endif

@@ -9,6 +9,7 @@
 #include "capturedpicture.h"
 #include "config.h"
 #include "liveview.h"
+#include "savefailure.h"
 #include "savedir.h"
 #include "ui_mainwindow.h"
 
@@ -20,6 +21,7 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -130,8 +132,10 @@ void MainWindow::TimerUpdate()
         captureRequested = true;
     if (captureRequested) {
         if (g_Config.save_dir[0]) {
-            capture(picture, w, h);
-            autoCapture->pageCaptured();
+            if (capture(picture, w, h))
+                autoCapture->pageCaptured();
+            else
+                autoCapture->captureFailed();
         }
         captureRequested = false;
     }
@@ -197,8 +201,9 @@ bool MainWindow::foundOutline(zqPoint corners[4]) const
 }
 
 // A capture writes one file, or one for each page of an open book, all
-// named by the same time stamp; a file that cannot be written ends it.
-void MainWindow::capture(unsigned char *picture, int w, int h)
+// named by the same time stamp; a file that cannot be written ends it, and
+// the capture has failed.
+bool MainWindow::capture(unsigned char *picture, int w, int h)
 {
     if (g_Config.clear_background)
         zq_scanner_clear_background(picture, w, h);
@@ -206,8 +211,9 @@ void MainWindow::capture(unsigned char *picture, int w, int h)
     const char *extension = g_Config.picture_format == PictureFormat::Tiff ? ".tiff" : ".jpg";
     for (const CapturedPicture &page : capturedPictures(picture, w, h)) {
         if (!savePicture((stamp + page.suffix + extension).c_str(), page))
-            return;
+            return false;
     }
+    return true;
 }
 
 // The frame, cut to the recorded quadrilateral when a crop mode is on and
@@ -234,10 +240,15 @@ std::vector<CapturedPicture> MainWindow::capturedPictures(const unsigned char *p
 bool MainWindow::savePicture(const char *name, const CapturedPicture &page)
 {
     char path[kPathMax];
-    if (!joinPath(path, g_Config.save_dir, name) || !writePicture(path, page)) {
-        statusBar()->showMessage(tr("无法保存 %1").arg(QString::fromUtf8(name)), kStatusLongMs);
+    if (!joinPath(path, g_Config.save_dir, name)) {
+        saveFailure->report(QString::fromUtf8(name), ENAMETOOLONG);
         return false;
     }
+    if (!writePicture(path, page)) {
+        saveFailure->report(QString::fromUtf8(name), errno);
+        return false;
+    }
+    saveFailure->clear();
     listPage(QByteArray(path), QString::fromUtf8(name));
     statusBar()->showMessage(tr("已保存 %1").arg(QString::fromUtf8(name)), kStatusShortMs);
     if (pdfRecording) {
@@ -250,8 +261,10 @@ bool MainWindow::savePicture(const char *name, const CapturedPicture &page)
 
 bool MainWindow::writePicture(const char *path, const CapturedPicture &page) const
 {
-    if (!page.rgb)
+    if (!page.rgb) {
+        errno = ENOMEM;
         return false;
+    }
     const PictureWriter write = g_Config.picture_format == PictureFormat::Tiff
                                     ? zq_scanner_picture_save_tiff
                                     : zq_scanner_picture_save;

@@ -11,6 +11,7 @@
 #include "helpmenu.h"
 #include "pdf_composer.h"
 #include "quitquestion.h"
+#include "savefailure.h"
 #include "savedir.h"
 #include "trash.h"
 #include "ui_mainwindow.h"
@@ -100,6 +101,7 @@ MainWindow::MainWindow(QWidget *parent)
     setUpPageList();
     setUpPageJournal();
     setUpKeys();
+    saveFailure = new SaveFailure(statusBar());
     autoCapture = new AutoCapture(ui->actionAutoCapture, statusBar(), this);
     bookCapture = new BookCapture(ui->actionBookMode, ui->actionRightPageFirst, statusBar(), this);
     setUpViewers();

@@ -25,6 +25,7 @@ class PageJournal;
 class PagesPdf;
 class CameraSwitches;
 class PdfComposer;
+class SaveFailure;
 class QCheckBox;
 class QLabel;
 class QLocale;
@@ -168,7 +169,7 @@ class MainWindow : public QMainWindow
     void recordCropQuadrilateral(unsigned char *picture, int w, int h);
     bool lookingForBooks() const;
     bool foundOutline(zqPoint corners[4]) const;
-    void capture(unsigned char *picture, int w, int h);
+    bool capture(unsigned char *picture, int w, int h);
     std::vector<CapturedPicture> capturedPictures(const unsigned char *picture, int w, int h) const;
     bool savePicture(const char *name, const CapturedPicture &page);
     bool writePicture(const char *path, const CapturedPicture &page) const;
@@ -205,6 +206,7 @@ class MainWindow : public QMainWindow
     PagesPdf *pagesPdf = nullptr;
     CameraSwitches *cameraSwitches = nullptr;
     LiveFrame liveFrame; // a capture is refused without one
+    SaveFailure *saveFailure = nullptr;
 };
 
 #endif

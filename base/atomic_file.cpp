@@ -172,8 +172,10 @@ bool AtomicFile::flush_and_close()
     return err == 0;
 }
 
+// Keeps errno: the reason a write failed outlives the clean-up.
 void AtomicFile::discard()
 {
+    const int err = errno;
     if (stream_)
         std::fclose(stream_);
     if (fd_ >= 0)
@@ -183,6 +185,7 @@ void AtomicFile::discard()
     if (!temporary_.empty())
         ::unlink(temporary_.c_str());
     temporary_.clear();
+    errno = err;
 }
 
 } // namespace zq

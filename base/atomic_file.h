@@ -44,6 +44,9 @@ class AtomicFile
     // Flushes to the disk, closes and renames into place; false on any
     // failure, with errno saying why.
     bool commit();
+    // errno of the first write that failed, 0 when none did; encoders
+    // that only say "failed" leave the reason here.
+    int write_error() const { return write_error_; }
 
   private:
     static ssize_t write_out(void *self, const char *data, size_t size);

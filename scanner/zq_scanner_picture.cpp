@@ -15,6 +15,7 @@
 #include <jpeglib.h>
 #include <tiffio.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdint>
@@ -234,14 +235,24 @@ using Encoder = bool (*)(zq::AtomicFile &, const uint8_t *, int, int, int);
 int save(Encoder encode, const char *filename, const unsigned char *picture, int width, int height,
          int quality)
 {
-    if (!filename || !*filename || !picture || picture_bytes(width, height) == 0)
+    if (!filename || !*filename || !picture || picture_bytes(width, height) == 0) {
+        errno = EINVAL;
         return -1;
+    }
     try {
         zq::AtomicFile file(filename);
-        if (!file.is_open() || !encode(file, picture, width, height, quality))
+        if (!file.is_open())
             return -1;
+        errno = 0;
+        if (!encode(file, picture, width, height, quality)) {
+            // The encoder's own failure (a write, a refused field) or the
+            // reason the stream kept.
+            errno = file.write_error() ? file.write_error() : errno ? errno : EIO;
+            return -1;
+        }
         return file.commit() ? 0 : -1;
     } catch (...) {
+        errno = ENOMEM;
         return -1;
     }
 }

@@ -11,6 +11,12 @@
 #include <QSettings>
 #include <QStatusBar>
 
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
 using namespace zq::sim;
 
 namespace
@@ -168,7 +174,46 @@ class AutoCaptureTest : public WindowTest
         }
     }
 
+    // A page that cannot be written (a file-size limit here, as a full
+    // disk) is not taken: the reason stays in the status bar, and the page
+    // is tried again after pauses that grow, until there is room for it.
+    void failedWriteIsTriedAgainUntilWritten()
+    {
+        start({{0.5, std::nullopt}, {30, pageAt(0.5, 0.5, 4)}});
+        const auto *failure = window->findChild<QLabel *>("saveFailure");
+        {
+            const FileSizeLimit full(1024);
+            run(1.5); // still from 1.3 s: the first try fails
+            QCOMPARE(state(), QString::fromUtf8("自动拍照：无法保存，稍后再试"));
+            run(1.5); // tried again 1 s later
+            QVERIFY(failure->isVisibleTo(window.get()));
+            QVERIFY2(failure->text().endsWith(QString::fromLocal8Bit(strerror(EFBIG))),
+                     qPrintable(failure->text()));
+        }
+        run(1.0); // the next try waits 2 s
+        QCOMPARE(captures(), 0);
+        run(0.6);
+        QCOMPARE(captures(), 1);
+        QVERIFY(!failure->isVisibleTo(window.get()));
+        run(3.0);
+        QCOMPARE(captures(), 1);
+    }
+
   private:
+    // Files may not grow beyond a size while this lives; writes that would
+    // fail with EFBIG instead of a signal.
+    struct FileSizeLimit {
+        explicit FileSizeLimit(rlim_t bytes)
+        {
+            getrlimit(RLIMIT_FSIZE, &saved);
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{bytes, saved.rlim_max};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
+        rlimit saved{};
+    };
+
     static ZqConfig settingsForScripts()
     {
         ZqConfig settings = startSettings(1280, 720, QDir::tempPath());

@@ -21,8 +21,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 using namespace zq::sim;
 
@@ -490,7 +492,10 @@ class FrameTest : public WindowTest
         window->TimerUpdate();
         QCOMPARE(widget<QListWidget>(*window, "listWidget")->count(), 0);
         QVERIFY(MainWindowProbe(*window).pdfImageList().empty());
-        QVERIFY(window->statusBar()->currentMessage().startsWith(QString::fromUtf8("无法保存")));
+        const auto *failure = window->findChild<QLabel *>("saveFailure");
+        QVERIFY2(failure->text().startsWith(QString::fromUtf8("无法保存")) &&
+                     failure->text().contains(QString::fromLocal8Bit(strerror(ENOENT))),
+                 qPrintable(failure->text()));
     }
 
     // ---- page list -------------------------------------------------------------

@@ -23,6 +23,10 @@
         <source>自动拍照：保存目录无法访问，请重新设定</source>
         <translation>Auto capture: the save directory cannot be used. Please choose another one.</translation>
     </message>
+    <message>
+        <source>自动拍照：无法保存，稍后再试</source>
+        <translation>Automatic capture: could not save, trying again shortly</translation>
+    </message>
 </context>
 <context>
     <name>BookCapture</name>
@@ -35,7 +39,7 @@
     <name>CameraSwitches</name>
     <message>
         <source>显示这台摄像头的画面</source>
-        <translation>Show this camera's picture</translation>
+        <translation>Show this camera&apos;s picture</translation>
     </message>
     <message>
         <source>没有找到这台摄像头：插上后按钮即可使用</source>
@@ -56,7 +60,7 @@
         <source>用 USB 文档摄像头拍下文档的页面，并把它们合成 PDF。
 窗口的快捷键列在“帮助 → 快捷键”中。</source>
         <translation>Takes pictures of document pages with a USB document camera and makes PDFs of them.
-The window's keys are listed under “Help → Keys”.</translation>
+The window&apos;s keys are listed under “Help → Keys”.</translation>
     </message>
 </context>
 <context>
@@ -75,7 +79,7 @@ The window's keys are listed under “Help → Keys”.</translation>
     </message>
     <message>
         <source>列出窗口的全部快捷键</source>
-        <translation>List all the window's keyboard shortcuts</translation>
+        <translation>List all the window&apos;s keyboard shortcuts</translation>
     </message>
     <message>
         <source>关于 zqvideo</source>
@@ -103,10 +107,6 @@ The window's keys are listed under “Help → Keys”.</translation>
 </context>
 <context>
     <name>MainWindow</name>
-    <message>
-        <source>无法保存 %1</source>
-        <translation>Could not save %1</translation>
-    </message>
     <message>
         <source>已保存 %1</source>
         <translation>Saved %1</translation>
@@ -561,7 +561,7 @@ The window's keys are listed under “Help → Keys”.</translation>
     </message>
     <message>
         <source>摄像头拍摄的画面大小</source>
-        <translation>The size of the camera's picture</translation>
+        <translation>The size of the camera&apos;s picture</translation>
     </message>
     <message>
         <source>JPEG 页面的压缩质量：越高文件越大</source>
@@ -585,15 +585,15 @@ The window's keys are listed under “Help → Keys”.</translation>
     </message>
     <message>
         <source>摄像头的亮度</source>
-        <translation>The camera's brightness</translation>
+        <translation>The camera&apos;s brightness</translation>
     </message>
     <message>
         <source>摄像头的对比度</source>
-        <translation>The camera's contrast</translation>
+        <translation>The camera&apos;s contrast</translation>
     </message>
     <message>
         <source>摄像头的饱和度</source>
-        <translation>The camera's saturation</translation>
+        <translation>The camera&apos;s saturation</translation>
     </message>
     <message>
         <source>把全部页面移到回收站</source>
@@ -601,19 +601,19 @@ The window's keys are listed under “Help → Keys”.</translation>
     </message>
     <message>
         <source>把页面的底色变成白色，文字更清楚</source>
-        <translation>Turn the page's background white so that the text stands out</translation>
+        <translation>Turn the page&apos;s background white so that the text stands out</translation>
     </message>
     <message>
         <source>亮度保持摄像头的默认值</source>
-        <translation>Keep the camera's default brightness</translation>
+        <translation>Keep the camera&apos;s default brightness</translation>
     </message>
     <message>
         <source>对比度保持摄像头的默认值</source>
-        <translation>Keep the camera's default contrast</translation>
+        <translation>Keep the camera&apos;s default contrast</translation>
     </message>
     <message>
         <source>饱和度保持摄像头的默认值</source>
-        <translation>Keep the camera's default saturation</translation>
+        <translation>Keep the camera&apos;s default saturation</translation>
     </message>
     <message>
         <source>程序启动时打开的摄像头</source>
@@ -773,6 +773,13 @@ The window's keys are listed under “Help → Keys”.</translation>
     <message>
         <source>放弃收集</source>
         <translation>Discard the collection</translation>
+    </message>
+</context>
+<context>
+    <name>SaveFailure</name>
+    <message>
+        <source>无法保存 %1：%2</source>
+        <translation>Could not save %1: %2</translation>
     </message>
 </context>
 </TS>

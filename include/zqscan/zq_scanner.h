@@ -63,7 +63,8 @@ ZQ_EXPORT void zq_scanner_picture_rotate_90(unsigned char *picture, int width, i
 /* Write the picture as a JPEG file, or as a JPEG-compressed TIFF file, at
  * quality 1 (smallest) to 100 (best).  They return 0 once the whole file is
  * on the disk under filename, and -1 otherwise; on failure no file is left
- * behind, and a file that already had that name stays as it was. */
+ * behind, and a file that already had that name stays as it was; errno
+ * says why (ENOSPC, EFBIG, EACCES, ...). */
 ZQ_EXPORT int zq_scanner_picture_save(const char *filename, const unsigned char *picture, int width,
                                       int height, int quality);
 ZQ_EXPORT int zq_scanner_picture_save_tiff(const char *filename, const unsigned char *picture,
