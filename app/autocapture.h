@@ -46,6 +46,8 @@ class AutoCapture : public QObject
     // In book mode the pages change in place as they are turned, and are
     // told apart by their words.
     void watchTurnedPages(bool on) { detector_.setPagesTurnInPlace(on); }
+    // No frames come: there is nothing to wait for until they do.
+    void pictureStopped() { showState(QString()); }
 
   private:
     void switchedByUser(bool on);

@@ -6,6 +6,7 @@
 #include "bookcapture.h"
 #include "camlabel.h"
 #include "cameraswitches.h"
+#include "camerawatch.h"
 #include "capturedpicture.h"
 #include "config.h"
 #include "liveview.h"
@@ -59,6 +60,25 @@ QString resolutionEntry(int width, int height)
     return QString::fromLatin1(text);
 }
 
+void MainWindow::setUpCameraWatch()
+{
+    cameraWatch = new CameraWatch(statusBar(), this);
+    connect(cameraWatch, &CameraWatch::pictureStopped, autoCapture, &AutoCapture::pictureStopped);
+    connect(cameraWatch, &CameraWatch::cameraGone, this, &MainWindow::closeLostCamera);
+    connect(cameraWatch, &CameraWatch::cameraBack, this, &MainWindow::openCamera);
+}
+
+// An unplugged camera's descriptor gives nothing ever again; the preview
+// goes black rather than show a page that may no longer lie there.
+void MainWindow::closeLostCamera()
+{
+    zq_scanner_close(fd);
+    fd = -1;
+    liveFrame.lost();
+    captureRequested = false;
+    ShowRGB(blank, 640, 480);
+}
+
 // A camera unplugged since the buttons were last enabled fails to open,
 // and the status bar says so.
 void MainWindow::openCamera(int index)
@@ -86,8 +106,10 @@ void MainWindow::ShowVideo(int index, bool prune)
         statusBar()->showMessage(
             tr("无法打开视频%1：没有找到这台摄像头，或别的程序正在使用它").arg(index),
             kStatusLongMs);
+        cameraWatch->openFailed(index);
         return;
     }
+    cameraWatch->opened(index);
     zq_scanner_init(fd, &w, &h);
     g_Config.width = w;
     g_Config.height = h;
@@ -115,8 +137,14 @@ void MainWindow::TimerUpdate()
     int h = g_Config.height;
     unsigned char *picture = nullptr;
     int len = 0;
-    if (zq_scanner_picture_read(fd, &picture, &len) != 0)
+    // Asked first, so that a camera without frames does not hold the window.
+    if (zq_scanner_frame_ready(fd) != 1 || zq_scanner_picture_read(fd, &picture, &len) != 0) {
+        cameraWatch->noFrame();
+        if (!liveFrame.live())
+            captureRequested = false; // asked of a picture that is no longer shown
         return;
+    }
+    cameraWatch->frameArrived();
     // Never work past the end of a frame smaller than the configured size.
     if (w <= 0 || h <= 0 || len < int64_t(w) * h * 3)
         return;

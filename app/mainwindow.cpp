@@ -4,6 +4,7 @@
 #include "autocapture.h"
 #include "bookcapture.h"
 #include "cameraswitches.h"
+#include "camerawatch.h"
 #include "config.h"
 #include "liveview.h"
 #include "pagejournal.h"
@@ -27,9 +28,11 @@
 #include <QLabel>
 #include <QTimer>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <iterator>
 #include <utility>
@@ -112,6 +115,7 @@ MainWindow::MainWindow(QWidget *parent)
     statusBar()->addPermanentWidget(pdfPageCount);
     pdfPageCount->hide();
     setUpSearchablePdf();
+    setUpPdfCancel();
     new HelpMenu(this);
 
     // From here on the slots run and store the values back; an index
@@ -132,6 +136,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     zq_scanner_dllinit();
     cameraSwitches = new CameraSwitches({ui->pushButton, ui->pushButton_2, ui->pushButton_9}, this);
+    setUpCameraWatch();
     ShowVideo(g_Config.default_cam + 1, true);
 }
 
@@ -254,13 +259,22 @@ void MainWindow::deleteAllPages()
 
 // Each page remembers the path its file was written to, so that deleting
 // it moves that file even after the save directory changed.  A page whose
-// file cannot go to the trash stays, and the status bar says why.
+// file cannot go to the trash stays, and the status bar says why; one whose
+// file is gone already just leaves the list.
 void MainWindow::deletePages(const QList<QListWidgetItem *> &items)
 {
     PageDeletion deletion{{}, pdfCollection};
     QStringList report;
+    QStringList gone;
     for (QListWidgetItem *item : items) {
         const QByteArray path = item->data(Qt::UserRole).toByteArray();
+        struct stat status;
+        if (lstat(path.constData(), &status) != 0 && errno == ENOENT) {
+            gone << QFile::decodeName(path);
+            takeFromPdfList(path);
+            delete item;
+            continue;
+        }
         QString why;
         const QString inTrash = moveToTrash(path, why);
         if (inTrash.isEmpty()) {
@@ -277,6 +291,8 @@ void MainWindow::deletePages(const QList<QListWidgetItem *> &items)
                            .arg(undo));
         deletions.push_back(std::move(deletion));
     }
+    if (!gone.isEmpty())
+        report << PageJournal::goneReport(gone);
     if (!report.isEmpty())
         statusBar()->showMessage(report.join(tr("；")), kStatusLongMs);
     ui->actionUndoDelete->setEnabled(!deletions.empty());
@@ -379,19 +395,46 @@ void MainWindow::on_butten_pdf_clicked()
     ui->butten_pdf->setEnabled(false);
     ui->actionSearchablePdf->setEnabled(false);
     pagesPdf->holdFor(true);
+    ui->actionCancelPdf->setEnabled(true);
     showPdfCount();
     statusBar()->showMessage(tr("正在合成 PDF……"));
     composer->start({pdfImageList.begin(), pdfImageList.end()}, output,
                     ui->actionSearchablePdf->isChecked());
 }
 
-void MainWindow::pdfComposed(int result, const QString &why)
+// Either PDF, the collection's or one of listed pages, can be given up
+// while it is made.
+void MainWindow::setUpPdfCancel()
 {
-    const bool thenClose = std::exchange(closeWhenComposed, false);
+    connect(composer, &PdfComposer::cancelled, this, &MainWindow::pdfCancelled);
+    connect(ui->actionCancelPdf, &QAction::triggered, composer, &PdfComposer::cancel);
+    connect(ui->actionCancelPdf, &QAction::triggered, pagesPdf, &PagesPdf::cancel);
+    connect(pagesPdf, &PagesPdf::composingChanged, ui->actionCancelPdf, &QAction::setEnabled);
+}
+
+void MainWindow::composingEnded()
+{
     pdfComposing = false;
     ui->butten_pdf->setEnabled(true);
     ui->actionSearchablePdf->setEnabled(true);
+    ui->actionCancelPdf->setEnabled(false);
     pagesPdf->holdFor(false);
+}
+
+// The collection stays as it was, ready for another stop press.
+void MainWindow::pdfCancelled()
+{
+    closeWhenComposed = false;
+    composingEnded();
+    pdfRecording = true;
+    showPdfCount();
+    statusBar()->showMessage(tr("已取消合成 PDF，收集的页面都在"), kStatusLongMs);
+}
+
+void MainWindow::pdfComposed(int result, const QString &why)
+{
+    const bool thenClose = std::exchange(closeWhenComposed, false);
+    composingEnded();
     if (result != 0) {
         pdfRecording = true;
         showPdfCount();

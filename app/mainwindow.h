@@ -24,6 +24,7 @@ class PageViewer;
 class PageJournal;
 class PagesPdf;
 class CameraSwitches;
+class CameraWatch;
 class PdfComposer;
 class SaveFailure;
 class QCheckBox;
@@ -104,6 +105,7 @@ class MainWindow : public QMainWindow
     void on_actionSearchablePdf_toggled(bool on);
     void showRecognitionProgress(int done, int total);
     void pdfComposed(int result, const QString &why);
+    void pdfCancelled();
 
   protected:
     bool eventFilter(QObject *obj, QEvent *event) override;
@@ -136,6 +138,8 @@ class MainWindow : public QMainWindow
     void openCamera2() { openCamera(2); }
     void openCamera3() { openCamera(3); }
     void openCamera(int index);
+    void setUpCameraWatch();
+    void closeLostCamera();
     void takeSaveDirectory(const QString &answer);
     void requestCapture();
     void deleteSelectedPages();
@@ -144,6 +148,8 @@ class MainWindow : public QMainWindow
     int takeFromPdfList(const QByteArray &path);
     void showPdfCount();
     void stopPdfCollection();
+    void setUpPdfCancel();
+    void composingEnded();
     void reportPdfFailure(const QString &why);
     void setUpPageJournal();
     void restorePageList();
@@ -207,6 +213,7 @@ class MainWindow : public QMainWindow
     CameraSwitches *cameraSwitches = nullptr;
     LiveFrame liveFrame; // a capture is refused without one
     SaveFailure *saveFailure = nullptr;
+    CameraWatch *cameraWatch = nullptr;
 };
 
 #endif

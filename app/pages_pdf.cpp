@@ -47,6 +47,10 @@ PagesPdf::PagesPdf(QListWidget *list, QAction *fromSelection, QAction *fromAll,
     connect(fromAll, &QAction::triggered, this, [this] { compose(false); });
     connect(composer_, &PdfComposer::recognising, this, &PagesPdf::recognising);
     connect(composer_, &PdfComposer::finished, this, &PagesPdf::composed);
+    connect(composer_, &PdfComposer::cancelled, this, [this] {
+        stopped();
+        status_->showMessage(tr("已取消合成 PDF"), kResultShownMs);
+    });
     connect(list, &QListWidget::itemSelectionChanged, this, &PagesPdf::enableActions);
     connect(list->model(), &QAbstractItemModel::rowsInserted, this, &PagesPdf::enableActions);
     connect(list->model(), &QAbstractItemModel::rowsRemoved, this, &PagesPdf::enableActions);
@@ -84,11 +88,22 @@ void PagesPdf::compose(bool selectedOnly)
                      searchable_->isChecked());
 }
 
-void PagesPdf::composed(int result, const QString &why)
+void PagesPdf::cancel()
+{
+    if (composing_)
+        composer_->cancel();
+}
+
+void PagesPdf::stopped()
 {
     composing_ = false;
     enableActions();
     emit composingChanged(false);
+}
+
+void PagesPdf::composed(int result, const QString &why)
+{
+    stopped();
     if (result != 0) {
         // Shown until the next message: the user has to act on it.
         status_->showMessage(tr("PDF 合成失败：%1").arg(why));

@@ -33,6 +33,8 @@ class PagesPdf : public QObject
     // libzqscan composes one PDF at a time: while the collection's is
     // being made, these wait.
     void holdFor(bool collectionComposing);
+    // Gives up the PDF being made, if any.
+    void cancel();
 
   signals:
     void composingChanged(bool composing);
@@ -41,6 +43,7 @@ class PagesPdf : public QObject
   private:
     void compose(bool selectedOnly);
     void composed(int result, const QString &why);
+    void stopped();
     void enableActions();
 
     QListWidget *list_;

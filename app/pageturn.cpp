@@ -11,6 +11,10 @@
 
 #include <turbojpeg.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -18,6 +22,9 @@
 
 namespace
 {
+
+// Larger files are no pages of ours (an 8 MP page is a few MB).
+constexpr qint64 kLargestPage = qint64(256) << 20;
 
 QString systemReason()
 {
@@ -69,9 +76,10 @@ bool turnJpeg(const QByteArray &path, const QByteArray &jpeg, PageTurn turn, QSt
     return replaceFile(path, turned, turnedSize, why);
 }
 
-bool turnTiff(const QByteArray &path, PageTurn turn, int quality, QString &why)
+bool turnTiff(const QByteArray &path, const QByteArray &tiff, PageTurn turn, int quality,
+              QString &why)
 {
-    const QImage page(QFile::decodeName(path));
+    const QImage page = QImage::fromData(tiff, "TIFF");
     if (page.isNull()) {
         why = QCoreApplication::translate("MainWindow", "无法读取这个 TIFF 文件");
         return false;
@@ -92,21 +100,44 @@ bool turnTiff(const QByteArray &path, PageTurn turn, int quality, QString &why)
     return true;
 }
 
+// The whole page file, read without waiting at the open: a FIFO in a
+// page's place would hold the window for ever, a device would never end.
+bool readPageFile(const QByteArray &path, QByteArray &bytes, QString &why)
+{
+    const int fd = open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        why = systemReason();
+        return false;
+    }
+    QFile file;
+    struct stat status;
+    if (fstat(fd, &status) != 0) {
+        why = systemReason();
+    } else if (!S_ISREG(status.st_mode) || status.st_size > kLargestPage) {
+        why = QCoreApplication::translate("MainWindow", "不是普通文件，或大于 256 MiB");
+    } else if (fcntl(fd, F_SETFL, O_RDONLY) != 0 ||
+               !file.open(fd, QIODevice::ReadOnly, QFile::DontCloseHandle)) {
+        why = systemReason();
+    } else {
+        bytes = file.readAll();
+        if (bytes.size() != status.st_size)
+            why = file.errorString();
+    }
+    close(fd);
+    return why.isEmpty();
+}
+
 } // namespace
 
 bool turnPageFile(const QByteArray &path, PageTurn turn, int quality, QString &why)
 {
-    QFile file(QFile::decodeName(path));
-    if (!file.open(QIODevice::ReadOnly)) {
-        why = file.errorString();
+    QByteArray bytes;
+    if (!readPageFile(path, bytes, why))
         return false;
-    }
-    const QByteArray bytes = file.readAll();
-    file.close();
     if (isJpeg(bytes))
         return turnJpeg(path, bytes, turn, why);
     if (isTiff(bytes))
-        return turnTiff(path, turn, quality, why);
+        return turnTiff(path, bytes, turn, quality, why);
     why = QCoreApplication::translate("MainWindow", "不是 JPEG 或 TIFF 文件");
     return false;
 }

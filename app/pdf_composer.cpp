@@ -3,6 +3,7 @@
 #include <zqscan/zq_pdf.h>
 
 #include <chrono>
+#include <cstdio>
 
 namespace
 {
@@ -16,7 +17,7 @@ PdfComposer::PdfComposer(QObject *parent) : QObject(parent) {}
 
 PdfComposer::~PdfComposer()
 {
-    cancelled_ = true;
+    quitting_ = true;
     if (thread_.joinable())
         thread_.join();
 }
@@ -25,6 +26,7 @@ void PdfComposer::start(std::vector<std::string> pages, std::string output, bool
 {
     if (thread_.joinable())
         thread_.join(); // it has said it finished
+    cancelled_ = false;
     thread_ = std::thread([this, pages = std::move(pages), output = std::move(output), searchable] {
         run(pages, output, searchable);
     });
@@ -33,25 +35,34 @@ void PdfComposer::start(std::vector<std::string> pages, std::string output, bool
 void PdfComposer::run(const std::vector<std::string> &pages, const std::string &output,
                       bool searchable)
 {
-    if (searchable && !waitForWords(pages))
+    if (searchable && !waitForWords(pages)) {
+        if (!quitting_)
+            emit cancelled();
         return;
+    }
     std::vector<const char *> list;
     for (const std::string &page : pages)
         list.push_back(page.c_str());
     const int result = zq_create_pdf(list.data(), int(list.size()), output.c_str());
+    if (cancelled_) {
+        if (result == 0)
+            std::remove(output.c_str());
+        emit cancelled();
+        return;
+    }
     // The library keeps its error text per thread: read it here.
     emit finished(result, result == 0 ? QString() : QString::fromLocal8Bit(zq_pdf_error()));
 }
 
 // Asks for each page until none is pending.  A page the library cannot
 // prepare counts as done: the composition reports its failure.  False when
-// cancelled.
+// cancelled or quitting.
 bool PdfComposer::waitForWords(const std::vector<std::string> &pages)
 {
     std::vector<bool> done(pages.size(), false);
     int ready = 0;
     int reported = -1;
-    while (!cancelled_) {
+    while (!cancelled_ && !quitting_) {
         for (size_t i = 0; i < pages.size(); ++i) {
             if (!done[i] && zq_pdf_prepare_page(pages[i].c_str()) != ZQ_PDF_PAGE_PENDING) {
                 done[i] = true;

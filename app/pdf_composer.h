@@ -28,19 +28,26 @@ class PdfComposer : public QObject
     // Starts composing pages into output; the previous composition must have
     // finished.
     void start(std::vector<std::string> pages, std::string output, bool searchable);
+    // Gives the running composition up: the wait for recognition ends at
+    // once, and a PDF already being written is removed when it is done.
+    // cancelled() says when it has stopped.
+    void cancel() { cancelled_ = true; }
 
   signals:
     // So many of the pages have their words; emitted as that grows.
     void recognising(int done, int total);
     // zq_create_pdf's result and, on failure, zq_pdf_error()'s text.
     void finished(int result, const QString &why);
+    // The composition was cancelled; no PDF was left.
+    void cancelled();
 
   private:
     void run(const std::vector<std::string> &pages, const std::string &output, bool searchable);
     bool waitForWords(const std::vector<std::string> &pages);
 
     std::thread thread_;
-    std::atomic<bool> cancelled_{false};
+    std::atomic<bool> cancelled_{false}; // by the user
+    std::atomic<bool> quitting_{false};  // the composer goes down
 };
 
 #endif

@@ -47,6 +47,7 @@ public:
     QAction *actionSearchablePdf;
     QAction *actionPdfFromSelection;
     QAction *actionPdfFromAll;
+    QAction *actionCancelPdf;
     QAction *actionAddPages;
     QWidget *centralWidget;
     CamLabel *label_V;
@@ -145,6 +146,9 @@ public:
         actionPdfFromAll = new QAction(MainWindow);
         actionPdfFromAll->setObjectName(QString::fromUtf8("actionPdfFromAll"));
         actionPdfFromAll->setEnabled(false);
+        actionCancelPdf = new QAction(MainWindow);
+        actionCancelPdf->setObjectName(QString::fromUtf8("actionCancelPdf"));
+        actionCancelPdf->setEnabled(false);
         actionAddPages = new QAction(MainWindow);
         actionAddPages->setObjectName(QString::fromUtf8("actionAddPages"));
         centralWidget = new QWidget(MainWindow);
@@ -392,6 +396,7 @@ public:
         menuPdf->addAction(actionPdf);
         menuPdf->addAction(actionPdfFromSelection);
         menuPdf->addAction(actionPdfFromAll);
+        menuPdf->addAction(actionCancelPdf);
         menuPdf->addSeparator();
         menuPdf->addAction(actionSearchablePdf);
 
@@ -460,6 +465,10 @@ public:
         actionPdfFromAll->setText(QCoreApplication::translate("MainWindow", "用全部页面生成 PDF…", nullptr));
 #if QT_CONFIG(tooltip)
         actionPdfFromAll->setToolTip(QCoreApplication::translate("MainWindow", "把列表中的全部页面按顺序合成一个 PDF", nullptr));
+#endif // QT_CONFIG(tooltip)
+        actionCancelPdf->setText(QCoreApplication::translate("MainWindow", "取消合成 PDF", nullptr));
+#if QT_CONFIG(tooltip)
+        actionCancelPdf->setToolTip(QCoreApplication::translate("MainWindow", "停止正在合成的 PDF，不留下文件；收集的页面都保留", nullptr));
 #endif // QT_CONFIG(tooltip)
         actionAddPages->setText(QCoreApplication::translate("MainWindow", "添加页面…", nullptr));
 #if QT_CONFIG(tooltip)

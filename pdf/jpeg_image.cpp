@@ -20,11 +20,6 @@ namespace zqpdf
 namespace
 {
 
-struct FileCloser {
-    void operator()(FILE *f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
-
 struct JpegHeader {
     int width;
     int height;
@@ -179,9 +174,7 @@ long endOfImage(FILE *file)
 // Copies the file's first length bytes into the pipeline.
 void pipeFile(const std::string &path, long length, Pipeline *pipeline)
 {
-    File file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        throw ComposeError::unreadable(path, errno);
+    const File file = openPageFile(path);
     std::vector<unsigned char> chunk(1 << 16);
     for (long left = length; left > 0;) {
         const size_t got = std::fread(chunk.data(), 1,
@@ -198,9 +191,7 @@ void pipeFile(const std::string &path, long length, Pipeline *pipeline)
 
 PageImage openJpeg(const std::string &path)
 {
-    File file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        throw ComposeError::unreadable(path, errno);
+    const File file = openPageFile(path);
     JpegHeader header{};
     char message[JMSG_LENGTH_MAX] = "";
     if (!readJpegHeader(file.get(), &header, message))

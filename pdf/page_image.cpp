@@ -2,6 +2,10 @@
 
 #include "compose_error.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -30,16 +34,10 @@ const Signature kSignatures[] = {
     {{'M', 'M', 0, 43}, 4, openTiff},        // big-endian BigTIFF
 };
 
-struct FileCloser {
-    void operator()(FILE *f) const { std::fclose(f); }
-};
-
 // Reads the first bytes of the file; fewer when the file is shorter.
 size_t readMagic(const std::string &path, Magic &magic)
 {
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        throw ComposeError::unreadable(path, errno);
+    const File file = openPageFile(path);
     const size_t got = std::fread(magic.data(), 1, magic.size(), file.get());
     if (std::ferror(file.get()))
         throw ComposeError::unreadable(path, errno ? errno : EIO);
@@ -47,6 +45,30 @@ size_t readMagic(const std::string &path, Magic &magic)
 }
 
 } // namespace
+
+File openPageFile(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw ComposeError::unreadable(path, errno);
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        const int err = S_ISDIR(status.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        if (err)
+            throw ComposeError::unreadable(path, err);
+        throw ComposeError::unreadable(path, "it is not a regular file");
+    }
+    // Reads of a regular file wait for the disk as usual.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    File file(::fdopen(fd, "rb"));
+    if (!file) {
+        const int err = errno;
+        ::close(fd);
+        throw ComposeError::unreadable(path, err);
+    }
+    return file;
+}
 
 PageImage openPicture(const std::string &path)
 {

@@ -3,7 +3,9 @@
 #ifndef ZQPDF_PAGE_IMAGE_H
 #define ZQPDF_PAGE_IMAGE_H
 
+#include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 
 class Pipeline;
@@ -20,6 +22,16 @@ struct PageImage {
     // pipeline; throws ComposeError when the file can no longer be read.
     std::function<void(Pipeline *)> streamData;
 };
+
+struct FileCloser {
+    void operator()(std::FILE *f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens a page's file for reading.  Only regular files are pages: the open
+// does not wait (a FIFO put in a page's place would block it for ever),
+// and devices, which never end, are refused.  Throws ComposeError.
+File openPageFile(const std::string &path);
 
 // Opens a JPEG or TIFF file, told apart by its first bytes.  Throws
 // ComposeError when the file cannot be read or is neither.

@@ -14,6 +14,7 @@
 #include <qpdf/Pipeline.hh>
 
 #include <tiffio.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -73,11 +74,6 @@ class TiffFile
   public:
     explicit TiffFile(const std::string &path) : path_(path)
     {
-        std::FILE *probe = std::fopen(path.c_str(), "rb");
-        if (!probe)
-            throw ComposeError::unreadable(path, errno);
-        std::fclose(probe);
-
         std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions *)> options(
             TIFFOpenOptionsAlloc(), TIFFOpenOptionsFree);
         if (!options)
@@ -86,9 +82,16 @@ class TiffFile
         TIFFOpenOptionsSetWarningHandlerExtR(options.get(), ignoreWarning, nullptr);
         // No tag or strip of a hostile file makes libtiff take more.
         TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxLibtiffBuffer);
-        tiff_.reset(TIFFOpenExt(path.c_str(), "r", options.get()));
-        if (!tiff_)
+        // libtiff reads the very file that was checked, and closes the
+        // descriptor it is given once it has opened the file.
+        const int fd = ::dup(::fileno(openPageFile(path).get()));
+        if (fd < 0)
+            throw ComposeError::unreadable(path, errno);
+        tiff_.reset(TIFFFdOpenExt(fd, path.c_str(), "r", options.get()));
+        if (!tiff_) {
+            ::close(fd);
             throw ComposeError::notPicture(path, message_);
+        }
     }
 
     TIFF *get() const { return tiff_.get(); }

@@ -293,6 +293,21 @@ ZQ_EXPORT int zq_scanner_picture_read(int fd, unsigned char **picture, int *len)
     return whole && requeued ? 0 : -1;
 }
 
+ZQ_EXPORT int zq_scanner_frame_ready(int fd)
+{
+    pollfd p = {fd, POLLIN, 0};
+    int ready;
+    do {
+        ready = zq::sys::poll(&p, 1, 0);
+    } while (ready < 0 && errno == EINTR);
+    if (ready <= 0)
+        return ready;
+    if (p.revents & POLLIN)
+        return 1;
+    errno = ENODEV; // POLLERR or POLLHUP: the driver has no frame to give
+    return -1;
+}
+
 ZQ_EXPORT void zq_scanner_close(int fd)
 {
     capturing_stop(fd);

@@ -3,8 +3,9 @@
 # folder on the virtual document camera.  With --light-desk the page lies on
 # a light wooden desk beside a pen and a mouse; with --leaning the camera's
 # head leans forward, so the page is seen in perspective; with --book an open
-# book lies there; with --real-camera it runs on the cameras that are
-# plugged in instead.
+# book lies there; with --unplugged the camera's frames stop now and then and
+# it is unplugged and plugged in again; with --real-camera it runs on the
+# cameras that are plugged in instead.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -47,6 +48,10 @@ case "${1:-}" in
 --leaning)
     shift
     preset=demo-leaning
+    ;;
+--unplugged)
+    shift
+    preset=demo-coming-and-going
     ;;
 esac
 mkdir -p "$demo/pages"

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -213,11 +214,21 @@ int VirtualCamera::controlValue(uint32_t id) const
     return it == controlValues_.end() ? INT_MIN : it->second;
 }
 
+bool VirtualCamera::away(Outage::Kind kind) const
+{
+    const double now =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - placed_).count();
+    for (const Outage &o : config_.outages)
+        if (o.kind == kind && now >= o.start && std::fmod(now - o.start, o.period) < o.seconds)
+            return true;
+    return false;
+}
+
 // Counts the request and tells whether it is to fail; errno is set if so.
 bool VirtualCamera::injectFault(unsigned long request)
 {
     const int count = ++requestCounts_[request];
-    if (unplugged_) {
+    if (unplugged()) {
         errno = ENODEV;
         return true;
     }
@@ -468,7 +479,7 @@ int VirtualCamera::dequeueBuffer(v4l2_buffer &buf)
 {
     if (buf.type != V4L2_BUF_TYPE_VIDEO_CAPTURE || !streaming_)
         return fail(EINVAL);
-    if (queue_.empty() || stalled_)
+    if (queue_.empty() || stalled())
         return fail(EAGAIN); // a blocking caller would wait here for ever
     const uint32_t index = queue_.front();
     queue_.pop_front();
@@ -512,7 +523,7 @@ int VirtualCamera::poll(short events, short &revents)
         return errno == ENODEV ? (revents = POLLERR | POLLHUP, 1) : -1;
     if (!streaming_ || queue_.empty())
         revents = POLLERR;
-    else if (!stalled_)
+    else if (!stalled())
         revents = events & (POLLIN | POLLRDNORM);
     return revents ? 1 : 0;
 }

@@ -13,6 +13,7 @@
 
 #include <linux/videodev2.h>
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -72,6 +73,15 @@ enum class SizeMatch {
     SumOfDifferences, // the V4L2 core's helper: least |dw| + |dh|, the later size on a tie
 };
 
+// A time the camera is away, as a loose cable makes it: from `start`
+// seconds after the camera was placed, for `seconds`, again every `period`.
+struct Outage {
+    enum Kind { Stall, Unplug } kind;
+    double start;
+    double seconds;
+    double period;
+};
+
 struct CameraConfig {
     // Content of the sysfs modalias file; nullopt: no such file.
     std::optional<std::string> modalias = "usb:v0AC8p3370d0100dcEFdsc02dp01ic0Eisc01ip00in00";
@@ -89,6 +99,7 @@ struct CameraConfig {
     PageScene scene;
     int sensorNoise = 2;                 // the largest change of a byte from frame to frame
     std::shared_ptr<FrameScript> script; // when set, draws every frame instead of scene
+    std::vector<Outage> outages;         // on the real clock, for the demo
 
     // A document camera: MJPEG with several sizes, then YUYV with one,
     // brightness, contrast and saturation 0..255.
@@ -120,8 +131,13 @@ class VirtualCamera
 
     // Faults.
     void failRequest(unsigned long request, int nth, int errnum);
+    // An unplugged camera's node and sysfs entry are gone and its open
+    // descriptors fail with ENODEV, until it is plugged in again.
     void unplug() { unplugged_ = true; }
+    void plugIn() { unplugged_ = false; }
+    bool unplugged() const { return unplugged_ || away(Outage::Unplug); }
     void stopFrames(bool stopped = true) { stalled_ = stopped; }
+    bool stalled() const { return stalled_ || away(Outage::Stall); }
     // The next count frames lose their first bytes on the way, as when
     // the start of a transfer is lost: they are no JPEG files any more.
     void sendBrokenFrames(int count) { brokenFrames_ = count; }
@@ -172,6 +188,7 @@ class VirtualCamera
         int maps = 0;
     };
 
+    bool away(Outage::Kind kind) const;
     int enumFormat(v4l2_fmtdesc &desc) const;
     int enumFrameSizes(v4l2_frmsizeenum &size) const;
     int tryFormat(v4l2_format &fmt) const;
@@ -203,6 +220,7 @@ class VirtualCamera
     bool streaming_ = false;
     bool unplugged_ = false;
     bool stalled_ = false;
+    std::chrono::steady_clock::time_point placed_ = std::chrono::steady_clock::now();
     int brokenFrames_ = 0;
     int mapped_ = 0;
     int badUnmaps_ = 0;

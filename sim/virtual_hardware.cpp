@@ -93,6 +93,14 @@ VirtualCamera *VirtualHardware::camera(int node)
     return node >= 0 && node < kNodes ? cameras_[node].get() : nullptr;
 }
 
+// The camera at /dev/videoN while it is plugged in: an unplugged one has
+// neither node nor sysfs entry.
+VirtualCamera *VirtualHardware::plugged(int node)
+{
+    VirtualCamera *c = camera(node);
+    return c && !c->unplugged() ? c : nullptr;
+}
+
 VirtualHardware::Descriptor *VirtualHardware::descriptor(int fd)
 {
     const auto it = descriptors_.find(fd);
@@ -109,11 +117,11 @@ int VirtualHardware::access(const char *path, int mode)
 {
     int node;
     if (isModaliasPath(path, node)) {
-        const VirtualCamera *c = camera(node);
+        const VirtualCamera *c = plugged(node);
         return c && c->config().modalias ? 0 : fail(ENOENT);
     }
     if (isDevicePath(path, node))
-        return camera(node) ? 0 : fail(ENOENT);
+        return plugged(node) ? 0 : fail(ENOENT);
     return ::access(path, mode);
 }
 
@@ -123,7 +131,7 @@ int VirtualHardware::open(const char *path, int flags, bool throughLibv4l2)
     const bool sysfs = isModaliasPath(path, node);
     if (!sysfs && !isDevicePath(path, node))
         return throughLibv4l2 ? fail(ENOENT) : ::open(path, flags);
-    VirtualCamera *c = camera(node);
+    VirtualCamera *c = plugged(node);
     if (!c)
         return fail(ENOENT);
     if (sysfs && (!c->config().modalias || !c->config().modaliasReadable))
@@ -310,6 +318,15 @@ void installLeaningHeadDemo()
     VirtualHardware::instance().addCamera(0, demoCamera(desk));
 }
 
+// A camera on a loose cable: every 30 s its frames stop for 4 s, and
+// later it is unplugged for 6 s.
+void installComingAndGoingDemo()
+{
+    CameraConfig camera = demoCamera(PageScene{});
+    camera.outages = {{Outage::Stall, 8, 4, 30}, {Outage::Unplug, 20, 6, 30}};
+    VirtualHardware::instance().addCamera(0, std::move(camera));
+}
+
 void installDemoStack()
 {
     CameraConfig config = demoCamera(PageScene{});
@@ -400,6 +417,7 @@ extern "C" __attribute__((visibility("default"))) const zq_seam *zq_sim_seam(voi
              [] { zq::sim::installDemo(zq::sim::CameraConfig::thirteenMegapixelCamera()); }},
             {"demo-light-desk", zq::sim::installLightDeskDemo},
             {"demo-leaning", zq::sim::installLeaningHeadDemo},
+            {"demo-coming-and-going", zq::sim::installComingAndGoingDemo},
             {"stack", zq::sim::installDemoStack},
             {"book", zq::sim::installBookDemo},
             {"vivid", zq::sim::installVivid},

@@ -66,6 +66,7 @@ class VirtualHardware
 
     VirtualHardware() = default;
     Descriptor *descriptor(int fd);
+    VirtualCamera *plugged(int node);
 
     std::unique_ptr<VirtualCamera> cameras_[kNodes];
     std::unique_ptr<VirtualChip> chips_[kNodes];
@@ -96,6 +97,7 @@ void installLightDeskDemo();
 void installLeaningHeadDemo();
 // The same camera looking at a stack of pages laid one after another.
 void installDemoStack();
+void installComingAndGoingDemo();
 // The same camera looking at an open book whose pages are turned now and
 // then, its text in the Debian font of fonts-wqy-microhei (bars when that
 // is not installed).

@@ -16,6 +16,7 @@ void (*const zq_entry_points[])(void) = {
     (void (*)(void))zq_scanner_open,
     (void (*)(void))zq_scanner_init,
     (void (*)(void))zq_scanner_picture_read,
+    (void (*)(void))zq_scanner_frame_ready,
     (void (*)(void))zq_scanner_close,
     (void (*)(void))zq_scanner_resolution_dump,
     (void (*)(void))zq_scanner_picture_gray,

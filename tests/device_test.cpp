@@ -3,6 +3,7 @@
 #include "sim_fixture.h"
 #include <zqscan/zq_scanner.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <set>
@@ -402,11 +403,14 @@ TEST_F(StreamTest, StalledCameraGivesUpAfterBoundedWait)
     int w = 640, h = 480;
     ASSERT_EQ(zq_scanner_init(fd, &w, &h), 0);
     camera_->stopFrames();
+    EXPECT_EQ(zq_scanner_frame_ready(fd), 0); // asks without waiting
+    EXPECT_EQ(hw().sleptMicroseconds(), 0);
     unsigned char *picture = nullptr;
     int len = 0;
     EXPECT_EQ(zq_scanner_picture_read(fd, &picture, &len), -1);
     EXPECT_EQ(hw().sleptMicroseconds(), ZQ_FRAME_WAIT_MS * 1000LL);
     camera_->stopFrames(false);
+    EXPECT_EQ(zq_scanner_frame_ready(fd), 1);
     EXPECT_EQ(zq_scanner_picture_read(fd, &picture, &len), 0);
     zq_scanner_close(fd);
     expectReleased();
@@ -421,10 +425,15 @@ TEST_F(StreamTest, UnpluggedCameraFailsReadsAndCloses)
     int len;
     ASSERT_EQ(zq_scanner_picture_read(fd, &picture, &len), 0);
     camera_->unplug();
+    EXPECT_EQ(zq_scanner_present(1), 0);
+    EXPECT_EQ(zq_scanner_frame_ready(fd), -1);
+    EXPECT_EQ(errno, ENODEV);
     EXPECT_EQ(zq_scanner_picture_read(fd, &picture, &len), -1);
     zq_scanner_close(fd);
     EXPECT_EQ(camera_->mappedBuffers(), 0);
     EXPECT_EQ(hw().openDescriptors(), 0);
+    camera_->plugIn();
+    EXPECT_EQ(zq_scanner_present(1), 1);
 }
 
 TEST_F(StreamTest, FailedDequeueOrRequeueFailsRead)

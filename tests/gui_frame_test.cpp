@@ -221,6 +221,32 @@ class FrameTest : public WindowTest
         QVERIFY(!isBlack(previewOf(*window)));
     }
 
+    // Frames that stop are said in the status bar, and a capture asked for
+    // just before is dropped once the picture is gone.  An unplugged camera
+    // is closed and said, and opened again by itself once it is back.
+    void cameraThatStallsOrGoesAway()
+    {
+        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        window->TimerUpdate();
+        cam.stopFrames();
+        pressCapture();
+        QTRY_COMPARE_WITH_TIMEOUT(cameraState(), QString::fromUtf8("摄像头无画面"), 5000);
+        QVERIFY(!MainWindowProbe(*window).captureRequested());
+        cam.stopFrames(false);
+        QTRY_VERIFY(cameraState().isEmpty());
+        QCOMPARE(filesIn(saveDir->path()).size(), 0);
+
+        cam.unplug();
+        QTRY_COMPARE_WITH_TIMEOUT(cameraState(),
+                                  QString::fromUtf8("摄像头已断开，接回后会自动打开"), 5000);
+        QCOMPARE(fd, -1);
+        QVERIFY(isBlack(previewOf(*window)));
+        cam.plugIn();
+        QTRY_VERIFY_WITH_TIMEOUT(fd > 0 && cameraState().isEmpty(), 3000);
+        QTRY_VERIFY(!isBlack(previewOf(*window)));
+    }
+
     // The buttons of cameras that are not plugged in are disabled, say why
     // and do nothing.  A camera plugged in later gets its button back.
     void absentCamerasButtons()
@@ -499,6 +525,26 @@ class FrameTest : public WindowTest
     }
 
     // ---- page list -------------------------------------------------------------
+
+    // A page whose file was deleted elsewhere leaves the list and the PDF
+    // collection when it is deleted here, with nothing to take back.
+    void deletingAPageAlreadyGone()
+    {
+        hw().addCamera(0, camera1280x720());
+        start(startSettings(1280, 720, saveDir->path()));
+        MainWindowProbe(*window).pdfRecording() = true;
+        const QStringList files = captureSeveral(2);
+        QVERIFY(QFile::remove(saveDir->filePath(files[0])));
+        auto *list = widget<QListWidget>(*window, "listWidget");
+        list->selectAll();
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton_4"), Qt::LeftButton);
+        QCOMPARE(list->count(), 0);
+        QVERIFY(MainWindowProbe(*window).pdfImageList().empty());
+        QCOMPARE(filesIn(testTrashDir() + "/files"), QStringList{files[1]});
+        QVERIFY(window->statusBar()->currentMessage().endsWith(files[0]));
+        pressUndo();
+        QCOMPARE(textsOf(list), QStringList{files[1]});
+    }
 
     // Deleted pages go to the trash; Ctrl+Z brings them back to their
     // files, rows and places in the PDF list.
@@ -1123,6 +1169,12 @@ class FrameTest : public WindowTest
     }
 
   private:
+    QString cameraState() const
+    {
+        const auto *label = window->findChild<QLabel *>("cameraState");
+        return label->isVisibleTo(window.get()) ? label->text() : QString();
+    }
+
     // One capture in automatic crop mode from a 1280x720 camera looking at
     // the scene: the camera and the file written.
     struct AutomaticCapture {

@@ -14,9 +14,13 @@
 #include <QWheelEvent>
 #include <QDesktopServices>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QThreadPool>
 #include <QTransform>
 #include <QUrl>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace zq::sim;
 
@@ -200,6 +204,26 @@ class PageListTest : public WindowTest
         // turn would differ by tens.
         QVERIFY(meanDifference(QImage(tiff), page.transformed(QTransform().rotate(90))) < 8);
         QCOMPARE(QDir(saveDir->path()).entryList(QDir::Hidden | QDir::Files).size(), 2);
+    }
+
+    // A FIFO or a device put in a page's place is refused at once: the
+    // window waits neither for a writer nor for the end of /dev/zero.
+    void pagesThatAreNoFilesAreNotTurned()
+    {
+        start(startSettings(1280, 720, saveDir->path()));
+        auto *list = widget<QListWidget>(*window, "listWidget");
+        const QByteArray fifo = QFile::encodeName(saveDir->filePath(capturePage()));
+        const QByteArray device = QFile::encodeName(saveDir->filePath(capturePage()));
+        QVERIFY(unlink(fifo) == 0 && mkfifo(fifo, 0600) == 0);
+        QVERIFY(unlink(device) == 0 && symlink("/dev/zero", device) == 0);
+        list->selectAll();
+        window->findChild<QAction *>("actionTurnLeft")->trigger();
+        const QStringList report =
+            window->statusBar()->currentMessage().split(QString::fromUtf8("；"));
+        QCOMPARE(report.size(), 2);
+        for (const QString &line : report)
+            QVERIFY2(line.endsWith(QString::fromUtf8("无法旋转：不是普通文件，或大于 256 MiB")),
+                     qPrintable(line));
     }
 
     // Thumbnails arrive after the capture: each lands on its own page, also

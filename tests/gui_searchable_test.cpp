@@ -114,6 +114,25 @@ class SearchablePdfTest : public WindowTest
         }
     }
 
+    // A composition can be given up while the pages are recognised: no PDF
+    // is left, and the collection stays for another stop press.
+    void compositionCanBeCancelled()
+    {
+        action()->trigger();
+        clickPdf();
+        capture();
+        clickPdf();
+        auto *cancel = window->findChild<QAction *>("actionCancelPdf");
+        QVERIFY(cancel->isEnabled());
+        cancel->trigger();
+        QTRY_VERIFY(button()->isEnabled());
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 QString::fromUtf8("已取消合成 PDF，收集的页面都在"));
+        QVERIFY(!cancel->isEnabled());
+        QVERIFY(QDir(saveDir->path()).entryList({"*.pdf"}, QDir::Files).isEmpty());
+        QCOMPARE(MainWindowProbe(*window).pdfImageList().size(), size_t(1));
+    }
+
     // So is a PDF of the list's pages, made while the collection's button
     // waits.
     void pdfOfListedPagesCanBeSearched()

@@ -349,6 +349,18 @@ TEST_F(PdfFailureTest, UnreadablePicture)
     EXPECT_EQ(f.code, ZQPDF_ERR_READ);
     EXPECT_EQ(f.text, "cannot read " + (dir / "folder.jpg") + ": Is a directory");
 
+    // Nor is a FIFO, which is refused without waiting for a writer, or a
+    // device, without reading it.
+    const std::string fifo = dir / "fifo.jpg";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string device = dir / "zero.jpg";
+    std::filesystem::create_symlink("/dev/zero", device);
+    for (const std::string &page : {fifo, device}) {
+        f = failing({page}, output);
+        EXPECT_EQ(f.code, ZQPDF_ERR_READ);
+        EXPECT_EQ(f.text, "cannot read " + page + ": it is not a regular file");
+    }
+
     const char *withHole[] = {good.c_str(), nullptr};
     f = failing([&] { return zqpdf_create_pdf(withHole, 2, output.c_str()); });
     EXPECT_EQ(f.code, ZQPDF_ERR_READ);

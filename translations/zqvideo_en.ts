@@ -47,6 +47,17 @@
     </message>
 </context>
 <context>
+    <name>CameraWatch</name>
+    <message>
+        <source>摄像头无画面</source>
+        <translation>No picture from the camera</translation>
+    </message>
+    <message>
+        <source>摄像头已断开，接回后会自动打开</source>
+        <translation>The camera is disconnected; it opens again by itself when it is plugged back in</translation>
+    </message>
+</context>
+<context>
     <name>CommandLine</name>
     <message>
         <source>显示这段说明并退出</source>
@@ -627,6 +638,22 @@ The window&apos;s keys are listed under “Help → Keys”.</translation>
         <source>拍下的页面：拖动可以调整顺序，右键可以旋转或打开</source>
         <translation>The pages taken: drag one to change the order, right-click to turn or open it</translation>
     </message>
+    <message>
+        <source>已取消合成 PDF，收集的页面都在</source>
+        <translation>PDF composition cancelled; the collected pages are all kept</translation>
+    </message>
+    <message>
+        <source>不是普通文件，或大于 256 MiB</source>
+        <translation>not a regular file, or larger than 256 MiB</translation>
+    </message>
+    <message>
+        <source>取消合成 PDF</source>
+        <translation>Cancel PDF Composition</translation>
+    </message>
+    <message>
+        <source>停止正在合成的 PDF，不留下文件；收集的页面都保留</source>
+        <translation>Stop the PDF being composed and leave no file; the collected pages are kept</translation>
+    </message>
 </context>
 <context>
     <name>PageFiles</name>
@@ -743,6 +770,10 @@ The window&apos;s keys are listed under “Help → Keys”.</translation>
     <message>
         <source>PDF 合成失败：%1</source>
         <translation>PDF composition failed: %1</translation>
+    </message>
+    <message>
+        <source>已取消合成 PDF</source>
+        <translation>PDF composition cancelled</translation>
     </message>
 </context>
 <context>

@@ -39,6 +39,11 @@ ZQ_EXPORT int zq_scanner_init(int fd, int *w, int *h);
  * at it; *len receives its byte count.  The frame stays valid until the
  * next read or close. */
 ZQ_EXPORT int zq_scanner_picture_read(int fd, unsigned char **picture, int *len);
+/* Whether a frame waits to be read, without waiting: 1 when one does, 0
+ * when none has come yet, -1 when the camera cannot give any (unplugged,
+ * not streaming); errno is ENODEV then.  A program that must not block
+ * asks this before zq_scanner_picture_read. */
+ZQ_EXPORT int zq_scanner_frame_ready(int fd);
 /* Stops streaming, releases the buffers and closes the descriptor. */
 ZQ_EXPORT void zq_scanner_close(int fd);
 /* Writes the frame sizes of the camera's last native pixel format as
