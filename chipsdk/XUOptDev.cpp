@@ -2,6 +2,7 @@
 
 #include <zqscan/XUOptDev.h>
 #include <zqscan/ROMData.h>
+#include "printable.h"
 #include "sys.h"
 
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 extern "C" {
 
@@ -277,7 +279,10 @@ BOOL XU_OpenCamera(const char *devPath)
         closeDevice();
         return 0;
     }
-    std::printf("Device %s opened: %s.\n", devPath, reinterpret_cast<const char *>(cap.card));
+    // The name is the camera's own (its USB product string): escaped.
+    const std::string card(reinterpret_cast<const char *>(cap.card),
+                           strnlen(reinterpret_cast<const char *>(cap.card), sizeof cap.card));
+    std::printf("Device %s opened: %s.\n", devPath, zq::printable(card).c_str());
     const BYTE unit = XU_GetUVCExtendUnitID();
     if (unit == 0) {
         closeDevice();

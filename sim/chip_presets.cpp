@@ -8,6 +8,12 @@
 //                     line, so that the firmware's setting keeps the flash locked
 //   chip-eon-flash    the same chip with a 128 KiB EON flash, a part the SDK
 //                     does not know by its id
+//   chip-hostile      the same chip whose camera name, USB strings and
+//                     firmware version carry terminal escape sequences
+//   chip-flaky-reads  the same chip on a link that flips a bit in 0.1 % of
+//                     the bytes read from the flash (the flash stays intact)
+//   chip-writes-lost  the same chip whose flash erases but never takes the
+//                     data written to it
 //
 // With ZQ_VIRTUAL_FLASH=<file> the flash starts from that file when it
 // exists and is saved back to it at exit, so that one run sees what an
@@ -32,6 +38,26 @@ FirmwareSpec presetFirmware()
     spec.layout = FirmwareSpec::Layout::Fixed;
     spec.texts = {
         {0x3FD0, "ZQ-CAM-276"}, {0x3FDA, "2024-05-17"}, {0x3FE4, "0105203045"}, {0x0153, "12345"}};
+    return spec;
+}
+
+// Strings a hostile camera could send: an OSC window title, a cleared screen
+// and colours, an 8-bit CSI and one in UTF-8, DEL and a C0 control, a
+// backslash; and valid UTF-8.
+FirmwareSpec hostileFirmware()
+{
+    FirmwareSpec spec = presetFirmware();
+    spec.product = "\x1b]0;owned\x07"
+                   "Doc Cam";
+    spec.manufacturer = "\x1b[2J\x1b[31mZQ";
+    spec.serialNumber = "SN\x9b"
+                        "31m01";
+    spec.string3 = "Cam\xc3\xa9"
+                   "ra\xc2\x9b"
+                   "2J";
+    spec.interface = "Vid\x7f\x01"
+                     "eo\\x1b";
+    spec.texts[0] = {0x3FD0, "ZQ\x1b[5mCAM"};
     return spec;
 }
 
@@ -66,6 +92,12 @@ bool installChipPreset(const std::string &name)
         config.writeProtectInverted = true;
     else if (name == "chip-eon-flash")
         config.flashPart = "EN25F10";
+    else if (name == "chip-hostile")
+        config.flashContents = makeFirmwareImage(hostileFirmware());
+    else if (name == "chip-flaky-reads")
+        config.readFlips = 0.001;
+    else if (name == "chip-writes-lost")
+        config.windowWritesLost = true;
     else if (name != "chip")
         return false;
     const char *flashFile = std::getenv(kFlashFileEnv);
@@ -73,6 +105,12 @@ bool installChipPreset(const std::string &name)
         std::vector<uint8_t> saved = readFile(flashFile);
         if (!saved.empty())
             config.flashContents = std::move(saved);
+    }
+    if (name == "chip-hostile") {
+        CameraConfig camera = CameraConfig::documentCamera();
+        camera.card = "Virtual \x1b]0;owned\x07"
+                      "Camera\x1b[0m";
+        VirtualHardware::instance().addCamera(0, std::move(camera));
     }
     VirtualChip &chip = VirtualHardware::instance().addChip(0, std::move(config));
     chip.keepLog(false);

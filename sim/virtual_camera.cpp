@@ -250,7 +250,8 @@ int VirtualCamera::driverIoctl(unsigned long request, void *arg)
         std::memset(cap, 0, sizeof(*cap));
         std::snprintf(reinterpret_cast<char *>(cap->driver), sizeof(cap->driver), "%s",
                       config_.driver.c_str());
-        std::strcpy(reinterpret_cast<char *>(cap->card), "Virtual Document Camera");
+        std::snprintf(reinterpret_cast<char *>(cap->card), sizeof(cap->card), "%s",
+                      config_.card.c_str());
         cap->capabilities = config_.capabilities | V4L2_CAP_DEVICE_CAPS;
         cap->device_caps = config_.capabilities;
         return 0;

@@ -87,6 +87,8 @@ struct CameraConfig {
     std::optional<std::string> modalias = "usb:v0AC8p3370d0100dcEFdsc02dp01ic0Eisc01ip00in00";
     bool modaliasReadable = true;
     std::string driver = "uvcvideo"; // libv4lconvert picks formats its own way for it
+    // The name VIDIOC_QUERYCAP gives (uvcvideo: the USB product string).
+    std::string card = "Virtual Document Camera";
     uint32_t capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
     std::vector<NativeFormat> formats;
     SizeMatch sizeMatch = SizeMatch::SharedArea;

@@ -349,6 +349,10 @@ void VirtualChip::windowRead(uint32_t addr, int count, uint8_t *into)
     for (int i = 0; i < count; ++i)
         into[i] = flash_.transfer(0);
     flash_.deselect();
+    auto next = [this] { return (flipState_ = flipState_ * 1103515245u + 12345u) >> 8; };
+    for (int i = 0; i < count && config_.readFlips > 0; ++i)
+        if (double(next()) < config_.readFlips * double(1u << 24))
+            into[i] ^= uint8_t(1u << (next() % 8));
 }
 
 bool VirtualChip::firmwareUnlocked() const
@@ -360,6 +364,8 @@ void VirtualChip::windowWrite(uint32_t addr, int count, const uint8_t *from)
 {
     uint8_t writeEnable = 0x06;
     uint8_t program = 0x02;
+    if (config_.windowWritesLost)
+        return;
     if (config_.firmwareGuardsFlash) {
         if (!firmwareUnlocked())
             return;

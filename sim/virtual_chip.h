@@ -54,6 +54,12 @@ struct ChipConfig {
     int i2cBusyPolls = 0;    // status reads before an I2C transfer shows done
     SensorConfig sensor;
 
+    // Faults of the flash window: this share of the bytes read through it
+    // come with one bit flipped (damaged on the way, the flash itself
+    // intact); writes through it are lost (the flash erases, but takes no data).
+    double readFlips = 0;
+    bool windowWritesLost = false;
+
     static const ChipRegisterMap &registerMap(int architecture);
 };
 
@@ -132,6 +138,7 @@ class VirtualChip
     int engineBusy_ = 0;
     uint8_t i2cStatus_ = 0;
     int i2cBusy_ = 0;
+    uint32_t flipState_ = 1; // the generator that picks the bytes readFlips damages
 
     std::vector<Transfer> log_;
     bool keepLog_ = true;

@@ -172,12 +172,42 @@ TEST_F(ZqchipTest, SetThenBurnBackWithBackups)
     EXPECT_NE(zqchip("info").out.find("product:          Document Camera"), std::string::npos);
 }
 
-TEST_F(ZqchipTest, LockedFlashIsAWriteFailure)
+// A flash that stays locked refuses the erase: nothing changed, and the tool
+// says so instead of asking for the backup to be written back.
+TEST_F(ZqchipTest, LockedFlashIsAWriteFailureThatChangesNothing)
 {
     ASSERT_EQ(zqchip("export " + path("fw.bin"), "chip-locked").status, 0);
-    const ToolRun r =
-        zqchip("burn " + path("fw.bin") + " --family mxic --yes --backup " + path("backup.bin"),
-               "chip-locked");
+    for (const std::string &command : {"burn " + path("fw.bin"), std::string("set --product X")}) {
+        SCOPED_TRACE(command);
+        std::remove(path("backup.bin").c_str());
+        const ToolRun r =
+            zqchip(command + " --family mxic --yes --backup " + path("backup.bin"), "chip-locked");
+        EXPECT_EQ(r.status, 6) << r.out;
+        EXPECT_NE(r.out.find("nothing was changed: the flash reads as before (as " +
+                             path("backup.bin") + " holds it)"),
+                  std::string::npos)
+            << r.out;
+        EXPECT_EQ(r.out.find("write it back"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("--force"), std::string::npos) << r.out;
+        EXPECT_EQ(file("flash.bin"), file("fw.bin"));
+        EXPECT_EQ(file("backup.bin"), file("fw.bin"));
+    }
+}
+
+// A flash that erases but takes no data: the write failed after the erase.
+TEST_F(ZqchipTest, WriteFailedAfterTheEraseGivesTheCommandThatWritesTheBackupBack)
+{
+    ASSERT_EQ(zqchip("export " + path("fw.bin")).status, 0);
+    ToolRun r = zqchip("set --product X --family mxic --yes --backup " + path("backup2.bin"),
+                       "chip-writes-lost");
+    EXPECT_EQ(r.status, 6) << r.out;
+    EXPECT_NE(r.out.find("rewriting the parameter table failed; the earlier flash is in"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(file("flash.bin"), file("fw.bin")) << "the table's sector was erased";
+    put("flash.bin", file("fw.bin"));
+    r = zqchip("burn " + path("fw.bin") + " --family mxic --yes --backup " + path("backup.bin"),
+               "chip-writes-lost");
     EXPECT_EQ(r.status, 6) << r.out;
     EXPECT_NE(r.out.find("the earlier flash is in"), std::string::npos);
     EXPECT_EQ(file("backup.bin"), file("fw.bin"));
@@ -189,6 +219,7 @@ TEST_F(ZqchipTest, LockedFlashIsAWriteFailure)
     const std::string restore =
         r.out.substr(at + hint.size(), r.out.find('\n', at) - at - hint.size());
     EXPECT_EQ(restore, "--device 0 burn " + path("backup.bin") + " --family mxic --full --yes");
+    std::remove(path("backup2.bin").c_str());
     const ToolRun back = zqchip(restore + " --backup " + path("backup2.bin"));
     EXPECT_EQ(back.status, 0) << back.out;
     EXPECT_EQ(file("flash.bin"), file("backup.bin"));
@@ -319,6 +350,51 @@ TEST_F(ZqchipTest, BackupsAreNamedByTheTime)
     std::ifstream backup(work + "/" + name[1].str(), std::ios::binary);
     EXPECT_TRUE(backup.good());
     EXPECT_EQ(system(("rm -rf " + work).c_str()), 0);
+}
+
+// A camera whose name, strings and version carry escape sequences: none of
+// them reaches the terminal, each is shown escaped; valid UTF-8 stays.
+TEST_F(ZqchipTest, DeviceTextIsEscaped)
+{
+    const ToolRun r = zqchip("info", "chip-hostile");
+    EXPECT_EQ(r.status, 0) << r.out;
+    for (char raw : {'\x1b', '\x07', '\x9b', '\x7f', '\x01'})
+        EXPECT_EQ(r.out.find(raw), std::string::npos) << int(raw) << "\n" << r.out;
+    for (const char *line :
+         {"opened: Virtual \\x1b]0;owned\\x07Camera\\x1b[0m.\n",
+          "product:          \\x1b]0;owned\\x07Doc Cam\n",
+          "manufacturer:     \\x1b[2J\\x1b[31mZQ\n", "serial number:    SN\\x9b31m01\n",
+          "string 3:         Cam\xc3\xa9ra\\xc2\\x9b2J\n",
+          "interface:        Vid\\x7f\\x01eo\\\\x1b\n", "-ZQ\\x1b[5mCAM"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+}
+
+// A link that damages 0.1 % of the bytes read: every read of the flash is
+// made twice, and a difference leaves no file and erases nothing.
+TEST_F(ZqchipTest, FlashReadsThatDisagreeLeaveNoFileAndEraseNothing)
+{
+    ASSERT_EQ(zqchip("export " + path("fw.bin")).status, 0);
+    const std::vector<char> flash = file("flash.bin");
+    put("image.bin", {'o', 'l', 'd'});
+    for (const std::string &command :
+         {"export " + path("dump.bin"), "dump " + path("dump.bin") + " --offset 0x100",
+          "export " + path("image.bin") + " --force"}) {
+        SCOPED_TRACE(command);
+        const ToolRun r = zqchip(command, "chip-flaky-reads");
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_NE(r.out.find("the flash read differently twice, first at 0x"), std::string::npos)
+            << r.out;
+        EXPECT_NE(r.out.find(" was not written"), std::string::npos) << r.out;
+    }
+    EXPECT_TRUE(file("dump.bin").empty());
+    EXPECT_EQ(file("image.bin"), (std::vector<char>{'o', 'l', 'd'}));
+    const ToolRun r =
+        zqchip("burn " + path("fw.bin") + " --family mxic --yes --backup " + path("backup.bin"),
+               "chip-flaky-reads");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("no backup was written, nothing was erased"), std::string::npos) << r.out;
+    EXPECT_TRUE(file("backup.bin").empty());
+    EXPECT_EQ(file("flash.bin"), flash);
 }
 
 TEST_F(ZqchipTest, SensorRegisters)

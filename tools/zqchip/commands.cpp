@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "firmware_check.h"
+#include "printable.h"
 #include "progress.h"
 #include <zqscan/ChipCamera.h>
 
@@ -8,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -85,6 +87,13 @@ bool writeFile(const std::string &path, const Bytes &data, int extraFlags)
     if (!written && (extraFlags & O_EXCL))
         ::unlink(path.c_str()); // ours alone: no partial file stays behind
     return written;
+}
+
+// Text the chip gave, at most count bytes up to its NUL, fit for a terminal.
+std::string deviceText(const BYTE *text, size_t count)
+{
+    const char *chars = reinterpret_cast<const char *>(text);
+    return zq::printable(std::string(chars, strnlen(chars, count)));
 }
 
 std::string hex(const BYTE *data, size_t count)
@@ -194,6 +203,42 @@ bool exportFlash(long length, Bytes &data)
     return ChipCam_ExportFW(data.data(), length, nullptr, nullptr);
 }
 
+using FlashReader = BOOL (*)(LONG offset, BYTE *data, LONG length);
+
+// The firmware export as a reader; it reads from address 0.
+BOOL exportReader(LONG, BYTE *data, LONG length)
+{
+    return ChipCam_ExportFW(data, length, nullptr, nullptr);
+}
+
+// Reads length bytes from offset twice and keeps them only when both reads
+// agree: a byte damaged on its way from the chip must not end up in a file
+// that passes for a copy of the flash.  unsaved says what did not happen.
+Exit readVerified(FlashReader reader, long offset, long length, Bytes &data,
+                  const std::string &unsaved)
+{
+    auto read = [&](Bytes &into) {
+        into.assign(size_t(length), 0);
+        return reader(offset, into.data(), length);
+    };
+    Bytes again;
+    if (!read(data) || !read(again))
+        return fail(kFailed, "flash read failed; " + unsaved);
+    const auto at = std::mismatch(data.begin(), data.end(), again.begin()).first;
+    if (at == data.end())
+        return kDone;
+    size_t differ = 0;
+    for (size_t i = 0; i < data.size(); ++i)
+        differ += data[i] != again[i];
+    char where[96];
+    std::snprintf(where, sizeof where, "at 0x%lX (0x%02X, then 0x%02X)",
+                  offset + long(at - data.begin()), *at, again[size_t(at - data.begin())]);
+    return fail(kFailed, "the flash read differently twice, first " + std::string(where) + ", " +
+                             std::to_string(differ) +
+                             " byte(s) in all: the connection to the camera is unreliable; " +
+                             unsaved);
+}
+
 // The whole flash, saved before anything is erased.
 struct Backup {
     std::string path;
@@ -203,8 +248,10 @@ struct Backup {
 Exit backUp(const Options &o, const Flash &flash, Backup &backup)
 {
     backup.path = o.backupPath.empty() ? backupNameAt(std::time(nullptr)) : o.backupPath;
-    if (!exportFlash(flash.size, backup.image))
-        return fail(kFailed, "could not read the flash for the backup");
+    if (Exit e = readVerified(exportReader, 0, flash.size, backup.image,
+                              "no backup was written, nothing was erased");
+        e != kDone)
+        return e;
     // An earlier backup may be the only good copy of this flash (a burn
     // that failed half-way is retried): never replace it.
     if (!writeFile(backup.path, backup.image, O_EXCL))
@@ -216,11 +263,23 @@ Exit backUp(const Options &o, const Flash &flash, Backup &backup)
     return kDone;
 }
 
-// A write that failed after the erase: where the earlier flash is, and the
-// command that puts it back.
+// Whether the flash still holds what the backup holds: a write refused
+// before the erase (a flash that stays locked, a table the SDK cannot use)
+// changed nothing.  A read that fails counts as a change.
+bool unchanged(const Flash &flash, const Backup &backup)
+{
+    Bytes now;
+    return exportFlash(flash.size, now) && now == backup.image;
+}
+
+// A write that failed: when the flash changed, where the earlier flash is
+// and the command that puts it back; else that nothing changed.
 Exit failedWrite(Exit code, const std::string &what, const Options &o, const Identity &id,
                  const Flash &flash, const Backup &backup)
 {
+    if (unchanged(flash, backup))
+        return fail(code, what + "; nothing was changed: the flash reads as before (as " +
+                              backup.path + " holds it), nothing needs to be written back");
     const bool force = !checkFirmware(backup.image, id.rom, flash.size).fit();
     return fail(code, what + "; the earlier flash is in " + backup.path +
                           "\nzqchip: to write it back: zqchip --device " +
@@ -272,11 +331,11 @@ Exit info(const Options &, const Identity &id)
 {
     std::printf("chip id:          0x%02X\n", id.chipId);
     std::printf("ROM type:         %s\n", romTypeName(id.romType));
-    std::printf("ROM version:      %.5s (%s)\n", reinterpret_cast<const char *>(id.rom),
+    std::printf("ROM version:      %s (%s)\n", deviceText(id.rom, 5).c_str(),
                 hex(id.rom, ROM_STRING_SIZE).c_str());
     BYTE version[CHIPCAM_FW_VERSION_SIZE + 1] = {};
     if (ChipCam_GetFWVersion(version, CHIPCAM_FW_VERSION_SIZE, 0))
-        std::printf("firmware version: %s\n", reinterpret_cast<char *>(version));
+        std::printf("firmware version: %s\n", deviceText(version, CHIPCAM_FW_VERSION_SIZE).c_str());
     else
         std::printf("firmware version: (not available for this chip)\n");
     Flash flash;
@@ -296,7 +355,7 @@ Exit info(const Options &, const Identity &id)
     for (const StringField &s : kStrings) {
         std::string text;
         std::printf("%-17s %s\n", (std::string(s.label) + ":").c_str(),
-                    readText(s.read, text) ? text.c_str() : "(unreadable)");
+                    readText(s.read, text) ? zq::printable(text).c_str() : "(unreadable)");
     }
     return kDone;
 }
@@ -385,12 +444,15 @@ Exit dump(const Options &o, const Identity &)
 {
     if (o.operands.size() != 1 || o.offset + o.length > SF_WINDOW_LIMIT)
         return fail(kUsage, "dump FILE [--offset A] [--length N], within 0x40000");
-    Bytes data(size_t(o.length));
-    if (!ChipCam_SerialFlashRead(o.offset, data.data(), o.length))
-        return fail(kFailed, "flash read failed");
+    Bytes data;
+    if (Exit e = readVerified(ChipCam_SerialFlashRead, o.offset, o.length, data,
+                              o.operands[0] + " was not written");
+        e != kDone)
+        return e;
     if (Exit e = saveNewFile(o, data); e != kDone)
         return e;
-    std::printf("%ld bytes from 0x%lX written to %s\n", o.length, o.offset, o.operands[0].c_str());
+    std::printf("%ld bytes from 0x%lX read twice alike and written to %s\n", o.length, o.offset,
+                o.operands[0].c_str());
     return kDone;
 }
 
@@ -399,11 +461,13 @@ Exit exportFirmware(const Options &o, const Identity &)
     if (o.operands.size() != 1)
         return fail(kUsage, "export FILE [--length N]");
     Bytes data;
-    if (!exportFlash(o.length, data))
-        return fail(kFailed, "flash read failed");
+    if (Exit e = readVerified(exportReader, 0, o.length, data, o.operands[0] + " was not written");
+        e != kDone)
+        return e;
     if (Exit e = saveNewFile(o, data); e != kDone)
         return e;
-    std::printf("firmware (%ld bytes) exported to %s\n", o.length, o.operands[0].c_str());
+    std::printf("firmware (%ld bytes) read twice alike and exported to %s\n", o.length,
+                o.operands[0].c_str());
     return kDone;
 }
 
@@ -471,20 +535,21 @@ Exit burn(const Options &o, const Identity &id)
     return kDone;
 }
 
-Exit verifySettings(const Options &o)
+// The first setting that does not read back as written; empty when none.
+std::string settingReadBackWrong(const Options &o)
 {
     if (o.ids) {
         BYTE back[4] = {};
         if (!ChipCam_GetVidPid(back, 4) || std::memcmp(back, o.ids->data(), 4) != 0)
-            return fail(kVerifyFailed, "the USB id reads back differently");
+            return "USB id";
     }
     for (const StringField &s : kStrings) {
         const auto it = o.texts.find(s.option);
         std::string text;
         if (it != o.texts.end() && (!readText(s.read, text) || text != it->second))
-            return fail(kVerifyFailed, std::string("the ") + s.label + " reads back differently");
+            return s.label;
     }
-    return kDone;
+    return {};
 }
 
 Exit setSettings(const Options &o, const Identity &id)
@@ -529,8 +594,9 @@ Exit setSettings(const Options &o, const Identity &id)
             return failedWrite(kWriteFailed, "rewriting the parameter table failed", o, id, flash,
                                backup);
     }
-    if (Exit e = verifySettings(o); e != kDone)
-        return e;
+    if (const std::string wrong = settingReadBackWrong(o); !wrong.empty())
+        return failedWrite(kVerifyFailed, "the " + wrong + " reads back differently", o, id, flash,
+                           backup);
     std::printf("settings written and verified\n");
     return kDone;
 }
