@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "firmware_check.h"
+#include "atomic_file.h"
 #include "printable.h"
 #include "progress.h"
 #include <zqscan/ChipCamera.h>
@@ -66,10 +67,21 @@ bool readFirmwareFile(const std::string &path, Bytes &data, std::string &error)
     return error.empty();
 }
 
+// Replaces the file whole or not at all: a write that fails halfway
+// leaves the file that was there.
+bool replaceFile(const std::string &path, const Bytes &data)
+{
+    zq::AtomicFile file(path);
+    std::FILE *out = file.is_open() ? file.stream() : nullptr;
+    return out && std::fwrite(data.data(), 1, data.size(), out) == data.size() && file.commit();
+}
+
 // Writes the whole file and has it on disk before returning; extraFlags
 // O_EXCL keeps an existing file, O_TRUNC replaces it.
 bool writeFile(const std::string &path, const Bytes &data, int extraFlags)
 {
+    if (extraFlags & O_TRUNC)
+        return replaceFile(path, data);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | extraFlags, 0644);
     if (fd < 0)
         return false;
@@ -297,7 +309,7 @@ Exit saveNewFile(const Options &o, const Bytes &data)
     if (errno == EEXIST)
         return fail(kFailed, path + " already exists: name another file, or replace it with "
                                     "--force");
-    return fail(kFailed, "could not write " + path);
+    return fail(kFailed, "could not write " + path + ": " + std::strerror(errno));
 }
 
 // ---- commands ------------------------------------------------------------------------
