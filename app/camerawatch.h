@@ -45,7 +45,7 @@ class CameraWatch : public QObject
 
     QLabel *state_;
     QTimer returnCheck_;
-    QElapsedTimer lastFrame_;    // or since the camera was opened
+    QElapsedTimer lastFrame_;     // or since the camera was opened
     QElapsedTimer lastLookedFor_; // the node, while frames do not come
     int index_ = 0;
     bool stopped_ = false;

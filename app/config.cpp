@@ -214,6 +214,24 @@ void loadConfigFile(ZqConfig &config, const std::string &path)
     fclose(file);
 }
 
+int settingsPathProblem(const std::string &path)
+{
+    struct stat status;
+    if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+        return EISDIR;
+    const size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    return access(dir.c_str(), W_OK | X_OK) == 0 ? 0 : errno;
+}
+
+void removeStaleTemporaries()
+{
+    if (const char *dir = GetSaveDir())
+        zq::remove_stale_temporaries(dir);
+    if (g_Config.save_dir[0])
+        zq::remove_stale_temporaries(g_Config.save_dir);
+}
+
 bool saveConfigFile(const ZqConfig &config, const std::string &path)
 {
     if (path.empty())

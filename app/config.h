@@ -82,5 +82,11 @@ void loadConfigFile(ZqConfig &config, const std::string &path);
 // Replaces the file at path with config, atomically: the old file stays
 // whole unless the new one was written completely.  False on any failure.
 bool saveConfigFile(const ZqConfig &config, const std::string &path);
+// Why nothing could be saved at path, as an errno, or 0: a directory in the
+// file's place, or a folder that takes no new files.
+int settingsPathProblem(const std::string &path);
+// Removes the temporary files a killed writer left beside the settings and
+// in the save directory; before anything is written there.
+void removeStaleTemporaries();
 
 #endif

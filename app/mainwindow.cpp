@@ -34,6 +34,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 #include <utility>
 #include <vector>
@@ -87,6 +88,7 @@ MainWindow::MainWindow(QWidget *parent)
     setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
     setFixedSize(width(), height());
     LoadConfig();
+    removeStaleTemporaries();
 
     for (QPushButton *button :
          {ui->pushButton, ui->pushButton_2, ui->pushButton_3, ui->pushButton_4, ui->pushButton_5,
@@ -138,6 +140,23 @@ MainWindow::MainWindow(QWidget *parent)
     cameraSwitches = new CameraSwitches({ui->pushButton, ui->pushButton_2, ui->pushButton_9}, this);
     setUpCameraWatch();
     ShowVideo(g_Config.default_cam + 1, true);
+    reportUnkeptSettings();
+}
+
+// Said once, at the start, beside what the camera's opening said: the
+// settings are written when the window closes, when nobody would see why
+// they were not.
+void MainWindow::reportUnkeptSettings()
+{
+    const int problem = settingsPathProblem(GetConfigPath());
+    if (!problem)
+        return;
+    QStringList report{tr("设置无法保存到 %1：%2")
+                           .arg(QFile::decodeName(GetConfigPath().c_str()),
+                                QString::fromLocal8Bit(strerror(problem)))};
+    if (const QString shown = statusBar()->currentMessage(); !shown.isEmpty())
+        report.prepend(shown);
+    statusBar()->showMessage(report.join(tr("；")));
 }
 
 MainWindow::~MainWindow()

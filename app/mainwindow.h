@@ -139,6 +139,7 @@ class MainWindow : public QMainWindow
     void openCamera3() { openCamera(3); }
     void openCamera(int index);
     void setUpCameraWatch();
+    void reportUnkeptSettings();
     void closeLostCamera();
     void takeSaveDirectory(const QString &answer);
     void requestCapture();

@@ -3,11 +3,14 @@
 
 #include "atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <string>
 
 namespace zq
@@ -41,6 +44,31 @@ std::string temporary_name(const std::string &directory, const std::string &base
     const char *dot = base.compare(0, 1, ".") == 0 ? "" : ".";
     return directory + "/" + dot + base + "." + std::to_string(getpid()) + "." +
            std::to_string(counter.fetch_add(1)) + ".tmp";
+}
+
+// The PID in a name temporary_name() made, or -1 for any other name.
+pid_t writer_of(const std::string &name)
+{
+    const std::string suffix = ".tmp";
+    if (name.size() <= suffix.size() + 1 || name[0] != '.' ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return -1;
+    const std::string stem = name.substr(0, name.size() - suffix.size());
+    const size_t counter = stem.rfind('.');
+    const size_t pid = counter == std::string::npos || counter == 0 ? std::string::npos
+                                                                    : stem.rfind('.', counter - 1);
+    const auto digits = [&](size_t from, size_t to) {
+        return from < to && stem.find_first_not_of("0123456789", from) >= to;
+    };
+    if (pid == std::string::npos || pid == 0 || !digits(pid + 1, counter) ||
+        !digits(counter + 1, stem.size()) || counter - pid > 10)
+        return -1;
+    return pid_t(std::stol(stem.substr(pid + 1, counter - pid - 1)));
+}
+
+bool is_running(pid_t pid)
+{
+    return pid != ::getpid() && (::kill(pid, 0) == 0 || errno != ESRCH);
 }
 
 // The rename is only durable once the directory itself is on the disk.  The
@@ -121,7 +149,8 @@ bool AtomicFile::commit()
 {
     if (fd_ < 0)
         return false;
-    if (!flush_and_close() || ::rename(temporary_.c_str(), path_.c_str()) != 0) {
+    if (!flush_and_close() ||
+        (!temporary_.empty() && ::rename(temporary_.c_str(), path_.c_str()) != 0)) {
         const int err = errno;
         discard();
         errno = err;
@@ -132,11 +161,17 @@ bool AtomicFile::commit()
     return true;
 }
 
-// Links a file without a name into the directory under a temporary one;
-// 0 or the errno of the failure.
+// Links a file without a name into the directory: straight under its
+// final name when that is free, so that no moment leaves a temporary name
+// behind (temporary_ stays empty then), else under a temporary one to be
+// renamed over the old file; 0 or the errno of the failure.
 int AtomicFile::give_name()
 {
     const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return 0;
+    if (errno != EEXIST)
+        return errno;
     const std::string base = base_name_of(path_);
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         temporary_ = temporary_name(directory_, base);
@@ -186,6 +221,25 @@ void AtomicFile::discard()
         ::unlink(temporary_.c_str());
     temporary_.clear();
     errno = err;
+}
+
+int remove_stale_temporaries(const std::string &directory)
+{
+    DIR *dir = ::opendir(directory.c_str());
+    if (!dir)
+        return 0;
+    int removed = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        const pid_t writer = writer_of(entry->d_name);
+        struct stat status;
+        if (writer <= 0 || is_running(writer) ||
+            ::fstatat(::dirfd(dir), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(status.st_mode))
+            continue;
+        removed += ::unlinkat(::dirfd(dir), entry->d_name, 0) == 0;
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 } // namespace zq

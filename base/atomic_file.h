@@ -62,6 +62,13 @@ class AtomicFile
     int write_error_ = 0; // errno of the stream's first failed write
 };
 
+// Removes what a killed writer left in directory: the hidden temporary
+// files AtomicFile names (".NAME.PID.N.tmp", regular files only) of
+// processes that no longer run, and of this process's PID, which can only
+// be an earlier process's as long as this one has written nothing there
+// yet: call it before the first write.  Returns how many were removed.
+int remove_stale_temporaries(const std::string &directory);
+
 } // namespace zq
 
 #endif

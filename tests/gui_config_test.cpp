@@ -1,6 +1,9 @@
 // zqvideo's settings file, its save-directory check, time stamps and paths.
 #include "gui_harness.h"
 
+#include <QStatusBar>
+#include <QTemporaryDir>
+
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -294,6 +297,48 @@ class ConfigTest : public QObject
         loadConfigFile(back, testConfigFile().toStdString());
         QCOMPARE(memcmp(&back, &c, sizeof(c)), 0);
         QVERIFY(readConfigFile().startsWith("-1\n0\n5\n3\n"));
+    }
+
+    // What a killed writer left beside the settings and in the save
+    // directory goes at the start; a running writer's temporary files and
+    // other hidden files stay.
+    void staleTemporaryFilesGoAtTheStart()
+    {
+        QTemporaryDir saves;
+        ZqConfig c{};
+        strcpy(c.save_dir, QFile::encodeName(saves.path()).constData());
+        QVERIFY(saveConfigFile(c, testConfigFile().toStdString()));
+        const pid_t gone = fork();
+        if (gone == 0)
+            _exit(0);
+        waitpid(gone, nullptr, 0);
+        const QString stale = QString(".20261208101010123.jpg.%1.0.tmp").arg(gone);
+        const QString running = QString(".20261208101010124.jpg.%1.3.tmp").arg(getppid());
+        for (const QString &dir : {saves.path(), testConfigDir()})
+            for (const QString &name : {stale, running, QString(".notes.tmp")})
+                QVERIFY(QFile(dir + "/" + name).open(QIODevice::WriteOnly));
+        DialogStub dialogs;
+        MainWindow window;
+        for (const QString &dir : {saves.path(), testConfigDir()}) {
+            QVERIFY(!QFile::exists(dir + "/" + stale));
+            QVERIFY(QFile::remove(dir + "/" + running));
+            QVERIFY(QFile::remove(dir + "/.notes.tmp"));
+        }
+    }
+
+    // A directory in the settings file's place keeps nothing: the start
+    // says so.
+    void settingsPathThatIsADirectoryIsReported()
+    {
+        QVERIFY(QDir().mkdir(testConfigFile()));
+        DialogStub dialogs;
+        MainWindow window;
+        const QString message = window.statusBar()->currentMessage();
+        QVERIFY2(
+            message.contains(QString::fromUtf8("设置无法保存到 %1：%2")
+                                 .arg(testConfigFile(), QString::fromLocal8Bit(strerror(EISDIR)))),
+            qPrintable(message));
+        QVERIFY(QDir().rmdir(testConfigFile()));
     }
 
     void savedFileTakesTheUmask()

@@ -9,6 +9,7 @@
 #include <tiffio.h>
 
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -265,6 +266,36 @@ TEST_P(WriterTest, ReplacesAnOlderFileAndLeavesNothingElse)
                                                                       umask(mask);
                                                                       return mask;
                                                                   }()));
+}
+
+// A new file is linked straight under its name once it is whole: no name
+// ever shows in the directory that a kill could leave behind.  Replacing a
+// file goes through a hidden name, renamed over it.
+TEST_P(WriterTest, NewFileAppearsOnlyUnderItsOwnName)
+{
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, dir.path().c_str(), IN_CREATE | IN_MOVED_TO), 0);
+    const auto namesAppeared = [&] {
+        std::vector<std::string> names;
+        alignas(inotify_event) char events[4096];
+        for (ssize_t got; (got = read(watch, events, sizeof events)) > 0;)
+            for (char *at = events; at < events + got;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(at);
+                names.push_back(event->name);
+                at += sizeof(inotify_event) + event->len;
+            }
+        return names;
+    };
+    const Picture p = gradient(64, 48);
+    ASSERT_EQ(write(p, 64, 48), 0);
+    EXPECT_EQ(namesAppeared(), std::vector<std::string>{GetParam().file});
+    ASSERT_EQ(write(p, 64, 48), 0);
+    const std::vector<std::string> replaced = namesAppeared();
+    ASSERT_EQ(replaced.size(), 2u);
+    EXPECT_EQ(replaced[0].rfind(std::string(".") + GetParam().file + ".", 0), 0u) << replaced[0];
+    EXPECT_EQ(replaced[1], GetParam().file);
+    close(watch);
 }
 
 TEST_P(WriterTest, OddSizesAndOneRow)

@@ -654,6 +654,10 @@ The window&apos;s keys are listed under “Help → Keys”.</translation>
         <source>停止正在合成的 PDF，不留下文件；收集的页面都保留</source>
         <translation>Stop the PDF being composed and leave no file; the collected pages are kept</translation>
     </message>
+    <message>
+        <source>设置无法保存到 %1：%2</source>
+        <translation>The settings cannot be saved to %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>PageFiles</name>
