@@ -69,6 +69,8 @@ PageJournal::PageJournal(QListWidget *list, QObject *parent)
     pending_->setSingleShot(true);
     pending_->setInterval(0);
     connect(pending_, &QTimer::timeout, this, &PageJournal::write);
+    // Before this process writes a journal: what a killed one left.
+    zq::remove_stale_temporaries(QFile::encodeName(stateFolder()).toStdString());
     // Whoever changes the list, and however: its model says so.
     QAbstractItemModel *model = list->model();
     const auto later = [this] { pending_->start(); };

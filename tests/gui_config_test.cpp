@@ -299,8 +299,8 @@ class ConfigTest : public QObject
         QVERIFY(readConfigFile().startsWith("-1\n0\n5\n3\n"));
     }
 
-    // What a killed writer left beside the settings and in the save
-    // directory goes at the start; a running writer's temporary files and
+    // What a killed writer left beside the settings, in the save directory
+    // and beside the page lists goes at the start; a running writer's temporary files and
     // other hidden files stay.
     void staleTemporaryFilesGoAtTheStart()
     {
@@ -314,12 +314,14 @@ class ConfigTest : public QObject
         waitpid(gone, nullptr, 0);
         const QString stale = QString(".20261208101010123.jpg.%1.0.tmp").arg(gone);
         const QString running = QString(".20261208101010124.jpg.%1.3.tmp").arg(getppid());
-        for (const QString &dir : {saves.path(), testConfigDir()})
+        const QStringList dirs{saves.path(), testConfigDir(), testJournalDir()};
+        QVERIFY(QDir().mkpath(testJournalDir()));
+        for (const QString &dir : dirs)
             for (const QString &name : {stale, running, QString(".notes.tmp")})
                 QVERIFY(QFile(dir + "/" + name).open(QIODevice::WriteOnly));
         DialogStub dialogs;
         MainWindow window;
-        for (const QString &dir : {saves.path(), testConfigDir()}) {
+        for (const QString &dir : dirs) {
             QVERIFY(!QFile::exists(dir + "/" + stale));
             QVERIFY(QFile::remove(dir + "/" + running));
             QVERIFY(QFile::remove(dir + "/.notes.tmp"));
