@@ -6,7 +6,9 @@
 #include "cameraswitches.h"
 #include "camerawatch.h"
 #include "config.h"
+#include "leaveoutquestion.h"
 #include "liveview.h"
+#include "page_files.h"
 #include "pagejournal.h"
 #include "pages_pdf.h"
 #include "helpmenu.h"
@@ -24,6 +26,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QTimer>
@@ -391,6 +394,8 @@ void MainWindow::on_butten_pdf_clicked()
         return;
     }
     composingNote = dropMissingPages();
+    if (!leaveOutUnusablePages())
+        return;
     if (pdfImageList.empty()) {
         stopPdfCollection();
         QStringList report{tr("没有收集到页面，未生成 PDF")};
@@ -448,6 +453,30 @@ void MainWindow::pdfCancelled()
     pdfRecording = true;
     showPdfCount();
     statusBar()->showMessage(tr("已取消合成 PDF，收集的页面都在"), kStatusLongMs);
+}
+
+// Collected pages whose files are no pictures any more would fail the
+// whole PDF: the user leaves them out (they stay in the list), or looks
+// first and composes nothing now.
+bool MainWindow::leaveOutUnusablePages()
+{
+    QStringList problems;
+    std::vector<std::string> unusable;
+    for (const std::string &path : pdfImageList) {
+        const QString why = pageFileKindProblem(QByteArray::fromStdString(path));
+        if (why.isEmpty())
+            continue;
+        problems << tr("%1：%2").arg(QFileInfo(QFile::decodeName(path.c_str())).fileName(), why);
+        unusable.push_back(path);
+    }
+    if (unusable.empty())
+        return true;
+    if (!askToLeaveOut(this, problems))
+        return false;
+    for (const std::string &path : unusable)
+        pdfImageList.remove(path);
+    showPdfCount();
+    return true;
 }
 
 void MainWindow::pdfComposed(int result, const QString &why)

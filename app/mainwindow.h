@@ -150,6 +150,7 @@ class MainWindow : public QMainWindow
     void showPdfCount();
     void stopPdfCollection();
     void setUpPdfCancel();
+    bool leaveOutUnusablePages();
     void composingEnded();
     void reportPdfFailure(const QString &why);
     void setUpPageJournal();

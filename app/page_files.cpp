@@ -58,12 +58,21 @@ QImage pageThumbnail(const QString &path, int side)
 
 QString pageFileProblem(const QByteArray &path, int thumbnailSide)
 {
+    if (QString problem = pageFileKindProblem(path); !problem.isEmpty())
+        return problem;
+    if (pageThumbnail(QFile::decodeName(path), thumbnailSide).isNull())
+        return QCoreApplication::translate("PageFiles", "图片无法解码");
+    return {};
+}
+
+QString pageFileKindProblem(const QByteArray &path)
+{
     struct stat info;
     if (stat(path.constData(), &info) != 0)
         return QString::fromLocal8Bit(std::strerror(errno));
     if (!S_ISREG(info.st_mode))
         return QCoreApplication::translate("PageFiles", "不是普通文件");
-    const int fd = open(path.constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return QString::fromLocal8Bit(std::strerror(errno));
     unsigned char head[4];
@@ -71,7 +80,5 @@ QString pageFileProblem(const QByteArray &path, int thumbnailSide)
     close(fd);
     if (!isJpegOrTiff(head, got))
         return QCoreApplication::translate("PageFiles", "不是 JPEG 或 TIFF 图片");
-    if (pageThumbnail(QFile::decodeName(path), thumbnailSide).isNull())
-        return QCoreApplication::translate("PageFiles", "图片无法解码");
     return {};
 }

@@ -16,5 +16,7 @@ QImage pageThumbnail(const QString &path, int side);
 // user; empty when it can: a readable regular file, a JPEG or TIFF by its
 // first bytes (the ones the PDF composer takes), decodable.
 QString pageFileProblem(const QByteArray &path, int thumbnailSide);
+// The same without decoding it: quick enough for every page of a PDF.
+QString pageFileKindProblem(const QByteArray &path);
 
 #endif

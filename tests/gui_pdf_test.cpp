@@ -2,6 +2,7 @@
 // virtual camera.
 #include "gui_frame_harness.h"
 
+#include "leaveoutquestion.h"
 #include "pdf_tools.h"
 
 #include <QAction>
@@ -149,6 +150,41 @@ class PdfButtonTest : public WindowTest
         QCOMPARE(WEXITSTATUS(status), 0);
         QCOMPARE(zq::test::pdfPageSizes(saveDir->filePath(onlyPdf()).toStdString()).size(),
                  size_t(2));
+    }
+
+    // A collected page whose file is no picture any more is named before
+    // anything is composed: left out when the user says so (it stays in
+    // the list), else nothing is composed and the collection stays.
+    void unusablePageIsLeftOutOnRequest()
+    {
+        clickPdf();
+        capture();
+        capture();
+        const QString broken =
+            QString::fromStdString(MainWindowProbe(*window).pdfImageList().front());
+        QFile file(broken);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write("text") == 4);
+        file.close();
+        static QStringList asked;
+        static bool leaveOut;
+        const auto realQuestion = askToLeaveOut;
+        askToLeaveOut = [](QWidget *, const QStringList &problems) {
+            asked = problems;
+            return leaveOut;
+        };
+        leaveOut = false;
+        QTest::qWait(2);
+        QTest::mouseClick(button(), Qt::LeftButton);
+        QCOMPARE(asked, QStringList{QFileInfo(broken).fileName() +
+                                    QString::fromUtf8("：不是 JPEG 或 TIFF 图片")});
+        QCOMPARE(MainWindowProbe(*window).pdfImageList().size(), size_t(2));
+        QVERIFY(onlyPdf().isEmpty());
+        leaveOut = true;
+        clickPdf();
+        askToLeaveOut = realQuestion;
+        QCOMPARE(zq::test::pdfPageSizes(saveDir->filePath(onlyPdf()).toStdString()).size(),
+                 size_t(1));
+        QCOMPARE(widget<QListWidget>(*window, "listWidget")->count(), 2);
     }
 
     void deleteAllThenCapture()

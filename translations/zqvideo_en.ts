@@ -110,6 +110,28 @@ The window&apos;s keys are listed under “Help → Keys”.</translation>
     </message>
 </context>
 <context>
+    <name>LeaveOutQuestion</name>
+    <message>
+        <source>合成 PDF</source>
+        <translation>Compose PDF</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 页无法放进 PDF。</source>
+        <translation>
+            <numerusform>%n page cannot go into the PDF.</numerusform>
+            <numerusform>%n pages cannot go into the PDF.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>不放这些页，合成其余页面</source>
+        <translation>Leave Them Out and Compose the Rest</translation>
+    </message>
+    <message>
+        <source>先不合成</source>
+        <translation>Not Now</translation>
+    </message>
+</context>
+<context>
     <name>LiveView</name>
     <message>
         <source>实时画面</source>
@@ -657,6 +679,10 @@ The window&apos;s keys are listed under “Help → Keys”.</translation>
     <message>
         <source>设置无法保存到 %1：%2</source>
         <translation>The settings cannot be saved to %1: %2</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
     </message>
 </context>
 <context>
