@@ -60,7 +60,8 @@ class PageJournalTest : public WindowTest
         QCOMPARE(listed(), pages);
         QCOMPARE(pdfButton()->text(), QString::fromUtf8("停止合成PDF"));
         QCOMPARE(collected(), pages.mid(1));
-        QTRY_VERIFY(std::all_of(items().begin(), items().end(),
+        const QList<QListWidgetItem *> restored = items();
+        QTRY_VERIFY(std::all_of(restored.begin(), restored.end(),
                                 [](QListWidgetItem *item) { return !item->icon().isNull(); }));
         QCOMPARE(QDir(saveDir->path()).entryList(QDir::Files | QDir::Hidden).size(), 4);
     }
