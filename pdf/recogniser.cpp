@@ -66,7 +66,9 @@ PixPtr readPicture(const std::string &path)
     static std::once_flag quiet;
     std::call_once(quiet, [] { setMsgSeverity(L_SEVERITY_NONE); });
     openPicture(path); // refuses what the composition would refuse, with its reason
-    PixPtr pix(pixRead(path.c_str()));
+    // Read from a descriptor opened the same careful way, not by name again.
+    const File file = openPageFile(path);
+    PixPtr pix(pixReadStream(file.get(), 0));
     if (!pix)
         throw ComposeError::notPicture(path, "cannot be decoded for text recognition");
     return pix;
