@@ -1,5 +1,6 @@
 #include "pageviewer.h"
 
+#include "page_files.h"
 #include "zoomview.h"
 
 #include <QAbstractItemModel>
@@ -55,10 +56,16 @@ void PageViewer::showPage(int row)
 {
     page_ = pages_->index(row, 0);
     const QByteArray path = page_.data(Qt::UserRole).toByteArray();
-    QImageReader reader(QFile::decodeName(path));
-    reader.setAutoTransform(true);
-    const QImage picture = reader.read();
-    failure_ = picture.isNull() ? reader.errorString() : QString();
+    // Looked at first without waiting: a FIFO in the page's place would
+    // hold the window.
+    failure_ = pageFileKindProblem(path);
+    QImage picture;
+    if (failure_.isEmpty()) {
+        QImageReader reader(QFile::decodeName(path));
+        reader.setAutoTransform(true);
+        picture = reader.read();
+        failure_ = picture.isNull() ? reader.errorString() : QString();
+    }
     view_->setPicture(picture);
     view_->fitToWindow();
     showState();

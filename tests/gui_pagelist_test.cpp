@@ -206,9 +206,10 @@ class PageListTest : public WindowTest
         QCOMPARE(QDir(saveDir->path()).entryList(QDir::Hidden | QDir::Files).size(), 2);
     }
 
-    // A FIFO or a device put in a page's place is refused at once: the
-    // window waits neither for a writer nor for the end of /dev/zero.
-    void pagesThatAreNoFilesAreNotTurned()
+    // A FIFO or a device put in a page's place is refused at once, turned
+    // or shown: the window waits neither for a writer nor for the end of
+    // /dev/zero.
+    void pagesThatAreNoFilesAreRefusedAtOnce()
     {
         start(startSettings(1280, 720, saveDir->path()));
         auto *list = widget<QListWidget>(*window, "listWidget");
@@ -224,6 +225,10 @@ class PageListTest : public WindowTest
         for (const QString &line : report)
             QVERIFY2(line.endsWith(QString::fromUtf8("无法旋转：不是普通文件，或大于 256 MiB")),
                      qPrintable(line));
+        auto *viewer = window->findChild<PageViewer *>("pageViewer");
+        viewer->showPage(0);
+        const QString state = viewer->findChild<QLabel *>()->text();
+        QVERIFY2(state.endsWith(QString::fromUtf8("不是普通文件")), qPrintable(state));
     }
 
     // Thumbnails arrive after the capture: each lands on its own page, also
