@@ -13,15 +13,15 @@
 # Usage: scripts/fuzz.sh [SECONDS] [NAME...]   (names: firmware_check
 #        jpeg_page tiff_page picture_header settings settings_file
 #        switch_settings camera_frames page_detect text_layer pdf_compose
-#        page_turn zqchip_options chip_answers; default all)
+#        page_turn page_journal zqchip_options chip_answers; default all)
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
 seconds=${1:-30}
 [ $# -gt 0 ] && shift
 names=${*:-firmware_check jpeg_page tiff_page picture_header settings settings_file \
-  switch_settings camera_frames page_detect text_layer pdf_compose page_turn zqchip_options \
-  chip_answers}
+  switch_settings camera_frames page_detect text_layer pdf_compose page_turn page_journal \
+  zqchip_options chip_answers}
 build=build/fuzz
 
 targets=""
