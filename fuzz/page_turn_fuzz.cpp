@@ -93,8 +93,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     // A page far beyond the cameras' largest (4208 x 3120) takes longer
     // than a run may under the sanitizers, and memory in proportion.
-    if (sized && int64_t(w) * h > 16'000'000)
+    if (sized && int64_t(w) * h > 16'000'000) {
+        unlink(path.c_str());
         return 0;
+    }
 
     QString why;
     const bool turned = turnPageFile(QByteArray::fromStdString(path), turn, 8, why);

@@ -88,8 +88,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const std::string &p : pages) {
         try {
             const zqpdf::PageImage image = zqpdf::openPicture(p);
-            if (uint64_t(image.width) * uint64_t(image.height) > kMaxPixels)
+            if (uint64_t(image.width) * uint64_t(image.height) > kMaxPixels) {
+                for (const std::string &q : pages)
+                    unlink(q.c_str());
                 return 0;
+            }
             widths.push_back(image.width);
             heights.push_back(image.height);
         } catch (const zqpdf::ComposeError &) {
