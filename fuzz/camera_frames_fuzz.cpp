@@ -11,13 +11,18 @@
 //   2  u16  width    4 u16 height          (the camera's, little-endian)
 //   6  u32  sizeimage the camera claims (0: what the format needs)
 //  10  u32  bytesused of each frame (0xFFFFFFFF: all the frame bytes)
-//  14  u32  buffer length (0: sizeimage)
+//  14  u32  buffer length it claims
 //  18  u8   number of frame sizes it lists
 //  19  ...  the frame's bytes (an MJPEG frame is a JPEG file)
 //
-// The driver keeps what the kernel guarantees (bytesperline of an
-// uncompressed format, bytesused within the buffer when libv4l2 converts);
-// everything else may lie.  Buffers are heap blocks of exactly their
+// The driver keeps what the kernel guarantees whatever the camera says:
+// an uncompressed format's bytesperline and sizeimage are what its size
+// needs (uvcvideo computes them), a buffer holds at least sizeimage
+// (videobuf2 allocates it so), bytesused lies within the buffer when
+// libv4l2 converts.  Everything else may lie: an MJPEG camera's sizeimage,
+// a larger buffer length, bytesused of an unconverted frame, the frame's
+// bytes.  (libv4lconvert converts a short uncompressed frame whole and
+// trusts the buffer to hold it.)  Buffers are heap blocks of exactly their
 // length, so that AddressSanitizer sees any read past one.
 #include "fuzz_seam.h"
 
@@ -102,7 +107,7 @@ struct Camera {
     uint32_t width = 0, height = 0; // its largest frame size
     uint32_t current[2] = {0, 0};   // the size it streams
     uint32_t claimedSize = 0;       // sizeimage it claims, 0: what the format needs
-    uint32_t claimedLength = 0;     // buffer length it claims, 0: sizeimage
+    uint32_t claimedLength = 0;     // buffer length it claims, at least sizeimage
     uint32_t bufferLength = 0;
     uint32_t bytesUsed = 0;
     bool stepwise = false;
@@ -143,6 +148,8 @@ struct Camera {
             v4lconvert_destroy(convert);
     }
 
+    bool compressed() const { return fourcc == V4L2_PIX_FMT_MJPEG || fourcc == V4L2_PIX_FMT_JPEG; }
+
     void describe(v4l2_pix_format &pix, uint32_t w, uint32_t h) const
     {
         pix = {};
@@ -151,7 +158,10 @@ struct Camera {
         pix.pixelformat = fourcc;
         pix.field = V4L2_FIELD_NONE;
         pix.bytesperline = bytesPerLineOf(fourcc, w);
-        pix.sizeimage = claimedSize ? claimedSize : neededBytes(fourcc, w, h, pix.bytesperline);
+        const uint32_t needed = neededBytes(fourcc, w, h, pix.bytesperline);
+        pix.sizeimage = !compressed() ? std::max(claimedSize, needed)
+                        : claimedSize ? claimedSize
+                                      : needed;
         pix.colorspace = V4L2_COLORSPACE_SRGB;
     }
 
@@ -199,9 +209,7 @@ struct Camera {
             d->index = index;
             d->type = type;
             d->pixelformat = fourcc;
-            d->flags = fourcc == V4L2_PIX_FMT_MJPEG || fourcc == V4L2_PIX_FMT_JPEG
-                           ? V4L2_FMT_FLAG_COMPRESSED
-                           : 0;
+            d->flags = compressed() ? V4L2_FMT_FLAG_COMPRESSED : 0;
             std::strcpy(reinterpret_cast<char *>(d->description), "format");
             return 0;
         }
@@ -243,7 +251,7 @@ struct Camera {
             freeSlots();
             v4l2_pix_format pix;
             describe(pix, current[0], current[1]);
-            bufferLength = claimedLength ? claimedLength : pix.sizeimage;
+            bufferLength = std::max(claimedLength, pix.sizeimage);
             if (bufferLength > kMaxBuffer) {
                 errno = ENOMEM;
                 return -1;
