@@ -6,7 +6,8 @@
 // bytes it says it sent and the frame's bytes) is the input:
 //
 //   0  u8   pixel format (index into kFormats)
-//   1  u8   flags: 1 stepwise frame sizes, 2 a second frame read,
+//   1  u8   flags: 1 any size up to the camera's (stepwise), else sizes
+//           halving from it (discrete), 2 a second frame read,
 //           4 the library asks for the camera's size (else 1920 x 1080)
 //   2  u16  width    4 u16 height          (the camera's, little-endian)
 //   6  u32  sizeimage the camera claims (0: what the format needs)
@@ -169,11 +170,9 @@ struct Camera {
     // a driver settles on one; a driver that lists none has one size.
     void nearest(uint32_t &w, uint32_t &h) const
     {
-        if (stepwise) {
-            w = std::clamp<uint32_t>(w, std::min<uint32_t>(16, width), width) & ~7u;
-            h = std::clamp<uint32_t>(h, std::min<uint32_t>(16, height), height) & ~7u;
-            w = w ? w : width;
-            h = h ? h : height;
+        if (stepwise) { // any size up to the largest
+            w = std::clamp<uint32_t>(w, 1, width);
+            h = std::clamp<uint32_t>(h, 1, height);
             return;
         }
         uint64_t best = UINT64_MAX;
@@ -219,7 +218,7 @@ struct Camera {
                 break;
             if (stepwise) {
                 s->type = V4L2_FRMSIZE_TYPE_STEPWISE;
-                s->stepwise = {16, width, 8, 16, height, 8};
+                s->stepwise = {1, width, 1, 1, height, 1};
             } else {
                 s->type = V4L2_FRMSIZE_TYPE_DISCRETE;
                 s->discrete = {width >> s->index, height >> s->index};
