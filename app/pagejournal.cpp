@@ -55,9 +55,10 @@ QByteArray pathOf(const QListWidgetItem *item)
 
 bool pageFileUsable(const QByteArray &path)
 {
+    // A NUL in the bytes would have the file before it checked in its place.
     struct stat status;
-    return stat(path.constData(), &status) == 0 && S_ISREG(status.st_mode) &&
-           access(path.constData(), R_OK) == 0;
+    return !path.contains('\0') && stat(path.constData(), &status) == 0 &&
+           S_ISREG(status.st_mode) && access(path.constData(), R_OK) == 0;
 }
 
 // A change is written when the event loop next runs: a capture lists its

@@ -432,6 +432,11 @@ bool runsOffFrame(const UprightView &view, const cv::Mat &frame, double u)
 
 std::optional<OpenBook> findOpenBook(const cv::Mat &frame)
 {
+    // A frame smaller than the reduction holds no book, and would reduce
+    // to nothing.
+    const int factor = reductionFactor(frame.cols, frame.rows);
+    if (frame.cols < factor || frame.rows < factor)
+        return std::nullopt;
     const Reduced reduced = reduce(frame);
     const Levels levels = levelsOf(reduced.grey);
     if (levels.paper - levels.desk < kMinContrast)

@@ -16,6 +16,7 @@ namespace
 {
 
 constexpr int kDecimals = 2;
+constexpr double kMinScale = 0.01; // per cent
 constexpr char32_t kReplacement = 0xFFFD;
 
 std::string number(double value)
@@ -109,7 +110,9 @@ class LineWriter
         if (units.empty())
             return;
         const double natural = double(units.size()) * kGlyphlessAdvance * size_;
-        const double scale = 100 * std::max(1, width) * stretch_ / natural;
+        // At least the smallest scale the two decimals can write: one that
+        // rounds to 0 would leave the word no width to find or select.
+        const double scale = std::max(kMinScale, 100 * std::max(1, width) * stretch_ / natural);
         out += number(scale) + " Tz " + hexString(units) + " Tj\n";
     }
 

@@ -322,6 +322,10 @@ TEST_F(BookTest, TellsASpreadFromTwoSheetsAndASinglePage)
     zqPointF outline[2 * ZQ_BOOK_EDGE_POINTS];
     EXPECT_EQ(zq_scanner_book_outline(0, outline), -1);
     EXPECT_EQ(zq_scanner_book_show(desk.data(), kWidth, kHeight), -1);
+
+    // Nor in a frame smaller than the detector's reduction.
+    const unsigned char tiny[3 * 3 * 2] = {};
+    EXPECT_EQ(zq_scanner_book_find(tiny, 3, 2), 0);
 }
 
 TEST_F(BookTest, CutsOnlyThePagesOfTheFrameTheyWereFoundIn)
