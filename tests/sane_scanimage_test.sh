@@ -1,0 +1,46 @@
+#!/bin/sh
+# Debian's scanimage, through SANE's dll backend, on the virtual camera
+# from the build folder.  Usage: sane_scanimage_test.sh BUILD_FOLDER
+set -u
+build=$(cd "$1" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export SANE_CONFIG_DIR="$build/sane.d" LD_LIBRARY_PATH="$build/lib/sane"
+passed=0 failed=0
+check() { # NAME COMMAND...
+  name=$1; shift
+  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name"; fi
+}
+width() { # of a picture file
+  identify -format %w "$1" 2>/dev/null
+}
+
+export ZQ_VIRTUAL_HARDWARE=demo
+check "-L lists the camera" sh -c \
+  'scanimage -L | grep -q "zqscan:0ac8:3370.*document camera"'
+scanimage -A > "$work/options" 2>&1
+for option in --mode --resolution --source --page-timeout --clear-background --brightness --contrast; do
+  check "-A shows $option" grep -q -- "$option" "$work/options"
+done
+frame=$(scanimage -A --source "Whole frame" | sed -n 's/^ *-x 0\.\.\([0-9]*\)pel.*/\1/p')
+scanimage --source 'Whole frame' > "$work/whole.pnm"
+check "Whole frame gives the frame" test "$(width "$work/whole.pnm")" = "$frame"
+scanimage > "$work/page.pnm"
+pageWidth=$(width "$work/page.pnm")
+check "Page gives less than the frame" test "${pageWidth:-0}" -gt 0 -a "${pageWidth:-0}" -lt "$frame"
+check "a bad mode is refused" sh -c '! scanimage --mode Lineart > /dev/null 2>&1'
+
+# Automatic on the stack: each laid page once, in order, then the end.
+export ZQ_VIRTUAL_HARDWARE=stack
+(cd "$work" && exec scanimage --source Automatic --page-timeout 8 --batch=p%d.pnm > batch.log 2>&1)
+read_pages=""
+for f in "$work"/p*.pnm; do
+  n=$(tesseract "$f" - 2>/dev/null | grep -o 'page [0-9]' | head -n 1 | cut -c6)
+  read_pages="$read_pages${n:-?}"
+done
+check "Automatic gives the six pages once each (read: $read_pages)" test "$read_pages" = 123456
+grep -q "Document feeder out of documents" "$work/batch.log"
+check "the batch ends when no page comes" test $? -eq 0
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
