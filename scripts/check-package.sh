@@ -4,8 +4,10 @@
 # AppStream metainfo, runs the unpacked zqvideo on the virtual document
 # camera from another working directory in English and in Chinese
 # (capturing a page and making a PDF through the unpacked libraries), runs
-# the unpacked zqpage on a photograph of a page, and builds a C program
-# against the unpacked SDK with pkg-config and with CMake.
+# the unpacked zqpage on a photograph of a page, scans a page with Debian's
+# scanimage through the unpacked SANE backend and its configuration, and
+# builds a C program against the unpacked SDK with pkg-config and with
+# CMake.
 # Usage: scripts/check-package.sh PACKAGE.deb BUILD   (BUILD: a build tree
 # with the tests, for tests/zqvideo_driver.so)
 set -eu
@@ -70,6 +72,21 @@ loaded=$(LD_TRACE_LOADED_OBJECTS=1 "$root/usr/bin/zqpage" |
 [ "$(realpath "$loaded")" = "$(realpath "$libdir/libzqscan.so.1")" ] ||
     fail "zqpage takes libzqscan from ${loaded:-nowhere}, not from $libdir"
 [ -f "$root/usr/share/man/man1/zqpage.1.gz" ] || fail "zqpage's manual page is missing"
+
+echo "-- scanimage through the SANE backend"
+# SANE's dll backend reads only the package's sane.d (so dll.d/zqscan must
+# name the backend) and loads the backend and libzqscan from the package.
+sane() {
+    env -u LD_PRELOAD SANE_CONFIG_DIR="$root/etc/sane.d" LD_LIBRARY_PATH="$libdir/sane:$libdir" \
+        ZQ_VIRTUAL_HARDWARE=demo LD_DEBUG=files LD_DEBUG_OUTPUT="$work/sane-loads" scanimage "$@"
+}
+sane -L | grep -q '^device `zqscan:' || fail "scanimage -L does not list the camera"
+for library in sane/libsane-zqscan.so.1 libzqscan.so.1 zqscan/libzqsim.so; do
+    grep -qh "calling init: $libdir/$library\$" "$work"/sane-loads.* ||
+        fail "scanimage did not load $library from $libdir"
+done
+sane --source Page --format=pnm >"$work/page.pnm" || fail "scanimage could not scan a page"
+[ "$(identify -format %w "$work/page.pnm")" -gt 0 ] || fail "scanimage gave no page"
 
 echo "-- a C program against the SDK"
 export PKG_CONFIG_LIBDIR=$libdir/pkgconfig PKG_CONFIG_SYSROOT_DIR=$root

@@ -5,17 +5,17 @@ set -eu
 
 build="build-essential cmake ninja-build pkg-config qtbase5-dev qtbase5-dev-tools qttools5-dev-tools
 libopencv-dev libv4l-dev libjpeg-dev libturbojpeg0-dev libtiff-dev libqpdf-dev libtesseract-dev libfreetype-dev
-googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format git"
+googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format git libsane-dev"
 # searchable PDFs read English and Chinese
 ocr="tesseract-ocr-eng tesseract-ocr-chi-sim"
 # the test pages are written in the CJK font; flattened book pages are
 # read by the tesseract program
-tests="xvfb xauth qpdf poppler-utils img2pdf imagemagick locales fonts-wqy-microhei tesseract-ocr $ocr"
+tests="sane-utils xvfb xauth qpdf poppler-utils img2pdf imagemagick locales fonts-wqy-microhei tesseract-ocr $ocr"
 # the fuzz targets: clang with libFuzzer and the sanitizer runtimes
 fuzz="clang libclang-rt-dev"
 # the real-driver check: a kernel with vivid booted under QEMU
 vm="qemu-system-x86 linux-image-amd64 busybox-static cpio kmod v4l-utils"
-run="fonts-wqy-microhei qt5-image-formats-plugins qttranslations5-l10n $ocr"
+run="simple-scan sane-utils fonts-wqy-microhei qt5-image-formats-plugins qttranslations5-l10n $ocr"
 # the Debian package: built with CPack and dpkg-shlibdeps, checked by lintian
 package="dpkg-dev file lintian desktop-file-utils appstream"
 

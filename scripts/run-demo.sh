@@ -5,16 +5,25 @@
 # head leans forward, so the page is seen in perspective; with --book an open
 # book lies there; with --unplugged the camera's frames stop now and then and
 # it is unplugged and plugged in again; with --real-camera it runs on the
-# cameras that are plugged in instead.
+# cameras that are plugged in instead.  With --sane it starts Simple Scan
+# instead, which scans from the virtual camera through the SANE backend of
+# the build folder (--sane --stack: the stack of pages).
 set -eu
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh run
 # The program alone: the tests need more packages than running it does.
 cmake -S . -B build/release -G Ninja -DZQ_WERROR=ON -DZQ_BUILD_TESTS=OFF -DZQ_BUILD_BENCH=OFF >/dev/null
-cmake --build build/release -j 2 --target zqvideo zqsim zqpdf
+cmake --build build/release -j 2 --target zqvideo zqsim zqpdf sane-zqscan
 
 cd build/release
+if [ "${1:-}" = "--sane" ]; then
+    shift
+    preset=demo
+    [ "${1:-}" = "--stack" ] && preset=stack && shift
+    SANE_CONFIG_DIR=$(pwd)/sane.d LD_LIBRARY_PATH=$(pwd)/lib/sane ZQ_VIRTUAL_HARDWARE=$preset \
+        exec simple-scan "$@"
+fi
 if [ "${1:-}" = "--real-camera" ]; then
     shift
     unset ZQ_VIRTUAL_HARDWARE

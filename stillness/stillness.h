@@ -13,8 +13,8 @@
 // that change in place (an open book's) the content is the page's words,
 // compared once the page lies still.  The page taken last is forgotten
 // once the bare desk has been seen still.
-#ifndef ZQVIDEO_STILLNESS_H
-#define ZQVIDEO_STILLNESS_H
+#ifndef ZQ_STILLNESS_H
+#define ZQ_STILLNESS_H
 
 #include <zqscan/zq_opencv.h>
 
