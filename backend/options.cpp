@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 namespace zq::sane
 {
@@ -17,7 +18,15 @@ constexpr SANE_String_Const kClearBackgroundName = "clear-background";
 
 // The choices of the string options, in the order of their values.
 const SANE_String_Const kModes[] = {SANE_VALUE_SCAN_MODE_COLOR, SANE_VALUE_SCAN_MODE_GRAY, nullptr};
-const SANE_String_Const kSources[] = {"Page", "Whole frame", "Automatic", "Book", nullptr};
+// Scanning programs pick a source by the names scanners give theirs: they
+// take "Flatbed" for a single page and "ADF" for a stack of pages, which
+// they scan until the feeder reports itself empty.  Those two are the same
+// as Page and Automatic, so that such a program scans a page and a stack.
+const SANE_String_Const kSources[] = {"Page",    "Whole frame", "Automatic", "Book",
+                                      "Flatbed", "ADF",         nullptr};
+constexpr Source kSourceOf[] = {Source::Page, Source::WholeFrame, Source::Automatic,
+                                Source::Book, Source::Page,       Source::Automatic};
+static_assert(std::size(kSources) == std::size(kSourceOf) + 1);
 
 // An A4 page's sides in inches.  A camera's resolution is the density at
 // which such a page, laid across the view, just fills the frame.
@@ -171,7 +180,9 @@ void Options::describe()
                                    "Page: the page in view, cut out and laid flat. Whole frame: "
                                    "what the camera sees. Automatic: each scan waits for a new "
                                    "page laid still under the camera. Book: the pages of an open "
-                                   "book, one a scan, in reading order from the left",
+                                   "book, one a scan, in reading order from the left. Flatbed "
+                                   "is Page and ADF is Automatic, by the names scanning "
+                                   "programs look for",
                                    kSources);
     descriptors_[kPageTimeout] =
         ranged(kPageTimeoutName, SANE_I18N("Page timeout (seconds)"),
@@ -287,7 +298,7 @@ bool Options::grey() const
 
 Source Options::source() const
 {
-    return Source(values_[kSource]);
+    return kSourceOf[values_[kSource]];
 }
 
 FrameSize Options::frameSize() const

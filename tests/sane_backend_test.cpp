@@ -108,7 +108,7 @@ TEST_F(SaneBackendTest, ListsTheCameraAsADocumentCamera)
 TEST_F(SaneBackendTest, RefusesValuesOutsideTheOptionsChoices)
 {
     EXPECT_EQ(set(SANE_NAME_SCAN_MODE, "Lineart"), SANE_STATUS_INVAL);
-    EXPECT_EQ(set(SANE_NAME_SCAN_SOURCE, "Flatbed"), SANE_STATUS_INVAL);
+    EXPECT_EQ(set(SANE_NAME_SCAN_SOURCE, "Transparency"), SANE_STATUS_INVAL);
     EXPECT_EQ(setWord(SANE_NAME_SCAN_RESOLUTION, 12345), SANE_STATUS_INVAL);
     EXPECT_EQ(setWord("clear-background", 2), SANE_STATUS_INVAL);
     EXPECT_EQ(setWord(SANE_NAME_BRIGHTNESS, 101), SANE_STATUS_INVAL);
@@ -120,6 +120,21 @@ TEST_F(SaneBackendTest, RefusesValuesOutsideTheOptionsChoices)
     EXPECT_TRUE(info & SANE_INFO_RELOAD_OPTIONS);
     EXPECT_EQ(setWord("page-timeout", 0), SANE_STATUS_INVAL);
     EXPECT_EQ(setWord("page-timeout", 5), SANE_STATUS_GOOD);
+}
+
+TEST_F(SaneBackendTest, FlatbedAndAdfAreAnotherNameForPageAndAutomatic)
+{
+    SANE_Int info = 0;
+    ASSERT_EQ(set(SANE_NAME_SCAN_SOURCE, "ADF", &info), SANE_STATUS_GOOD);
+    EXPECT_TRUE(info & SANE_INFO_RELOAD_OPTIONS);
+    EXPECT_EQ(setWord("page-timeout", 5), SANE_STATUS_GOOD);
+    ASSERT_EQ(set(SANE_NAME_SCAN_SOURCE, "Flatbed"), SANE_STATUS_GOOD);
+    EXPECT_EQ(setWord("page-timeout", 5), SANE_STATUS_INVAL);
+    char source[32] = "";
+    ASSERT_EQ(sane_zqscan_control_option(handle_, optionNamed(SANE_NAME_SCAN_SOURCE),
+                                         SANE_ACTION_GET_VALUE, source, nullptr),
+              SANE_STATUS_GOOD);
+    EXPECT_STREQ(source, "Flatbed");
 }
 
 TEST_F(SaneBackendTest, WholeFrameParametersAreExactBeforeAndAfterTheStart)
