@@ -149,6 +149,22 @@ bool is_packed_rgb24(const v4l2_pix_format &pix)
            pix.bytesperline == pix.width * 3;
 }
 
+// Whether libv4lconvert turns the camera's own frames into RGB24 within
+// its buffers.  It converts planar 4:2:0 two pixels at a time, so at an odd
+// width every row gets a pixel too many and the last one runs past the end
+// of its buffer, into the heap: a camera that streams so is refused.
+bool converts_within_bounds(int fd)
+{
+    v4l2_format native;
+    std::memset(&native, 0, sizeof(native));
+    native.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    if (zq::sys::ioctl(fd, VIDIOC_G_FMT, &native) < 0)
+        return false;
+    const uint32_t fourcc = native.fmt.pix.pixelformat;
+    const bool planar420 = fourcc == V4L2_PIX_FMT_YUV420 || fourcc == V4L2_PIX_FMT_YVU420;
+    return !planar420 || native.fmt.pix.width % 2 == 0;
+}
+
 // 0 leaves the choice to the camera; anything beyond is no size a camera
 // offers, and drivers need not survive being asked for it.
 bool is_frame_side(int side)
@@ -267,7 +283,7 @@ ZQ_EXPORT int zq_scanner_init(int fd, int *w, int *h)
         return -1;
     *w = static_cast<int>(fmt.fmt.pix.width);
     *h = static_cast<int>(fmt.fmt.pix.height);
-    if (!is_packed_rgb24(fmt.fmt.pix))
+    if (!is_packed_rgb24(fmt.fmt.pix) || !converts_within_bounds(fd))
         return -1;
     frame_bytes = size_t(fmt.fmt.pix.width) * fmt.fmt.pix.height * 3;
 

@@ -350,6 +350,24 @@ TEST_F(StreamTest, FramesThatAreNotPackedRgb24AreRefused)
     }
 }
 
+// libv4lconvert writes past its buffer when it converts planar 4:2:0 of an
+// odd width; at an even width it converts such a camera's frames.
+TEST_F(StreamTest, PlanarYuvOfAnOddWidthIsRefused)
+{
+    for (const uint32_t fourcc : {V4L2_PIX_FMT_YUV420, V4L2_PIX_FMT_YVU420}) {
+        for (const int width : {641, 640}) {
+            CameraConfig planar = CameraConfig::documentCamera();
+            planar.formats = {{fourcc, {FrameSize::discrete(width, 480)}}};
+            const int fd = open(planar);
+            int w = width, h = 480;
+            EXPECT_EQ(zq_scanner_init(fd, &w, &h), width % 2 ? -1 : 0) << width;
+            zq_scanner_close(fd);
+            expectReleased();
+            hw().reset();
+        }
+    }
+}
+
 TEST_F(StreamTest, SecondInitWithoutCloseChangesNothing)
 {
     const int fd = open();
