@@ -33,7 +33,9 @@ ZQ_EXPORT int zq_scanner_open(void);
 
 /* Negotiates RGB24 at *w x *h (updated to the granted size), maps the
  * streaming buffers and starts streaming.  A size that is negative or above
- * ZQ_FRAME_SIDE_MAX is refused with -1 before the camera is asked. */
+ * ZQ_FRAME_SIDE_MAX is refused with -1 before the camera is asked; so is,
+ * once asked, a camera that would send planar YUV 4:2:0 of an odd width,
+ * which libv4lconvert converts past the end of its buffer. */
 ZQ_EXPORT int zq_scanner_init(int fd, int *w, int *h);
 /* Waits (at most ZQ_FRAME_WAIT_MS) for the next frame and points *picture
  * at it; *len receives its byte count.  The frame stays valid until the
