@@ -1,6 +1,7 @@
 // Camera discovery, streaming and frame reading.
 
 #include <zqscan/zq_scanner.h>
+#include "frame_scaling.h"
 #include "sys.h"
 
 #include <fcntl.h>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -26,6 +28,17 @@ struct buffer {
 buffer *buffers = nullptr;
 int n_buffers = 0;
 size_t frame_bytes = 0; // width * height * 3 of the granted format
+
+// The preview's stream: the camera's own JPEG frames, or RGB24 as
+// zq_scanner_init streams it; and the frame read last, whole and reduced.
+struct Preview {
+    bool jpeg = false;
+    int width = 0, height = 0;        // the granted size
+    std::vector<uint8_t> held;        // the JPEG data of the frame read last
+    const uint8_t *heldRgb = nullptr; // or its RGB24, in its buffer
+    std::vector<uint8_t> picture;     // the frame read last, reduced
+};
+Preview preview;
 
 constexpr int kDeviceCount = 10;
 constexpr size_t kPathSize = 4096;
@@ -186,6 +199,80 @@ bool wait_for_frame(int fd)
     return ready > 0;
 }
 
+// A camera sends a corrupt or cut-short JPEG frame now and then; like
+// libv4l2, the read takes the next one, giving up after this many.
+constexpr int kJpegFrameTries = 4;
+
+bool is_denominator(int d)
+{
+    return d == 1 || d == 2 || d == 4 || d == 8;
+}
+
+// Dequeues the next frame and keeps it: a JPEG frame's data copied, an
+// RGB24 frame in place (valid until the next read).
+bool hold_next_frame(int fd)
+{
+    if (!wait_for_frame(fd))
+        return false;
+    v4l2_buffer buf = capture_buffer();
+    if (zq::sys::v4l2_ioctl(fd, VIDIOC_DQBUF, &buf) < 0)
+        return false;
+    const bool whole = buf.index < unsigned(n_buffers) && buf.bytesused > 0 &&
+                       buf.bytesused >= frame_bytes && buf.bytesused <= buffers[buf.index].length;
+    if (whole) {
+        const auto *start = static_cast<const uint8_t *>(buffers[buf.index].start);
+        if (preview.jpeg)
+            preview.held.assign(start, start + buf.bytesused);
+        else
+            preview.heldRgb = start;
+    }
+    const bool requeued = zq::sys::v4l2_ioctl(fd, VIDIOC_QBUF, &buf) == 0;
+    if (!whole)
+        errno = EIO;
+    return whole && requeued;
+}
+
+// The held frame reduced by denominator into preview.picture; false for a
+// JPEG frame that does not decode whole, or one of another size than was
+// granted.
+bool reduce_held_frame(int denominator)
+{
+    const int w = zq::reduced_side(preview.width, denominator);
+    const int h = zq::reduced_side(preview.height, denominator);
+    preview.picture.resize(size_t(w) * h * 3);
+    if (!preview.jpeg) {
+        zq::reduce_rgb24(preview.heldRgb, preview.width, preview.height, denominator,
+                         preview.picture.data());
+        return true;
+    }
+    int frameWidth = 0, frameHeight = 0;
+    return zq::jpeg_size(preview.held.data(), preview.held.size(), frameWidth, frameHeight) &&
+           frameWidth == preview.width && frameHeight == preview.height &&
+           zq::decode_jpeg(preview.held.data(), preview.held.size(), denominator,
+                           preview.picture.data(), preview.picture.size());
+}
+
+// Asks for the camera's own MJPEG at w x h, which libv4l2 then passes
+// through unconverted; false when the camera sends no MJPEG.
+bool stream_own_jpeg(int fd, int &w, int &h)
+{
+    v4l2_format fmt;
+    std::memset(&fmt, 0, sizeof(fmt));
+    fmt.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    fmt.fmt.pix.width = static_cast<unsigned>(w);
+    fmt.fmt.pix.height = static_cast<unsigned>(h);
+    fmt.fmt.pix.pixelformat = V4L2_PIX_FMT_MJPEG;
+    fmt.fmt.pix.field = V4L2_FIELD_NONE;
+    if (zq::sys::v4l2_ioctl(fd, VIDIOC_S_FMT, &fmt) < 0 ||
+        fmt.fmt.pix.pixelformat != V4L2_PIX_FMT_MJPEG || fmt.fmt.pix.width == 0 ||
+        fmt.fmt.pix.height == 0 || fmt.fmt.pix.width > ZQ_FRAME_SIDE_MAX ||
+        fmt.fmt.pix.height > ZQ_FRAME_SIDE_MAX)
+        return false;
+    w = static_cast<int>(fmt.fmt.pix.width);
+    h = static_cast<int>(fmt.fmt.pix.height);
+    return true;
+}
+
 // One "%d*%d," entry, cut to 11 characters like the fixed entry buffer.
 std::string size_entry(unsigned width, unsigned height)
 {
@@ -294,7 +381,7 @@ ZQ_EXPORT int zq_scanner_init(int fd, int *w, int *h)
 
 ZQ_EXPORT int zq_scanner_picture_read(int fd, unsigned char **picture, int *len)
 {
-    if (!picture || !len || !wait_for_frame(fd))
+    if (!picture || !len || preview.jpeg || !wait_for_frame(fd))
         return -1;
     v4l2_buffer buf = capture_buffer();
     if (zq::sys::v4l2_ioctl(fd, VIDIOC_DQBUF, &buf) < 0)
@@ -331,7 +418,101 @@ ZQ_EXPORT void zq_scanner_close(int fd)
         unmap_slots(n_buffers);
     clear_buffer_table();
     frame_bytes = 0;
+    preview = Preview();
     zq::sys::v4l2_close(fd);
+}
+
+ZQ_EXPORT int zq_scanner_init_preview(int fd, int *w, int *h)
+{
+    if (!w || !h || buffers || !is_frame_side(*w) || !is_frame_side(*h))
+        return -1;
+    try {
+        int width = *w, height = *h;
+        if (!stream_own_jpeg(fd, width, height)) {
+            if (zq_scanner_init(fd, w, h) != 0)
+                return -1;
+            preview.width = *w;
+            preview.height = *h;
+            return ZQ_PREVIEW_RGB24;
+        }
+        *w = preview.width = width;
+        *h = preview.height = height;
+        preview.jpeg = true;
+        frame_bytes = 0;
+        if (mmap_init(fd) < 0 || capturing_start(fd) < 0)
+            return -1;
+        return ZQ_PREVIEW_JPEG;
+    } catch (...) {
+        errno = ENOMEM;
+        return -1;
+    }
+}
+
+ZQ_EXPORT int zq_scanner_preview_read(int fd, int denominator, unsigned char **picture, int *w,
+                                      int *h)
+{
+    if (!picture || !w || !h || !buffers || preview.width == 0 || !is_denominator(denominator))
+        return -1;
+    try {
+        for (int tries = 0; tries < kJpegFrameTries; ++tries) {
+            if (!hold_next_frame(fd))
+                return -1;
+            if (reduce_held_frame(denominator)) {
+                *picture = preview.picture.data();
+                *w = zq::reduced_side(preview.width, denominator);
+                *h = zq::reduced_side(preview.height, denominator);
+                return 0;
+            }
+            preview.held.clear();
+        }
+        errno = EIO;
+        return -1;
+    } catch (...) {
+        errno = ENOMEM;
+        return -1;
+    }
+}
+
+ZQ_EXPORT int zq_scanner_preview_frame(int, const unsigned char **data, size_t *size)
+{
+    if (!data || !size)
+        return -1;
+    if (preview.jpeg && !preview.held.empty()) {
+        *data = preview.held.data();
+        *size = preview.held.size();
+        return ZQ_PREVIEW_JPEG;
+    }
+    if (!preview.jpeg && preview.heldRgb) {
+        *data = preview.heldRgb;
+        *size = frame_bytes;
+        return ZQ_PREVIEW_RGB24;
+    }
+    return -1;
+}
+
+ZQ_EXPORT int zq_scanner_preview_denominator(int width, int height, int need_width, int need_height)
+{
+    for (int d = 8; d > 1; d /= 2)
+        if (zq::reduced_side(width, d) >= need_width && zq::reduced_side(height, d) >= need_height)
+            return d;
+    return 1;
+}
+
+ZQ_EXPORT int zq_scanner_jpeg_decode(const unsigned char *data, size_t size, int denominator,
+                                     unsigned char *rgb, size_t rgb_size, int *w, int *h)
+{
+    if (!w || !h || !is_denominator(denominator))
+        return -1;
+    try {
+        int width = 0, height = 0;
+        if (!zq::jpeg_size(data, size, width, height))
+            return -1;
+        *w = zq::reduced_side(width, denominator);
+        *h = zq::reduced_side(height, denominator);
+        return !rgb || zq::decode_jpeg(data, size, denominator, rgb, rgb_size) ? 0 : -1;
+    } catch (...) {
+        return -1;
+    }
 }
 
 ZQ_EXPORT void zq_scanner_resolution_dump(int fd, char *resolutions)

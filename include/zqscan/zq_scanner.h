@@ -11,6 +11,8 @@
 
 #include "zq_export.h"
 
+#include <stddef.h>
+
 ZQ_EXTERN_C_BEGIN
 
 /* Largest text zq_scanner_resolution_dump writes, its terminating NUL
@@ -55,6 +57,45 @@ ZQ_EXPORT void zq_scanner_close(int fd);
 ZQ_EXPORT void zq_scanner_resolution_dump(int fd, char *resolutions);
 
 #define ZQ_FRAME_WAIT_MS 2000
+
+/* The preview read: frames made small for the eye and the page finder at a
+ * fraction of the cost of whole ones.  A camera that sends MJPEG streams it
+ * as it is, and each frame is decoded at 1/2, 1/4 or 1/8 of its size (in
+ * the DCT domain); its JPEG data is held, so that a capture decodes that
+ * very frame whole.  A camera without MJPEG streams RGB24 as
+ * zq_scanner_init streams it, and its frames are reduced by averaging. */
+#define ZQ_PREVIEW_RGB24 0
+#define ZQ_PREVIEW_JPEG 1
+
+/* Negotiates the camera's own MJPEG at *w x *h (updated to the granted
+ * size), maps the buffers and starts streaming; a camera without MJPEG as
+ * zq_scanner_init does.  Returns ZQ_PREVIEW_JPEG or ZQ_PREVIEW_RGB24 for
+ * what the frames are, or -1.  zq_scanner_picture_read refuses a JPEG
+ * stream: it reads RGB24 only. */
+ZQ_EXPORT int zq_scanner_init_preview(int fd, int *w, int *h);
+/* Waits (at most ZQ_FRAME_WAIT_MS) for the next frame and points *picture
+ * at it reduced by denominator (1, 2, 4 or 8; each side divided and rounded up,
+ * written to *w and *h).  A JPEG frame that is corrupt or cut short is
+ * never shown half-decoded: the next frame is taken, and after four such
+ * frames the read fails with errno EIO.  The picture stays valid until the
+ * next read or close. */
+ZQ_EXPORT int zq_scanner_preview_read(int fd, int denominator, unsigned char **picture, int *w,
+                                      int *h);
+/* The whole frame the last preview read came from: its JPEG data
+ * (ZQ_PREVIEW_JPEG), or its RGB24 picture of the granted size
+ * (ZQ_PREVIEW_RGB24); -1 when there is none.  Valid until the next read or
+ * close: a capture copies it and decodes it where it likes. */
+ZQ_EXPORT int zq_scanner_preview_frame(int fd, const unsigned char **data, size_t *size);
+/* The largest denominator (8, 4, 2, else 1) at which a width x height
+ * frame still gives at least need_width x need_height pixels. */
+ZQ_EXPORT int zq_scanner_preview_denominator(int width, int height, int need_width,
+                                             int need_height);
+/* Decodes a JPEG picture at 1/denominator of its size into rgb (packed
+ * RGB24 of *w x *h pixels, rgb_size bytes at least); with rgb null it only
+ * gives the size.  Returns 0, or -1 for a picture that is corrupt or cut
+ * short.  Safe to call from any thread, on data the caller owns. */
+ZQ_EXPORT int zq_scanner_jpeg_decode(const unsigned char *data, size_t size, int denominator,
+                                     unsigned char *rgb, size_t rgb_size, int *w, int *h);
 
 /* Pictures are RGB24 of width x height pixels, owned by the caller.  Sizes
  * that cannot describe a picture (not positive, or too large to address)
