@@ -3,6 +3,9 @@
 //
 // - BM_Read: the read, beside decoding the same JPEG with libjpeg-turbo
 //   directly (x_decode: the read's cost over the bare decoding).
+// - BM_PreviewRead: libzqscan's preview read of the camera's own MJPEG at
+//   the scale a 640 x 480 preview needs (1/4 at 13 and 8 MP), beside the
+//   same full decoding (x_decode).
 // - BM_Tick: whole ticks (read, grey, rotation index 1, automatic
 //   detection, the stillness watch of automatic capture, drawing, preview
 //   scaling); after_read_x_memcpy is the tick's work after the read
@@ -117,6 +120,39 @@ void BM_Read(benchmark::State &state)
                         decodedH);
         },
         "x_decode");
+    if (!read || decodedW != w || decodedH != h)
+        state.SkipWithError("no whole frame");
+}
+
+void BM_PreviewRead(benchmark::State &state)
+{
+    int w, h;
+    setLabel(state, w, h);
+    VirtualHardware::instance().reset();
+    VirtualCamera &camera = VirtualHardware::instance().addCamera(0, benchCamera());
+    const int camera_fd = zq_scanner_open_index(1);
+    if (camera_fd < 0 || zq_scanner_init_preview(camera_fd, &w, &h) != ZQ_PREVIEW_JPEG) {
+        state.SkipWithError("no MJPEG stream");
+        return;
+    }
+    const int denominator = zq_scanner_preview_denominator(w, h, 640, 480);
+    unsigned char *picture = nullptr;
+    int pw = 0, ph = 0;
+    bool read = true;
+    for (size_t i = 0; i < NativeFrames::kVariants; ++i)
+        read &= zq_scanner_preview_read(camera_fd, denominator, &picture, &pw, &ph) == 0;
+    std::vector<uint8_t> rgb;
+    int decodedW = 0, decodedH = 0;
+    compare(
+        state, cpuSeconds,
+        [&] { read &= zq_scanner_preview_read(camera_fd, denominator, &picture, &pw, &ph) == 0; },
+        [&] {
+            decodeToRgb(camera.nativeFrame(uint32_t(camera.framesDelivered())), rgb, decodedW,
+                        decodedH);
+        },
+        "x_decode");
+    zq_scanner_close(camera_fd);
+    state.counters["denominator"] = denominator;
     if (!read || decodedW != w || decodedH != h)
         state.SkipWithError("no whole frame");
 }
@@ -325,6 +361,7 @@ void sizes(benchmark::internal::Benchmark *b)
 }
 
 BENCHMARK(BM_Read)->Apply(sizes);
+BENCHMARK(BM_PreviewRead)->Apply(sizes);
 BENCHMARK(BM_Tick)->Apply(sizes);
 BENCHMARK(BM_Grey)->Apply(sizes);
 BENCHMARK(BM_RotateRight)->Apply(sizes);

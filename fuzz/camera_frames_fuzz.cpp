@@ -8,7 +8,8 @@
 //   0  u8   pixel format (index into kFormats)
 //   1  u8   flags: 1 any size up to the camera's (stepwise), else sizes
 //           halving from it (discrete), 2 a second frame read,
-//           4 the library asks for the camera's size (else 1920 x 1080)
+//           4 the library asks for the camera's size (else 1920 x 1080),
+//           8 the preview read, at 1/2^((flags >> 4) & 3) of the size
 //   2  u16  width    4 u16 height          (the camera's, little-endian)
 //   6  u32  sizeimage the camera claims (0: what the format needs)
 //  10  u32  bytesused of each frame (0xFFFFFFFF: all the frame bytes)
@@ -454,6 +455,46 @@ zq_seam cameraSeam()
     return s;
 }
 
+// Every byte of a picture the library hands out must be readable.
+void touch(const unsigned char *picture, size_t bytes)
+{
+    unsigned sum = 0;
+    for (size_t i = 0; i < bytes; i += 61)
+        sum += picture[i];
+    sum += picture[bytes - 1];
+    asm volatile("" : : "r"(sum));
+}
+
+// The preview read: each frame reduced, then the frame it came from whole,
+// as a capture decodes it.
+void readPreview(int fd, int w, int h, int denominator, int reads)
+{
+    if (zq_scanner_init_preview(fd, &w, &h) < 0)
+        return;
+    if (w <= 0 || h <= 0)
+        __builtin_trap();
+    for (int read = 0; read < reads; ++read) {
+        unsigned char *picture = nullptr;
+        int pw = 0, ph = 0;
+        if (zq_scanner_preview_read(fd, denominator, &picture, &pw, &ph) != 0)
+            continue;
+        if (!picture || pw != (w + denominator - 1) / denominator ||
+            ph != (h + denominator - 1) / denominator)
+            __builtin_trap();
+        touch(picture, size_t(pw) * size_t(ph) * 3);
+        const unsigned char *frame = nullptr;
+        size_t size = 0;
+        if (zq_scanner_preview_frame(fd, &frame, &size) != ZQ_PREVIEW_JPEG)
+            continue;
+        std::vector<unsigned char> whole(size_t(w) * size_t(h) * 3);
+        int fw = 0, fh = 0;
+        if (zq_scanner_jpeg_decode(frame, size, 1, whole.data(), whole.size(), &fw, &fh) != 0)
+            __builtin_trap(); // the frame decoded small, so it decodes whole
+        if (fw != w || fh != h)
+            __builtin_trap();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -496,7 +537,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     int w = flags & 4 ? int(cam.width) : 1920;
     int h = flags & 4 ? int(cam.height) : 1080;
-    if (zq_scanner_init(fd, &w, &h) == 0) {
+    if (flags & 8)
+        readPreview(fd, w, h, 1 << ((flags >> 4) & 3), flags & 2 ? 2 : 1);
+    else if (zq_scanner_init(fd, &w, &h) == 0) {
         if (w <= 0 || h <= 0)
             __builtin_trap();
         const size_t frameBytes = size_t(w) * size_t(h) * 3;
@@ -509,11 +552,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             // the granted size; every byte of it must be readable.
             if (!picture || len < 0 || size_t(len) < frameBytes)
                 __builtin_trap();
-            unsigned sum = 0;
-            for (size_t i = 0; i < frameBytes; i += 61)
-                sum += picture[i];
-            sum += picture[frameBytes - 1];
-            asm volatile("" : : "r"(sum));
+            touch(picture, frameBytes);
         }
     }
     zq_scanner_close(fd);

@@ -18,7 +18,8 @@ int reduced_side(int side, int denominator);
 // header.  Safe to call from any thread.
 bool jpeg_size(const uint8_t *data, size_t size, int &width, int &height);
 
-// Decodes the JPEG picture in data at 1/denominator of its size into rgb,
+// Decodes the JPEG picture in data at 1/denominator of its size into rgb
+// (a reduced one with libjpeg's fast methods, a whole one exactly),
 // which must hold reduced_side(width) x reduced_side(height) x 3 bytes.
 // False, with rgb in any state, for a picture that is corrupt or cut short:
 // libjpeg's warnings count as failures, so that no half-decoded frame is
