@@ -1,5 +1,7 @@
 #include "detected_page.h"
 
+#include "exact_outline.h"
+#include "stacked_sheets.h"
 #include "zq_opencv_internal.h"
 
 namespace zq::imaging
@@ -20,6 +22,12 @@ bool sameRecord(const CuttingEdgeInfo &a, const CuttingEdgeInfo &b)
 }
 
 } // namespace
+
+Quad pageCornersNear(const cv::Mat &frame, const Quad &coarse, int reach)
+{
+    const Quad outline = clockwiseFromTopLeft(exactOutline(frame, coarse, reach).value_or(coarse));
+    return topSheet(frame, outline);
+}
 
 Quad steadyCorners(const Quad &measured, int width, int height)
 {

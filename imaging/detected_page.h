@@ -6,6 +6,8 @@
 
 #include "quad.h"
 
+#include <opencv2/core/mat.hpp>
+
 #include <zqscan/zq_opencv.h>
 
 #include <optional>
@@ -18,6 +20,11 @@ struct DetectedPage {
     int width = 0, height = 0;
     Quad corners; // clockwise from the top left, in frame pixels
 };
+
+// The page's corners measured on the frame within reach pixels of the
+// coarse ones (clockwise from the top left): where its edges meet, on the
+// top sheet of a stack.  The coarse ones where no edge is found.
+Quad pageCornersNear(const cv::Mat &frame, const Quad &coarse, int reach);
 
 // The measured corners, or the last detection's where no corner moved by
 // more than a fraction of a pixel: sensor noise must not make a still

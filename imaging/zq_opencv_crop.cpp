@@ -280,3 +280,28 @@ int zq_scanner_cutting_edge_do(const unsigned char *buffer, int width, int heigh
         return 0;
     });
 }
+
+int zq_scanner_page_cut_near(const unsigned char *buffer, int width, int height,
+                             const zqPointF corners[4], int reach, unsigned char *out_buffer,
+                             int out_buffersize, int *out_width, int *out_height)
+{
+    return guarded(-1, [&] {
+        if (!corners || reach < 0 || !isUsableFrame(buffer, width, height))
+            return -1;
+        Quad coarse;
+        for (size_t i = 0; i < 4; ++i) {
+            if (!std::isfinite(corners[i].x) || !std::isfinite(corners[i].y))
+                return -1;
+            coarse[i] = cv::Point2f(float(corners[i].x), float(corners[i].y));
+        }
+        PackedFrame frame(buffer, width, height);
+        const cv::Mat image = frame.mat();
+        const Quad page = pageCornersNear(image, clockwiseFromTopLeft(coarse), reach);
+        const std::optional<FlatCut> cut = planFlatCut(page, image.size());
+        if (!cut)
+            return -1;
+        deliver(cut->size, out_buffer, out_buffersize, out_width, out_height,
+                [&](cv::Mat &out) { warpFlatPage(image, cut->corners, out); });
+        return 0;
+    });
+}

@@ -1,11 +1,9 @@
 // Finding the page in a live frame.
 #include "detected_page.h"
-#include "exact_outline.h"
 #include "fitted_line.h"
 #include "image_support.h"
 #include "page_edges.h"
 #include "page_region.h"
-#include "stacked_sheets.h"
 #include "zq_opencv_internal.h"
 
 #include <opencv2/imgproc.hpp>
@@ -298,11 +296,8 @@ std::optional<FoundPage> findPage(const cv::Mat &frame, int nsalc)
 // clockwise from the top left.
 Quad measuredCorners(const cv::Mat &frame, const Quad &reduced, int nsalc)
 {
-    const Quad coarse = inFrame(reduced, nsalc);
     // The coarse corners lie within about two grid steps of the page.
-    const int reach = 2 * nsalc + 2;
-    const Quad outline = clockwiseFromTopLeft(exactOutline(frame, coarse, reach).value_or(coarse));
-    return topSheet(frame, outline);
+    return pageCornersNear(frame, inFrame(reduced, nsalc), 2 * nsalc + 2);
 }
 
 // Empties squares when a detection ends, however it ends.

@@ -43,6 +43,7 @@ void (*const zq_entry_points[])(void) = {
     (void (*)(void))zq_scanner_set_focal_length,
     (void (*)(void))zq_scanner_cutting_edge_show,
     (void (*)(void))zq_scanner_cutting_edge_do,
+    (void (*)(void))zq_scanner_page_cut_near,
     (void (*)(void))zq_scanner_clear_background,
     (void (*)(void))zq_scanner_book_find,
     (void (*)(void))zq_scanner_book_outline,

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 
 using zq::sim::PageScene;
 
@@ -577,4 +578,53 @@ TEST_F(ImagingTest, FlatCutSamplesLikeOpenCvsPerspectiveWarp)
         }
     }
     difference.expectOnlyFixedPointRounding();
+}
+
+// A capture cuts the page from the whole frame along an outline found on a
+// quarter-size copy, which the preview shows: the page must come out as
+// detection on the whole frame cuts it, and the preview's record stays.
+TEST_F(ImagingTest, OutlineFromAReducedFrameCutsThePageAsTheWholeFrameDoes)
+{
+    const PageScene scene = leaningView(15, 8);
+    Frame frame(scene, 1920, 1080);
+    ASSERT_EQ(zq_scanner_cutting_edge_auto(frame.data(), frame.width, frame.height), 0);
+    Cut whole = cut(frame);
+    ASSERT_EQ(whole.result, 0);
+
+    cv::Mat small;
+    cv::resize(frame.mat(), small, cv::Size(), 0.25, 0.25, cv::INTER_AREA);
+    ASSERT_EQ(zq_scanner_cutting_edge_auto(small.data, small.cols, small.rows), 0);
+    zqPointF corners[4];
+    ASSERT_EQ(zq_scanner_cutting_edge_quad(corners), 0);
+    for (zqPointF &c : corners) // a reduced pixel's centre in the whole frame
+        c = {c.x * 4 + 1.5, c.y * 4 + 1.5};
+    std::swap(corners[0], corners[2]); // in any order around the page
+    const CuttingEdgeInfo record = g_cutting_edge;
+
+    Cut near;
+    near.result = zq_scanner_page_cut_near(frame.data(), frame.width, frame.height, corners, 10,
+                                           nullptr, 0, &near.width, &near.height);
+    ASSERT_EQ(near.result, 0);
+    near.bytes.resize(size_t(near.width) * near.height * 3);
+    ASSERT_EQ(zq_scanner_page_cut_near(frame.data(), frame.width, frame.height, corners, 10,
+                                       near.bytes.data(), int(near.bytes.size()), nullptr, nullptr),
+              0);
+    EXPECT_NEAR(near.width, whole.width, 2);
+    EXPECT_NEAR(near.height, whole.height, 2);
+    cv::Mat resized;
+    cv::resize(near.mat(), resized, whole.mat().size(), 0, 0, cv::INTER_AREA);
+    EXPECT_LT(cv::norm(resized, whole.mat(), cv::NORM_L1) / double(resized.total() * 3), 1.0);
+    EXPECT_TRUE(g_cutting_edge.valid);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(g_cutting_edge.point[i].x, record.point[i].x) << i;
+        EXPECT_EQ(g_cutting_edge.point[i].y, record.point[i].y) << i;
+    }
+
+    corners[1] = corners[0];
+    corners[2] = corners[0];
+    corners[3] = corners[0];
+    EXPECT_EQ(zq_scanner_page_cut_near(frame.data(), frame.width, frame.height, corners, 10,
+                                       nullptr, 0, &near.width, &near.height),
+              -1)
+        << "corners that enclose nothing";
 }

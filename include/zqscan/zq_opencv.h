@@ -94,6 +94,19 @@ ZQ_EXPORT int zq_scanner_cutting_edge_show(unsigned char *buffer, int width, int
 ZQ_EXPORT int zq_scanner_cutting_edge_do(const unsigned char *buffer, int width, int height,
                                          unsigned char *out_buffer, int out_buffersize,
                                          int *out_width, int *out_height);
+/* Cuts the page whose outline lies near corners (frame pixels, in any
+ * order around it) out of the frame, as zq_scanner_cutting_edge_do cuts a
+ * detected page: its edges are first measured on this frame within reach
+ * pixels of the corners, then it is flattened.  For an outline found on a
+ * reduced copy of the frame and scaled up.  The crop record is neither
+ * read nor changed, so a capture may cut on another thread while the
+ * preview detects.  Output as zq_scanner_cutting_edge_do: ask for the size
+ * first.  0, or -1 when the corners enclose nothing or the arguments are
+ * bad. */
+ZQ_EXPORT int zq_scanner_page_cut_near(const unsigned char *buffer, int width, int height,
+                                       const zqPointF corners[4], int reach,
+                                       unsigned char *out_buffer, int out_buffersize,
+                                       int *out_width, int *out_height);
 /* Whitens the paper of the frame in place, evening out the light block by
  * block, then raises the contrast.  Always 1; frames smaller than 40
  * pixels in either direction are left unchanged. */
