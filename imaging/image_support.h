@@ -6,6 +6,7 @@
 #include <opencv2/core/core_c.h>
 #include <opencv2/core/mat.hpp>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 
@@ -37,10 +38,13 @@ class PackedFrame
 
 // Pages and books are searched in a picture reduced by this factor in each
 // direction: 16 or 64 times fewer pixels keep detection within a preview
-// frame's time.
-inline int reductionFactor(int width, int height)
+// frame's time.  A frame the caller already reduced by `reduced` (a
+// preview decoded small) is reduced only by what remains, so that the
+// search sees the same grid as on the camera's whole frame.
+inline int reductionFactor(int width, int height, int reduced = 1)
 {
-    return width > 3264 || height >= 3265 ? 8 : 4;
+    const int whole = width * reduced > 3264 || height * reduced >= 3265 ? 8 : 4;
+    return std::max(1, whole / reduced);
 }
 
 // The turn that straightens a detected page.  Rotated boxes report their

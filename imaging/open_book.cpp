@@ -36,9 +36,8 @@ struct Reduced {
     int factor;
 };
 
-Reduced reduce(const cv::Mat &frame)
+Reduced reduce(const cv::Mat &frame, int factor)
 {
-    const int factor = reductionFactor(frame.cols, frame.rows);
     cv::Mat small;
     cv::resize(frame, small, cv::Size(frame.cols / factor, frame.rows / factor), 0, 0,
                cv::INTER_AREA);
@@ -430,14 +429,14 @@ bool runsOffFrame(const UprightView &view, const cv::Mat &frame, double u)
 
 } // namespace
 
-std::optional<OpenBook> findOpenBook(const cv::Mat &frame)
+std::optional<OpenBook> findOpenBook(const cv::Mat &frame, int alreadyReduced)
 {
     // A frame smaller than the reduction holds no book, and would reduce
     // to nothing.
-    const int factor = reductionFactor(frame.cols, frame.rows);
+    const int factor = reductionFactor(frame.cols, frame.rows, alreadyReduced);
     if (frame.cols < factor || frame.rows < factor)
         return std::nullopt;
-    const Reduced reduced = reduce(frame);
+    const Reduced reduced = reduce(frame, factor);
     const Levels levels = levelsOf(reduced.grey);
     if (levels.paper - levels.desk < kMinContrast)
         return std::nullopt;

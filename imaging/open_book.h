@@ -22,7 +22,8 @@ struct OpenBook {
 // upright: the paper's bright region on a darker desk, the gutter as the
 // shaded line across its middle, and the edges of each page measured on
 // the whole frame along its rulings.  Nothing when no page is in view.
-std::optional<OpenBook> findOpenBook(const cv::Mat &frame);
+// alreadyReduced says by how much the caller reduced the camera's frame.
+std::optional<OpenBook> findOpenBook(const cv::Mat &frame, int alreadyReduced = 1);
 
 } // namespace zq::imaging
 

@@ -1,5 +1,6 @@
 // Open books: finding the spread, its outline and gutter, and each page
 // cut flat.
+#include "frame_scaling.h"
 #include "curved_page.h"
 #include "flat_page.h"
 #include "image_support.h"
@@ -78,12 +79,18 @@ void drawGutter(cv::Mat &image, cv::Point2f top, cv::Point2f bottom)
 
 int zq_scanner_book_find(const unsigned char *buffer, int width, int height)
 {
+    return zq_scanner_book_find_reduced(buffer, width, height, 1);
+}
+
+int zq_scanner_book_find_reduced(const unsigned char *buffer, int width, int height,
+                                 int denominator)
+{
     return guarded(-1, [&] {
-        if (!storage || !isUsableFrame(buffer, width, height))
+        if (!storage || !isUsableFrame(buffer, width, height) || !zq::is_scale_denominator(denominator))
             return -1;
         g_book = {};
         PackedFrame frame(buffer, width, height);
-        std::optional<OpenBook> book = findOpenBook(frame.mat());
+        std::optional<OpenBook> book = findOpenBook(frame.mat(), denominator);
         if (!book)
             return 0;
         g_book = {cv::Size(width, height), std::move(book->pages)};

@@ -1,4 +1,5 @@
 // Finding the page in a live frame.
+#include "frame_scaling.h"
 #include "detected_page.h"
 #include "fitted_line.h"
 #include "image_support.h"
@@ -384,14 +385,20 @@ int zq_scanner_dllunit(void)
 
 int zq_scanner_cutting_edge_auto(unsigned char *buffer, int width, int height)
 {
+    return zq_scanner_cutting_edge_auto_reduced(buffer, width, height, 1);
+}
+
+int zq_scanner_cutting_edge_auto_reduced(unsigned char *buffer, int width, int height,
+                                         int denominator)
+{
     return guarded(1, [&] {
-        if (!squares || !isUsableFrame(buffer, width, height))
+        if (!squares || !isUsableFrame(buffer, width, height) || !zq::is_scale_denominator(denominator))
             return 1;
         SquaresReset reset;
         // The frame is only read: a view of it spares a full-size copy on
         // every preview frame.
         PackedFrame frame(buffer, width, height);
-        const int nsalc = reductionFactor(width, height);
+        const int nsalc = reductionFactor(width, height, denominator);
         if (width / nsalc < 2 || height / nsalc < 2)
             return 1;
         const cv::Mat view = frame.mat();

@@ -10,6 +10,12 @@
 namespace zq
 {
 
+// The reductions a preview read makes: 1 (none), 2, 4 or 8.
+inline bool is_scale_denominator(int d)
+{
+    return d == 1 || d == 2 || d == 4 || d == 8;
+}
+
 // The size of a w x h picture reduced by denominator (1, 2, 4 or 8): each
 // side divided and rounded up, as libjpeg scales.
 int reduced_side(int side, int denominator);

@@ -203,11 +203,6 @@ bool wait_for_frame(int fd)
 // libv4l2, the read takes the next one, giving up after this many.
 constexpr int kJpegFrameTries = 4;
 
-bool is_denominator(int d)
-{
-    return d == 1 || d == 2 || d == 4 || d == 8;
-}
-
 // Dequeues the next frame and keeps it: a JPEG frame's data copied, an
 // RGB24 frame in place (valid until the next read).
 bool hold_next_frame(int fd)
@@ -451,7 +446,7 @@ ZQ_EXPORT int zq_scanner_init_preview(int fd, int *w, int *h)
 ZQ_EXPORT int zq_scanner_preview_read(int fd, int denominator, unsigned char **picture, int *w,
                                       int *h)
 {
-    if (!picture || !w || !h || !buffers || preview.width == 0 || !is_denominator(denominator))
+    if (!picture || !w || !h || !buffers || preview.width == 0 || !zq::is_scale_denominator(denominator))
         return -1;
     try {
         for (int tries = 0; tries < kJpegFrameTries; ++tries) {
@@ -501,7 +496,7 @@ ZQ_EXPORT int zq_scanner_preview_denominator(int width, int height, int need_wid
 ZQ_EXPORT int zq_scanner_jpeg_decode(const unsigned char *data, size_t size, int denominator,
                                      unsigned char *rgb, size_t rgb_size, int *w, int *h)
 {
-    if (!w || !h || !is_denominator(denominator))
+    if (!w || !h || !zq::is_scale_denominator(denominator))
         return -1;
     try {
         int width = 0, height = 0;

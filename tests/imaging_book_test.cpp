@@ -302,6 +302,24 @@ TEST_F(BookTest, FindsBothPagesAlongTheirCurvedEdges)
     }
 }
 
+// The preview searches the frame decoded at half size: the same pages, in
+// its pixels.
+TEST_F(BookTest, FindsTheBookInAReducedFrame)
+{
+    const BookScene book = bookWith();
+    Frame frame = bookFrame(book);
+    cv::Mat half;
+    cv::resize(frame.mat(), half, cv::Size(), 0.5, 0.5, cv::INTER_AREA);
+    ASSERT_EQ(zq_scanner_book_find_reduced(half.data, half.cols, half.rows, 2), 2);
+    for (int side = 0; side < 2; ++side) {
+        std::vector<cv::Point2f> truth = trueOutline(book, side);
+        for (cv::Point2f &p : truth)
+            p *= 0.5f;
+        EXPECT_GT(overlap(foundOutline(side), truth), 0.97) << side;
+    }
+    EXPECT_EQ(zq_scanner_book_find_reduced(half.data, half.cols, half.rows, 3), -1);
+}
+
 TEST_F(BookTest, TellsASpreadFromTwoSheetsAndASinglePage)
 {
     Frame frame = bookFrame(bookWith([](BookScene &b) { b.twoSheets = true; }));

@@ -581,23 +581,30 @@ TEST_F(ImagingTest, FlatCutSamplesLikeOpenCvsPerspectiveWarp)
 }
 
 // A capture cuts the page from the whole frame along an outline found on a
-// quarter-size copy, which the preview shows: the page must come out as
-// detection on the whole frame cuts it, and the preview's record stays.
+// quarter-size copy, which the preview shows and searches on the whole
+// frame's grid: the page must come out as detection on the whole frame
+// cuts it, and the preview's record stays.
 TEST_F(ImagingTest, OutlineFromAReducedFrameCutsThePageAsTheWholeFrameDoes)
 {
     const PageScene scene = leaningView(15, 8);
     Frame frame(scene, 1920, 1080);
     ASSERT_EQ(zq_scanner_cutting_edge_auto(frame.data(), frame.width, frame.height), 0);
+    zqPointF wholeCorners[4];
+    ASSERT_EQ(zq_scanner_cutting_edge_quad(wholeCorners), 0);
     Cut whole = cut(frame);
     ASSERT_EQ(whole.result, 0);
 
     cv::Mat small;
     cv::resize(frame.mat(), small, cv::Size(), 0.25, 0.25, cv::INTER_AREA);
-    ASSERT_EQ(zq_scanner_cutting_edge_auto(small.data, small.cols, small.rows), 0);
+    ASSERT_EQ(zq_scanner_cutting_edge_auto_reduced(small.data, small.cols, small.rows, 4), 0);
     zqPointF corners[4];
     ASSERT_EQ(zq_scanner_cutting_edge_quad(corners), 0);
-    for (zqPointF &c : corners) // a reduced pixel's centre in the whole frame
-        c = {c.x * 4 + 1.5, c.y * 4 + 1.5};
+    for (int i = 0; i < 4; ++i) { // a reduced pixel's centre in the whole frame
+        corners[i] = {corners[i].x * 4 + 1.5, corners[i].y * 4 + 1.5};
+        EXPECT_LT(std::hypot(corners[i].x - wholeCorners[i].x, corners[i].y - wholeCorners[i].y),
+                  4)
+            << i;
+    }
     std::swap(corners[0], corners[2]); // in any order around the page
     const CuttingEdgeInfo record = g_cutting_edge;
 

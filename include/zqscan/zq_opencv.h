@@ -46,6 +46,13 @@ ZQ_EXPORT int zq_scanner_dllunit(void);
  * quadrilateral.  0 when one was found; 1 when none was (the record is
  * left as it was), also on bad arguments or before zq_scanner_dllinit. */
 ZQ_EXPORT int zq_scanner_cutting_edge_auto(unsigned char *buffer, int width, int height);
+/* As zq_scanner_cutting_edge_auto, on a frame that is the camera's reduced
+ * by denominator (2, 4 or 8; zq_scanner_preview_read): the search reduces
+ * it only by what remains of the reduction it makes on a whole frame, so
+ * that it finds the same outline, in this frame's pixels.  1 also for a
+ * denominator out of range. */
+ZQ_EXPORT int zq_scanner_cutting_edge_auto_reduced(unsigned char *buffer, int width, int height,
+                                                   int denominator);
 /* Records the axis-aligned rectangle with the opposite corners lt and rb
  * (in either order) as the crop quadrilateral; 0, or -1 on null points. */
 ZQ_EXPORT int zq_scanner_cutting_edge_set(const zqPoint *lt, const zqPoint *rb);
@@ -128,6 +135,11 @@ ZQ_EXPORT int zq_scanner_clear_background(unsigned char *buffer, int width, int 
  * the record is replaced either way.  Two separate sheets side by side are
  * not a spread.  -1 for bad arguments or before zq_scanner_dllinit. */
 ZQ_EXPORT int zq_scanner_book_find(const unsigned char *buffer, int width, int height);
+/* As zq_scanner_book_find, on a frame that is the camera's reduced by
+ * denominator, as zq_scanner_cutting_edge_auto_reduced; -1 also for a
+ * denominator out of range. */
+ZQ_EXPORT int zq_scanner_book_find_reduced(const unsigned char *buffer, int width, int height,
+                                           int denominator);
 
 /* Copies the outline of the recorded page (0 or 1) into points, to a
  * fraction of a pixel and clockwise on screen from the page's top-left
