@@ -45,9 +45,9 @@ void BookCapture::switchedByUser()
         statusBar_->showMessage(tr("无法把书本模式的设置写入 %1").arg(switchSettingsFile()), 10000);
 }
 
-void BookCapture::find(const unsigned char *rgb, int width, int height)
+void BookCapture::find(const unsigned char *rgb, int width, int height, int denominator)
 {
-    pagesFound_ = std::max(0, zq_scanner_book_find(rgb, width, height));
+    pagesFound_ = std::max(0, zq_scanner_book_find_reduced(rgb, width, height, denominator));
 }
 
 // The outline runs along the page's top edge from left to right, then
@@ -72,20 +72,18 @@ void BookCapture::show(unsigned char *rgb, int width, int height) const
     zq_scanner_book_show(rgb, width, height);
 }
 
-std::vector<int> BookCapture::readingOrder() const
+bool BookCapture::rightPageFirst() const
 {
-    if (pagesFound_ < 2)
-        return std::vector<int>(size_t(pagesFound_), 0);
-    if (rightPageFirst_->isChecked())
-        return {1, 0};
-    return {0, 1};
+    return rightPageFirst_->isChecked();
 }
 
-std::vector<CapturedPicture> BookCapture::pictures(const unsigned char *rgb, int width,
-                                                   int height) const
+std::vector<CapturedPicture> bookPictures(const unsigned char *rgb, int width, int height,
+                                          int pagesFound, bool rightPageFirst)
 {
+    std::vector<int> pages(size_t(std::max(0, pagesFound)), 0);
+    if (pages.size() == 2)
+        pages = rightPageFirst ? std::vector<int>{1, 0} : std::vector<int>{0, 1};
     std::vector<CapturedPicture> pictures;
-    const std::vector<int> pages = readingOrder();
     if (pages.empty())
         pictures.push_back(CapturedPicture::whole(rgb, width, height));
     for (size_t i = 0; i < pages.size(); ++i) {

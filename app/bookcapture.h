@@ -30,26 +30,30 @@ class BookCapture : public QObject
     bool isOn() const;
 
     // Looks for an open book in this tick's frame (turned, not yet drawn
-    // into); the other calls refer to what it found.
-    void find(const unsigned char *rgb, int width, int height);
+    // into; the camera's reduced by denominator); the other calls refer to
+    // what it found.
+    void find(const unsigned char *rgb, int width, int height, int denominator);
     // The outer corners of the pages found, clockwise from the top-left;
     // false when none was found.
     bool outerCorners(zqPoint corners[4]) const;
     // Draws the pages' outlines and the gutter into the frame.
     void show(unsigned char *rgb, int width, int height) const;
-    // What a capture of the frame writes: each page found, laid flat, in
-    // reading order (the two pages of a spread with the suffixes "-1" and
-    // "-2"), or the whole frame when none was found.
-    std::vector<CapturedPicture> pictures(const unsigned char *rgb, int width, int height) const;
+    bool rightPageFirst() const;
 
   private:
     void switchedByUser();
-    std::vector<int> readingOrder() const;
 
     QAction *bookMode_;
     QAction *rightPageFirst_;
     QStatusBar *statusBar_;
     int pagesFound_ = 0;
 };
+
+// What a capture of a frame writes in book mode: the pages
+// zq_scanner_book_find found in it (pagesFound of them), each laid flat, in
+// reading order (the two pages of a spread with the suffixes "-1" and
+// "-2"), or the whole frame when it found none.
+std::vector<CapturedPicture> bookPictures(const unsigned char *rgb, int width, int height,
+                                          int pagesFound, bool rightPageFirst);
 
 #endif

@@ -7,7 +7,7 @@
 #include "camlabel.h"
 #include "cameraswitches.h"
 #include "camerawatch.h"
-#include "capturedpicture.h"
+#include "capturequeue.h"
 #include "config.h"
 #include "liveview.h"
 #include "savefailure.h"
@@ -22,10 +22,12 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -41,6 +43,10 @@ constexpr int kQuarterTurns[] = {0, 3, 1, 2};
 
 constexpr unsigned kCameraSettleMicroseconds = 500000;
 
+// How far, in the shown frame's pixels, a page's edges may lie from the
+// outline found there: a capture measures them again on the whole frame.
+constexpr double kOutlineReach = 3;
+
 // Room round a page's thumbnail and name in the page list.
 constexpr int kThumbnailMargin = 8;
 
@@ -48,8 +54,6 @@ constexpr int kThumbnailMargin = 8;
 // of a failed read) put the slider in the middle.
 constexpr int kLowestPlacedControl = 0x1600;
 constexpr int kSliderMiddle = 64;
-
-using PictureWriter = int (*)(const char *, const unsigned char *, int, int, int);
 
 } // namespace
 
@@ -110,7 +114,7 @@ void MainWindow::ShowVideo(int index, bool prune)
         return;
     }
     cameraWatch->opened(index);
-    zq_scanner_init(fd, &w, &h);
+    zq_scanner_init_preview(fd, &w, &h);
     g_Config.width = w;
     g_Config.height = h;
     const QString entry = resolutionEntry(w, h);
@@ -129,48 +133,54 @@ void MainWindow::placeSlider(QSlider *slider, int controlValue)
     slider->setValue(controlValue < kLowestPlacedControl ? kSliderMiddle : controlValue >> 9);
 }
 
+// Each tick works on the frame decoded only as large as the preview needs:
+// it is turned, searched, drawn into and shown at that size.  A capture
+// takes the whole frame behind it to a worker, with the outline found.
 void MainWindow::TimerUpdate()
 {
     if (fd < 0)
         return;
-    int w = g_Config.width;
-    int h = g_Config.height;
+    const int denominator = previewDenominator();
     unsigned char *picture = nullptr;
-    int len = 0;
+    int w = 0;
+    int h = 0;
     // Asked first, so that a camera without frames does not hold the window.
-    if (zq_scanner_frame_ready(fd) != 1 || zq_scanner_picture_read(fd, &picture, &len) != 0) {
+    if (zq_scanner_frame_ready(fd) != 1 ||
+        zq_scanner_preview_read(fd, denominator, &picture, &w, &h) != 0) {
         cameraWatch->noFrame();
         if (!liveFrame.live())
             captureRequested = false; // asked of a picture that is no longer shown
         return;
     }
     cameraWatch->frameArrived();
-    // Never work past the end of a frame smaller than the configured size.
-    if (w <= 0 || h <= 0 || len < int64_t(w) * h * 3)
-        return;
     liveFrame.arrived();
     if (g_Config.color == ColourMode::Grey)
         zq_scanner_picture_gray(picture, w, h);
     rotateFrame(picture, w, h);
-    recordCropQuadrilateral(picture, w, h);
-    zqPoint outline[4];
-    const bool automaticCrop = ui->cutting->currentIndex() == CropMode::Automatic;
-    const bool found = automaticCrop && foundOutline(outline);
-    if (autoCapture->wantsCapture(picture, w, h, automaticCrop, found ? outline : nullptr))
-        captureRequested = true;
+    // A capture cutting by the library's records holds them: this tick
+    // shows its frame without searching rather than wait.
+    std::unique_lock<std::mutex> records(libraryRecords(), std::try_to_lock);
+    if (records) {
+        recordCropQuadrilateral(picture, w, h, denominator);
+        zqPoint outline[4];
+        const bool automaticCrop = ui->cutting->currentIndex() == CropMode::Automatic;
+        const bool found = automaticCrop && foundOutline(outline);
+        if (autoCapture->wantsCapture(picture, w, h, automaticCrop, found ? outline : nullptr) &&
+            !captures->busy())
+            captureRequested = true;
+    }
     if (captureRequested) {
         if (g_Config.save_dir[0]) {
-            if (capture(picture, w, h))
-                autoCapture->pageCaptured();
-            else
-                autoCapture->captureFailed();
+            captures->submit(captureJob(w, h));
+            // The preview shows the capture as the page will look.
+            if (g_Config.clear_background)
+                zq_scanner_clear_background(picture, w, h);
         }
         captureRequested = false;
     }
-    if (lookingForBooks())
-        bookCapture->show(picture, w, h);
-    else if (ui->cutting->currentIndex() != CropMode::None)
-        zq_scanner_cutting_edge_show(picture, w, h);
+    if (records)
+        drawOutline(picture, w, h);
+    records.unlock();
     if (!resolutionsListed) {
         UpdateResolutions();
         resolutionsListed = true;
@@ -178,25 +188,44 @@ void MainWindow::TimerUpdate()
     ShowRGB(picture, w, h);
 }
 
-void MainWindow::rotateFrame(unsigned char *picture, int &w, int &h) const
+// The largest reduction at which the label still shows the frame at its
+// own size; none while the large view is open, which zooms to the
+// camera's pixels.
+int MainWindow::previewDenominator() const
+{
+    if (liveView->isVisible())
+        return 1;
+    const QSize camera(g_Config.width, g_Config.height);
+    const bool sideways = quarterTurns() % 2 == 1;
+    QSize shown = ui->label_V->pictureSize(sideways ? camera.transposed() : camera);
+    if (sideways)
+        shown.transpose();
+    return zq_scanner_preview_denominator(camera.width(), camera.height(), shown.width(),
+                                          shown.height());
+}
+
+int MainWindow::quarterTurns() const
 {
     const int rota = g_Config.rota;
-    if (rota < 0 || rota >= int(std::size(kQuarterTurns)))
-        return;
-    for (int turn = 0; turn < kQuarterTurns[rota]; ++turn) {
+    return rota < 0 || rota >= int(std::size(kQuarterTurns)) ? 0 : kQuarterTurns[rota];
+}
+
+void MainWindow::rotateFrame(unsigned char *picture, int &w, int &h) const
+{
+    for (int turn = 0; turn < quarterTurns(); ++turn) {
         zq_scanner_picture_rotate_90(picture, w, h);
         std::swap(w, h);
     }
 }
 
-void MainWindow::recordCropQuadrilateral(unsigned char *picture, int w, int h)
+void MainWindow::recordCropQuadrilateral(unsigned char *picture, int w, int h, int denominator)
 {
     switch (ui->cutting->currentIndex()) {
     case CropMode::Automatic:
         if (bookCapture->isOn())
-            bookCapture->find(picture, w, h);
+            bookCapture->find(picture, w, h, denominator);
         else
-            zq_scanner_cutting_edge_auto(picture, w, h);
+            zq_scanner_cutting_edge_auto_reduced(picture, w, h, denominator);
         break;
     case CropMode::Manual: {
         zqPoint lt{0, 0};
@@ -208,6 +237,14 @@ void MainWindow::recordCropQuadrilateral(unsigned char *picture, int w, int h)
     default:
         break;
     }
+}
+
+void MainWindow::drawOutline(unsigned char *picture, int w, int h)
+{
+    if (lookingForBooks())
+        bookCapture->show(picture, w, h);
+    else if (ui->cutting->currentIndex() != CropMode::None)
+        zq_scanner_cutting_edge_show(picture, w, h);
 }
 
 bool MainWindow::lookingForBooks() const
@@ -228,75 +265,64 @@ bool MainWindow::foundOutline(zqPoint corners[4]) const
     return true;
 }
 
-// A capture writes one file, or one for each page of an open book, all
-// named by the same time stamp; a file that cannot be written ends it, and
-// the capture has failed.
-bool MainWindow::capture(unsigned char *picture, int w, int h)
+// A capture of this tick's frame (shown w x h): its whole frame, the
+// settings it was shown with, and where to cut it in the whole frame's
+// pixels.  Its files are all named by one time stamp.
+CaptureJob MainWindow::captureJob(int w, int h)
 {
-    if (g_Config.clear_background)
-        zq_scanner_clear_background(picture, w, h);
-    const std::string stamp = _get_file_time_str();
-    const char *extension = g_Config.picture_format == PictureFormat::Tiff ? ".tiff" : ".jpg";
-    for (const CapturedPicture &page : capturedPictures(picture, w, h)) {
-        if (!savePicture((stamp + page.suffix + extension).c_str(), page))
-            return false;
+    CaptureJob job;
+    job.frame = HeldFrame::copyFrom(fd, g_Config.width, g_Config.height);
+    job.grey = g_Config.color == ColourMode::Grey;
+    job.quarterTurns = quarterTurns();
+    job.clearBackground = g_Config.clear_background;
+    job.directory = g_Config.save_dir;
+    job.stamp = _get_file_time_str();
+    job.tiff = g_Config.picture_format == PictureFormat::Tiff;
+    job.quality = writerQuality(g_Config.quality);
+    const QSize whole = job.quarterTurns % 2 ? QSize(g_Config.height, g_Config.width)
+                                             : QSize(g_Config.width, g_Config.height);
+    zqPointF shown[4];
+    if (lookingForBooks()) {
+        job.cut = CaptureJob::Cut::Book;
+        job.rightPageFirst = bookCapture->rightPageFirst();
+    } else if (ui->cutting->currentIndex() == CropMode::Manual) {
+        // Taken from the drag at the whole frame's size, as exact as the
+        // label allows.
+        if (_getCuttingEdge(whole.width(), whole.height(), job.topLeft, job.bottomRight))
+            job.cut = CaptureJob::Cut::Rectangle;
+    } else if (ui->cutting->currentIndex() == CropMode::Automatic &&
+               zq_scanner_cutting_edge_quad(shown) == 0) {
+        job.cut = CaptureJob::Cut::Page;
+        const double sx = double(whole.width()) / w;
+        const double sy = double(whole.height()) / h;
+        for (size_t i = 0; i < 4; ++i) // from the centres of the shown pixels
+            job.outline[i] = {(shown[i].x + 0.5) * sx - 0.5, (shown[i].y + 0.5) * sy - 0.5};
+        job.reach = int(std::ceil(kOutlineReach * std::max(sx, 1.0)));
     }
-    return true;
+    return job;
 }
 
-// The frame, cut to the recorded quadrilateral when a crop mode is on and
-// the cut succeeds; the pages of an open book in book mode.
-std::vector<CapturedPicture> MainWindow::capturedPictures(const unsigned char *picture, int w,
-                                                          int h) const
+// A capture's pages go into the page list and, while one is being
+// collected, into the PDF, in the order written; a file that could not be
+// written ends the capture, and it has failed.
+void MainWindow::captureWritten(const CaptureJob::Outcome &outcome)
 {
-    if (lookingForBooks())
-        return bookCapture->pictures(picture, w, h);
-    CapturedPicture page;
-    if (ui->cutting->currentIndex() != CropMode::None)
-        page = CapturedPicture::cutBy([&](unsigned char *out, int size, int *outW, int *outH) {
-            return zq_scanner_cutting_edge_do(picture, w, h, out, size, outW, outH);
-        });
-    if (!page.rgb)
-        page = CapturedPicture::whole(picture, w, h);
-    std::vector<CapturedPicture> pictures;
-    pictures.push_back(std::move(page));
-    return pictures;
-}
-
-// Writes the picture into the save directory and adds it to the page list
-// and, while one is being collected, to the PDF.
-bool MainWindow::savePicture(const char *name, const CapturedPicture &page)
-{
-    char path[kPathMax];
-    if (!joinPath(path, g_Config.save_dir, name)) {
-        saveFailure->report(QString::fromUtf8(name), ENAMETOOLONG);
-        return false;
+    for (const CaptureJob::Outcome::Written &page : outcome.written) {
+        saveFailure->clear();
+        listPage(page.path, page.name);
+        statusBar()->showMessage(tr("已保存 %1").arg(page.name), kStatusShortMs);
+        if (pdfRecording) {
+            pdfImageList.emplace_back(page.path.constData());
+            showPdfCount();
+            prepareForSearch(page.path.constData());
+        }
     }
-    if (!writePicture(path, page)) {
-        saveFailure->report(QString::fromUtf8(name), errno);
-        return false;
+    if (outcome.error) {
+        saveFailure->report(outcome.failedName, outcome.error);
+        autoCapture->captureFailed();
+    } else {
+        autoCapture->pageCaptured();
     }
-    saveFailure->clear();
-    listPage(QByteArray(path), QString::fromUtf8(name));
-    statusBar()->showMessage(tr("已保存 %1").arg(QString::fromUtf8(name)), kStatusShortMs);
-    if (pdfRecording) {
-        pdfImageList.emplace_back(path);
-        showPdfCount();
-        prepareForSearch(path);
-    }
-    return true;
-}
-
-bool MainWindow::writePicture(const char *path, const CapturedPicture &page) const
-{
-    if (!page.rgb) {
-        errno = ENOMEM;
-        return false;
-    }
-    const PictureWriter write = g_Config.picture_format == PictureFormat::Tiff
-                                    ? zq_scanner_picture_save_tiff
-                                    : zq_scanner_picture_save;
-    return write(path, page.rgb, page.width, page.height, writerQuality(g_Config.quality)) == 0;
 }
 
 void MainWindow::ShowRGB(unsigned char *data, int width, int height)

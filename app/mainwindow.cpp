@@ -4,6 +4,7 @@
 #include "autocapture.h"
 #include "bookcapture.h"
 #include "cameraswitches.h"
+#include "capturequeue.h"
 #include "camerawatch.h"
 #include "config.h"
 #include "leaveoutquestion.h"
@@ -112,6 +113,8 @@ MainWindow::MainWindow(QWidget *parent)
     saveFailure = new SaveFailure(statusBar());
     autoCapture = new AutoCapture(ui->actionAutoCapture, statusBar(), this);
     bookCapture = new BookCapture(ui->actionBookMode, ui->actionRightPageFirst, statusBar(), this);
+    captures = new CaptureQueue(this);
+    connect(captures, &CaptureQueue::captured, this, &MainWindow::captureWritten);
     setUpViewers();
     autoCapture->watchTurnedPages(bookCapture->isOn());
     connect(ui->actionBookMode, &QAction::toggled, autoCapture, &AutoCapture::watchTurnedPages);
@@ -164,6 +167,7 @@ void MainWindow::reportUnkeptSettings()
 
 MainWindow::~MainWindow()
 {
+    captures->finish(); // the pages asked for are listed and journaled
     journal->stop(); // the list going down with the window is no change
     delete ui;
     zq_scanner_dllunit();
@@ -589,6 +593,7 @@ void MainWindow::changeEvent(QEvent *event)
 // the collection up.  The ending desktop session asks nobody: it keeps them.
 bool MainWindow::mayClose()
 {
+    captures->finish(); // a page still being written counts
     if (sessionEnding || pdfComposing || !pdfRecording || pdfImageList.empty())
         return true;
     switch (askAboutCollection(this, int(pdfImageList.size()))) {

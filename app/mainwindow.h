@@ -13,12 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "capturejob.h"
 #include "liveframe.h"
 
 #include <zqscan/zq_opencv.h>
 
 class AutoCapture;
 class BookCapture;
+class CaptureQueue;
 class LiveView;
 class PageViewer;
 class PageJournal;
@@ -33,7 +35,6 @@ class QLocale;
 class QSlider;
 class QTimer;
 class Ui_MainWindow;
-struct CapturedPicture;
 enum class PageTurn;
 
 // The resolution list's text for a frame size, as in "1280*720".
@@ -173,14 +174,15 @@ class MainWindow : public QMainWindow
     void listPage(const QByteArray &path, const QString &name);
     void holdCollectionPdf(bool pagesComposing);
     void showThumbnail(QListWidgetItem *item, const QString &path);
+    int previewDenominator() const;
+    int quarterTurns() const;
     void rotateFrame(unsigned char *picture, int &w, int &h) const;
-    void recordCropQuadrilateral(unsigned char *picture, int w, int h);
+    void recordCropQuadrilateral(unsigned char *picture, int w, int h, int denominator);
+    void drawOutline(unsigned char *picture, int w, int h);
     bool lookingForBooks() const;
     bool foundOutline(zqPoint corners[4]) const;
-    bool capture(unsigned char *picture, int w, int h);
-    std::vector<CapturedPicture> capturedPictures(const unsigned char *picture, int w, int h) const;
-    bool savePicture(const char *name, const CapturedPicture &page);
-    bool writePicture(const char *path, const CapturedPicture &page) const;
+    CaptureJob captureJob(int w, int h);
+    void captureWritten(const CaptureJob::Outcome &outcome);
     void setFirstResolution();
     bool hasResolution(const QString &entry) const;
     void keepOnlyResolution(const QString &entry);
@@ -216,6 +218,7 @@ class MainWindow : public QMainWindow
     LiveFrame liveFrame; // a capture is refused without one
     SaveFailure *saveFailure = nullptr;
     CameraWatch *cameraWatch = nullptr;
+    CaptureQueue *captures = nullptr;
 };
 
 #endif

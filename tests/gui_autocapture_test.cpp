@@ -257,7 +257,7 @@ class AutoCaptureTest : public WindowTest
     {
         for (int i = 0; i < qRound(seconds * 1000 / kTickMs); ++i) {
             now += kTickMs;
-            window->TimerUpdate();
+            tick(*window);
         }
     }
 

@@ -12,6 +12,8 @@
 #include <QListWidget>
 #include <QPainter>
 
+#include <zqscan/zq_scanner.h>
+
 #include <cstring>
 #include <memory>
 
@@ -68,10 +70,30 @@ inline QImage frameImage(const uint8_t *rgb, int width, int height)
     return QImage(rgb, width, height, 3 * width, QImage::Format_RGB888).copy();
 }
 
-// What the camera rendered for its last frame, before the program changed it.
+// What the camera rendered for its last frame, before the program changed
+// it, as packed RGB24: the frame libv4l2 converted, or the camera's JPEG
+// decoded whole.  Empty when it cannot be decoded.
+inline std::vector<uint8_t> renderedBytes(zq::sim::VirtualCamera &camera)
+{
+    const std::vector<uint8_t> sent = camera.lastFrame();
+    const size_t size = size_t(camera.width()) * camera.height() * 3;
+    if (sent.size() == size)
+        return sent;
+    std::vector<uint8_t> rgb(size);
+    int w = 0;
+    int h = 0;
+    if (zq_scanner_jpeg_decode(sent.data(), sent.size(), 1, rgb.data(), rgb.size(), &w, &h) != 0 ||
+        size_t(w) * h * 3 != size)
+        return {};
+    return rgb;
+}
+
 inline QImage renderedFrame(zq::sim::VirtualCamera &camera)
 {
-    return frameImage(camera.lastFrame().data(), int(camera.width()), int(camera.height()));
+    const std::vector<uint8_t> rgb = renderedBytes(camera);
+    if (rgb.empty())
+        return QImage();
+    return frameImage(rgb.data(), int(camera.width()), int(camera.height()));
 }
 
 inline QImage previewOf(MainWindow &window)

@@ -99,7 +99,7 @@ class FrameTest : public WindowTest
         ZqConfig settings = startSettings(1280, 720, saveDir->path());
         settings.rota = rota;
         start(settings);
-        window->TimerUpdate();
+        tick(*window);
         const QImage preview = previewOf(*window);
         QTEST(preview.size(), "preview");
         // The expected turn is the closest match of the four, and close.
@@ -124,7 +124,7 @@ class FrameTest : public WindowTest
         settings.rota = 1;
         start(settings);
         pressCapture();
-        window->TimerUpdate();
+        tick(*window);
         const QStringList files = filesIn(saveDir->path());
         QCOMPARE(files.size(), 1);
         QCOMPARE(QImage(saveDir->filePath(files[0])).size(), QSize(720, 1280));
@@ -138,7 +138,7 @@ class FrameTest : public WindowTest
         settings.color = 1;
         settings.rota = 2;
         start(settings);
-        window->TimerUpdate();
+        tick(*window);
         const QImage preview = previewOf(*window);
         QCOMPARE(preview.size(), QSize(270, 480));
         int coloured = 0;
@@ -157,7 +157,7 @@ class FrameTest : public WindowTest
         busy.modalias = kSecondCameraId;
         hw().addCamera(1, busy).failRequest(kRequestOpen, 1, EBUSY);
         start(startSettings(1280, 720, saveDir->path()));
-        window->TimerUpdate();
+        tick(*window);
         QVERIFY(!isBlack(previewOf(*window)));
         QVERIFY(DialogStub::pauses().empty());
 
@@ -168,14 +168,14 @@ class FrameTest : public WindowTest
         QVERIFY(isBlack(previewOf(*window)));
         QCOMPARE(previewOf(*window).size(), QSize(640, 480));
         QVERIFY(window->statusBar()->currentMessage().contains(QString::fromUtf8("无法打开视频2")));
-        window->TimerUpdate(); // nothing to read: the picture stays black
+        tick(*window); // nothing to read: the picture stays black
         QVERIFY(isBlack(previewOf(*window)));
 
         QTest::mousePress(widget<QPushButton>(*window, "pushButton"), Qt::LeftButton);
         QCOMPARE(DialogStub::pauses().size(), size_t(1)); // nothing was open to close
         QVERIFY(fd > 0);
         QVERIFY(isBlack(previewOf(*window)));
-        window->TimerUpdate();
+        tick(*window);
         QVERIFY(!isBlack(previewOf(*window)));
     }
 
@@ -200,24 +200,24 @@ class FrameTest : public WindowTest
     {
         VirtualCamera &cam = hw().addCamera(0, camera1280x720());
         start(startSettings(1280, 720, saveDir->path()));
-        window->TimerUpdate();
+        tick(*window);
         const int delivered = cam.framesDelivered();
         cam.stopFrames();
         pressCapture();
-        window->TimerUpdate(); // the read gives up; the tick ends
+        tick(*window); // the read gives up; the tick ends
         QVERIFY(MainWindowProbe(*window).captureRequested());
         cam.stopFrames(false);
-        window->TimerUpdate(); // the waiting request is taken by the next frame
+        tick(*window); // the waiting request is taken by the next frame
         QVERIFY(!MainWindowProbe(*window).captureRequested());
         QCOMPARE(filesIn(saveDir->path()).size(), 1);
         QVERIFY(cam.framesDelivered() > delivered);
 
         cam.unplug();
-        window->TimerUpdate();
+        tick(*window);
         hw().addCamera(0, camera1280x720()); // plugged in again
         QTest::mousePress(widget<QPushButton>(*window, "pushButton"), Qt::LeftButton);
         QVERIFY(fd > 0);
-        window->TimerUpdate();
+        tick(*window);
         QVERIFY(!isBlack(previewOf(*window)));
     }
 
@@ -228,7 +228,7 @@ class FrameTest : public WindowTest
     {
         VirtualCamera &cam = hw().addCamera(0, camera1280x720());
         start(startSettings(1280, 720, saveDir->path()));
-        window->TimerUpdate();
+        tick(*window);
         cam.stopFrames();
         pressCapture();
         QTRY_COMPARE_WITH_TIMEOUT(cameraState(), QString::fromUtf8("摄像头无画面"), 5000);
@@ -282,18 +282,18 @@ class FrameTest : public WindowTest
         QVERIFY(!MainWindowProbe(*window).captureRequested());
         const QString refusal = window->statusBar()->currentMessage();
         QVERIFY(refusal.contains(QString::fromUtf8("没有画面")));
-        window->TimerUpdate();
+        tick(*window);
         QCOMPARE(filesIn(saveDir->path()).size(), 0);
 
         cam.stopFrames();
         QTest::qWait(1100);
-        window->TimerUpdate();
+        tick(*window);
         window->statusBar()->clearMessage();
         QTest::mousePress(button, Qt::LeftButton);
         QCOMPARE(window->statusBar()->currentMessage(), refusal);
         cam.stopFrames(false);
-        window->TimerUpdate();
-        window->TimerUpdate();
+        tick(*window);
+        tick(*window);
         QVERIFY(!isBlack(previewOf(*window)));
         QCOMPARE(filesIn(saveDir->path()).size(), 0);
     }
@@ -306,7 +306,7 @@ class FrameTest : public WindowTest
         start(startSettings(1280, 720, saveDir->path()));
         pressCapture();
         QVERIFY(MainWindowProbe(*window).captureRequested());
-        window->TimerUpdate();
+        tick(*window);
         QVERIFY(!MainWindowProbe(*window).captureRequested());
         const QStringList files = filesIn(saveDir->path());
         QCOMPARE(files.size(), 1);
@@ -330,7 +330,7 @@ class FrameTest : public WindowTest
         settings.quality = 8;
         start(settings);
         pressCapture();
-        window->TimerUpdate();
+        tick(*window);
         QCOMPARE(firstQuantiser(saveDir->filePath(filesIn(saveDir->path()).value(0))), 3);
     }
 
@@ -341,7 +341,7 @@ class FrameTest : public WindowTest
         settings.picture_format = 1;
         start(settings);
         pressCapture();
-        window->TimerUpdate();
+        tick(*window);
         const QStringList files = filesIn(saveDir->path());
         QCOMPARE(files.size(), 1);
         QVERIFY(captureName(".tiff").match(files[0]).hasMatch());
@@ -357,7 +357,7 @@ class FrameTest : public WindowTest
         settings.cutting_mode = 2;
         start(settings);
         pressCapture();
-        window->TimerUpdate();
+        tick(*window);
         const QImage page(saveDir->filePath(filesIn(saveDir->path()).value(0)));
         const auto corners = pageCorners(cam.config().scene, 1280, 720);
         const double pageWidth =
@@ -428,7 +428,7 @@ class FrameTest : public WindowTest
         start(settings);
         // No drag yet: the whole frame.
         pressCapture();
-        window->TimerUpdate();
+        tick(*window);
         const QSize frame = rota == 0 ? QSize(1280, 720) : QSize(720, 1280);
         QCOMPARE(QImage(saveDir->filePath(filesIn(saveDir->path()).value(0))).size(), frame);
 
@@ -437,7 +437,7 @@ class FrameTest : public WindowTest
         QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, drag.bottomRight());
         QTest::qWait(2); // a distinct time stamp for the second file
         pressCapture();
-        window->TimerUpdate();
+        tick(*window);
         const QStringList files = filesIn(saveDir->path());
         QCOMPARE(files.size(), 2);
         const QImage cut = QImage(saveDir->filePath(files[1]))
@@ -463,30 +463,32 @@ class FrameTest : public WindowTest
         settings.clear_background = 1;
         start(settings);
         pressCapture();
-        window->TimerUpdate();
-        std::vector<uint8_t> expected = cam.lastFrame();
+        tick(*window);
+        std::vector<uint8_t> expected = renderedBytes(cam);
+        QVERIFY(!expected.empty());
         zq_scanner_picture_rotate_90(expected.data(), 1280, 720);
         zq_scanner_clear_background(expected.data(), 720, 1280);
         const QImage cleared = frameImage(expected.data(), 720, 1280);
         const QImage file(saveDir->filePath(filesIn(saveDir->path()).value(0)));
         QVERIFY(meanDifference(file, cleared) < 6);
         QVERIFY(meanDifference(file, turned(renderedFrame(cam), 2)) > 10);
-        QVERIFY(meanDifference(previewOf(*window), fittedToLabel(cleared)) < 1);
+        const double shown = meanDifference(previewOf(*window), fittedToLabel(cleared));
+        QVERIFY2(shown < 10, qPrintable(QString::number(shown))); // uncleared: over 60
     }
 
     void rightButtonAndRepeatedPresses()
     {
         hw().addCamera(0, camera1280x720());
         start(startSettings(1280, 720, saveDir->path()));
-        window->TimerUpdate();
+        tick(*window);
         auto *button = widget<QPushButton>(*window, "pushButton_3");
         QTest::mousePress(button, Qt::RightButton);
         QTest::mouseRelease(button, Qt::RightButton);
         QVERIFY(MainWindowProbe(*window).captureRequested());
         QTest::mousePress(button, Qt::LeftButton);
         QTest::mousePress(button, Qt::LeftButton);
-        window->TimerUpdate();
-        window->TimerUpdate();
+        tick(*window);
+        tick(*window);
         QCOMPARE(filesIn(saveDir->path()).size(), 1);
         QCOMPARE(widget<QListWidget>(*window, "listWidget")->count(), 1);
     }
@@ -497,7 +499,7 @@ class FrameTest : public WindowTest
         start(startSettings(1280, 720, saveDir->path()));
         pressCapture();
         g_Config.save_dir[0] = '\0';
-        window->TimerUpdate();
+        tick(*window);
         QVERIFY(!MainWindowProbe(*window).captureRequested());
         QCOMPARE(filesIn(saveDir->path()).size(), 0);
         QCOMPARE(widget<QListWidget>(*window, "listWidget")->count(), 0);
@@ -515,7 +517,7 @@ class FrameTest : public WindowTest
         start(startSettings(1280, 720, "/proc"));
         MainWindowProbe(*window).pdfRecording() = true;
         pressCapture();
-        window->TimerUpdate();
+        tick(*window);
         QCOMPARE(widget<QListWidget>(*window, "listWidget")->count(), 0);
         QVERIFY(MainWindowProbe(*window).pdfImageList().empty());
         const auto *failure = window->findChild<QLabel *>("saveFailure");
@@ -711,7 +713,7 @@ class FrameTest : public WindowTest
         start(settings);
         MainWindowProbe(*window).pdfRecording() = true;
         pressCapture();
-        window->TimerUpdate();
+        tick(*window);
         auto *list = widget<QListWidget>(*window, "listWidget");
         QCOMPARE(list->count(), 1);
         const QByteArray page = dir + "/" + list->item(0)->text().toUtf8();
@@ -824,15 +826,15 @@ class FrameTest : public WindowTest
         settings.cutting_mode = 1;
         start(settings);
         auto *label = widget<CamLabel>(*window, "label_V");
-        window->TimerUpdate();
+        tick(*window);
         QVERIFY(!isOutline(previewOf(*window).pixel(200, 100)));
 
         QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
         moveMouse(label, QPoint(300, 200));
-        window->TimerUpdate();
+        tick(*window);
         QVERIFY(isOutline(previewOf(*window).pixel(200, 100)));
         moveMouse(label, QPoint(400, 300)); // the outline follows the mouse
-        window->TimerUpdate();
+        tick(*window);
         QVERIFY(isOutline(previewOf(*window).pixel(400, 200)));
         QVERIFY(!isOutline(previewOf(*window).pixel(300, 150)));
     }
@@ -845,7 +847,7 @@ class FrameTest : public WindowTest
         start(startSettings(1280, 720, saveDir->path()));
         auto *box = widget<QComboBox>(*window, "cbFbl");
         QCOMPARE(itemsOf(box), QStringList{"1280*720"});
-        window->TimerUpdate();
+        tick(*window);
         QCOMPARE(itemsOf(box), QString("1280*720,640*480,1920*1080").split(','));
         QCOMPARE(box->currentIndex(), 0);
 
@@ -859,7 +861,7 @@ class FrameTest : public WindowTest
         QVERIFY(isBlack(previewOf(*window)));
         QCOMPARE(g_Config.width, 1920);
         QCOMPARE(box->currentText(), QString("1920*1080"));
-        window->TimerUpdate();
+        tick(*window);
         QCOMPARE(itemsOf(box), QString("1920*1080,640*480,1280*720").split(','));
         QCOMPARE(box->currentIndex(), 0);
         QCOMPARE(cam.requestCount(kRequestOpen), opens + 1);
@@ -882,9 +884,9 @@ class FrameTest : public WindowTest
         second.modalias = "usb:v0AC8p3580d0100dcEFdsc02dp01ic0Eisc01ip00in00";
         hw().addCamera(1, second);
         start(startSettings(1280, 720, saveDir->path()));
-        window->TimerUpdate();
+        tick(*window);
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_2"), Qt::LeftButton);
-        window->TimerUpdate();
+        tick(*window);
         QCOMPARE(itemsOf(widget<QComboBox>(*window, "cbFbl")), QStringList{"800*600"});
     }
 
@@ -979,7 +981,7 @@ class FrameTest : public WindowTest
     {
         VirtualCamera &cam = hw().addCamera(0, camera1280x720());
         start(startSettings(1280, 720, saveDir->path()));
-        window->TimerUpdate();
+        tick(*window);
         const int opens = cam.requestCount(kRequestOpen);
 
         QTemporaryDir other;
@@ -989,7 +991,7 @@ class FrameTest : public WindowTest
         QCOMPARE(cam.requestCount(kRequestOpen), opens + 1);
         QCOMPARE(widget<QLineEdit>(*window, "lineEdit")->text(), other.path());
         QCOMPARE(itemsOf(widget<QComboBox>(*window, "cbFbl")), QStringList{"1280*720"});
-        window->TimerUpdate();
+        tick(*window);
         QCOMPARE(itemsOf(widget<QComboBox>(*window, "cbFbl")).size(), 3);
 
         // A refused directory: the box, and the camera streams on.
@@ -1004,7 +1006,7 @@ class FrameTest : public WindowTest
     {
         VirtualCamera &cam = hw().addCamera(0, camera1280x720());
         start(startSettings(1280, 720, saveDir->path()));
-        window->TimerUpdate();
+        tick(*window);
         const QImage before = previewOf(*window);
 
         DialogStub::answer() = QString();
@@ -1014,7 +1016,7 @@ class FrameTest : public WindowTest
         QCOMPARE(widget<QLineEdit>(*window, "lineEdit")->text(), saveDir->path());
         QVERIFY(fd > 0);
         cam.setScene(PageScene{}); // a new picture must reach the preview
-        window->TimerUpdate();
+        tick(*window);
         QVERIFY(meanDifference(previewOf(*window), before) > 5);
     }
 
@@ -1069,7 +1071,7 @@ class FrameTest : public WindowTest
             rightPageFirst()->trigger();
         QTest::mouseClick(widget<QPushButton>(*window, "butten_pdf"), Qt::LeftButton);
         pressCapture();
-        window->TimerUpdate();
+        tick(*window);
         const QStringList files = filesIn(saveDir->path());
         QCOMPARE(files.size(), 2);
         QVERIFY2(captureName("-1.jpg").match(files[0]).hasMatch(), qPrintable(files[0]));
@@ -1091,7 +1093,7 @@ class FrameTest : public WindowTest
         for (int spread = 0; spread < 2; ++spread) {
             QTest::qWait(2);
             pressCapture();
-            window->TimerUpdate();
+            tick(*window);
         }
         const auto *list = widget<QListWidget>(*window, "listWidget");
         QCOMPARE(list->count(), 4);
@@ -1115,7 +1117,7 @@ class FrameTest : public WindowTest
         page.singlePage = true;
         startOnBook(page);
         pressCapture();
-        window->TimerUpdate();
+        tick(*window);
         const QStringList files = filesIn(saveDir->path());
         QCOMPARE(files.size(), 1);
         QVERIFY2(captureName(".jpg").match(files[0]).hasMatch(), qPrintable(files[0]));
@@ -1188,7 +1190,7 @@ class FrameTest : public WindowTest
         settings.cutting_mode = 2;
         start(settings);
         pressCapture();
-        window->TimerUpdate();
+        tick(*window);
         return {cam, QImage(saveDir->filePath(filesIn(saveDir->path()).value(0)))};
     }
 
@@ -1218,7 +1220,7 @@ class FrameTest : public WindowTest
     // The capture button, with a frame in view as a capture needs.
     void pressCapture()
     {
-        window->TimerUpdate();
+        tick(*window);
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
     }
 
@@ -1244,7 +1246,7 @@ class FrameTest : public WindowTest
         for (int i = 0; i < n; ++i) {
             QTest::qWait(2);
             pressCapture();
-            window->TimerUpdate();
+            tick(*window);
         }
         return filesIn(saveDir->path());
     }

@@ -5,6 +5,7 @@
 #ifndef ZQ_TESTS_GUI_HARNESS_H
 #define ZQ_TESTS_GUI_HARNESS_H
 
+#include "capturequeue.h"
 #include "config.h"
 #include "mainwindow.h"
 #include "savedir.h"
@@ -83,7 +84,16 @@ struct MainWindowProbe {
     bool &pdfRecording() { return window.pdfRecording; }
     bool pdfComposing() const { return window.pdfComposing; }
     QTimer *timer() const { return window.timer; }
+    void finishCaptures() { window.captures->finish(); }
 };
+
+// One tick of the frame loop, with the capture it may have started
+// written and listed.
+inline void tick(MainWindow &window)
+{
+    window.TimerUpdate();
+    MainWindowProbe(window).finishCaptures();
+}
 
 // Lets the window run until the PDF it is composing is written or has
 // failed; false if that takes longer than a few minutes.

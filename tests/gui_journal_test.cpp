@@ -272,9 +272,9 @@ class PageJournalTest : public WindowTest
     QString capture()
     {
         QTest::qWait(2);       // a time stamp of its own
-        window->TimerUpdate(); // a capture wants a frame shown
+        tick(*window); // a capture wants a frame shown
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
-        window->TimerUpdate();
+        tick(*window);
         return list()->item(list()->count() - 1)->text();
     }
 

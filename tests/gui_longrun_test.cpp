@@ -32,7 +32,7 @@ class LongRunTest : public QObject
                     QTest::qWait(2);
                     QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
                 }
-                window->TimerUpdate();
+                tick(*window);
             }
             QCOMPARE(cam.framesDelivered() - before, ticks);
             QCOMPARE(widget<QListWidget>(*window, "listWidget")->count(), ticks / 2500);

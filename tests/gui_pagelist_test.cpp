@@ -333,7 +333,7 @@ class PageListTest : public WindowTest
     void tick()
     {
         QTest::qWait(2);
-        window->TimerUpdate();
+        ::tick(*window);
     }
 
     // Captures one page with the button and returns its name.

@@ -204,9 +204,9 @@ class PagesTest : public WindowTest
         scene.centerX += 0.05 * variant;
         camera->setScene(scene);
         QTest::qWait(2);       // a time stamp of its own
-        window->TimerUpdate(); // a capture wants a frame shown
+        tick(*window); // a capture wants a frame shown
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
-        window->TimerUpdate();
+        tick(*window);
         return QFile::decodeName(list->item(list->count() - 1)->data(Qt::UserRole).toByteArray());
     }
 

@@ -226,9 +226,9 @@ class PdfButtonTest : public WindowTest
     void capture()
     {
         QTest::qWait(2);
-        window->TimerUpdate(); // a frame in view, as a capture needs
+        tick(*window); // a frame in view, as a capture needs
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
-        window->TimerUpdate();
+        tick(*window);
     }
     QString onlyPdf()
     {

@@ -159,9 +159,9 @@ class TranslationTest : public WindowTest
         hw().addCamera(0, camera1280x720());
         window = startWindow(startSettings(1280, 720, saveDir->path()));
         QTest::mouseClick(widget<QPushButton>(*window, "butten_pdf"), Qt::LeftButton);
-        window->TimerUpdate();
+        tick(*window);
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
-        window->TimerUpdate();
+        tick(*window);
         QCOMPARE(widget<QPushButton>(*window, "butten_pdf")->text(), translated("停止合成PDF"));
         QStringList texts = shownStrings() << window->statusBar()->currentMessage();
         QVERIFY(!texts.last().isEmpty());
