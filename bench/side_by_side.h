@@ -30,6 +30,14 @@ inline double cpuSeconds()
     return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
+// The whole process's processor time, all threads counted.
+inline double processCpuSeconds()
+{
+    timespec t;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
 // Wall time, for work that waits (for the disk) as part of its cost.
 inline double wallSeconds()
 {
