@@ -378,6 +378,59 @@ class FrameTest : public WindowTest
         QVERIFY(meanDifference(coarse(wholeFrame), coarse(page)) > 2 * d);
     }
 
+    // The preview finds the page on a frame decoded at half size and turned;
+    // the capture cuts it from the whole frame as a search there would.
+    void automaticCropCutsAsTheWholeFrameWould()
+    {
+        VirtualCamera &cam = hw().addCamera(0, camera1280x720());
+        ZqConfig settings = startSettings(1920, 1080, saveDir->path());
+        settings.cutting_mode = 2;
+        settings.rota = 1;
+        settings.picture_format = PictureFormat::Tiff; // without a JPEG's losses
+        start(settings);
+        pressCapture();
+        tick(*window);
+        const QImage page(saveDir->filePath(filesIn(saveDir->path()).value(0)));
+
+        std::vector<uint8_t> frame = renderedBytes(cam);
+        QVERIFY(!frame.empty());
+        zq_scanner_picture_rotate_90(frame.data(), 1920, 1080);
+        zq_scanner_picture_rotate_90(frame.data(), 1080, 1920);
+        zq_scanner_picture_rotate_90(frame.data(), 1920, 1080);
+        QCOMPARE(zq_scanner_cutting_edge_auto(frame.data(), 1080, 1920), 0);
+        std::vector<uint8_t> cut(frame.size());
+        int w = 0;
+        int h = 0;
+        QCOMPARE(zq_scanner_cutting_edge_do(frame.data(), 1080, 1920, cut.data(), int(cut.size()),
+                                            &w, &h),
+                 0);
+        QVERIFY2(std::abs(page.width() - w) <= 1 && std::abs(page.height() - h) <= 1,
+                 qPrintable(QString("%1 x %2 vs %3 x %4")
+                                .arg(page.width())
+                                .arg(page.height())
+                                .arg(w)
+                                .arg(h)));
+        // The outlines may differ by a fraction of a pixel, which moves the
+        // edges of the print: compared coarsely.
+        const double d = meanDifference(coarse(page), coarse(frameImage(cut.data(), w, h)));
+        QVERIFY2(d < 1, qPrintable(QString::number(d)));
+    }
+
+    // A camera without MJPEG streams converted frames: they are shown and
+    // captured whole as before.
+    void cameraWithoutMjpeg()
+    {
+        CameraConfig config = camera1280x720();
+        config.formats = {{V4L2_PIX_FMT_YUYV, {FrameSize::discrete(1280, 720)}}};
+        VirtualCamera &cam = hw().addCamera(0, config);
+        start(startSettings(1280, 720, saveDir->path()));
+        pressCapture();
+        tick(*window);
+        QVERIFY(meanDifference(previewOf(*window), fittedToLabel(renderedFrame(cam))) < 6);
+        const QImage file(saveDir->filePath(filesIn(saveDir->path()).value(0)));
+        QVERIFY(meanDifference(file, renderedFrame(cam)) < 4);
+    }
+
     // Seen from a head leaning far forward, a page is flattened to its own
     // proportions: here into more pixels than the frame has.
     void automaticCropFlattensAPageLargerThanTheFrame()
