@@ -6,6 +6,9 @@
 // - BM_PreviewRead: libzqscan's preview read of the camera's own MJPEG at
 //   the scale a 640 x 480 preview needs (1/4 at 13 and 8 MP), beside the
 //   same full decoding (x_decode).
+// - BM_PreviewDecodePhoto: the same decoding on real photographs of a page
+//   and a book, scaled to the frame size and encoded at the camera's
+//   quality, beside their full decoding.
 // - BM_Tick: whole ticks of the window (preview read, grey, rotation index
 //   1, automatic detection, the stillness watch of automatic capture,
 //   drawing, preview scaling), in processor time of all threads, beside
@@ -33,6 +36,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -40,6 +44,7 @@
 
 #include <benchmark/benchmark.h>
 #include <opencv2/core/utility.hpp>
+#include <opencv2/imgproc.hpp>
 #include <unistd.h>
 
 #include <algorithm>
@@ -58,6 +63,7 @@ namespace
 {
 
 constexpr int kCaptureQuality = 60; // quality index 5
+constexpr int kCameraQuality = 85;  // the virtual camera's encoder
 constexpr int kRunningMs = 5000;
 constexpr double kFrameSeconds = 1.0 / 30; // a camera at 30 frames a second
 constexpr double kCaptureTimeoutSeconds = 10;
@@ -177,6 +183,39 @@ void BM_PreviewRead(benchmark::State &state)
     state.counters["denominator"] = denominator;
     if (!read || decodedW != w || decodedH != h)
         state.SkipWithError("no whole frame");
+}
+
+// The preview read's decoding on real photographs of pages, made into a
+// camera's frames: scaled to the frame size and encoded at the virtual
+// camera's JPEG quality, without its added sensor noise.
+void BM_PreviewDecodePhoto(benchmark::State &state, const char *photo)
+{
+    int w, h;
+    setLabel(state, w, h);
+    std::vector<uint8_t> original, rgb;
+    int ow = 0, oh = 0;
+    QFile file(QStringLiteral(ZQ_TEST_PHOTOS "/") + photo);
+    if (!file.open(QIODevice::ReadOnly)) {
+        state.SkipWithError("no photograph");
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    decodeToRgb(std::vector<uint8_t>(bytes.begin(), bytes.end()), original, ow, oh);
+    cv::Mat frame;
+    cv::resize(cv::Mat(oh, ow, CV_8UC3, original.data()), frame, cv::Size(w, h));
+    const std::vector<uint8_t> jpeg = encodeToMemory(frame.data, w, h, kCameraQuality);
+    const int denominator = zq_scanner_preview_denominator(w, h, 640, 480);
+    std::vector<uint8_t> small(size_t(w) * h * 3);
+    int sw = 0, sh = 0, dw = 0, dh = 0;
+    compare(
+        state, cpuSeconds,
+        [&] {
+            zq_scanner_jpeg_decode(jpeg.data(), jpeg.size(), denominator, small.data(),
+                                   small.size(), &sw, &sh);
+        },
+        [&] { decodeToRgb(jpeg, rgb, dw, dh); }, "x_decode");
+    state.counters["denominator"] = denominator;
+    state.counters["jpeg_kb"] = double(jpeg.size()) / 1024;
 }
 
 void BM_Tick(benchmark::State &state)
@@ -417,6 +456,8 @@ void sizes(benchmark::internal::Benchmark *b)
 
 BENCHMARK(BM_Read)->Apply(sizes);
 BENCHMARK(BM_PreviewRead)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_PreviewDecodePhoto, page, "a4-on-dark-background.jpg")->Apply(sizes);
+BENCHMARK_CAPTURE(BM_PreviewDecodePhoto, book, "book.jpg")->Apply(sizes);
 BENCHMARK(BM_Tick)->Apply(sizes);
 BENCHMARK(BM_RunningWindow)->Apply(sizes)->Iterations(1);
 BENCHMARK(BM_Grey)->Apply(sizes);
