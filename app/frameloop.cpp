@@ -158,9 +158,10 @@ void MainWindow::TimerUpdate()
         zq_scanner_picture_gray(picture, w, h);
     rotateFrame(picture, w, h);
     // A capture cutting by the library's records holds them: this tick
-    // shows its frame without searching rather than wait.
+    // shows its frame without searching rather than wait, and a capture
+    // asked for waits for a tick that searched.
     std::unique_lock<std::mutex> records(libraryRecords(), std::try_to_lock);
-    if (records) {
+    if (records.owns_lock()) {
         recordCropQuadrilateral(picture, w, h, denominator);
         zqPoint outline[4];
         const bool automaticCrop = ui->cutting->currentIndex() == CropMode::Automatic;
@@ -168,19 +169,11 @@ void MainWindow::TimerUpdate()
         if (autoCapture->wantsCapture(picture, w, h, automaticCrop, found ? outline : nullptr) &&
             !captures->busy())
             captureRequested = true;
-    }
-    if (captureRequested) {
-        if (g_Config.save_dir[0]) {
-            captures->submit(captureJob(w, h));
-            // The preview shows the capture as the page will look.
-            if (g_Config.clear_background)
-                zq_scanner_clear_background(picture, w, h);
-        }
-        captureRequested = false;
-    }
-    if (records)
+        if (captureRequested)
+            startCapture(picture, w, h);
         drawOutline(picture, w, h);
-    records.unlock();
+        records.unlock();
+    }
     if (!resolutionsListed) {
         UpdateResolutions();
         resolutionsListed = true;
@@ -263,6 +256,17 @@ bool MainWindow::foundOutline(zqPoint corners[4]) const
         return false;
     std::copy(outline.point, outline.point + 4, corners);
     return true;
+}
+
+void MainWindow::startCapture(unsigned char *picture, int w, int h)
+{
+    captureRequested = false;
+    if (!g_Config.save_dir[0])
+        return;
+    captures->submit(captureJob(w, h));
+    // The preview shows the capture as the page will look.
+    if (g_Config.clear_background)
+        zq_scanner_clear_background(picture, w, h);
 }
 
 // A capture of this tick's frame (shown w x h): its whole frame, the

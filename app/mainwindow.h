@@ -181,6 +181,7 @@ class MainWindow : public QMainWindow
     void drawOutline(unsigned char *picture, int w, int h);
     bool lookingForBooks() const;
     bool foundOutline(zqPoint corners[4]) const;
+    void startCapture(unsigned char *picture, int w, int h);
     CaptureJob captureJob(int w, int h);
     void captureWritten(const CaptureJob::Outcome &outcome);
     void setFirstResolution();

@@ -416,6 +416,27 @@ class FrameTest : public WindowTest
         QVERIFY2(d < 1, qPrintable(QString::number(d)));
     }
 
+    // While a capture cuts by the library's records on its worker, the
+    // preview goes on without searching, and a capture asked for meanwhile
+    // waits for a tick that searched.
+    void tickWhileACaptureHoldsTheRecords()
+    {
+        hw().addCamera(0, camera1280x720());
+        ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        settings.cutting_mode = 2;
+        start(settings);
+        pressCapture();
+        {
+            const std::lock_guard<std::mutex> held(libraryRecords());
+            tick(*window);
+            QVERIFY(!isBlack(previewOf(*window)));
+            QVERIFY(MainWindowProbe(*window).captureRequested());
+        }
+        QCOMPARE(filesIn(saveDir->path()).size(), 0);
+        tick(*window);
+        QCOMPARE(filesIn(saveDir->path()).size(), 1);
+    }
+
     // A camera without MJPEG streams converted frames: they are shown and
     // captured whole as before.
     void cameraWithoutMjpeg()
