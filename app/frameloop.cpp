@@ -22,8 +22,8 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
-#include <cmath>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
