@@ -67,11 +67,11 @@ std::vector<CapturedPicture> cutPictures(const CaptureJob &job, const unsigned c
     case CaptureJob::Cut::Whole:
         break;
     case CaptureJob::Cut::Page:
-        pictures.push_back(CapturedPicture::cutBy([&](unsigned char *out, int size, int *ow,
-                                                      int *oh) {
-            return zq_scanner_page_cut_near(rgb, w, h, job.outline.data(), job.reach, out, size,
-                                            ow, oh);
-        }));
+        pictures.push_back(
+            CapturedPicture::cutBy([&](unsigned char *out, int size, int *ow, int *oh) {
+                return zq_scanner_page_cut_near(rgb, w, h, job.outline.data(), job.reach, out, size,
+                                                ow, oh);
+            }));
         break;
     case CaptureJob::Cut::Rectangle: {
         const std::lock_guard<std::mutex> records(libraryRecords());

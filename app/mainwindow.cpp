@@ -168,7 +168,7 @@ void MainWindow::reportUnkeptSettings()
 MainWindow::~MainWindow()
 {
     captures->finish(); // the pages asked for are listed and journaled
-    journal->stop(); // the list going down with the window is no change
+    journal->stop();    // the list going down with the window is no change
     delete ui;
     zq_scanner_dllunit();
     pdfImageList.clear();

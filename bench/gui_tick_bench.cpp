@@ -414,7 +414,8 @@ void BM_Capture(benchmark::State &state)
         job.quality = kCaptureQuality;
         std::vector<uint8_t> frame;
         int fw = 0, fh = 0;
-        decodes.push_back(secondsOf(cpuSeconds, [&] { decodeToRgb(job.frame.bytes, frame, fw, fh); }));
+        decodes.push_back(
+            secondsOf(cpuSeconds, [&] { decodeToRgb(job.frame.bytes, frame, fw, fh); }));
         zqPointF corners[4];
         if (zq_scanner_cutting_edge_auto(frame.data(), fw, fh) != 0 ||
             zq_scanner_cutting_edge_quad(corners) != 0) {
@@ -431,8 +432,7 @@ void BM_Capture(benchmark::State &state)
                                        &cutH);
         }));
         saves.push_back(secondsOf(cpuSeconds, [&] {
-            zq_scanner_picture_save(referencePath.c_str(), cut.data(), cutW, cutH,
-                                    kCaptureQuality);
+            zq_scanner_picture_save(referencePath.c_str(), cut.data(), cutW, cutH, kCaptureQuality);
         }));
         const double work = secondsOf(cpuSeconds, [&] { captured &= job.run().error == 0; });
         ratios.push_back(work / (decodes.back() + cuts.back() + saves.back()));

@@ -86,7 +86,8 @@ int zq_scanner_book_find_reduced(const unsigned char *buffer, int width, int hei
                                  int denominator)
 {
     return guarded(-1, [&] {
-        if (!storage || !isUsableFrame(buffer, width, height) || !zq::is_scale_denominator(denominator))
+        if (!storage || !isUsableFrame(buffer, width, height) ||
+            !zq::is_scale_denominator(denominator))
             return -1;
         g_book = {};
         PackedFrame frame(buffer, width, height);

@@ -392,7 +392,8 @@ int zq_scanner_cutting_edge_auto_reduced(unsigned char *buffer, int width, int h
                                          int denominator)
 {
     return guarded(1, [&] {
-        if (!squares || !isUsableFrame(buffer, width, height) || !zq::is_scale_denominator(denominator))
+        if (!squares || !isUsableFrame(buffer, width, height) ||
+            !zq::is_scale_denominator(denominator))
             return 1;
         SquaresReset reset;
         // The frame is only read: a view of it spares a full-size copy on

@@ -446,7 +446,8 @@ ZQ_EXPORT int zq_scanner_init_preview(int fd, int *w, int *h)
 ZQ_EXPORT int zq_scanner_preview_read(int fd, int denominator, unsigned char **picture, int *w,
                                       int *h)
 {
-    if (!picture || !w || !h || !buffers || preview.width == 0 || !zq::is_scale_denominator(denominator))
+    if (!picture || !w || !h || !buffers || preview.width == 0 ||
+        !zq::is_scale_denominator(denominator))
         return -1;
     try {
         for (int tries = 0; tries < kJpegFrameTries; ++tries) {

@@ -404,12 +404,10 @@ class FrameTest : public WindowTest
         QCOMPARE(zq_scanner_cutting_edge_do(frame.data(), 1080, 1920, cut.data(), int(cut.size()),
                                             &w, &h),
                  0);
-        QVERIFY2(std::abs(page.width() - w) <= 1 && std::abs(page.height() - h) <= 1,
-                 qPrintable(QString("%1 x %2 vs %3 x %4")
-                                .arg(page.width())
-                                .arg(page.height())
-                                .arg(w)
-                                .arg(h)));
+        QVERIFY2(
+            std::abs(page.width() - w) <= 1 && std::abs(page.height() - h) <= 1,
+            qPrintable(
+                QString("%1 x %2 vs %3 x %4").arg(page.width()).arg(page.height()).arg(w).arg(h)));
         // The outlines may differ by a fraction of a pixel, which moves the
         // edges of the print: compared coarsely.
         const double d = meanDifference(coarse(page), coarse(frameImage(cut.data(), w, h)));

@@ -271,8 +271,8 @@ class PageJournalTest : public WindowTest
     // Captures a page with the button and returns its name.
     QString capture()
     {
-        QTest::qWait(2);       // a time stamp of its own
-        tick(*window); // a capture wants a frame shown
+        QTest::qWait(2); // a time stamp of its own
+        tick(*window);   // a capture wants a frame shown
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
         tick(*window);
         return list()->item(list()->count() - 1)->text();

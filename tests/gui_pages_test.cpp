@@ -203,8 +203,8 @@ class PagesTest : public WindowTest
         PageScene scene = offCentrePage();
         scene.centerX += 0.05 * variant;
         camera->setScene(scene);
-        QTest::qWait(2);       // a time stamp of its own
-        tick(*window); // a capture wants a frame shown
+        QTest::qWait(2); // a time stamp of its own
+        tick(*window);   // a capture wants a frame shown
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
         tick(*window);
         return QFile::decodeName(list->item(list->count() - 1)->data(Qt::UserRole).toByteArray());

@@ -601,8 +601,7 @@ TEST_F(ImagingTest, OutlineFromAReducedFrameCutsThePageAsTheWholeFrameDoes)
     ASSERT_EQ(zq_scanner_cutting_edge_quad(corners), 0);
     for (int i = 0; i < 4; ++i) { // a reduced pixel's centre in the whole frame
         corners[i] = {corners[i].x * 4 + 1.5, corners[i].y * 4 + 1.5};
-        EXPECT_LT(std::hypot(corners[i].x - wholeCorners[i].x, corners[i].y - wholeCorners[i].y),
-                  4)
+        EXPECT_LT(std::hypot(corners[i].x - wholeCorners[i].x, corners[i].y - wholeCorners[i].y), 4)
             << i;
     }
     std::swap(corners[0], corners[2]); // in any order around the page
