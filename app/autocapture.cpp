@@ -95,15 +95,23 @@ bool AutoCapture::wantsCapture(const unsigned char *rgb, int width, int height, 
     return true;
 }
 
+void AutoCapture::captureStarted()
+{
+    marked_ = watching_;
+    if (marked_)
+        detector_.markTaken();
+}
+
 void AutoCapture::pageCaptured()
 {
     retryPause_ = 0;
-    if (watching_)
-        detector_.markTaken();
 }
 
 void AutoCapture::captureFailed()
 {
+    if (marked_)
+        detector_.unmarkTaken();
+    marked_ = false;
     retryPause_ = retryPause_ ? std::min(2 * retryPause_, kLongestRetryMs) : kFirstRetryMs;
     retryAt_ = clock_() + retryPause_;
 }

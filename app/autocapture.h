@@ -37,11 +37,13 @@ class AutoCapture : public QObject
     bool wantsCapture(const unsigned char *rgb, int width, int height, bool automaticCrop,
                       const zqPoint *outline);
     // Any capture of this tick's frame (also by key or button) takes the
-    // page in view, so that it is not taken again.
+    // page in view, so that it is not taken again while it is written.
+    void captureStarted();
+    // The capture's pages were written.
     void pageCaptured();
-    // The capture of this tick's frame could not be written: the page is
-    // not taken, and is tried again after a pause that doubles with each
-    // failure, until it is written or taken away.
+    // The capture could not be written: the page is not taken after all,
+    // and is tried again after a pause that doubles with each failure,
+    // until it is written or taken away.
     void captureFailed();
     // In book mode the pages change in place as they are turned, and are
     // told apart by their words.
@@ -59,6 +61,7 @@ class AutoCapture : public QObject
     StillnessDetector detector_;
     Clock clock_;
     bool watching_ = false; // this tick's frame went through the watch
+    bool marked_ = false;   // the last capture started marked its page taken
     qint64 retryPause_ = 0; // 0 while the last capture was written
     qint64 retryAt_ = 0;
 };

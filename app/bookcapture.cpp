@@ -45,9 +45,10 @@ void BookCapture::switchedByUser()
         statusBar_->showMessage(tr("无法把书本模式的设置写入 %1").arg(switchSettingsFile()), 10000);
 }
 
-void BookCapture::find(const unsigned char *rgb, int width, int height, int denominator)
+bool BookCapture::find(const unsigned char *rgb, int width, int height, int denominator)
 {
     pagesFound_ = std::max(0, zq_scanner_book_find_reduced(rgb, width, height, denominator));
+    return pagesFound_ > 0;
 }
 
 // The outline runs along the page's top edge from left to right, then

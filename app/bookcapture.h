@@ -31,8 +31,8 @@ class BookCapture : public QObject
 
     // Looks for an open book in this tick's frame (turned, not yet drawn
     // into; the camera's reduced by denominator); the other calls refer to
-    // what it found.
-    void find(const unsigned char *rgb, int width, int height, int denominator);
+    // what it found.  True when it found a page.
+    bool find(const unsigned char *rgb, int width, int height, int denominator);
     // The outer corners of the pages found, clockwise from the top-left;
     // false when none was found.
     bool outerCorners(zqPoint corners[4]) const;

@@ -108,33 +108,36 @@ int writePage(const CapturedPicture &page, const char *path, bool tiff, int qual
     return errno ? errno : EIO;
 }
 
-} // namespace
-
-CaptureJob::Outcome CaptureJob::run() const
+const char *extensionFor(const CaptureJob &job)
 {
-    Outcome outcome;
-    const char *extension = tiff ? ".tiff" : ".jpg";
+    return job.tiff ? ".tiff" : ".jpg";
+}
+
+CaptureJob::Outcome decodeCutAndWrite(const CaptureJob &job)
+{
+    CaptureJob::Outcome outcome;
+    const char *extension = extensionFor(job);
     int w = 0;
     int h = 0;
-    std::vector<unsigned char> rgb = frame.whole(w, h);
+    std::vector<unsigned char> rgb = job.frame.whole(w, h);
     if (rgb.empty()) {
-        outcome.failedName = QString::fromStdString(stamp + extension);
+        outcome.failedName = QString::fromStdString(job.stamp + extension);
         outcome.error = EIO;
         return outcome;
     }
-    if (grey)
+    if (job.grey)
         zq_scanner_picture_gray(rgb.data(), w, h);
-    for (int turn = 0; turn < quarterTurns; ++turn) {
+    for (int turn = 0; turn < job.quarterTurns; ++turn) {
         zq_scanner_picture_rotate_90(rgb.data(), w, h);
         std::swap(w, h);
     }
-    if (clearBackground)
+    if (job.clearBackground)
         zq_scanner_clear_background(rgb.data(), w, h);
-    for (const CapturedPicture &page : cutPictures(*this, rgb.data(), w, h)) {
-        const std::string name = stamp + page.suffix + extension;
+    for (const CapturedPicture &page : cutPictures(job, rgb.data(), w, h)) {
+        const std::string name = job.stamp + page.suffix + extension;
         char path[kPathMax];
-        const int error = joinPath(path, directory.c_str(), name.c_str())
-                              ? writePage(page, path, tiff, quality)
+        const int error = joinPath(path, job.directory.c_str(), name.c_str())
+                              ? writePage(page, path, job.tiff, job.quality)
                               : ENAMETOOLONG;
         if (error) {
             outcome.failedName = QString::fromStdString(name);
@@ -144,4 +147,18 @@ CaptureJob::Outcome CaptureJob::run() const
         outcome.written.push_back({QByteArray(path), QString::fromStdString(name)});
     }
     return outcome;
+}
+
+} // namespace
+
+CaptureJob::Outcome CaptureJob::run() const
+{
+    try {
+        return decodeCutAndWrite(*this);
+    } catch (...) { // out of memory for the whole frame or a page
+        Outcome outcome;
+        outcome.failedName = QString::fromStdString(stamp + extensionFor(*this));
+        outcome.error = ENOMEM;
+        return outcome;
+    }
 }

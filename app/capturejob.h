@@ -41,6 +41,7 @@ struct CaptureJob {
     enum class Cut { Whole, Page, Rectangle, Book };
 
     // Decodes, turns, cuts and writes; the outcome says what was written.
+    // Throws nothing.
     struct Outcome;
     Outcome run() const;
 

@@ -45,7 +45,7 @@ constexpr unsigned kCameraSettleMicroseconds = 500000;
 
 // How far, in the shown frame's pixels, a page's edges may lie from the
 // outline found there: a capture measures them again on the whole frame.
-constexpr double kOutlineReach = 3;
+constexpr double kOutlineReach = 5;
 
 // Room round a page's thumbnail and name in the page list.
 constexpr int kThumbnailMargin = 8;
@@ -162,16 +162,17 @@ void MainWindow::TimerUpdate()
     // asked for waits for a tick that searched.
     std::unique_lock<std::mutex> records(libraryRecords(), std::try_to_lock);
     if (records.owns_lock()) {
-        recordCropQuadrilateral(picture, w, h, denominator);
+        const bool outlined = recordCropQuadrilateral(picture, w, h, denominator);
         zqPoint outline[4];
         const bool automaticCrop = ui->cutting->currentIndex() == CropMode::Automatic;
-        const bool found = automaticCrop && foundOutline(outline);
+        const bool found = automaticCrop && outlined && foundOutline(outline);
         if (autoCapture->wantsCapture(picture, w, h, automaticCrop, found ? outline : nullptr) &&
             !captures->busy())
             captureRequested = true;
         if (captureRequested)
-            startCapture(picture, w, h);
-        drawOutline(picture, w, h);
+            startCapture(picture, w, h, outlined);
+        if (outlined)
+            drawOutline(picture, w, h);
         records.unlock();
     }
     if (!resolutionsListed) {
@@ -211,24 +212,22 @@ void MainWindow::rotateFrame(unsigned char *picture, int &w, int &h) const
     }
 }
 
-void MainWindow::recordCropQuadrilateral(unsigned char *picture, int w, int h, int denominator)
+// True when the library's record now holds this frame's outline: a record
+// left from an earlier frame (or a capture's cut) is never drawn or cut by.
+bool MainWindow::recordCropQuadrilateral(unsigned char *picture, int w, int h, int denominator)
 {
     switch (ui->cutting->currentIndex()) {
     case CropMode::Automatic:
         if (bookCapture->isOn())
-            bookCapture->find(picture, w, h, denominator);
-        else
-            zq_scanner_cutting_edge_auto_reduced(picture, w, h, denominator);
-        break;
+            return bookCapture->find(picture, w, h, denominator);
+        return zq_scanner_cutting_edge_auto_reduced(picture, w, h, denominator) == 0;
     case CropMode::Manual: {
         zqPoint lt{0, 0};
         zqPoint rb{0, 0};
-        if (_getCuttingEdge(w, h, lt, rb))
-            zq_scanner_cutting_edge_set(&lt, &rb);
-        break;
+        return _getCuttingEdge(w, h, lt, rb) && zq_scanner_cutting_edge_set(&lt, &rb) == 0;
     }
     default:
-        break;
+        return false;
     }
 }
 
@@ -258,12 +257,13 @@ bool MainWindow::foundOutline(zqPoint corners[4]) const
     return true;
 }
 
-void MainWindow::startCapture(unsigned char *picture, int w, int h)
+void MainWindow::startCapture(unsigned char *picture, int w, int h, bool outlined)
 {
     captureRequested = false;
     if (!g_Config.save_dir[0])
         return;
-    captures->submit(captureJob(w, h));
+    captures->submit(captureJob(w, h, outlined));
+    autoCapture->captureStarted();
     // The preview shows the capture as the page will look.
     if (g_Config.clear_background)
         zq_scanner_clear_background(picture, w, h);
@@ -272,7 +272,7 @@ void MainWindow::startCapture(unsigned char *picture, int w, int h)
 // A capture of this tick's frame (shown w x h): its whole frame, the
 // settings it was shown with, and where to cut it in the whole frame's
 // pixels.  Its files are all named by one time stamp.
-CaptureJob MainWindow::captureJob(int w, int h)
+CaptureJob MainWindow::captureJob(int w, int h, bool outlined)
 {
     CaptureJob job;
     job.frame = HeldFrame::copyFrom(fd, g_Config.width, g_Config.height);
@@ -294,7 +294,7 @@ CaptureJob MainWindow::captureJob(int w, int h)
         // label allows.
         if (_getCuttingEdge(whole.width(), whole.height(), job.topLeft, job.bottomRight))
             job.cut = CaptureJob::Cut::Rectangle;
-    } else if (ui->cutting->currentIndex() == CropMode::Automatic &&
+    } else if (ui->cutting->currentIndex() == CropMode::Automatic && outlined &&
                zq_scanner_cutting_edge_quad(shown) == 0) {
         job.cut = CaptureJob::Cut::Page;
         const double sx = double(whole.width()) / w;

@@ -388,6 +388,8 @@ void MainWindow::on_butten_pdf_clicked()
 {
     if (pdfComposing)
         return;
+    // A page captured before the press belongs to the collection as it was.
+    captures->finish();
     if (!pdfRecording) {
         if (!checkDir(nullptr))
             return;

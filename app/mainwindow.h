@@ -177,12 +177,12 @@ class MainWindow : public QMainWindow
     int previewDenominator() const;
     int quarterTurns() const;
     void rotateFrame(unsigned char *picture, int &w, int &h) const;
-    void recordCropQuadrilateral(unsigned char *picture, int w, int h, int denominator);
+    bool recordCropQuadrilateral(unsigned char *picture, int w, int h, int denominator);
     void drawOutline(unsigned char *picture, int w, int h);
     bool lookingForBooks() const;
     bool foundOutline(zqPoint corners[4]) const;
-    void startCapture(unsigned char *picture, int w, int h);
-    CaptureJob captureJob(int w, int h);
+    void startCapture(unsigned char *picture, int w, int h, bool outlined);
+    CaptureJob captureJob(int w, int h, bool outlined);
     void captureWritten(const CaptureJob::Outcome &outcome);
     void setFirstResolution();
     bool hasResolution(const QString &entry) const;

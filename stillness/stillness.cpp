@@ -284,9 +284,17 @@ StillnessDetector::Verdict StillnessDetector::stillPageVerdict(const unsigned ch
 
 void StillnessDetector::markTaken()
 {
+    takenBefore_ = taken_;
+    stillShowedTaken_ = stillShowsTaken_;
     taken_ = latest_;
     if (printedStillness_ == stillStart_) {
         taken_->print = stillPrint_;
         stillShowsTaken_ = true;
     }
+}
+
+void StillnessDetector::unmarkTaken()
+{
+    taken_ = takenBefore_;
+    stillShowsTaken_ = stillShowedTaken_;
 }

@@ -41,6 +41,9 @@ class StillnessDetector
                     int64_t milliseconds);
     // The page of the frame observed last has been captured, whoever asked.
     void markTaken();
+    // That capture failed after all: the page taken before it is the one
+    // taken last again, and the page is new until it is taken.
+    void unmarkTaken();
     // Pages that change where they lie, as an open book's do when one is
     // turned: every page of a book has its lines of text in the same
     // places, so the pages are told apart by their words (the page's
@@ -69,6 +72,8 @@ class StillnessDetector
     int64_t stillStart_ = 0;
     int64_t lastSeen_ = 0;
     std::optional<View> taken_;
+    std::optional<View> takenBefore_; // for unmarkTaken
+    bool stillShowedTaken_ = false;   // stillShowsTaken_ before markTaken
     bool pagesTurnInPlace_ = false;
     // Pages turned in place: the stillness whose print was read, its print,
     // and whether it shows the page taken last.

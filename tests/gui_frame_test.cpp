@@ -911,6 +911,27 @@ class FrameTest : public WindowTest
         QVERIFY(!isOutline(previewOf(*window).pixel(300, 150)));
     }
 
+    // A capture's cut by hand leaves nothing behind for the automatic crop
+    // to draw on a desk without a page.
+    void handCutLeavesNoOutlineBehind()
+    {
+        PageScene bare = offCentrePage();
+        bare.withPage = false;
+        hw().addCamera(0, cameraWith({FrameSize::discrete(640, 480)}, bare));
+        ZqConfig settings = startSettings(640, 480, saveDir->path());
+        settings.cutting_mode = 1;
+        start(settings);
+        auto *label = widget<CamLabel>(*window, "label_V");
+        QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+        QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, QPoint(300, 200));
+        pressCapture();
+        tick(*window);
+        QCOMPARE(filesIn(saveDir->path()).size(), 1);
+        widget<QComboBox>(*window, "cutting")->setCurrentIndex(2);
+        tick(*window);
+        QVERIFY(!isOutline(previewOf(*window).pixel(200, 100)));
+    }
+
     // ---- resolutions ---------------------------------------------------------
 
     void resolutionList()

@@ -115,6 +115,19 @@ TEST_F(StillnessTest, PageIsTakenOnceUntilTheDeskIsBare)
     EXPECT_EQ(show(pageAt(0.6), 1000), Verdict::Ready);
 }
 
+// A page whose capture failed is new again; the page taken before it is
+// still taken.
+TEST_F(StillnessTest, PageWhoseCaptureFailedIsNewAgain)
+{
+    EXPECT_EQ(show(pageAt(0.5), 1000), Verdict::Ready);
+    watch.markTaken();
+    EXPECT_EQ(show(pageAt(0.6), 1000), Verdict::Ready);
+    watch.markTaken();
+    watch.unmarkTaken();
+    EXPECT_EQ(show(pageAt(0.6), 1000), Verdict::Ready);
+    EXPECT_EQ(show(pageAt(0.5), 1000), Verdict::NoNewPage);
+}
+
 // Sensor noise is not movement; a hand reaching in is, and so is a pause
 // in the frames, after which the stillness has to be seen again.
 TEST_F(StillnessTest, NoiseIsStillHandsAndGapsAreNot)
