@@ -86,6 +86,21 @@ class PdfButtonTest : public WindowTest
                      fileBytes(saveDir->filePath(pages[i])));
     }
 
+    // A page still being written when the collection starts or stops
+    // belongs to the collection as it was when the page was taken.
+    void pageBeingWrittenAtThePress()
+    {
+        startCapture();                              // taken before the start
+        QTest::mouseClick(button(), Qt::LeftButton); // before the page is reported
+        capture();
+        QCOMPARE(MainWindowProbe(*window).pdfImageList().size(), size_t(1));
+        startCapture(); // taken before the stop
+        QTest::mouseClick(button(), Qt::LeftButton);
+        QVERIFY(pdfComposed(*window));
+        const auto sizes = zq::test::pdfPageSizes(saveDir->filePath(onlyPdf()).toStdString());
+        QCOMPARE(sizes.size(), size_t(2));
+    }
+
     void deletedPageLeavesNothingToCompose()
     {
         clickPdf();
@@ -229,6 +244,14 @@ class PdfButtonTest : public WindowTest
         tick(*window); // a frame in view, as a capture needs
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
         tick(*window);
+    }
+    // A capture left to its worker.
+    void startCapture()
+    {
+        QTest::qWait(2);
+        tick(*window);
+        QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
+        window->TimerUpdate();
     }
     QString onlyPdf()
     {
