@@ -102,12 +102,18 @@ ZqConfig tickSettings(int width, int height)
     return c;
 }
 
+// A fresh virtual hardware with the bench camera alone.
+VirtualCamera &freshCamera()
+{
+    VirtualHardware::instance().reset();
+    return VirtualHardware::instance().addCamera(0, benchCamera());
+}
+
 // A window streaming from a fresh camera with these settings, past the
 // first frames, for which the camera encodes its noisy variants.
 std::unique_ptr<MainWindow> benchWindow(const ZqConfig &settings)
 {
-    VirtualHardware::instance().reset();
-    VirtualHardware::instance().addCamera(0, benchCamera());
+    freshCamera();
     saveConfigFile(settings, GetConfigPath());
     auto window = std::make_unique<MainWindow>();
     for (size_t i = 0; i < NativeFrames::kVariants; ++i)
@@ -122,12 +128,35 @@ void setLabel(benchmark::State &state, int &w, int &h)
     state.SetLabel(std::to_string(w) + "x" + std::to_string(h));
 }
 
+// One full decoding of the camera's next frame into rgb; false when it is
+// not a whole w x h frame.
+bool decodeNextFrame(VirtualCamera &camera, std::vector<uint8_t> &rgb, int w, int h)
+{
+    int decodedW = 0, decodedH = 0;
+    decodeToRgb(camera.nativeFrame(uint32_t(camera.framesDelivered())), rgb, decodedW, decodedH);
+    return decodedW == w && decodedH == h;
+}
+
+// Times work beside one full decoding of the camera's next frame
+// (x_decode), after reading past its first frames, for which the camera
+// encodes its noisy variants.  False when the decoding gave no whole frame.
+bool againstDecode(benchmark::State &state, VirtualCamera &camera, Clock clock, const Work &work,
+                   int w, int h)
+{
+    for (size_t i = 0; i < NativeFrames::kVariants; ++i)
+        work();
+    std::vector<uint8_t> rgb;
+    bool whole = true;
+    compare(
+        state, clock, work, [&] { whole &= decodeNextFrame(camera, rgb, w, h); }, "x_decode");
+    return whole;
+}
+
 void BM_Read(benchmark::State &state)
 {
     int w, h;
     setLabel(state, w, h);
-    VirtualHardware::instance().reset();
-    VirtualCamera &camera = VirtualHardware::instance().addCamera(0, benchCamera());
+    VirtualCamera &camera = freshCamera();
     const int camera_fd = zq_scanner_open_index(1);
     if (camera_fd < 0 || zq_scanner_init(camera_fd, &w, &h) != 0) {
         state.SkipWithError("no stream");
@@ -136,19 +165,11 @@ void BM_Read(benchmark::State &state)
     unsigned char *picture = nullptr;
     int len = 0;
     bool read = true;
-    for (size_t i = 0; i < NativeFrames::kVariants; ++i)
-        read &= zq_scanner_picture_read(camera_fd, &picture, &len) == 0;
-    std::vector<uint8_t> rgb;
-    int decodedW = 0, decodedH = 0;
-    compare(
-        state, cpuSeconds, [&] { read &= zq_scanner_picture_read(camera_fd, &picture, &len) == 0; },
-        [&] {
-            decodeToRgb(camera.nativeFrame(uint32_t(camera.framesDelivered())), rgb, decodedW,
-                        decodedH);
-        },
-        "x_decode");
+    const bool whole = againstDecode(
+        state, camera, cpuSeconds,
+        [&] { read &= zq_scanner_picture_read(camera_fd, &picture, &len) == 0; }, w, h);
     zq_scanner_close(camera_fd);
-    if (!read || decodedW != w || decodedH != h)
+    if (!read || !whole)
         state.SkipWithError("no whole frame");
 }
 
@@ -156,8 +177,7 @@ void BM_PreviewRead(benchmark::State &state)
 {
     int w, h;
     setLabel(state, w, h);
-    VirtualHardware::instance().reset();
-    VirtualCamera &camera = VirtualHardware::instance().addCamera(0, benchCamera());
+    VirtualCamera &camera = freshCamera();
     const int camera_fd = zq_scanner_open_index(1);
     if (camera_fd < 0 || zq_scanner_init_preview(camera_fd, &w, &h) != ZQ_PREVIEW_JPEG) {
         state.SkipWithError("no MJPEG stream");
@@ -167,21 +187,13 @@ void BM_PreviewRead(benchmark::State &state)
     unsigned char *picture = nullptr;
     int pw = 0, ph = 0;
     bool read = true;
-    for (size_t i = 0; i < NativeFrames::kVariants; ++i)
-        read &= zq_scanner_preview_read(camera_fd, denominator, &picture, &pw, &ph) == 0;
-    std::vector<uint8_t> rgb;
-    int decodedW = 0, decodedH = 0;
-    compare(
-        state, cpuSeconds,
+    const bool whole = againstDecode(
+        state, camera, cpuSeconds,
         [&] { read &= zq_scanner_preview_read(camera_fd, denominator, &picture, &pw, &ph) == 0; },
-        [&] {
-            decodeToRgb(camera.nativeFrame(uint32_t(camera.framesDelivered())), rgb, decodedW,
-                        decodedH);
-        },
-        "x_decode");
+        w, h);
     zq_scanner_close(camera_fd);
     state.counters["denominator"] = denominator;
-    if (!read || decodedW != w || decodedH != h)
+    if (!read || !whole)
         state.SkipWithError("no whole frame");
 }
 
@@ -224,16 +236,8 @@ void BM_Tick(benchmark::State &state)
     setLabel(state, w, h);
     auto window = benchWindow(tickSettings(w, h));
     VirtualCamera &camera = *VirtualHardware::instance().camera(0);
-    std::vector<uint8_t> rgb;
-    int decodedW = 0, decodedH = 0;
-    compare(
-        state, processCpuSeconds, [&] { window->TimerUpdate(); },
-        [&] {
-            decodeToRgb(camera.nativeFrame(uint32_t(camera.framesDelivered())), rgb, decodedW,
-                        decodedH);
-        },
-        "x_decode");
-    if (decodedW != w || decodedH != h)
+    if (!againstDecode(
+            state, camera, processCpuSeconds, [&] { window->TimerUpdate(); }, w, h))
         state.SkipWithError("no whole frame");
     reportLoad(state);
 }
@@ -262,11 +266,7 @@ void BM_RunningWindow(benchmark::State &state)
         state.SetIterationTime(wallSeconds() - wallStart);
     }
     std::vector<uint8_t> rgb;
-    int decodedW = 0, decodedH = 0;
-    const double decode = secondsOf(processCpuSeconds, [&] {
-        decodeToRgb(camera.nativeFrame(uint32_t(camera.framesDelivered())), rgb, decodedW,
-                    decodedH);
-    });
+    const double decode = secondsOf(processCpuSeconds, [&] { decodeNextFrame(camera, rgb, w, h); });
     state.counters["ticks_per_s"] = ticks / wall;
     state.counters["cpu_ms_per_tick"] = cpu / ticks * 1e3;
     state.counters["tick_x_decode"] = cpu / ticks / decode;
