@@ -10,6 +10,7 @@
 // number of rows, and libtiff's own buffers are capped.
 #include "compose_error.h"
 #include "page_image.h"
+#include "tiff_messages.h"
 
 #include <qpdf/Pipeline.hh>
 
@@ -18,7 +19,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdarg>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -46,23 +46,6 @@ constexpr uint32_t kMinRowsPerBand = 64;
 constexpr uint64_t kMaxBandBytes = 32 << 20;
 constexpr uint64_t kRasterBytesPerPixel = 4;
 
-// libtiff's messages for one open file, kept instead of printed.
-// The first message is kept; the module (a function or the file name) is not.
-int keepError(TIFF *, void *user, const char *, const char *fmt, va_list ap)
-{
-    char text[512];
-    std::vsnprintf(text, sizeof text, fmt, ap);
-    auto *message = static_cast<std::string *>(user);
-    if (message->empty())
-        *message = text;
-    return 1;
-}
-
-int ignoreWarning(TIFF *, void *, const char *, const char *, va_list)
-{
-    return 1;
-}
-
 struct TiffCloser {
     void operator()(TIFF *t) const { TIFFClose(t); }
 };
@@ -74,12 +57,7 @@ class TiffFile
   public:
     explicit TiffFile(const std::string &path) : path_(path)
     {
-        std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions *)> options(
-            TIFFOpenOptionsAlloc(), TIFFOpenOptionsFree);
-        if (!options)
-            throw std::bad_alloc();
-        TIFFOpenOptionsSetErrorHandlerExtR(options.get(), keepError, &message_);
-        TIFFOpenOptionsSetWarningHandlerExtR(options.get(), ignoreWarning, nullptr);
+        const TiffOptions options = tiffOptions(&message_);
         // No tag or strip of a hostile file makes libtiff take more.
         TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxLibtiffBuffer);
         // libtiff reads the very file that was checked, and closes the
