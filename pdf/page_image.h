@@ -1,12 +1,17 @@
 // A picture file read far enough to describe it as a PDF image, with a way
-// to produce its image stream later, when the PDF is written.
+// to produce its image stream later, when the PDF is written; and what a
+// page shows: a picture, and any ink drawn over it.
 #ifndef ZQPDF_PAGE_IMAGE_H
 #define ZQPDF_PAGE_IMAGE_H
 
+#include <array>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 class Pipeline;
 
@@ -16,11 +21,40 @@ namespace zqpdf
 struct PageImage {
     int width = 0;          // pixels
     int height = 0;         // pixels
-    std::string colorSpace; // PDF colour space name, e.g. "/DeviceRGB"
-    std::string filter;     // PDF filter of the stream data, empty for raw samples
+    std::string colorSpace; // PDF colour space name, e.g. "/DeviceRGB"; empty for a stencil mask
+    int bitsPerComponent = 8;
+    // 1-bit samples that are 1 where the ink is: the reverse of what
+    // /DeviceGray and a stencil mask take, so drawn with /Decode [1 0].
+    bool inkIsOne = false;
+    std::string filter; // PDF filter of the stream data, empty for raw samples
+    // The filter's parameters, all integers (CCITT's /K, /Columns, /Rows).
+    std::vector<std::pair<std::string, int>> decodeParms;
     // Writes the stream data (encoded as `filter` says) and finishes the
     // pipeline; throws ComposeError when the file can no longer be read.
     std::function<void(Pipeline *)> streamData;
+};
+
+// Ink drawn over a page's picture: a stencil mask painted in one colour.
+struct InkLayer {
+    PageImage mask;            // 1-bit, without a colour space
+    std::array<double, 3> rgb; // the paint, each component 0..1
+};
+
+// What a page shows: its picture over the whole page and, for mixed
+// raster content, the ink painted over it.  The page's size and its text
+// layer are measured in the captured picture's pixels, which the picture
+// drawn may have fewer of.
+struct PageLayers {
+    int width = 0;  // pixels of the captured picture
+    int height = 0; // pixels of the captured picture
+    PageImage picture;
+    std::optional<InkLayer> ink;
+
+    // A page showing the picture as it is.
+    static PageLayers of(const PageImage &picture)
+    {
+        return {picture.width, picture.height, picture, {}};
+    }
 };
 
 struct FileCloser {

@@ -56,7 +56,7 @@ std::string number(double value)
 
 // A stream whose data is produced while the PDF is written.  A picture's
 // or text's own failure is kept, to be reported as it was.
-QPDFObjectHandle lazyStream(QPDF &pdf, const QPDFObjectHandle &dict, const std::string &filter,
+QPDFObjectHandle lazyStream(QPDF &pdf, QPDFObjectHandle dict, const std::string &filter,
                             std::function<void(Pipeline *)> data,
                             const std::shared_ptr<std::optional<ComposeError>> &streamError)
 {
@@ -72,7 +72,10 @@ QPDFObjectHandle lazyStream(QPDF &pdf, const QPDFObjectHandle &dict, const std::
             throw;
         }
     };
-    stream.replaceStreamData(produce, filterName, QPDFObjectHandle::newNull());
+    // The dictionary's /DecodeParms go with the filter; qpdf sets both.
+    const QPDFObjectHandle parms =
+        dict.hasKey("/DecodeParms") ? dict.getKey("/DecodeParms") : QPDFObjectHandle::newNull();
+    stream.replaceStreamData(produce, filterName, parms);
     return stream;
 }
 
@@ -84,9 +87,36 @@ QPDFObjectHandle imageStream(QPDF &pdf, const PageImage &image,
     dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
     dict.replaceKey("/Width", QPDFObjectHandle::newInteger(image.width));
     dict.replaceKey("/Height", QPDFObjectHandle::newInteger(image.height));
-    dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName(image.colorSpace));
-    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
+    if (image.colorSpace.empty())
+        dict.replaceKey("/ImageMask", QPDFObjectHandle::newBool(true));
+    else
+        dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName(image.colorSpace));
+    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(image.bitsPerComponent));
+    if (image.inkIsOne)
+        dict.replaceKey("/Decode", QPDFObjectHandle::parse("[1 0]"));
+    if (!image.decodeParms.empty()) {
+        QPDFObjectHandle parms = QPDFObjectHandle::newDictionary();
+        for (const auto &[key, value] : image.decodeParms)
+            parms.replaceKey(key, QPDFObjectHandle::newInteger(value));
+        dict.replaceKey("/DecodeParms", parms);
+    }
     return lazyStream(pdf, dict, image.filter, image.streamData, streamError);
+}
+
+// Content that scales the unit square an image occupies to the whole page.
+std::string drawImage(const PageSize &size, const std::string &name)
+{
+    return "q " + number(size.width) + " 0 0 " + number(size.height) + " 0 0 cm " + name +
+           " Do Q\n";
+}
+
+// The ink's colour, then its stencil mask drawn over the whole page.
+std::string drawInk(const PageSize &size, const InkLayer &ink, const std::string &name)
+{
+    std::string paint;
+    for (double component : ink.rgb)
+        paint += number(component) + " ";
+    return "q " + paint + "rg " + drawImage(size, name) + "Q\n";
 }
 
 QPDFObjectHandle mediaBox(const PageSize &size)
@@ -134,18 +164,20 @@ PdfDocument::PdfDocument(const PageSizing &sizing) : sizing_(sizing)
     pdf_.emptyPDF();
 }
 
-void PdfDocument::addPage(const PageImage &image, TextLayer text)
+void PdfDocument::addPage(const PageLayers &layers, TextLayer text)
 {
-    const PageSize size = sizing_.pageFor(image.width, image.height);
+    const PageSize size = sizing_.pageFor(layers.width, layers.height);
 
     QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
-    xobjects.replaceKey("/Im0", imageStream(pdf_, image, streamError_));
+    xobjects.replaceKey("/Im0", imageStream(pdf_, layers.picture, streamError_));
+    std::string content = drawImage(size, "/Im0");
+    if (layers.ink) {
+        xobjects.replaceKey("/Im1", imageStream(pdf_, layers.ink->mask, streamError_));
+        content += drawInk(size, *layers.ink, "/Im1");
+    }
     QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
     resources.replaceKey("/XObject", xobjects);
 
-    // Scale the unit square the image occupies to the whole page.
-    const std::string content =
-        "q " + number(size.width) + " 0 0 " + number(size.height) + " 0 0 cm /Im0 Do Q\n";
     QPDFObjectHandle contents = pdf_.newStream(content);
     if (text) {
         if (!font_.isInitialized())
@@ -155,7 +187,7 @@ void PdfDocument::addPage(const PageImage &image, TextLayer text)
         resources.replaceKey("/Font", fonts);
         QPDFObjectHandle both = QPDFObjectHandle::newArray();
         both.appendItem(contents);
-        both.appendItem(textStream(size, image, std::move(text)));
+        both.appendItem(textStream(size, layers, std::move(text)));
         contents = both;
     }
 
@@ -168,11 +200,11 @@ void PdfDocument::addPage(const PageImage &image, TextLayer text)
 }
 
 // The text drawn over the picture, its pixels scaled onto the page.
-QPDFObjectHandle PdfDocument::textStream(const PageSize &size, const PageImage &image,
+QPDFObjectHandle PdfDocument::textStream(const PageSize &size, const PageLayers &layers,
                                          TextLayer text)
 {
-    const std::string toPage = "q " + number(size.width / image.width) + " 0 0 " +
-                               number(size.height / image.height) + " 0 0 cm\n";
+    const std::string toPage = "q " + number(size.width / layers.width) + " 0 0 " +
+                               number(size.height / layers.height) + " 0 0 cm\n";
     const auto data = [toPage, text = std::move(text)](Pipeline *pipeline) {
         const std::string content = toPage + text() + "Q\n";
         pipeline->write(reinterpret_cast<const unsigned char *>(content.data()), content.size());

@@ -1,5 +1,5 @@
 // The PDF being composed: one page per picture, the picture filling the
-// page, the page sized as a PageSizing says.
+// page (with any ink layer over it), the page sized as a PageSizing says.
 #ifndef ZQPDF_PDF_DOCUMENT_H
 #define ZQPDF_PDF_DOCUMENT_H
 
@@ -46,13 +46,13 @@ class PdfDocument
     using TextLayer = std::function<std::string()>;
 
     // A page without a text layer when `text` is empty.
-    void addPage(const PageImage &image, TextLayer text = {});
+    void addPage(const PageLayers &layers, TextLayer text = {});
     // Writes the whole PDF; the image streams are produced only now.  A
     // picture that fails then is reported as its own ComposeError.
     void write(std::FILE *file, const std::string &description);
 
   private:
-    QPDFObjectHandle textStream(const PageSize &size, const PageImage &image, TextLayer text);
+    QPDFObjectHandle textStream(const PageSize &size, const PageLayers &layers, TextLayer text);
 
     PageSizing sizing_;
     QPDF pdf_;

@@ -53,7 +53,7 @@ void compose(const char **imageList, int imageCount, const char *outputPath)
         PdfDocument::TextLayer text;
         if (searchable)
             text = [path] { return TextRecognition::instance().textLayer(path); };
-        document.addPage(openPicture(path), text);
+        document.addPage(PageLayers::of(openPicture(path)), text);
     }
 
     // A failure at any step leaves no partial PDF and any earlier file of
