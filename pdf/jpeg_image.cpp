@@ -215,6 +215,7 @@ PageImage openJpeg(const std::string &path)
     image.height = header.height;
     image.colorSpace = colorSpace;
     image.filter = "/DCTDecode";
+    image.storedBytes = size_t(length);
     image.streamData = [path, length](Pipeline *pipeline) { pipeFile(path, length, pipeline); };
     return image;
 }

@@ -2,6 +2,8 @@
 
 #include "compose_error.h"
 
+#include <qpdf/Pipeline.hh>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace zqpdf
 {
@@ -45,6 +48,16 @@ size_t readMagic(const std::string &path, Magic &magic)
 }
 
 } // namespace
+
+std::function<void(Pipeline *)> streamOf(std::string bytes)
+{
+    // Shared, as the producer is copied with the page and by qpdf.
+    auto data = std::make_shared<const std::string>(std::move(bytes));
+    return [data](Pipeline *pipeline) {
+        pipeline->write(reinterpret_cast<const unsigned char *>(data->data()), data->size());
+        pipeline->finish();
+    };
+}
 
 File openPageFile(const std::string &path)
 {

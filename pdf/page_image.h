@@ -29,6 +29,10 @@ struct PageImage {
     std::string filter; // PDF filter of the stream data, empty for raw samples
     // The filter's parameters, all integers (CCITT's /K, /Columns, /Rows).
     std::vector<std::pair<std::string, int>> decodeParms;
+    // The stream data's size in the PDF where it is known before writing.
+    // Raw samples are compressed only as they are written: the file's size
+    // stands in for theirs.
+    size_t storedBytes = 0;
     // Writes the stream data (encoded as `filter` says) and finishes the
     // pipeline; throws ComposeError when the file can no longer be read.
     std::function<void(Pipeline *)> streamData;
@@ -56,6 +60,9 @@ struct PageLayers {
         return {picture.width, picture.height, picture, {}};
     }
 };
+
+// Stream data made before the PDF is written, kept in memory until then.
+std::function<void(Pipeline *)> streamOf(std::string bytes);
 
 struct FileCloser {
     void operator()(std::FILE *f) const { std::fclose(f); }

@@ -14,6 +14,7 @@
 
 #include <qpdf/Pipeline.hh>
 
+#include <sys/stat.h>
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -246,10 +247,15 @@ PageImage openTiff(const std::string &path)
     file.begin(reader); // refuses layouts the reader cannot decode, before writing starts
     TIFFRGBAImageEnd(&reader);
 
+    struct stat status;
+    if (::fstat(TIFFFileno(file.get()), &status) != 0)
+        throw ComposeError::unreadable(path, errno);
+
     PageImage image;
     image.width = static_cast<int>(width);
     image.height = static_cast<int>(height);
     image.colorSpace = "/DeviceRGB";
+    image.storedBytes = size_t(status.st_size);
     image.streamData = [path](Pipeline *pipeline) { pipeRgb(path, pipeline); };
     return image;
 }

@@ -3,6 +3,7 @@
 #include <zqpdf/zqpdf.h>
 
 #include "atomic_file.h"
+#include "compact_page.h"
 #include "compose_error.h"
 #include "page_image.h"
 #include "pdf_document.h"
@@ -26,6 +27,8 @@ thread_local std::string lastError = kNoError;
 
 // Pixels per inch of a page, or 0 to fit the page to the locale's paper.
 std::atomic<int> fixedResolution{0};
+
+std::atomic<int> pageEncoding{ZQPDF_ENCODING_ORIGINAL};
 
 PageSizing currentSizing()
 {
@@ -53,7 +56,12 @@ void compose(const char **imageList, int imageCount, const char *outputPath)
         PdfDocument::TextLayer text;
         if (searchable)
             text = [path] { return TextRecognition::instance().textLayer(path); };
-        document.addPage(PageLayers::of(openPicture(path)), text);
+        // A compact page is encoded now, and held in memory until written;
+        // the text layer still reads the picture's file.
+        const PageImage picture = openPicture(path);
+        document.addPage(pageEncoding == ZQPDF_ENCODING_COMPACT ? compactPage(picture, path)
+                                                                : PageLayers::of(picture),
+                         text);
     }
 
     // A failure at any step leaves no partial PDF and any earlier file of
@@ -127,6 +135,17 @@ void zqpdf_uninit(void)
 void zqpdf_set_resolution(int dpi)
 {
     fixedResolution = dpi > 0 ? dpi : 0;
+}
+
+int zqpdf_set_page_encoding(int encoding)
+{
+    return guarded([&] {
+        if (encoding != ZQPDF_ENCODING_ORIGINAL && encoding != ZQPDF_ENCODING_COMPACT)
+            throw ComposeError(ZQPDF_ERR_SETTING,
+                               "no page encoding " + std::to_string(encoding) + " is known");
+        pageEncoding = encoding;
+        return ZQPDF_OK;
+    });
 }
 
 const char *zqpdf_last_error(void)

@@ -19,6 +19,17 @@
  * (or another density) before composing; zqpdf_set_resolution(0) returns
  * to the paper.
  *
+ * Page encoding: by default each picture is embedded as described above.
+ * After zqpdf_set_page_encoding(ZQPDF_ENCODING_COMPACT) each page is
+ * encoded anew after what it holds, in a small fraction of its picture's
+ * size: a page of text and line art in black and white as one bilevel
+ * picture at the picture's full resolution (CCITT Group 4 or Flate,
+ * whichever is smaller), a page with colour on it (a photograph, a stamp,
+ * a highlighted line) as a colour picture at a third of the resolution
+ * with its dark text drawn over it, sharp, at the full resolution.  A page
+ * whose compact form would not be smaller stays as it was.  The text layer
+ * is still read from the original picture.
+ *
  * Searchable PDFs: after zqpdf_set_text_layer("chi_sim+eng") (Tesseract's
  * language names) every page also gets the words Tesseract reads in its
  * picture, as invisible text over the words, so that a viewer can find,
@@ -67,12 +78,17 @@ typedef int zqpdf_errno;
 #define ZQPDF_ERR_INTERNAL 5       /* out of memory or another unexpected failure */
 #define ZQPDF_ERR_LANGUAGE 6       /* a text recognition language is not installed */
 #define ZQPDF_ERR_TEXT_LAYER_OFF 7 /* a page to prepare while the text layer is off */
+#define ZQPDF_ERR_SETTING 8        /* a setting's value is not one this library knows */
 
 /* zqpdf_prepare_page: the page is queued or being recognised (no failure). */
 #define ZQPDF_PAGE_PENDING 100
 
 /* The pixel density of earlier versions' fixed page sizes. */
 #define ZQPDF_RESOLUTION_DPI 200
+
+/* Page encodings, for zqpdf_set_page_encoding. */
+#define ZQPDF_ENCODING_ORIGINAL 0 /* each picture as it is (JPEG) or lossless (TIFF) */
+#define ZQPDF_ENCODING_COMPACT 1  /* bilevel text, or reduced colour under sharp text */
 
 /* Prepares the library; returns 0 when ready.  Nothing needs releasing, so
  * zqpdf_uninit only forgets the last error text. */
@@ -94,6 +110,13 @@ ZQPDF_EXPORT zqpdf_errno zqpdf_create_pdf(const char **image_list, int image_cou
  * inch; dpi 0 or less makes each page fit the locale's paper again (the
  * initial setting).  The setting holds for the whole process. */
 ZQPDF_EXPORT void zqpdf_set_resolution(int dpi);
+
+/* Encodes the pages of the PDFs composed from now on as `encoding` says:
+ * ZQPDF_ENCODING_ORIGINAL (the initial setting) or ZQPDF_ENCODING_COMPACT.
+ * Returns ZQPDF_OK, or ZQPDF_ERR_SETTING for another value (the setting
+ * then stays as it was; zqpdf_last_error() names the value).  The setting
+ * holds for the whole process. */
+ZQPDF_EXPORT int zqpdf_set_page_encoding(int encoding);
 
 /* Gives the PDFs composed from now on a text layer recognised in these
  * languages, Tesseract's names joined by '+' ("chi_sim+eng"); null or ""
@@ -118,6 +141,7 @@ typedef void (*pzqpdf_uninit)(void);
 typedef const char *(*pzqpdf_last_error)(void);
 typedef zqpdf_errno (*pzqpdf_create_pdf)(const char **image_list, int image_count,
                                          const char *output_path);
+typedef int (*pzqpdf_set_page_encoding)(int encoding);
 typedef int (*pzqpdf_set_text_layer)(const char *languages);
 typedef int (*pzqpdf_prepare_page)(const char *path);
 
