@@ -76,10 +76,10 @@ std::vector<ImageEntry> pdfImageList(const std::string &pdf)
         std::istringstream fields(line);
         ImageEntry entry;
         int number = 0;
-        std::string type;
-        if (fields >> entry.page >> number >> type >> entry.width >> entry.height >> entry.color) {
-            std::string comp, bpc;
-            fields >> comp >> bpc >> entry.encoding;
+        if (fields >> entry.page >> number >> entry.type >> entry.width >> entry.height >>
+            entry.color) {
+            std::string comp;
+            fields >> comp >> entry.bits >> entry.encoding;
             images.push_back(entry);
         }
     }

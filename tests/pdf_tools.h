@@ -29,10 +29,12 @@ std::vector<PageSize> pdfPageSizes(const std::string &pdf);
 
 struct ImageEntry {
     int page;
+    std::string type; // "image", or "stencil" for an image mask
     int width;
     int height;
     std::string color;    // "rgb", "gray", ...
-    std::string encoding; // "jpeg" for DCT, "image" for Flate, ...
+    int bits;             // per component
+    std::string encoding; // "jpeg" for DCT, "image" for Flate, "ccitt", ...
 };
 // The images `pdfimages -list` shows, in page order.
 std::vector<ImageEntry> pdfImageList(const std::string &pdf);

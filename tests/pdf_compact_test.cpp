@@ -1,0 +1,279 @@
+// Compact pages: text pages as bilevel pictures, pages with colour as a
+// reduced colour background under a sharp stencil of their text, judged by
+// qpdf and poppler's tools; and the original encoding left as it was.
+#include "pdf_tools.h"
+#include "picture_files.h"
+#include "scene.h"
+#include "temp_dir.h"
+#include <zqpdf/zqpdf.h>
+
+#include <gtest/gtest.h>
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+
+using namespace zq::test;
+
+namespace
+{
+
+// An A4 page at 300 dpi, pages of the pictures' size.
+constexpr int kDpi = 300;
+constexpr int kWidth = 2480;
+constexpr int kHeight = 3508;
+
+const std::vector<std::string> kBody = {
+    "Compact pages keep their text sharp and small",
+    "The quick brown fox jumps over the lazy dog",
+    "Invoice number 2024 payable within thirty days",
+    "Please return the signed copy to our office",
+};
+const std::vector<std::string> kSmallPrint = {
+    "Small print: terms and conditions apply to every order",
+    "Goods remain our property until paid for in full",
+};
+
+zq::sim::PageScene textScene(const std::vector<std::string> &lines, double textSize)
+{
+    zq::sim::PageScene scene;
+    scene.lines = lines;
+    scene.font = ZQ_TEXT_FONT;
+    scene.textSize = textSize;
+    scene.paper = 250;
+    return scene;
+}
+
+// Body text of about 10 points, and below it small print of about 7.
+Picture textPage()
+{
+    Picture page{kWidth, kHeight, 3, zq::sim::renderPage(textScene(kBody, 0.012), kWidth, kHeight)};
+    std::vector<std::string> below(14, ""); // blank lines down to below the body
+    below.insert(below.end(), kSmallPrint.begin(), kSmallPrint.end());
+    const std::vector<uint8_t> small =
+        zq::sim::renderPage(textScene(below, 0.008), kWidth, kHeight);
+    for (size_t i = 0; i < page.samples.size(); ++i)
+        page.samples[i] = std::min(page.samples[i], small[i]);
+    return page;
+}
+
+struct Box {
+    int left, top, right, bottom;
+};
+const Box kStamp = {1500, 2300, 2100, 2900};
+const Box kPhoto = {300, 2300, 1200, 2900};
+
+// The text page with a red stamp (a ring) and a photograph (hues across,
+// darker downwards) below the text.
+Picture colourPage()
+{
+    Picture page = textPage();
+    const double cx = (kStamp.left + kStamp.right) / 2.0, cy = (kStamp.top + kStamp.bottom) / 2.0;
+    for (int y = kStamp.top; y < kStamp.bottom; ++y)
+        for (int x = kStamp.left; x < kStamp.right; ++x) {
+            const double r = std::hypot(x - cx, y - cy);
+            if (r > 220 && r < 290)
+                std::copy_n(std::array<uint8_t, 3>{200, 30, 40}.data(), 3,
+                            &page.samples[(size_t(y) * kWidth + x) * 3]);
+        }
+    for (int y = kPhoto.top; y < kPhoto.bottom; ++y)
+        for (int x = kPhoto.left; x < kPhoto.right; ++x) {
+            const double u = double(x - kPhoto.left) / (kPhoto.right - kPhoto.left);
+            const double light = 1.0 - 0.6 * (y - kPhoto.top) / (kPhoto.bottom - kPhoto.top);
+            uint8_t *p = &page.samples[(size_t(y) * kWidth + x) * 3];
+            p[0] = uint8_t(light * (128 + 127 * std::cos(6.28 * u)));
+            p[1] = uint8_t(light * (128 + 127 * std::cos(6.28 * u - 2.09)));
+            p[2] = uint8_t(light * (128 + 127 * std::cos(6.28 * u + 2.09)));
+        }
+    return page;
+}
+
+// The mean of each component over a box of a picture.
+std::array<double, 3> meanColour(const Picture &picture, const Box &box)
+{
+    std::array<double, 3> sum{};
+    for (int y = box.top; y < box.bottom; ++y)
+        for (int x = box.left; x < box.right; ++x)
+            for (int c = 0; c < 3; ++c)
+                sum[c] += picture.samples[(size_t(y) * picture.width + x) * 3 + c];
+    const double n = double(box.right - box.left) * (box.bottom - box.top);
+    return {sum[0] / n, sum[1] / n, sum[2] / n};
+}
+
+// The PDF's bytes with the trailer's /ID blanked: qpdf makes it new for
+// every file.
+std::string withoutId(const std::string &pdf)
+{
+    std::string bytes = readFile(pdf);
+    const size_t id = bytes.rfind("/ID [");
+    if (id != std::string::npos)
+        std::fill(bytes.begin() + id, bytes.begin() + bytes.find(']', id), 'x');
+    return bytes;
+}
+
+std::vector<std::string> wordsOf(const std::string &text)
+{
+    std::istringstream in(text);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;)
+        words.push_back(word);
+    return words;
+}
+
+class CompactPdfTest : public testing::Test
+{
+  protected:
+    void SetUp() override { zqpdf_set_resolution(kDpi); }
+    void TearDown() override
+    {
+        zqpdf_set_text_layer(nullptr);
+        zqpdf_set_page_encoding(ZQPDF_ENCODING_ORIGINAL);
+        zqpdf_set_resolution(0);
+    }
+
+    TempDir dir;
+
+    std::string jpeg(const std::string &name, const Picture &picture, int quality = 85)
+    {
+        writeJpeg(dir / name, picture, quality);
+        return dir / name;
+    }
+    // The page's PDF in the encoding set last.
+    std::string pdfOf(const std::string &page, const std::string &name)
+    {
+        const char *list[] = {page.c_str()};
+        EXPECT_EQ(zqpdf_create_pdf(list, 1, (dir / name).c_str()), ZQPDF_OK) << zqpdf_last_error();
+        std::string report;
+        EXPECT_TRUE(qpdfCheckPasses(dir / name, &report)) << report;
+        return dir / name;
+    }
+    std::string compose(const std::string &page, const std::string &name, int encoding)
+    {
+        EXPECT_EQ(zqpdf_set_page_encoding(encoding), ZQPDF_OK);
+        return pdfOf(page, name);
+    }
+    static uintmax_t size(const std::string &file) { return std::filesystem::file_size(file); }
+};
+
+TEST_F(CompactPdfTest, TextPageIsOneBilevelPictureAFifthOfTheSize)
+{
+    const std::string page = jpeg("text.jpg", textPage());
+    const std::string original = compose(page, "original.pdf", ZQPDF_ENCODING_ORIGINAL);
+    const std::string compact = compose(page, "compact.pdf", ZQPDF_ENCODING_COMPACT);
+
+    RecordProperty("original_bytes", std::to_string(size(original)));
+    RecordProperty("compact_bytes", std::to_string(size(compact)));
+    EXPECT_LE(size(compact) * 5, size(original));
+    const auto images = pdfImageList(compact);
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].type, "image");
+    EXPECT_EQ(images[0].width, kWidth) << "the full resolution";
+    EXPECT_EQ(images[0].height, kHeight);
+    EXPECT_EQ(images[0].color, "gray");
+    EXPECT_EQ(images[0].bits, 1);
+    EXPECT_EQ(images[0].encoding, "ccitt");
+    const auto originalSize = pdfPageSizes(original);
+    const auto compactSize = pdfPageSizes(compact);
+    ASSERT_EQ(compactSize.size(), 1u);
+    EXPECT_DOUBLE_EQ(compactSize[0].width, originalSize[0].width);
+    EXPECT_DOUBLE_EQ(compactSize[0].height, originalSize[0].height);
+}
+
+TEST_F(CompactPdfTest, OriginalEncodingWritesWhatItAlwaysWrote)
+{
+    const std::string page = jpeg("text.jpg", textPage());
+    const std::string untouched = pdfOf(page, "untouched.pdf");
+
+    const std::string compact = compose(page, "compact.pdf", ZQPDF_ENCODING_COMPACT);
+    EXPECT_EQ(zqpdf_set_page_encoding(2), ZQPDF_ERR_SETTING);
+    EXPECT_STREQ(zqpdf_last_error(), "no page encoding 2 is known");
+    EXPECT_EQ(size(pdfOf(page, "still-compact.pdf")), size(compact))
+        << "a refused value leaves the setting";
+
+    const std::string original = compose(page, "original.pdf", ZQPDF_ENCODING_ORIGINAL);
+    EXPECT_TRUE(withoutId(original) == withoutId(untouched)) << "the PDFs differ";
+    const auto extracted = extractImages(original, dir / "x");
+    ASSERT_EQ(extracted.size(), 1u);
+    EXPECT_TRUE(readFile(extracted[0]) == readFile(page)) << "the JPEG stream is the file's bytes";
+}
+
+TEST_F(CompactPdfTest, ColourStaysUnderSharpText)
+{
+    const Picture picture = colourPage();
+    const std::string page = jpeg("colour.jpg", picture);
+    const std::string original = compose(page, "original.pdf", ZQPDF_ENCODING_ORIGINAL);
+    const std::string compact = compose(page, "compact.pdf", ZQPDF_ENCODING_COMPACT);
+
+    RecordProperty("original_bytes", std::to_string(size(original)));
+    RecordProperty("compact_bytes", std::to_string(size(compact)));
+    EXPECT_LT(size(compact), size(original));
+    const auto images = pdfImageList(compact);
+    ASSERT_EQ(images.size(), 2u);
+    EXPECT_EQ(images[0].type, "image");
+    EXPECT_EQ(images[0].color, "rgb");
+    EXPECT_EQ(images[0].encoding, "jpeg");
+    EXPECT_EQ(images[0].width, (kWidth + 2) / 3) << "a third of the resolution";
+    EXPECT_EQ(images[1].type, "stencil");
+    EXPECT_EQ(images[1].width, kWidth) << "the full resolution";
+    EXPECT_EQ(images[1].bits, 1);
+
+    const Picture rendered = readPpm(renderPage(compact, 1, kDpi, dir / "r"));
+    ASSERT_EQ(rendered.width, kWidth);
+    // A piece of the ring's left side.
+    const int cx = (kStamp.left + kStamp.right) / 2, cy = (kStamp.top + kStamp.bottom) / 2;
+    const Box ring = {cx - 275, cy - 20, cx - 235, cy + 20};
+    const auto red = meanColour(rendered, ring);
+    EXPECT_GT(red[0], 160);
+    EXPECT_LT(red[1], 80);
+    EXPECT_LT(red[2], 80);
+    const auto photo = meanColour(rendered, kPhoto);
+    const auto photoBefore = meanColour(picture, kPhoto);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(photo[c], photoBefore[c], 6) << "component " << c;
+}
+
+TEST_F(CompactPdfTest, PageThatWouldGrowStaysAsItIs)
+{
+    // A few hundred bytes of LZW: a JPEG's tables alone take more.
+    Picture red{24, 24, 3, {}};
+    for (int i = 0; i < 24 * 24; ++i)
+        red.samples.insert(red.samples.end(), {200, 30, 40});
+    writeTiff(dir / "red.tif", red, COMPRESSION_LZW, 0);
+    const std::string compact = compose(dir / "red.tif", "compact.pdf", ZQPDF_ENCODING_COMPACT);
+    const auto images = pdfImageList(compact);
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].encoding, "image") << "Flate RGB, as always";
+    const auto extracted = extractImages(compact, dir / "x");
+    ASSERT_EQ(extracted.size(), 1u);
+    EXPECT_EQ(readPpm(extracted[0]).samples, red.samples);
+}
+
+// Tesseract reads the compact page, rendered back at 300 dpi, as it reads
+// the original; and the text layer of a compact PDF is read from the
+// original picture.
+TEST_F(CompactPdfTest, RenderedBackItReadsLikeTheOriginal)
+{
+    ASSERT_EQ(zqpdf_set_text_layer("eng"), ZQPDF_OK) << zqpdf_last_error();
+    const std::string page = jpeg("text.jpg", textPage());
+    const std::string compact = compose(page, "compact.pdf", ZQPDF_ENCODING_COMPACT);
+    const std::vector<std::string> originalWords = wordsOf(pdfText(compact, 1));
+
+    const Picture back = readPpm(renderPage(compact, 1, kDpi, dir / "back"));
+    EXPECT_GT(meanColour(back, {0, 0, back.width, back.height})[1], 200) << "the paper is white";
+    writeJpeg(dir / "back.jpg", back, 95);
+    const std::string renderedBack = compose(dir / "back.jpg", "back.pdf", ZQPDF_ENCODING_ORIGINAL);
+
+    std::vector<std::string> expected;
+    for (const auto &lines : {kBody, kSmallPrint})
+        for (const std::string &line : lines)
+            for (const std::string &word : wordsOf(line))
+                expected.push_back(word);
+    EXPECT_EQ(originalWords, expected);
+    EXPECT_EQ(wordsOf(pdfText(renderedBack, 1)), originalWords);
+}
+
+} // namespace
