@@ -68,8 +68,11 @@ void leaveColourToBackground(Bitmap &ink, const RgbPixels &pixels)
 {
     for (int y = 0; y < pixels.height; ++y) {
         const uint8_t *row = pixels.row(y);
+        const uint8_t *bits = &ink.bits[y * ink.stride];
         for (int x = 0; x < pixels.width; ++x) {
-            if (ink.ink(x, y) && coloured(row + 3 * x))
+            if (bits[x / 8] == 0) // most of a page: eight pixels of paper
+                x |= 7;
+            else if (ink.ink(x, y) && coloured(row + 3 * x))
                 ink.clear(x, y);
         }
     }
@@ -91,40 +94,48 @@ Separation separate(const RgbPixels &pixels, const Bitmap &ink)
     const int width = (pixels.width + kReduction - 1) / kReduction;
     const int height = (pixels.height + kReduction - 1) / kReduction;
     Separation parts{{width, height, std::vector<uint8_t>(size_t(width) * height * 3, 255)}, {}, 0};
-    std::array<uint64_t, 3> inkSum{};
+    // Scalars, not an array: the compiler keeps them in registers.
+    uint64_t inkRed = 0, inkGreen = 0, inkBlue = 0, inkPixels = 0;
+    // The blocks of one row of the background: red, green and blue summed
+    // over the paper pixels, and their number.
+    std::vector<uint32_t> blocks(size_t(width) * 4);
     for (int by = 0; by < height; ++by) {
+        std::fill(blocks.begin(), blocks.end(), 0);
         const int y1 = std::min(pixels.height, (by + 1) * kReduction);
-        for (int bx = 0; bx < width; ++bx) {
-            const int x1 = std::min(pixels.width, (bx + 1) * kReduction);
-            std::array<uint32_t, 3> sum{};
-            uint32_t paper = 0;
-            for (int y = by * kReduction; y < y1; ++y) {
-                const uint8_t *row = pixels.row(y);
-                for (int x = bx * kReduction; x < x1; ++x) {
-                    const uint8_t *rgb = row + 3 * x;
-                    if (ink.ink(x, y)) {
-                        for (int c = 0; c < 3; ++c)
-                            inkSum[c] += rgb[c];
-                        ++parts.inkPixels;
-                    } else {
-                        for (int c = 0; c < 3; ++c)
-                            sum[c] += rgb[c];
-                        ++paper;
-                    }
-                }
+        for (int y = by * kReduction; y < y1; ++y) {
+            const uint8_t *rgb = pixels.row(y);
+            const uint8_t *bits = &ink.bits[y * ink.stride];
+            for (int x = 0; x < pixels.width; ++x, rgb += 3) {
+                // Without branches: ink and paper alternate unpredictably.
+                const uint32_t isInk = (bits[x / 8] >> (7 - x % 8)) & 1;
+                const uint32_t isPaper = 1 - isInk;
+                uint32_t *block = &blocks[size_t(x / kReduction) * 4];
+                for (int c = 0; c < 3; ++c)
+                    block[c] += rgb[c] * isPaper;
+                block[3] += isPaper;
+                inkRed += rgb[0] * isInk;
+                inkGreen += rgb[1] * isInk;
+                inkBlue += rgb[2] * isInk;
+                inkPixels += isInk;
             }
-            uint8_t *out = &parts.background.samples[(size_t(by) * width + bx) * 3];
+        }
+        uint8_t *out = &parts.background.samples[size_t(by) * width * 3];
+        for (int bx = 0; bx < width; ++bx, out += 3) {
+            const uint32_t *block = &blocks[size_t(bx) * 4];
             const uint8_t *before = bx > 0 ? out - 3 : by > 0 ? out - size_t(width) * 3 : nullptr;
             for (int c = 0; c < 3; ++c) {
-                if (paper > 0)
-                    out[c] = uint8_t((sum[c] + paper / 2) / paper);
+                if (block[3] > 0)
+                    out[c] = uint8_t((block[c] + block[3] / 2) / block[3]);
                 else if (before)
                     out[c] = before[c];
             }
         }
     }
-    for (int c = 0; c < 3 && parts.inkPixels > 0; ++c)
-        parts.inkColour[c] = double(inkSum[c]) / double(parts.inkPixels) / 255.0;
+    parts.inkPixels = inkPixels;
+    if (inkPixels > 0)
+        parts.inkColour = {double(inkRed) / double(inkPixels) / 255.0,
+                           double(inkGreen) / double(inkPixels) / 255.0,
+                           double(inkBlue) / double(inkPixels) / 255.0};
     return parts;
 }
 

@@ -31,12 +31,16 @@ constexpr int kTile = 16;             // pixels a side
 // is judged beside paper.
 constexpr int kWindowRadius = 3;
 
-// The brightest component of each pixel of a row.
-void rowValues(const RgbPixels &pixels, int y, uint8_t *values)
+// The brightest component of each pixel, row by row.
+std::vector<uint8_t> brightest(const RgbPixels &pixels)
 {
-    const uint8_t *rgb = pixels.row(y);
-    for (int x = 0; x < pixels.width; ++x, rgb += 3)
-        values[x] = std::max({rgb[0], rgb[1], rgb[2]});
+    std::vector<uint8_t> values(size_t(pixels.width) * pixels.height);
+    const uint8_t *rgb = pixels.samples.data();
+    for (uint8_t &value : values) {
+        value = std::max(std::max(rgb[0], rgb[1]), rgb[2]);
+        rgb += 3;
+    }
+    return values;
 }
 
 // Per tile, the sums of the values and of their squares, and the pixels.
@@ -46,24 +50,22 @@ struct TileSums {
     std::vector<uint64_t> sum, squares, count;
 };
 
-TileSums tileSums(const RgbPixels &pixels)
+TileSums tileSums(const std::vector<uint8_t> &values, int width, int height)
 {
-    TileSums tiles{
-        (pixels.width + kTile - 1) / kTile, (pixels.height + kTile - 1) / kTile, {}, {}, {}};
+    TileSums tiles{(width + kTile - 1) / kTile, (height + kTile - 1) / kTile, {}, {}, {}};
     const size_t size = size_t(tiles.columns) * tiles.rows;
     tiles.sum.resize(size);
     tiles.squares.resize(size);
     tiles.count.resize(size);
-    std::vector<uint8_t> values(pixels.width);
-    for (int y = 0; y < pixels.height; ++y) {
-        rowValues(pixels, y, values.data());
+    for (int y = 0; y < height; ++y) {
+        const uint8_t *row = &values[size_t(y) * width];
         const size_t rowStart = size_t(y / kTile) * tiles.columns;
         for (int column = 0; column < tiles.columns; ++column) {
-            const int end = std::min(pixels.width, (column + 1) * kTile);
+            const int end = std::min(width, (column + 1) * kTile);
             uint32_t sum = 0, squares = 0;
             for (int x = column * kTile; x < end; ++x) {
-                sum += values[x];
-                squares += uint32_t(values[x]) * values[x];
+                sum += row[x];
+                squares += uint32_t(row[x]) * row[x];
             }
             tiles.sum[rowStart + column] += sum;
             tiles.squares[rowStart + column] += squares;
@@ -157,26 +159,27 @@ float lerp(float a, float b, float weight)
 
 Bitmap findInk(const RgbPixels &pixels)
 {
-    const TileSums tiles = tileSums(pixels);
+    const int width = pixels.width;
+    const std::vector<uint8_t> values = brightest(pixels);
+    const TileSums tiles = tileSums(values, width, pixels.height);
     const std::vector<float> thresholds = tileThresholds(tiles);
-    const std::vector<Between> across = betweenCentres(pixels.width, tiles.columns);
+    const std::vector<Between> across = betweenCentres(width, tiles.columns);
     const std::vector<Between> down = betweenCentres(pixels.height, tiles.rows);
 
-    Bitmap ink(pixels.width, pixels.height);
-    std::vector<float> rowThresholds(tiles.columns);
-    std::vector<uint8_t> values(pixels.width);
+    Bitmap ink(width, pixels.height);
+    std::vector<float> tileRow(tiles.columns);
     for (int y = 0; y < pixels.height; ++y) {
         const Between &v = down[y];
         const float *upper = &thresholds[size_t(v.first) * tiles.columns];
         const float *lower = &thresholds[size_t(v.second) * tiles.columns];
         for (int tx = 0; tx < tiles.columns; ++tx)
-            rowThresholds[tx] = lerp(upper[tx], lower[tx], v.weight);
-        rowValues(pixels, y, values.data());
+            tileRow[tx] = lerp(upper[tx], lower[tx], v.weight);
+        const uint8_t *row = &values[size_t(y) * width];
         uint8_t *bits = &ink.bits[y * ink.stride];
-        for (int x = 0; x < pixels.width; ++x) {
+        for (int x = 0; x < width; ++x) {
             const Between &h = across[x];
-            if (values[x] < lerp(rowThresholds[h.first], rowThresholds[h.second], h.weight))
-                bits[x / 8] |= uint8_t(0x80 >> (x % 8));
+            const bool isInk = row[x] < lerp(tileRow[h.first], tileRow[h.second], h.weight);
+            bits[x / 8] |= uint8_t(isInk << (7 - x % 8));
         }
     }
     return ink;
