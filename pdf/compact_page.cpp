@@ -69,11 +69,14 @@ void leaveColourToBackground(Bitmap &ink, const RgbPixels &pixels)
     for (int y = 0; y < pixels.height; ++y) {
         const uint8_t *row = pixels.row(y);
         const uint8_t *bits = &ink.bits[y * ink.stride];
-        for (int x = 0; x < pixels.width; ++x) {
-            if (bits[x / 8] == 0) // most of a page: eight pixels of paper
-                x |= 7;
-            else if (ink.ink(x, y) && coloured(row + 3 * x))
-                ink.clear(x, y);
+        for (size_t byte = 0; byte < ink.stride; ++byte) {
+            if (bits[byte] == 0) // eight pixels of paper, as most of a page
+                continue;
+            const int end = std::min(pixels.width, int(byte) * 8 + 8);
+            for (int x = int(byte) * 8; x < end; ++x) {
+                if (ink.ink(x, y) && coloured(row + 3 * x))
+                    ink.clear(x, y);
+            }
         }
     }
 }
