@@ -1,7 +1,10 @@
 // PDF composition of 20 captured pages (3264 x 2448, JPEG quality 60):
 // libzqpdf beside img2pdf on the same files in the same run.  Both report
-// size_ratio, the PDF's size over the sum of the JPEG files' sizes.
+// size_ratio, the PDF's size over the sum of the JPEG files' sizes.  And
+// one page of that size in each page encoding, with the sizes before and
+// after.
 #include "picture_files.h"
+#include "scene.h"
 #include "temp_dir.h"
 #include <zqpdf/zqpdf.h>
 
@@ -96,6 +99,53 @@ void BM_Img2pdf(benchmark::State &state)
     }
     pages.report(state, out);
 }
+
+// One page of the same size and quality, filled with lines of text, alone
+// or on a magazine page with a photograph and an advertisement in colour.
+std::string singlePage(const std::string &name, bool colour)
+{
+    static zq::test::TempDir dir;
+    zq::sim::PageScene scene;
+    scene.font = ZQ_TEXT_FONT;
+    scene.textSize = 0.018;
+    scene.magazine = colour;
+    for (int i = 0; i < 26; ++i)
+        scene.lines.push_back("Line " + std::to_string(i + 1) +
+                              " of a page the camera took, composed into a small PDF");
+    const std::string path = dir / name;
+    zq::test::writeJpeg(path, {kWidth, kHeight, 3, zq::sim::renderPage(scene, kWidth, kHeight)},
+                        kQuality);
+    return path;
+}
+
+// The time to compose the page, and the PDF's size over the JPEG file's.
+void BM_OnePage(benchmark::State &state, bool colour, int encoding)
+{
+    static const std::string text = singlePage("text.jpg", false);
+    static const std::string magazine = singlePage("colour.jpg", true);
+    const std::string &page = colour ? magazine : text;
+    const std::string out = page + ".pdf";
+    const char *list[] = {page.c_str()};
+    zqpdf_set_page_encoding(encoding);
+    for (auto _ : state) {
+        if (zqpdf_create_pdf(list, 1, out.c_str()) != ZQPDF_OK) {
+            state.SkipWithError(zqpdf_last_error());
+            break;
+        }
+    }
+    zqpdf_set_page_encoding(ZQPDF_ENCODING_ORIGINAL);
+    state.counters["jpeg_kB"] = double(std::filesystem::file_size(page)) / 1e3;
+    state.counters["pdf_kB"] = double(std::filesystem::file_size(out)) / 1e3;
+}
+
+BENCHMARK_CAPTURE(BM_OnePage, text_original, false, ZQPDF_ENCODING_ORIGINAL)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_OnePage, text_compact, false, ZQPDF_ENCODING_COMPACT)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_OnePage, colour_original, true, ZQPDF_ENCODING_ORIGINAL)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_OnePage, colour_compact, true, ZQPDF_ENCODING_COMPACT)
+    ->Unit(benchmark::kMillisecond);
 
 // Wall-clock time: img2pdf runs in a child process.
 BENCHMARK(BM_Zqpdf)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
