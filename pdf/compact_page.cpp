@@ -171,8 +171,15 @@ PageImage jpegImage(const RgbPixels &picture)
     return image;
 }
 
-PageLayers mixedRaster(const RgbPixels &pixels, Bitmap ink)
+PageLayers bilevel(const RgbPixels &pixels)
 {
+    const Bitmap ink = findInk(pixels, InkIn::EveryDarkArea);
+    return {pixels.width, pixels.height, bitmapImage(ink, BitmapUse::BlackOnWhite), {}};
+}
+
+PageLayers mixedRaster(const RgbPixels &pixels)
+{
+    Bitmap ink = findInk(pixels, InkIn::LightGround);
     leaveColourToBackground(ink, pixels);
     const Separation parts = separate(pixels, ink);
     PageLayers page{pixels.width, pixels.height, jpegImage(parts.background), {}};
@@ -193,12 +200,7 @@ PageLayers compactPage(const PageImage &original, const std::string &path)
     if (uint64_t(original.width) * uint64_t(original.height) > kMaxPixels)
         return PageLayers::of(original);
     const RgbPixels pixels = decodePixels(original, path);
-    Bitmap ink = findInk(pixels);
-    PageLayers compact =
-        hasColour(pixels)
-            ? mixedRaster(pixels, std::move(ink))
-            : PageLayers{
-                  pixels.width, pixels.height, bitmapImage(ink, BitmapUse::BlackOnWhite), {}};
+    const PageLayers compact = hasColour(pixels) ? mixedRaster(pixels) : bilevel(pixels);
     return storedBytes(compact) < original.storedBytes ? compact : PageLayers::of(original);
 }
 

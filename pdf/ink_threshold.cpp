@@ -30,6 +30,16 @@ constexpr int kTile = 16;             // pixels a side
 // several lines of body text at 300 dpi, so that the inside of a letter
 // is judged beside paper.
 constexpr int kWindowRadius = 3;
+// The paper's brightness is that of the tiles brighter than 90 % of them.
+constexpr double kPaperPercentile = 0.9;
+// InkIn::EveryDarkArea: pixels darker than this share of the paper are
+// ink whatever their window.  A dark desk or picture, where Sauvola's
+// threshold follows the texture into a speckle, becomes solid; paper in
+// shadow or uneven light stays brighter than this.
+constexpr double kDarkArea = 0.35;
+// InkIn::LightGround: windows darker on average than this share of the
+// paper hold no ink.
+constexpr double kLightGround = 0.6;
 
 // The brightest component of each pixel, row by row.
 std::vector<uint8_t> brightest(const RgbPixels &pixels)
@@ -105,9 +115,24 @@ class IntegralTable
     std::vector<uint64_t> table_;
 };
 
-// Sauvola's threshold at each tile's centre.
-std::vector<float> tileThresholds(const TileSums &tiles)
+// The brightness of the page's paper: that of its bright tiles, not the
+// brightest (a glare, a white border), nor, on a page with a dark desk or
+// picture around it, the typical.
+double paperLevel(const TileSums &tiles)
 {
+    std::vector<double> means(tiles.sum.size());
+    for (size_t i = 0; i < means.size(); ++i)
+        means[i] = double(tiles.sum[i]) / double(tiles.count[i]);
+    const auto at = means.begin() + std::ptrdiff_t(double(means.size() - 1) * kPaperPercentile);
+    std::nth_element(means.begin(), at, means.end());
+    return *at;
+}
+
+// Sauvola's threshold at each tile's centre, its window's mean set against
+// the paper's brightness as `where` says.
+std::vector<float> tileThresholds(const TileSums &tiles, InkIn where)
+{
+    const double paper = paperLevel(tiles);
     const IntegralTable sum(tiles.sum, tiles.columns, tiles.rows);
     const IntegralTable squares(tiles.squares, tiles.columns, tiles.rows);
     const IntegralTable count(tiles.count, tiles.columns, tiles.rows);
@@ -122,8 +147,12 @@ std::vector<float> tileThresholds(const TileSums &tiles)
             const double mean = double(sum.sum(x0, y0, x1, y1)) / n;
             const double variance = double(squares.sum(x0, y0, x1, y1)) / n - mean * mean;
             const double deviation = std::sqrt(std::max(0.0, variance));
-            thresholds[size_t(ty) * tiles.columns + tx] =
-                float(mean * (1 + kSensitivity * (deviation / kDynamicRange - 1)));
+            double threshold = mean * (1 + kSensitivity * (deviation / kDynamicRange - 1));
+            if (where == InkIn::EveryDarkArea)
+                threshold = std::max(threshold, kDarkArea * paper);
+            else if (mean < kLightGround * paper)
+                threshold = 0;
+            thresholds[size_t(ty) * tiles.columns + tx] = float(threshold);
         }
     }
     return thresholds;
@@ -157,12 +186,12 @@ float lerp(float a, float b, float weight)
 
 } // namespace
 
-Bitmap findInk(const RgbPixels &pixels)
+Bitmap findInk(const RgbPixels &pixels, InkIn where)
 {
     const int width = pixels.width;
     const std::vector<uint8_t> values = brightest(pixels);
     const TileSums tiles = tileSums(values, width, pixels.height);
-    const std::vector<float> thresholds = tileThresholds(tiles);
+    const std::vector<float> thresholds = tileThresholds(tiles, where);
     const std::vector<Between> across = betweenCentres(width, tiles.columns);
     const std::vector<Between> down = betweenCentres(pixels.height, tiles.rows);
 

@@ -26,11 +26,20 @@ struct Bitmap {
     std::vector<uint8_t> bits;
 };
 
+// Where ink is looked for beyond the strokes on paper.
+enum class InkIn {
+    // A bilevel page: dark areas (a desk, a dark picture) are ink all over.
+    EveryDarkArea,
+    // A stencil over a colour background: only strokes on light ground;
+    // the dark areas of pictures stay in the background, in their colours.
+    LightGround,
+};
+
 // The ink of the page: each pixel whose brightest component is darker
 // than Sauvola's threshold of its neighbourhood.  Judging by the brightest
 // component leaves bright colours (a red stamp, a yellow highlighter) out
 // of the ink: only pixels dark in every component count.
-Bitmap findInk(const RgbPixels &pixels);
+Bitmap findInk(const RgbPixels &pixels, InkIn where);
 
 } // namespace zqpdf
 
