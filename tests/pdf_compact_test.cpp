@@ -183,6 +183,25 @@ TEST_F(CompactPdfTest, TextPageIsOneBilevelPictureAFifthOfTheSize)
     EXPECT_DOUBLE_EQ(compactSize[0].height, originalSize[0].height);
 }
 
+TEST_F(CompactPdfTest, DarkDeskBesideTheTextIsSolid)
+{
+    // A textured dark grey desk along the left edge, where Sauvola's
+    // threshold alone would leave a speckle.
+    Picture picture = textPage();
+    const Box desk = {0, 0, 200, kHeight};
+    for (int y = desk.top; y < desk.bottom; ++y)
+        for (int x = desk.left; x < desk.right; ++x)
+            std::fill_n(&picture.samples[(size_t(y) * kWidth + x) * 3], 3,
+                        uint8_t(50 + (x * 7 + y * 13) % 17 - 8));
+    const std::string page = jpeg("desk.jpg", picture);
+    const std::string compact = compose(page, "compact.pdf", ZQPDF_ENCODING_COMPACT);
+
+    const Picture rendered = readPpm(renderPage(compact, 1, kDpi, dir / "r"));
+    EXPECT_LT(meanColour(rendered, {10, 10, desk.right - 10, kHeight - 10})[1], 5);
+    EXPECT_GT(meanColour(rendered, {desk.right + 10, kHeight - 300, kWidth, kHeight})[1], 250)
+        << "the paper below the text";
+}
+
 TEST_F(CompactPdfTest, OriginalEncodingWritesWhatItAlwaysWrote)
 {
     const std::string page = jpeg("text.jpg", textPage());
