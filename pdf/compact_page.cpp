@@ -31,8 +31,9 @@ constexpr int kNearBlack = 64;       // brightest component below this: black
 constexpr int kNearWhite = 224;      // darkest component above this: white
 constexpr int kSaturationTenths = 3; // (brightest - darkest) / brightest at least 0.3
 // A page has colour when at least this share of the pixels sampled do: a
-// small stamp or a few highlighted words.  Specks of colour noise and the
-// fringes of black letters stay well below it.
+// small stamp or a few highlighted words.  The colour noise and the fringes
+// of black letters in the photographs of text pages in tests/data/photos
+// stay below it.
 constexpr double kColourShare = 0.001;
 constexpr int kSampleStep = 2; // every second pixel of every second row
 
