@@ -37,6 +37,17 @@ class PreviewTest : public SimTest
         const cv::Mat shown(h, w, CV_8UC3, const_cast<unsigned char *>(picture));
         return cv::norm(shown, expected, cv::NORM_L1) / double(expected.total() * 3);
     }
+    // Reads a preview frame at 1/denominator: it must be w x h and show
+    // the scene.
+    void expectPreviewOfScene(int fd, int denominator, int w, int h)
+    {
+        unsigned char *picture = nullptr;
+        int pw = 0, ph = 0;
+        ASSERT_EQ(zq_scanner_preview_read(fd, denominator, &picture, &pw, &ph), 0);
+        EXPECT_EQ(pw, w);
+        EXPECT_EQ(ph, h);
+        EXPECT_LT(differenceFromScene(picture, pw, ph), 3.0);
+    }
 
     VirtualCamera *camera_ = nullptr;
 };
@@ -51,12 +62,7 @@ TEST_F(PreviewTest, MjpegIsReadSmallAndItsFrameDecodedWholeOnDemand)
     int len = 0;
     EXPECT_EQ(zq_scanner_picture_read(fd, &rgb, &len), -1) << "JPEG is no RGB24 frame";
 
-    unsigned char *picture = nullptr;
-    int pw = 0, ph = 0;
-    ASSERT_EQ(zq_scanner_preview_read(fd, 4, &picture, &pw, &ph), 0);
-    EXPECT_EQ(pw, 480);
-    EXPECT_EQ(ph, 270);
-    EXPECT_LT(differenceFromScene(picture, pw, ph), 3.0);
+    expectPreviewOfScene(fd, 4, 480, 270);
 
     const unsigned char *jpeg = nullptr;
     size_t size = 0;
@@ -82,16 +88,13 @@ TEST_F(PreviewTest, CameraWithoutMjpegIsReducedByAveraging)
     const int fd = open(yuyv);
     int w = 1280, h = 720;
     ASSERT_EQ(zq_scanner_init_preview(fd, &w, &h), ZQ_PREVIEW_RGB24);
-    unsigned char *picture = nullptr;
-    int pw = 0, ph = 0;
-    ASSERT_EQ(zq_scanner_preview_read(fd, 8, &picture, &pw, &ph), 0);
-    EXPECT_EQ(pw, 160);
-    EXPECT_EQ(ph, 90);
-    EXPECT_LT(differenceFromScene(picture, pw, ph), 3.0);
+    expectPreviewOfScene(fd, 8, 160, 90);
     const unsigned char *frame = nullptr;
     size_t size = 0;
     ASSERT_EQ(zq_scanner_preview_frame(fd, &frame, &size), ZQ_PREVIEW_RGB24);
     EXPECT_EQ(size, size_t(w) * h * 3);
+    unsigned char *picture = nullptr;
+    int pw = 0, ph = 0;
     EXPECT_EQ(zq_scanner_preview_read(fd, 3, &picture, &pw, &ph), -1);
     zq_scanner_close(fd);
 }
