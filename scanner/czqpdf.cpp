@@ -33,6 +33,7 @@ void CZQPDF::_clear()
     m_zqpdf_uninit = nullptr;
     m_zqpdf_last_error = nullptr;
     m_zqpdf_create_pdf = nullptr;
+    m_zqpdf_set_page_encoding = nullptr;
     m_zqpdf_set_text_layer = nullptr;
     m_zqpdf_prepare_page = nullptr;
     m_initialised = false;
@@ -59,6 +60,7 @@ bool CZQPDF::_load()
     m_zqpdf_uninit = lookUp<pzqpdf_uninit>(m_mod, "zqpdf_uninit");
     m_zqpdf_last_error = lookUp<pzqpdf_last_error>(m_mod, "zqpdf_last_error");
     m_zqpdf_create_pdf = lookUp<pzqpdf_create_pdf>(m_mod, "zqpdf_create_pdf");
+    m_zqpdf_set_page_encoding = lookUp<pzqpdf_set_page_encoding>(m_mod, "zqpdf_set_page_encoding");
     m_zqpdf_set_text_layer = lookUp<pzqpdf_set_text_layer>(m_mod, "zqpdf_set_text_layer");
     m_zqpdf_prepare_page = lookUp<pzqpdf_prepare_page>(m_mod, "zqpdf_prepare_page");
     return true;
@@ -100,6 +102,8 @@ const char *CZQPDF::last_error()
         return "can not load zqpdf_set_text_layer()";
     if (!m_zqpdf_prepare_page)
         return "can not load zqpdf_prepare_page()";
+    if (!m_zqpdf_set_page_encoding)
+        return "can not load zqpdf_set_page_encoding()";
     return m_zqpdf_last_error();
 }
 
@@ -108,6 +112,13 @@ int CZQPDF::create_pdf(const char **image_list, int image_count, const char *out
     if (!m_mod || !m_initialised || !m_zqpdf_create_pdf)
         return -1;
     return m_zqpdf_create_pdf(image_list, image_count, output_path);
+}
+
+int CZQPDF::set_page_encoding(int encoding)
+{
+    if (!m_mod || !m_initialised || !m_zqpdf_set_page_encoding)
+        return -1;
+    return m_zqpdf_set_page_encoding(encoding);
 }
 
 int CZQPDF::set_text_layer(const char *languages)

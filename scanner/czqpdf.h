@@ -23,6 +23,7 @@ class CZQPDF
     // -1 unless init() succeeded and zqpdf_create_pdf exists, else its result.
     int create_pdf(const char **image_list, int image_count, const char *output_path);
     // Like create_pdf: -1 unless init() succeeded and the entry point exists.
+    int set_page_encoding(int encoding);
     int set_text_layer(const char *languages);
     int prepare_page(const char *path);
 
@@ -35,6 +36,7 @@ class CZQPDF
     pzqpdf_uninit m_zqpdf_uninit;
     pzqpdf_last_error m_zqpdf_last_error;
     pzqpdf_create_pdf m_zqpdf_create_pdf;
+    pzqpdf_set_page_encoding m_zqpdf_set_page_encoding;
     pzqpdf_set_text_layer m_zqpdf_set_text_layer;
     pzqpdf_prepare_page m_zqpdf_prepare_page;
     bool m_initialised; // zqpdf_init has returned 0

@@ -28,6 +28,11 @@ int zq_create_pdf(const char **image_list, int image_count, const char *output_p
     return whenReady([&] { return g_zqpdf.create_pdf(image_list, image_count, output_path); });
 }
 
+int zq_pdf_set_page_encoding(int encoding)
+{
+    return whenReady([&] { return g_zqpdf.set_page_encoding(encoding); });
+}
+
 int zq_pdf_set_text_layer(const char *languages)
 {
     return whenReady([&] { return g_zqpdf.set_text_layer(languages); });

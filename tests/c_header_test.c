@@ -56,6 +56,7 @@ void (*const zq_entry_points[])(void) = {
     (void (*)(void))zq_pdf_error,
     (void (*)(void))zq_pdf_set_text_layer,
     (void (*)(void))zq_pdf_prepare_page,
+    (void (*)(void))zq_pdf_set_page_encoding,
 };
 
 static int failures;

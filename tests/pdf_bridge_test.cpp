@@ -42,6 +42,8 @@ struct StubState {
     const char *lastLanguages = nullptr;
     int *prepareResult = nullptr;
     const char *lastPrepared = nullptr;
+    int *encodingResult = nullptr;
+    int *lastEncoding = nullptr;
 };
 
 // Standard output of the calls made while it exists, read at the end.
@@ -94,6 +96,7 @@ class PdfBridgeTest : public testing::Test
     decltype(&zq_pdf_error) error = nullptr;
     decltype(&zq_pdf_set_text_layer) setTextLayer = nullptr;
     decltype(&zq_pdf_prepare_page) preparePage = nullptr;
+    decltype(&zq_pdf_set_page_encoding) setPageEncoding = nullptr;
 
     void SetUp() override
     {
@@ -106,10 +109,13 @@ class PdfBridgeTest : public testing::Test
             reinterpret_cast<decltype(setTextLayer)>(dlsym(scanner, "zq_pdf_set_text_layer"));
         preparePage =
             reinterpret_cast<decltype(preparePage)>(dlsym(scanner, "zq_pdf_prepare_page"));
+        setPageEncoding =
+            reinterpret_cast<decltype(setPageEncoding)>(dlsym(scanner, "zq_pdf_set_page_encoding"));
         ASSERT_NE(create, nullptr);
         ASSERT_NE(error, nullptr);
         ASSERT_NE(setTextLayer, nullptr);
         ASSERT_NE(preparePage, nullptr);
+        ASSERT_NE(setPageEncoding, nullptr);
         fs::create_directory(folder / kPrivateFolder);
     }
 
@@ -130,7 +136,9 @@ class PdfBridgeTest : public testing::Test
                 static_cast<int *>(var("stub_text_layer_result")),
                 static_cast<const char *>(var("stub_last_languages")),
                 static_cast<int *>(var("stub_prepare_result")),
-                static_cast<const char *>(var("stub_last_prepared"))};
+                static_cast<const char *>(var("stub_last_prepared")),
+                static_cast<int *>(var("stub_encoding_result")),
+                static_cast<int *>(var("stub_last_encoding"))};
     }
 
     int createWith(const std::vector<std::string> &images, const std::string &output)
@@ -192,10 +200,11 @@ TEST_F(PdfBridgeTest, ArgumentsAndResultPassThrough)
     EXPECT_STREQ(stub.lastOutput, "/d/x.pdf");
 }
 
-TEST_F(PdfBridgeTest, TextLayerCallsPassThrough)
+TEST_F(PdfBridgeTest, SettingsAndPreparedPagesPassThrough)
 {
     EXPECT_EQ(setTextLayer("eng"), -1) << "no library yet";
     EXPECT_EQ(preparePage("/d/1.jpg"), -1);
+    EXPECT_EQ(setPageEncoding(ZQ_PDF_ENCODING_COMPACT), -1);
 
     const StubState stub = installStub("pdf_stub_complete");
     *stub.textLayerResult = ZQPDF_ERR_LANGUAGE;
@@ -207,6 +216,12 @@ TEST_F(PdfBridgeTest, TextLayerCallsPassThrough)
     EXPECT_STREQ(stub.lastLanguages, "(null)");
     EXPECT_EQ(preparePage("/d/1.jpg"), ZQ_PDF_PAGE_PENDING);
     EXPECT_STREQ(stub.lastPrepared, "/d/1.jpg");
+    *stub.encodingResult = ZQPDF_ERR_SETTING;
+    EXPECT_EQ(setPageEncoding(7), ZQPDF_ERR_SETTING);
+    EXPECT_EQ(*stub.lastEncoding, 7);
+    *stub.encodingResult = 0;
+    EXPECT_EQ(setPageEncoding(ZQ_PDF_ENCODING_COMPACT), 0);
+    EXPECT_EQ(*stub.lastEncoding, ZQPDF_ENCODING_COMPACT);
     EXPECT_EQ(*stub.initCalls, 1) << "initialised once, by the first call that loaded it";
     EXPECT_EQ(*stub.createCalls, 0);
 }
@@ -233,6 +248,7 @@ struct MissingEntry {
     const char *error;
     int textLayerResult; // of zq_pdf_set_text_layer, the stub answering 6
     int prepareResult;   // of zq_pdf_prepare_page, the stub answering 100
+    int encodingResult;  // of zq_pdf_set_page_encoding, the stub answering 8
 };
 
 void PrintTo(const MissingEntry &entry, std::ostream *os)
@@ -252,30 +268,31 @@ TEST_P(PdfBridgeMissingEntryTest, ResultsAndErrorText)
     *stub.createResult = 5;
     *stub.textLayerResult = 6;
     *stub.prepareResult = 100;
+    *stub.encodingResult = 8;
     EXPECT_EQ(createWith({"a.jpg"}, "out.pdf"), c.firstResult);
     EXPECT_EQ(createWith({"a.jpg"}, "out.pdf"), c.secondResult);
     EXPECT_EQ(*stub.createCalls, c.composes);
     EXPECT_EQ(setTextLayer("eng"), c.textLayerResult);
     EXPECT_EQ(preparePage("a.jpg"), c.prepareResult);
+    EXPECT_EQ(setPageEncoding(ZQ_PDF_ENCODING_COMPACT), c.encodingResult);
     EXPECT_STREQ(error(), c.error);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EachEntryPoint, PdfBridgeMissingEntryTest,
     testing::Values(
+        // clang-format off
         // Only the text is lost: nothing calls zqpdf_uninit.
-        MissingEntry{"pdf_stub_without_uninit", 5, 5, 2, "can not load zqpdf_uninit()", 6, 100},
-        MissingEntry{"pdf_stub_without_last_error", 5, 5, 2, "can not load zqpdf_last_error()", 6,
-                     100},
+        MissingEntry{"pdf_stub_without_uninit", 5, 5, 2, "can not load zqpdf_uninit()", 6, 100, 8},
+        MissingEntry{"pdf_stub_without_last_error", 5, 5, 2, "can not load zqpdf_last_error()", 6, 100, 8},
         // Never initialised, so never asked to compose.
-        MissingEntry{"pdf_stub_without_init", -1, -1, 0, "can not load zqpdf_init()", -1, -1},
-        MissingEntry{"pdf_stub_without_create", -1, -1, 0, "can not load zqpdf_create_pdf()", 6,
-                     100},
-        // An older library without a text layer still composes.
-        MissingEntry{"pdf_stub_without_set_text_layer", 5, 5, 2,
-                     "can not load zqpdf_set_text_layer()", -1, 100},
-        MissingEntry{"pdf_stub_without_prepare_page", 5, 5, 2, "can not load zqpdf_prepare_page()",
-                     6, -1}),
+        MissingEntry{"pdf_stub_without_init", -1, -1, 0, "can not load zqpdf_init()", -1, -1, -1},
+        MissingEntry{"pdf_stub_without_create", -1, -1, 0, "can not load zqpdf_create_pdf()", 6, 100, 8},
+        // Older libraries without a text layer or compact pages still compose.
+        MissingEntry{"pdf_stub_without_set_text_layer", 5, 5, 2, "can not load zqpdf_set_text_layer()", -1, 100, 8},
+        MissingEntry{"pdf_stub_without_prepare_page", 5, 5, 2, "can not load zqpdf_prepare_page()", 6, -1, 8},
+        MissingEntry{"pdf_stub_without_set_page_encoding", 5, 5, 2, "can not load zqpdf_set_page_encoding()", 6, 100, -1}),
+    // clang-format on
     [](const testing::TestParamInfo<MissingEntry> &info) {
         return std::string(info.param.build).substr(std::string("pdf_stub_").size());
     });

@@ -20,6 +20,8 @@ STUB_EXPORT int stub_text_layer_result;
 STUB_EXPORT char stub_last_languages[64]; /* "(null)" for a null pointer */
 STUB_EXPORT int stub_prepare_result;
 STUB_EXPORT char stub_last_prepared[256];
+STUB_EXPORT int stub_encoding_result;
+STUB_EXPORT int stub_last_encoding = -1;
 
 #ifndef STUB_WITHOUT_INIT
 int zqpdf_init(void)
@@ -70,5 +72,13 @@ int zqpdf_prepare_page(const char *path)
 {
     snprintf(stub_last_prepared, sizeof stub_last_prepared, "%s", path);
     return stub_prepare_result;
+}
+#endif
+
+#ifndef STUB_WITHOUT_SET_PAGE_ENCODING
+int zqpdf_set_page_encoding(int encoding)
+{
+    stub_last_encoding = encoding;
+    return stub_encoding_result;
 }
 #endif

@@ -22,6 +22,22 @@ ZQ_EXTERN_C_BEGIN
  * failing zqpdf_init's, or zqpdf_create_pdf's). */
 ZQ_EXPORT int zq_create_pdf(const char **image_list, int image_count, const char *output_path);
 
+/* Page encodings, for zq_pdf_set_page_encoding (libzqpdf's
+ * ZQPDF_ENCODING_ORIGINAL and ZQPDF_ENCODING_COMPACT). */
+#define ZQ_PDF_ENCODING_ORIGINAL 0 /* each picture embedded as it is, as at first */
+#define ZQ_PDF_ENCODING_COMPACT 1  /* each page encoded anew, small, after what it holds */
+
+/* How the PDFs composed from now on encode their pages (libzqpdf's
+ * zqpdf_set_page_encoding): ZQ_PDF_ENCODING_ORIGINAL embeds each picture
+ * byte for byte; ZQ_PDF_ENCODING_COMPACT gives a page of text a bilevel
+ * picture at full resolution and a page with colour a reduced colour
+ * picture under its sharp text, unless that would not be smaller.  The
+ * text layer is read from the original pictures either way.  Returns 0, -1
+ * when libzqpdf.so or the entry point cannot be loaded, or libzqpdf's
+ * failure code (ZQPDF_ERR_SETTING: an unknown encoding, the setting then
+ * stays as it was). */
+ZQ_EXPORT int zq_pdf_set_page_encoding(int encoding);
+
 /* Searchable PDFs (libzqpdf's zqpdf_set_text_layer): the PDFs composed from
  * now on get a text layer recognised in these Tesseract languages
  * ("chi_sim+eng"); null or "" turns it off, as it is at first.  Returns 0,
@@ -40,7 +56,8 @@ ZQ_EXPORT int zq_pdf_prepare_page(const char *path);
 /* Why composition failed: "can not load libzqpdf.so", "can not load
  * zqpdf_last_error()", "can not load zqpdf_uninit()", "can not load
  * zqpdf_init()", "can not load zqpdf_create_pdf()", "can not load
- * zqpdf_set_text_layer()", "can not load zqpdf_prepare_page()", or
+ * zqpdf_set_text_layer()", "can not load zqpdf_prepare_page()", "can not load
+ * zqpdf_set_page_encoding()", or
  * libzqpdf's own text (kept per thread: ask on the thread that called).
  * The text belongs to the libraries; do not free it. */
 ZQ_EXPORT const char *zq_pdf_error(void);
