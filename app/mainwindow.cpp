@@ -14,6 +14,7 @@
 #include "pages_pdf.h"
 #include "helpmenu.h"
 #include "pdf_composer.h"
+#include "pdfsize.h"
 #include "quitquestion.h"
 #include "savefailure.h"
 #include "savedir.h"
@@ -123,6 +124,7 @@ MainWindow::MainWindow(QWidget *parent)
     statusBar()->addPermanentWidget(pdfPageCount);
     pdfPageCount->hide();
     setUpSearchablePdf();
+    new PdfSize(ui->actionPdfAsCaptured, ui->actionPdfCompact, statusBar(), this);
     setUpPdfCancel();
     new HelpMenu(this);
 
@@ -423,7 +425,7 @@ void MainWindow::on_butten_pdf_clicked()
     composingOutput = QFile::decodeName(output);
     composingPages = int(pdfImageList.size());
     ui->butten_pdf->setEnabled(false);
-    ui->actionSearchablePdf->setEnabled(false);
+    enablePdfSettings(false);
     pagesPdf->holdFor(true);
     ui->actionCancelPdf->setEnabled(true);
     showPdfCount();
@@ -446,7 +448,7 @@ void MainWindow::composingEnded()
 {
     pdfComposing = false;
     ui->butten_pdf->setEnabled(true);
-    ui->actionSearchablePdf->setEnabled(true);
+    enablePdfSettings(true);
     ui->actionCancelPdf->setEnabled(false);
     pagesPdf->holdFor(false);
 }
@@ -496,7 +498,7 @@ void MainWindow::pdfComposed(int result, const QString &why)
         return;
     }
     stopPdfCollection();
-    QStringList report{tr("PDF 已保存：%1（%n 页）", nullptr, composingPages).arg(composingOutput)};
+    QStringList report{pdfSavedMessage(composingOutput, composingPages)};
     if (!composingNote.isEmpty())
         report << composingNote;
     statusBar()->showMessage(report.join(tr("；")), kStatusLongMs);

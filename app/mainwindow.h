@@ -160,6 +160,7 @@ class MainWindow : public QMainWindow
     bool mayClose();
     void setUpSearchablePdf();
     bool applyTextLayer(bool on);
+    void enablePdfSettings(bool on);
     void prepareForSearch(const char *path);
     void quit();
     void setUpKeys();

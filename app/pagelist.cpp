@@ -192,7 +192,7 @@ void MainWindow::listPage(const QByteArray &path, const QString &name)
 void MainWindow::holdCollectionPdf(bool pagesComposing)
 {
     ui->butten_pdf->setEnabled(!pagesComposing);
-    ui->actionSearchablePdf->setEnabled(!pagesComposing);
+    enablePdfSettings(!pagesComposing);
 }
 
 void MainWindow::setUpViewers()

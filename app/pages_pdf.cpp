@@ -2,6 +2,7 @@
 
 #include "config.h"
 #include "pdf_composer.h"
+#include "pdfsize.h"
 #include "savedir.h"
 
 #include <QAction>
@@ -109,10 +110,7 @@ void PagesPdf::composed(int result, const QString &why)
         status_->showMessage(tr("PDF 合成失败：%1").arg(why));
         return;
     }
-    status_->showMessage(
-        QCoreApplication::translate("MainWindow", "PDF 已保存：%1（%n 页）", nullptr, pages_)
-            .arg(output_),
-        kResultShownMs);
+    status_->showMessage(pdfSavedMessage(output_, pages_), kResultShownMs);
 }
 
 void PagesPdf::enableActions()

@@ -95,6 +95,14 @@ void MainWindow::on_actionSearchablePdf_toggled(bool on)
             .setValue(kSearchableKey, ui->actionSearchablePdf->isChecked());
 }
 
+// The PDF settings are read when a composition starts: they wait while one
+// is made.
+void MainWindow::enablePdfSettings(bool on)
+{
+    ui->actionSearchablePdf->setEnabled(on);
+    ui->menuPdfSize->setEnabled(on);
+}
+
 // Whether the library's text layer is on afterwards.  Without the model of
 // the locale's language it reads Chinese and English alone, and says so;
 // without those it stays off, and says why.

@@ -11,6 +11,7 @@
 
 #include <QtCore/QVariant>
 #include <QtWidgets/QAction>
+#include <QtWidgets/QActionGroup>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
@@ -49,6 +50,9 @@ public:
     QAction *actionPdfFromAll;
     QAction *actionCancelPdf;
     QAction *actionAddPages;
+    QActionGroup *pdfSizeGroup;
+    QAction *actionPdfAsCaptured;
+    QAction *actionPdfCompact;
     QWidget *centralWidget;
     CamLabel *label_V;
     QListWidget *listWidget;
@@ -97,6 +101,7 @@ public:
     QMenu *menuCapture;
     QMenu *menuEdit;
     QMenu *menuPdf;
+    QMenu *menuPdfSize;
     QToolBar *mainToolBar;
     QStatusBar *statusBar;
 
@@ -151,6 +156,15 @@ public:
         actionCancelPdf->setEnabled(false);
         actionAddPages = new QAction(MainWindow);
         actionAddPages->setObjectName(QString::fromUtf8("actionAddPages"));
+        pdfSizeGroup = new QActionGroup(MainWindow);
+        pdfSizeGroup->setObjectName(QString::fromUtf8("pdfSizeGroup"));
+        actionPdfAsCaptured = new QAction(pdfSizeGroup);
+        actionPdfAsCaptured->setObjectName(QString::fromUtf8("actionPdfAsCaptured"));
+        actionPdfAsCaptured->setCheckable(true);
+        actionPdfAsCaptured->setChecked(true);
+        actionPdfCompact = new QAction(pdfSizeGroup);
+        actionPdfCompact->setObjectName(QString::fromUtf8("actionPdfCompact"));
+        actionPdfCompact->setCheckable(true);
         centralWidget = new QWidget(MainWindow);
         centralWidget->setObjectName(QString::fromUtf8("centralWidget"));
         label_V = new CamLabel(centralWidget);
@@ -364,6 +378,8 @@ public:
         menuEdit->setObjectName(QString::fromUtf8("menuEdit"));
         menuPdf = new QMenu(menuBar);
         menuPdf->setObjectName(QString::fromUtf8("menuPdf"));
+        menuPdfSize = new QMenu(menuPdf);
+        menuPdfSize->setObjectName(QString::fromUtf8("menuPdfSize"));
         MainWindow->setMenuBar(menuBar);
         mainToolBar = new QToolBar(MainWindow);
         mainToolBar->setObjectName(QString::fromUtf8("mainToolBar"));
@@ -399,6 +415,9 @@ public:
         menuPdf->addAction(actionCancelPdf);
         menuPdf->addSeparator();
         menuPdf->addAction(actionSearchablePdf);
+        menuPdf->addAction(menuPdfSize->menuAction());
+        menuPdfSize->addAction(actionPdfAsCaptured);
+        menuPdfSize->addAction(actionPdfCompact);
 
         retranslateUi(MainWindow);
 
@@ -469,6 +488,14 @@ public:
         actionCancelPdf->setText(QCoreApplication::translate("MainWindow", "取消合成 PDF", nullptr));
 #if QT_CONFIG(tooltip)
         actionCancelPdf->setToolTip(QCoreApplication::translate("MainWindow", "停止正在合成的 PDF，不留下文件；收集的页面都保留", nullptr));
+#endif // QT_CONFIG(tooltip)
+        actionPdfAsCaptured->setText(QCoreApplication::translate("MainWindow", "原样", nullptr));
+#if QT_CONFIG(tooltip)
+        actionPdfAsCaptured->setToolTip(QCoreApplication::translate("MainWindow", "每一页都是拍下的图片本身，不改动", nullptr));
+#endif // QT_CONFIG(tooltip)
+        actionPdfCompact->setText(QCoreApplication::translate("MainWindow", "紧凑", nullptr));
+#if QT_CONFIG(tooltip)
+        actionPdfCompact->setToolTip(QCoreApplication::translate("MainWindow", "文字页存为清晰的黑白图，彩色部分降低分辨率，PDF 小很多", nullptr));
 #endif // QT_CONFIG(tooltip)
         actionAddPages->setText(QCoreApplication::translate("MainWindow", "添加页面…", nullptr));
 #if QT_CONFIG(tooltip)
@@ -545,6 +572,7 @@ public:
         menuCapture->setTitle(QCoreApplication::translate("MainWindow", "拍摄", nullptr));
         menuEdit->setTitle(QCoreApplication::translate("MainWindow", "编辑", nullptr));
         menuPdf->setTitle(QCoreApplication::translate("MainWindow", "PDF", nullptr));
+        menuPdfSize->setTitle(QCoreApplication::translate("MainWindow", "PDF 文件大小", nullptr));
     } // retranslateUi
 
 };

@@ -46,6 +46,7 @@ void compose(const char **imageList, int imageCount, const char *outputPath)
     // Every picture is checked before the output is touched; the words of
     // a searchable page are asked for as the page is written.
     const bool searchable = !TextRecognition::instance().languages().empty();
+    const bool compact = pageEncoding == ZQPDF_ENCODING_COMPACT; // one encoding for all pages
     PdfDocument document(currentSizing());
     for (int i = 0; i < imageCount; ++i) {
         if (!imageList[i] || !*imageList[i])
@@ -59,9 +60,7 @@ void compose(const char **imageList, int imageCount, const char *outputPath)
         // A compact page is encoded now, and held in memory until written;
         // the text layer still reads the picture's file.
         const PageImage picture = openPicture(path);
-        document.addPage(pageEncoding == ZQPDF_ENCODING_COMPACT ? compactPage(picture, path)
-                                                                : PageLayers::of(picture),
-                         text);
+        document.addPage(compact ? compactPage(picture, path) : PageLayers::of(picture), text);
     }
 
     // A failure at any step leaves no partial PDF and any earlier file of

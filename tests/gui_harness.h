@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
 #include <cstdlib>
 #include <list>
 #include <string>
@@ -103,6 +104,23 @@ inline bool pdfComposed(MainWindow &window)
     while (MainWindowProbe(window).pdfComposing() && !deadline.hasExpired())
         QTest::qWait(10);
     return !MainWindowProbe(window).pdfComposing();
+}
+
+// Whether a status message says that the PDF at path was saved with these
+// pages, and gives its size as the file has it, to the message's rounding.
+inline bool pdfSavedMessageFits(const QString &message, const QString &path, int pages)
+{
+    const QRegularExpression form(
+        QString::fromUtf8("^PDF 已保存：(.+)（(\\d+) 页，(\\S+) (\\w+)）$"));
+    const QRegularExpressionMatch saved = form.match(message);
+    if (!saved.hasMatch() || saved.captured(1) != path || saved.captured(2).toInt() != pages)
+        return false;
+    const QStringList units = {"bytes", "kB", "MB", "GB"};
+    const int unit = int(units.indexOf(saved.captured(4)));
+    bool number = false;
+    const double shown = QLocale().toDouble(saved.captured(3), &number);
+    const double bytes = double(QFileInfo(path).size());
+    return unit >= 0 && number && std::abs(shown * std::pow(1000.0, unit) - bytes) <= 0.06 * bytes;
 }
 
 template <typename T> T *widget(QWidget &window, const char *name)

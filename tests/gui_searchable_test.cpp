@@ -1,5 +1,5 @@
-// zqvideo's "可搜索 PDF" switch with the real libzqscan and libzqpdf, on a
-// virtual camera whose page carries real text.
+// zqvideo's PDF settings, "可搜索 PDF" and "PDF 文件大小", with the real
+// libzqscan and libzqpdf, on a virtual camera whose page carries real text.
 #include "gui_frame_harness.h"
 
 #include "pages_pdf.h"
@@ -34,10 +34,10 @@ CameraConfig textCamera()
     return cameraWith({FrameSize::discrete(1280, 720)}, page);
 }
 
-bool switchKept()
+bool switchKept(const char *key = "pdf/searchable")
 {
     return QSettings(QFile::decodeName(programSettingsPath().c_str()), QSettings::IniFormat)
-        .value("pdf/searchable")
+        .value(key)
         .toBool();
 }
 
@@ -60,6 +60,7 @@ class SearchablePdfTest : public WindowTest
     {
         finish();
         zq_pdf_set_text_layer(nullptr);
+        zq_pdf_set_page_encoding(ZQ_PDF_ENCODING_ORIGINAL);
         QLocale::setDefault(QLocale::system());
     }
 
@@ -139,13 +140,9 @@ class SearchablePdfTest : public WindowTest
     {
         action()->trigger();
         capture();
-        static QString output;
-        output = saveDir->filePath("listed.pdf");
-        const PagesPdf::Hooks saved = PagesPdf::hooks;
-        PagesPdf::hooks = {[](QWidget *, const QString &) { return output; }};
+        const QString output = saveDir->filePath("listed.pdf");
         QSignalSpy messages(window->statusBar(), &QStatusBar::messageChanged);
-        window->findChild<QAction *>("actionPdfFromAll")->trigger();
-        PagesPdf::hooks = saved;
+        composeListedPages(output);
         QVERIFY(!button()->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(button()->isEnabled(), 180000);
         QVERIFY(std::any_of(messages.begin(), messages.end(), [](const auto &m) {
@@ -153,6 +150,48 @@ class SearchablePdfTest : public WindowTest
         }));
         const QString text = QString::fromStdString(zq::test::pdfText(output.toStdString(), 1));
         QVERIFY2(text.contains("Searchable"), qPrintable(text));
+    }
+
+    // The same listed pages, as captured and then compact; the choice is
+    // kept, and waits while a PDF is made.
+    void compactChoiceIsKeptAndShrinksThePdf()
+    {
+        auto *menu = window->findChild<QMenu *>("menuPdfSize");
+        QVERIFY(window->findChild<QMenu *>("menuPdf")->actions().contains(menu->menuAction()));
+        QVERIFY(asCaptured()->isChecked() && !compact()->isChecked());
+        capture();
+        capture();
+        const QString original = saveDir->filePath("original.pdf");
+        composeListedPages(original);
+        QTRY_VERIFY_WITH_TIMEOUT(button()->isEnabled(), 60000);
+
+        compact()->trigger();
+        QVERIFY(compact()->isChecked() && !asCaptured()->isChecked());
+        QVERIFY(switchKept("pdf/compact"));
+        const QString small = saveDir->filePath("compact.pdf");
+        composeListedPages(small);
+        QVERIFY(!menu->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(button()->isEnabled(), 60000);
+        QVERIFY(menu->isEnabled());
+        const QString message = window->statusBar()->currentMessage();
+        QVERIFY2(pdfSavedMessageFits(message, small, 2), qPrintable(message));
+        QVERIFY(zq::test::qpdfCheckPasses(small.toStdString(), nullptr));
+        const qint64 shrunk = QFileInfo(small).size(), was = QFileInfo(original).size();
+        QVERIFY2(shrunk * 4 < was, qPrintable(QString("%1 against %2 bytes").arg(shrunk).arg(was)));
+        // The text of each page stays sharp, bilevel at the frame's resolution.
+        const auto images = zq::test::pdfImageList(small.toStdString());
+        QCOMPARE(std::count_if(images.begin(), images.end(),
+                               [](const zq::test::ImageEntry &image) {
+                                   return image.bits == 1 && image.width == 1280 &&
+                                          image.height == 720;
+                               }),
+                 2L);
+
+        window.reset();
+        window = std::make_unique<MainWindow>();
+        QVERIFY(compact()->isChecked());
+        asCaptured()->trigger();
+        QVERIFY(!switchKept("pdf/compact"));
     }
 
     void localeWithoutItsModelReadsChineseAndEnglish()
@@ -178,6 +217,18 @@ class SearchablePdfTest : public WindowTest
 
   private:
     QAction *action() { return window->findChild<QAction *>("actionSearchablePdf"); }
+    QAction *asCaptured() { return window->findChild<QAction *>("actionPdfAsCaptured"); }
+    QAction *compact() { return window->findChild<QAction *>("actionPdfCompact"); }
+    // Starts a PDF of all listed pages, written to path.
+    void composeListedPages(const QString &path)
+    {
+        static QString output;
+        output = path;
+        const PagesPdf::Hooks saved = PagesPdf::hooks;
+        PagesPdf::hooks = {[](QWidget *, const QString &) { return output; }};
+        window->findChild<QAction *>("actionPdfFromAll")->trigger();
+        PagesPdf::hooks = saved;
+    }
     QPushButton *button() { return widget<QPushButton>(*window, "butten_pdf"); }
     void clickPdf()
     {

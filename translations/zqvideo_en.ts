@@ -377,13 +377,6 @@ The window&apos;s keys are listed under “Help → Keys”.</translation>
         <source>保存目录的路径太长</source>
         <translation>the path of the save directory is too long</translation>
     </message>
-    <message numerus="yes">
-        <source>PDF 已保存：%1（%n 页）</source>
-        <translation>
-            <numerusform>PDF saved: %1 (%n page)</numerusform>
-            <numerusform>PDF saved: %1 (%n pages)</numerusform>
-        </translation>
-    </message>
     <message>
         <source>PDF 合成失败：%1。已收集的页面都在，可再按“%2”重试</source>
         <translation>Could not make the PDF: %1. The collected pages are kept; press “%2” to try again</translation>
@@ -684,6 +677,33 @@ The window&apos;s keys are listed under “Help → Keys”.</translation>
         <source>%1：%2</source>
         <translation>%1: %2</translation>
     </message>
+    <message numerus="yes">
+        <source>PDF 已保存：%1（%n 页，%2）</source>
+        <translation>
+            <numerusform>PDF saved: %1 (%n page, %2)</numerusform>
+            <numerusform>PDF saved: %1 (%n pages, %2)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>原样</source>
+        <translation>As captured</translation>
+    </message>
+    <message>
+        <source>每一页都是拍下的图片本身，不改动</source>
+        <translation>Each page is the captured picture itself, unchanged</translation>
+    </message>
+    <message>
+        <source>紧凑</source>
+        <translation>Compact</translation>
+    </message>
+    <message>
+        <source>文字页存为清晰的黑白图，彩色部分降低分辨率，PDF 小很多</source>
+        <translation>Text pages become sharp black and white, colour parts a lower resolution: a much smaller PDF</translation>
+    </message>
+    <message>
+        <source>PDF 文件大小</source>
+        <translation>PDF file size</translation>
+    </message>
 </context>
 <context>
     <name>PageFiles</name>
@@ -804,6 +824,17 @@ The window&apos;s keys are listed under “Help → Keys”.</translation>
     <message>
         <source>已取消合成 PDF</source>
         <translation>PDF composition cancelled</translation>
+    </message>
+</context>
+<context>
+    <name>PdfSize</name>
+    <message>
+        <source>无法把 PDF 文件大小的设置写入 %1</source>
+        <translation>Cannot write the PDF file size setting to %1</translation>
+    </message>
+    <message>
+        <source>无法生成紧凑的 PDF，页面保持原样：%1</source>
+        <translation>Cannot make compact PDFs, pages stay as captured: %1</translation>
     </message>
 </context>
 <context>
