@@ -1,13 +1,14 @@
 // A whole PDF composed by libzqpdf (zqpdf_create_pdf, the text layer off)
 // from one or two page files made of the input, written to a file and read
 // back.  The input is one page file, or, after the mark "ZQ2" and a byte
-// choosing the page size (even: the locale's paper, odd: 200 dpi), the
-// length of the first page file (u32, little-endian), that file and the
-// second.  A composition either writes a PDF that qpdf reads with a page
-// for each picture, its image of the picture's size, or fails with a
-// reason and leaves no file behind.  Pages beyond 16 MP (the cameras'
-// largest is 13 MP) are left out: their streams take longer than a run
-// may under the sanitizers, and the page readers' own target opens them.
+// of settings (bit 0 set: 200 dpi, else the locale's paper; bit 1 set:
+// compact pages), the length of the first page file (u32, little-endian),
+// that file and the second.  A composition either writes a PDF that qpdf
+// reads with a page for each picture, which shows an image of the
+// picture's size (the picture, its bilevel form, or the stencil over a
+// reduced background), or fails with a reason and leaves no file behind.  Pages beyond 16 MP (the
+// cameras' largest is 13 MP) are left out: their streams take longer than a run may under the
+// sanitizers, and the page readers' own target opens them.
 #include <zqpdf/zqpdf.h>
 
 #include "scratch_folder.h"
@@ -71,8 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     std::vector<std::string> pages;
     int dpi = 0;
+    int encoding = ZQPDF_ENCODING_ORIGINAL;
     if (size >= 8 && memcmp(data, "ZQ2", 3) == 0) {
         dpi = data[3] & 1 ? ZQPDF_RESOLUTION_DPI : 0;
+        encoding = data[3] & 2 ? ZQPDF_ENCODING_COMPACT : ZQPDF_ENCODING_ORIGINAL;
         const uint32_t first = uint32_t(data[4]) | uint32_t(data[5]) << 8 |
                                uint32_t(data[6]) << 16 | uint32_t(data[7]) << 24;
         const size_t rest = size - 8;
@@ -102,6 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     zqpdf_set_resolution(dpi);
+    trapUnless(zqpdf_set_page_encoding(encoding) == ZQPDF_OK);
     std::vector<const char *> list;
     for (const std::string &p : pages)
         list.push_back(p.c_str());
@@ -121,11 +125,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             const std::vector<QPDFPageObjectHelper> got = QPDFPageDocumentHelper(pdf).getAllPages();
             trapUnless(got.size() == pages.size());
             for (size_t i = 0; i < got.size(); ++i) {
-                auto images = QPDFPageObjectHelper(got[i]).getImages();
-                trapUnless(images.size() == 1);
-                QPDFObjectHandle dict = images.begin()->second.getDict();
-                trapUnless(dict.getKey("/Width").getIntValue() == widths[i] &&
-                           dict.getKey("/Height").getIntValue() == heights[i]);
+                const auto images = QPDFPageObjectHelper(got[i]).getImages();
+                trapUnless(images.size() == 1 ||
+                           (encoding == ZQPDF_ENCODING_COMPACT && images.size() == 2));
+                bool pictureSized = false;
+                for (auto image : images) {
+                    QPDFObjectHandle dict = image.second.getDict();
+                    pictureSized |= dict.getKey("/Width").getIntValue() == widths[i] &&
+                                    dict.getKey("/Height").getIntValue() == heights[i];
+                }
+                trapUnless(pictureSized);
             }
             trapUnless(pdf.anyWarnings() == false);
         } catch (const std::exception &) {
