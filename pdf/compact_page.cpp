@@ -42,6 +42,7 @@ constexpr int kBackgroundQuality = 60; // JPEG quality of the background
 // Pictures beyond several times the cameras' largest frame stay as they
 // are: decoded, they would take more memory than a smaller PDF is worth.
 constexpr uint64_t kMaxPixels = 64'000'000;
+constexpr double kMinPixelsPerInch = 150;
 
 bool coloured(const uint8_t *rgb)
 {
@@ -196,9 +197,10 @@ size_t storedBytes(const PageLayers &page)
 
 } // namespace
 
-PageLayers compactPage(const PageImage &original, const std::string &path)
+PageLayers compactPage(const PageImage &original, const std::string &path, double pixelsPerInch)
 {
-    if (uint64_t(original.width) * uint64_t(original.height) > kMaxPixels)
+    if (uint64_t(original.width) * uint64_t(original.height) > kMaxPixels ||
+        pixelsPerInch < kMinPixelsPerInch)
         return PageLayers::of(original);
     const RgbPixels pixels = decodePixels(original, path);
     const PageLayers compact = hasColour(pixels) ? mixedRaster(pixels) : bilevel(pixels);

@@ -159,6 +159,11 @@ PageSize PageSizing::pageFor(int pixelWidth, int pixelHeight) const
     return {pixelWidth * scale, pixelHeight * scale};
 }
 
+double PageSizing::pixelsPerInch(int pixelWidth, int pixelHeight) const
+{
+    return pixelWidth * kPointsPerInch / pageFor(pixelWidth, pixelHeight).width;
+}
+
 PdfDocument::PdfDocument(const PageSizing &sizing) : sizing_(sizing)
 {
     pdf_.emptyPDF();

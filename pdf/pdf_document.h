@@ -29,6 +29,8 @@ struct PageSizing {
     PageSize paper{};
 
     PageSize pageFor(int pixelWidth, int pixelHeight) const;
+    // The picture's pixels per inch on its page.
+    double pixelsPerInch(int pixelWidth, int pixelHeight) const;
 };
 
 // The paper of the LC_PAPER category of the current locale (A4 where the

@@ -47,7 +47,8 @@ void compose(const char **imageList, int imageCount, const char *outputPath)
     // a searchable page are asked for as the page is written.
     const bool searchable = !TextRecognition::instance().languages().empty();
     const bool compact = pageEncoding == ZQPDF_ENCODING_COMPACT; // one encoding for all pages
-    PdfDocument document(currentSizing());
+    const PageSizing sizing = currentSizing();
+    PdfDocument document(sizing);
     for (int i = 0; i < imageCount; ++i) {
         if (!imageList[i] || !*imageList[i])
             throw ComposeError(ZQPDF_ERR_READ, "picture " + std::to_string(i + 1) + " of " +
@@ -60,7 +61,10 @@ void compose(const char **imageList, int imageCount, const char *outputPath)
         // A compact page is encoded now, and held in memory until written;
         // the text layer still reads the picture's file.
         const PageImage picture = openPicture(path);
-        document.addPage(compact ? compactPage(picture, path) : PageLayers::of(picture), text);
+        document.addPage(compact ? compactPage(picture, path,
+                                               sizing.pixelsPerInch(picture.width, picture.height))
+                                 : PageLayers::of(picture),
+                         text);
     }
 
     // A failure at any step leaves no partial PDF and any earlier file of

@@ -31,7 +31,7 @@ CameraConfig textCamera()
     page.lines = {"Searchable camera pages", "拍成清晰的图片"};
     page.font = ZQ_TEXT_FONT;
     page.textSize = 0.05;
-    return cameraWith({FrameSize::discrete(1280, 720)}, page);
+    return cameraWith({FrameSize::discrete(1920, 1080)}, page);
 }
 
 bool switchKept(const char *key = "pdf/searchable")
@@ -54,7 +54,7 @@ class SearchablePdfTest : public WindowTest
     {
         startFresh();
         hw().addCamera(0, textCamera());
-        window = startWindow(startSettings(1280, 720, saveDir->path()));
+        window = startWindow(startSettings(1920, 1080, saveDir->path()));
     }
     void cleanup()
     {
@@ -178,12 +178,13 @@ class SearchablePdfTest : public WindowTest
         QVERIFY(zq::test::qpdfCheckPasses(small.toStdString(), nullptr));
         const qint64 shrunk = QFileInfo(small).size(), was = QFileInfo(original).size();
         QVERIFY2(shrunk * 4 < was, qPrintable(QString("%1 against %2 bytes").arg(shrunk).arg(was)));
-        // The text of each page stays sharp, bilevel at the frame's resolution.
+        // The text of each page stays sharp, bilevel at the frame's resolution
+        // (164 pixels an inch on landscape A4).
         const auto images = zq::test::pdfImageList(small.toStdString());
         QCOMPARE(std::count_if(images.begin(), images.end(),
                                [](const zq::test::ImageEntry &image) {
-                                   return image.bits == 1 && image.width == 1280 &&
-                                          image.height == 720;
+                                   return image.bits == 1 && image.width == 1920 &&
+                                          image.height == 1080;
                                }),
                  2L);
 

@@ -270,6 +270,19 @@ TEST_F(CompactPdfTest, PageThatWouldGrowStaysAsItIs)
     EXPECT_EQ(readPpm(extracted[0]).samples, red.samples);
 }
 
+// Below 150 pixels an inch on the page, body text is strokes of a pixel
+// or two that only shades of grey keep readable.
+TEST_F(CompactPdfTest, PageOfLowResolutionStaysAsItIs)
+{
+    const std::string page = jpeg("text.jpg", textPage());
+    zqpdf_set_resolution(149);
+    const std::string original = compose(page, "original.pdf", ZQPDF_ENCODING_ORIGINAL);
+    EXPECT_TRUE(withoutId(compose(page, "coarse.pdf", ZQPDF_ENCODING_COMPACT)) ==
+                withoutId(original));
+    zqpdf_set_resolution(150);
+    EXPECT_LE(size(compose(page, "fine.pdf", ZQPDF_ENCODING_COMPACT)) * 5, size(original));
+}
+
 // Tesseract reads the compact page, rendered back at 300 dpi, as it reads
 // the original; and the text layer of a compact PDF is read from the
 // original picture.

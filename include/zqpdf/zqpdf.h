@@ -27,7 +27,9 @@
  * whichever is smaller), a page with colour on it (a photograph, a stamp,
  * a highlighted line) as a colour picture at a third of the resolution
  * with its dark text drawn over it, sharp, at the full resolution.  A page
- * whose compact form would not be smaller stays as it was.  The text layer
+ * whose compact form would not be smaller stays as it was, and so does a
+ * picture of fewer than 150 pixels per inch on its page, whose text only
+ * its shades of grey keep readable.  The text layer
  * is still read from the original picture.
  *
  * Searchable PDFs: after zqpdf_set_text_layer("chi_sim+eng") (Tesseract's
