@@ -27,6 +27,7 @@ struct Options {
     Layout layout = Layout::Auto;
     bool flatten = true;      // lay a book's curved pages flat
     bool rightToLeft = false; // a spread's right page first
+    std::string pdf;          // the pages written composed into this PDF; empty: none
     std::vector<std::string> pictures;
 };
 

@@ -1,0 +1,28 @@
+#include "pdf_output.h"
+
+#include <zqscan/zq_pdf.h>
+
+namespace zqpage
+{
+
+bool setUpPdf(std::string &error)
+{
+    // The library is loaded on its first call.
+    if (zq_pdf_set_page_encoding(ZQ_PDF_ENCODING_ORIGINAL) == 0)
+        return true;
+    error = zq_pdf_error();
+    return false;
+}
+
+bool composePdf(const std::vector<std::string> &pages, const std::string &path, std::string &error)
+{
+    std::vector<const char *> list;
+    for (const std::string &page : pages)
+        list.push_back(page.c_str());
+    if (zq_create_pdf(list.data(), int(list.size()), path.c_str()) == 0)
+        return true;
+    error = zq_pdf_error();
+    return false;
+}
+
+} // namespace zqpage
