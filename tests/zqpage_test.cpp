@@ -565,6 +565,19 @@ TEST_F(ZqpageTest, ComposesThePagesWrittenIntoOnePdf)
     EXPECT_EQ(zq::test::pdfPageSizes(work_ / "part.pdf").size(), 1u);
 }
 
+TEST_F(ZqpageTest, CompactPdfTurnsATextPageBilevel)
+{
+    putPage("page.jpg");
+    ASSERT_EQ(zqpage("-o pages --pdf original.pdf page.jpg").status, 0);
+    const ToolRun r = zqpage("-o pages --pdf compact.pdf --compact page.jpg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<zq::test::ImageEntry> images = zq::test::pdfImageList(work_ / "compact.pdf");
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].bits, 1);
+    EXPECT_LT(std::filesystem::file_size(work_ / "compact.pdf"),
+              std::filesystem::file_size(work_ / "original.pdf") / 2);
+}
+
 TEST_F(ZqpageTest, SaysWhyThePdfWasNotWritten)
 {
     putPage("good.jpg");

@@ -23,6 +23,7 @@ enum LongOption {
     kClearBackground,
     kRightToLeft,
     kPdf,
+    kCompact,
     kHelp,
     kVersion,
 };
@@ -37,6 +38,7 @@ const option kOptions[] = {
     {"clear-background", no_argument, nullptr, kClearBackground},
     {"right-to-left", no_argument, nullptr, kRightToLeft},
     {"pdf", required_argument, nullptr, kPdf},
+    {"compact", no_argument, nullptr, kCompact},
     {"help", no_argument, nullptr, kHelp},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
@@ -125,6 +127,9 @@ bool apply(int option, const char *value, Options &o)
             return complain("--pdf takes a file name");
         o.pdf = value;
         return true;
+    case kCompact:
+        o.compact = true;
+        return true;
     default:
         return false; // getopt_long has said what is wrong
     }
@@ -204,6 +209,9 @@ const char *usageText()
            "      --pdf FILE           also compose the pages written, in that order, into\n"
            "                           one PDF at FILE once every picture is done (jpg and\n"
            "                           tiff pages); its path is printed last\n"
+           "      --compact            encode the PDF's pages anew, small: a text page\n"
+           "                           bilevel, a colour page in reduced colour under its\n"
+           "                           sharp text\n"
            "      --help               show this help and exit\n"
            "      --version            show the version and exit\n"
            "\n"

@@ -28,6 +28,7 @@ struct Options {
     bool flatten = true;      // lay a book's curved pages flat
     bool rightToLeft = false; // a spread's right page first
     std::string pdf;          // the pages written composed into this PDF; empty: none
+    bool compact = false;     // the PDF's pages encoded anew, small
     std::vector<std::string> pictures;
 };
 

@@ -5,10 +5,11 @@
 namespace zqpage
 {
 
-bool setUpPdf(std::string &error)
+bool setUpPdf(const Options &options, std::string &error)
 {
     // The library is loaded on its first call.
-    if (zq_pdf_set_page_encoding(ZQ_PDF_ENCODING_ORIGINAL) == 0)
+    if (zq_pdf_set_page_encoding(options.compact ? ZQ_PDF_ENCODING_COMPACT
+                                                 : ZQ_PDF_ENCODING_ORIGINAL) == 0)
         return true;
     error = zq_pdf_error();
     return false;

@@ -3,16 +3,18 @@
 #ifndef ZQPAGE_PDF_OUTPUT_H
 #define ZQPAGE_PDF_OUTPUT_H
 
+#include "options.h"
+
 #include <string>
 #include <vector>
 
 namespace zqpage
 {
 
-// Loads the composer (libzqpdf) and gives it the PDF's settings, so that a
-// composer that is missing stops the run before any work.  False with the
-// library's reason in error.
-bool setUpPdf(std::string &error);
+// Loads the composer (libzqpdf) and gives it the PDF's settings from the
+// options, so that a composer that is missing stops the run before any
+// work.  False with the library's reason in error.
+bool setUpPdf(const Options &options, std::string &error);
 
 // Composes the pages, in this order, into the PDF at path; the composer
 // writes it whole or not at all.  False with the library's reason in error.

@@ -200,7 +200,7 @@ Exit startPdf(const Options &o)
     if (const std::string lost = pdfWouldReplace(o); !lost.empty())
         return pdfFailed(o, "it would replace " + lost);
     std::string error;
-    if (!setUpPdf(error))
+    if (!setUpPdf(o, error))
         return pdfFailed(o, error);
     return kDone;
 }
