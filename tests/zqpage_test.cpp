@@ -43,9 +43,9 @@ zq::sim::PageScene tiltedPage()
     return scene;
 }
 
-Picture render(const zq::sim::PageScene &scene)
+Picture render(const zq::sim::PageScene &scene, int width = kWidth, int height = kHeight)
 {
-    return {kWidth, kHeight, 3, zq::sim::renderScene(scene, kWidth, kHeight)};
+    return {width, height, 3, zq::sim::renderScene(scene, width, height)};
 }
 
 // The page's corners as zqpage prints them: clockwise (as pageCorners
@@ -394,7 +394,8 @@ TEST_F(ZqpageTest, UsageMistakesWriteNothing)
          {"", "--quality 0 good.jpg", "--quality 101 good.jpg", "--quality 9x good.jpg",
           "--format bmp good.jpg", "--layout spread good.jpg", "--flatten maybe good.jpg",
           "--frobnicate good.jpg", "good.jpg -o", "--pdf= good.jpg",
-          "--pdf book.pdf --outline good.jpg", "--pdf book.pdf --format png good.jpg"}) {
+          "--pdf book.pdf --outline good.jpg", "--pdf book.pdf --format png good.jpg",
+          "--pdf book.pdf --ocr= good.jpg"}) {
         const ToolRun r = zqpage(args);
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_NE(r.err.find("Try 'zqpage --help'"), std::string::npos) << args << r.err;
@@ -578,18 +579,42 @@ TEST_F(ZqpageTest, CompactPdfTurnsATextPageBilevel)
               std::filesystem::file_size(work_ / "original.pdf") / 2);
 }
 
+// Tesseract's reading takes seconds: one page, at a size it reads well.
+TEST_F(ZqpageTest, OcrMakesThePdfSearchable)
+{
+    zq::sim::PageScene scene = tiltedPage();
+    scene.pageWidth = 0.35;
+    scene.lines = {"Pages from pictures", "The quick brown fox jumps"};
+    scene.font = ZQ_TEXT_FONT;
+    scene.textSize = 0.035;
+    zq::test::writeJpeg(work_ / "text.jpg", render(scene, 1920, 1080), 90);
+
+    const ToolRun r = zqpage("-o pages --pdf text.pdf --ocr eng text.jpg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string text = zq::test::pdfText(work_ / "text.pdf", 1);
+    for (const char *word : {"Pages", "pictures", "quick", "brown"})
+        EXPECT_NE(text.find(word), std::string::npos) << word << " in:\n" << text;
+}
+
 TEST_F(ZqpageTest, SaysWhyThePdfWasNotWritten)
 {
     putPage("good.jpg");
     const std::string picture = zq::test::readFile(work_ / "good.jpg");
     // Refused before any picture is read.
-    const char *replacing[] = {"--pdf good.jpg -o pages good.jpg",
-                               "--pdf pages/good.jpg -o pages good.jpg"};
-    for (const char *args : replacing) {
-        const ToolRun r = zqpage(args);
-        EXPECT_EQ(r.status, 4) << args;
-        EXPECT_EQ(r.out, "") << args;
-        EXPECT_NE(r.err.find("cannot be composed: it would replace the "), std::string::npos)
+    const struct {
+        const char *args;
+        const char *reason;
+    } refused[] = {
+        {"--pdf good.jpg -o pages good.jpg", "it would replace the picture good.jpg"},
+        {"--pdf pages/good.jpg -o pages good.jpg", "it would replace the page of good.jpg"},
+        {"--pdf book.pdf --ocr eng+tlh -o pages good.jpg",
+         "no text recognition model for the language \"tlh\""},
+    };
+    for (const auto &run : refused) {
+        const ToolRun r = zqpage(run.args);
+        EXPECT_EQ(r.status, 4) << run.args;
+        EXPECT_EQ(r.out, "") << run.args;
+        EXPECT_NE(r.err.find(std::string("cannot be composed: ") + run.reason), std::string::npos)
             << r.err;
     }
     EXPECT_EQ(work_.entries(), std::vector<std::string>{"good.jpg"});

@@ -24,6 +24,7 @@ enum LongOption {
     kRightToLeft,
     kPdf,
     kCompact,
+    kOcr,
     kHelp,
     kVersion,
 };
@@ -39,6 +40,7 @@ const option kOptions[] = {
     {"right-to-left", no_argument, nullptr, kRightToLeft},
     {"pdf", required_argument, nullptr, kPdf},
     {"compact", no_argument, nullptr, kCompact},
+    {"ocr", required_argument, nullptr, kOcr},
     {"help", no_argument, nullptr, kHelp},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
@@ -130,6 +132,12 @@ bool apply(int option, const char *value, Options &o)
     case kCompact:
         o.compact = true;
         return true;
+    case kOcr:
+        // Empty would turn the text layer off: a mistake where it is asked for.
+        if (!*value)
+            return complain("--ocr takes Tesseract languages such as eng or chi_sim+eng");
+        o.ocrLanguages = value;
+        return true;
     default:
         return false; // getopt_long has said what is wrong
     }
@@ -212,6 +220,8 @@ const char *usageText()
            "      --compact            encode the PDF's pages anew, small: a text page\n"
            "                           bilevel, a colour page in reduced colour under its\n"
            "                           sharp text\n"
+           "      --ocr LANGS          make the PDF searchable: a text layer of the words\n"
+           "                           read in these Tesseract languages (eng, chi_sim+eng)\n"
            "      --help               show this help and exit\n"
            "      --version            show the version and exit\n"
            "\n"

@@ -7,9 +7,11 @@ namespace zqpage
 
 bool setUpPdf(const Options &options, std::string &error)
 {
-    // The library is loaded on its first call.
-    if (zq_pdf_set_page_encoding(options.compact ? ZQ_PDF_ENCODING_COMPACT
-                                                 : ZQ_PDF_ENCODING_ORIGINAL) == 0)
+    const int encoding = options.compact ? ZQ_PDF_ENCODING_COMPACT : ZQ_PDF_ENCODING_ORIGINAL;
+    // The library is loaded on its first call; the text layer's languages
+    // are loaded, and a missing model found, as they are set.
+    if (zq_pdf_set_page_encoding(encoding) == 0 &&
+        zq_pdf_set_text_layer(options.ocrLanguages.c_str()) == 0)
         return true;
     error = zq_pdf_error();
     return false;

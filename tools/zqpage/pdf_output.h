@@ -12,8 +12,8 @@ namespace zqpage
 {
 
 // Loads the composer (libzqpdf) and gives it the PDF's settings from the
-// options, so that a composer that is missing stops the run before any
-// work.  False with the library's reason in error.
+// options, so that a composer or a language model that is missing stops
+// the run before any work.  False with the library's reason in error.
 bool setUpPdf(const Options &options, std::string &error);
 
 // Composes the pages, in this order, into the PDF at path; the composer
