@@ -1,6 +1,7 @@
 // zqpage as scripts run it: a separate process on picture files of
 // rendered pages on a desk; and its header reader on damaged and hostile
 // bytes.
+#include "pdf_tools.h"
 #include "picture_files.h"
 #include "picture_header.h"
 #include "book_scene.h"
@@ -42,9 +43,9 @@ zq::sim::PageScene tiltedPage()
     return scene;
 }
 
-Picture render(const zq::sim::PageScene &scene)
+Picture render(const zq::sim::PageScene &scene, int width = kWidth, int height = kHeight)
 {
-    return {kWidth, kHeight, 3, zq::sim::renderScene(scene, kWidth, kHeight)};
+    return {width, height, 3, zq::sim::renderScene(scene, width, height)};
 }
 
 // The page's corners as zqpage prints them: clockwise (as pageCorners
@@ -257,6 +258,17 @@ class ZqpageTest : public testing::Test
     {
         zq::test::writeJpeg(work_ / name, render(tiltedPage()), 90);
     }
+    // An open book, the left page full, the right one with a few lines at
+    // its top.
+    void putBook(const std::string &name)
+    {
+        zq::sim::BookScene book;
+        book.pageWidth = 0.3;
+        book.lines = {zq::sim::bookText(1, 20), zq::sim::bookText(2, 6)};
+        book.font = ZQ_TEXT_FONT;
+        zq::test::writeJpeg(work_ / name,
+                            {kWidth, kHeight, 3, zq::sim::renderBook(book, kWidth, kHeight)}, 92);
+    }
 
     TempDir work_, logs_;
 };
@@ -381,7 +393,9 @@ TEST_F(ZqpageTest, UsageMistakesWriteNothing)
     for (const char *args :
          {"", "--quality 0 good.jpg", "--quality 101 good.jpg", "--quality 9x good.jpg",
           "--format bmp good.jpg", "--layout spread good.jpg", "--flatten maybe good.jpg",
-          "--frobnicate good.jpg", "good.jpg -o"}) {
+          "--frobnicate good.jpg", "good.jpg -o", "--pdf= good.jpg",
+          "--pdf book.pdf --outline good.jpg", "--pdf book.pdf --format png good.jpg",
+          "--pdf book.pdf --ocr= good.jpg"}) {
         const ToolRun r = zqpage(args);
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_NE(r.err.find("Try 'zqpage --help'"), std::string::npos) << args << r.err;
@@ -420,13 +434,7 @@ double printBelowMiddle(const cv::Mat &page)
 
 TEST_F(ZqpageTest, CutsAnOpenBookIntoItsPagesInReadingOrder)
 {
-    // The left page full, the right one with a few lines at its top.
-    zq::sim::BookScene book;
-    book.pageWidth = 0.3;
-    book.lines = {zq::sim::bookText(1, 20), zq::sim::bookText(2, 6)};
-    book.font = ZQ_TEXT_FONT;
-    zq::test::writeJpeg(work_ / "book.jpg",
-                        {kWidth, kHeight, 3, zq::sim::renderBook(book, kWidth, kHeight)}, 92);
+    putBook("book.jpg");
     putPage("page.jpg");
     const auto showsLeft = [&](const std::string &name) {
         const cv::Mat page = cv::imread(work_ / name);
@@ -527,4 +535,102 @@ TEST_F(ZqpageTest, TakesTheLensFromExif)
     // A long lens sees little perspective: the same outline must come from
     // a page leaning much further, so it is longer.
     EXPECT_GT(aspectOfPage(exifSegment(1, 300)), 1.3 * unknownLens);
+}
+
+TEST_F(ZqpageTest, ComposesThePagesWrittenIntoOnePdf)
+{
+    putPage("page.jpg");
+    putBook("book.jpg");
+    ToolRun r = zqpage("-o pages --pdf book.pdf page.jpg book.jpg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "pages/page.jpg\npages/book-1.jpg\npages/book-2.jpg\nbook.pdf\n");
+    std::string check;
+    EXPECT_TRUE(zq::test::qpdfCheckPasses(work_ / "book.pdf", &check)) << check;
+    EXPECT_EQ(zq::test::pdfPageSizes(work_ / "book.pdf").size(), 3u);
+    // Each page file is embedded as it is, in the order it was written.
+    const std::vector<std::string> images =
+        zq::test::extractImages(work_ / "book.pdf", logs_ / "image");
+    ASSERT_EQ(images.size(), 3u);
+    const std::string pages[] = {"page.jpg", "book-1.jpg", "book-2.jpg"};
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(zq::test::readFile(images[i]), zq::test::readFile(work_ / ("pages/" + pages[i])))
+            << pages[i];
+
+    // A picture that fails leaves its pages out, and says so.
+    r = zqpage("-o pages --pdf part.pdf page.jpg missing.jpg");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.out, "pages/page.jpg\npart.pdf\n");
+    EXPECT_NE(r.err.find("zqpage: part.pdf: written without the pages that failed"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(zq::test::pdfPageSizes(work_ / "part.pdf").size(), 1u);
+}
+
+TEST_F(ZqpageTest, CompactPdfTurnsATextPageBilevel)
+{
+    putPage("page.jpg");
+    ASSERT_EQ(zqpage("-o pages --pdf original.pdf page.jpg").status, 0);
+    const ToolRun r = zqpage("-o pages --pdf compact.pdf --compact page.jpg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<zq::test::ImageEntry> images = zq::test::pdfImageList(work_ / "compact.pdf");
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].bits, 1);
+    EXPECT_LT(std::filesystem::file_size(work_ / "compact.pdf"),
+              std::filesystem::file_size(work_ / "original.pdf") / 2);
+}
+
+// Tesseract's reading takes seconds: one page, at a size it reads well.
+TEST_F(ZqpageTest, OcrMakesThePdfSearchable)
+{
+    zq::sim::PageScene scene = tiltedPage();
+    scene.pageWidth = 0.35;
+    scene.lines = {"Pages from pictures", "The quick brown fox jumps"};
+    scene.font = ZQ_TEXT_FONT;
+    scene.textSize = 0.035;
+    zq::test::writeJpeg(work_ / "text.jpg", render(scene, 1920, 1080), 90);
+
+    const ToolRun r = zqpage("-o pages --pdf text.pdf --ocr eng text.jpg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string text = zq::test::pdfText(work_ / "text.pdf", 1);
+    for (const char *word : {"Pages", "pictures", "quick", "brown"})
+        EXPECT_NE(text.find(word), std::string::npos) << word << " in:\n" << text;
+}
+
+TEST_F(ZqpageTest, SaysWhyThePdfWasNotWritten)
+{
+    putPage("good.jpg");
+    const std::string picture = zq::test::readFile(work_ / "good.jpg");
+    // Refused before any picture is read.
+    const struct {
+        const char *args;
+        const char *reason;
+    } refused[] = {
+        {"--pdf good.jpg -o pages good.jpg", "it would replace the picture good.jpg"},
+        {"--pdf pages/good.jpg -o pages good.jpg", "it would replace the page of good.jpg"},
+        {"--pdf book.pdf --ocr eng+tlh -o pages good.jpg",
+         "no text recognition model for the language \"tlh\""},
+    };
+    for (const auto &run : refused) {
+        const ToolRun r = zqpage(run.args);
+        EXPECT_EQ(r.status, 4) << run.args;
+        EXPECT_EQ(r.out, "") << run.args;
+        EXPECT_NE(r.err.find(std::string("cannot be composed: ") + run.reason), std::string::npos)
+            << r.err;
+    }
+    EXPECT_EQ(work_.entries(), std::vector<std::string>{"good.jpg"});
+    EXPECT_EQ(zq::test::readFile(work_ / "good.jpg"), picture);
+
+    ToolRun r = zqpage("--pdf none.pdf missing.jpg");
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(r.err.find("zqpage: none.pdf: cannot be composed: no picture gave a page"),
+              std::string::npos)
+        << r.err;
+    // The composer's own reason; the pages stay written.
+    r = zqpage("-o pages --pdf /proc/book.pdf good.jpg");
+    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(r.out, "pages/good.jpg\n");
+    EXPECT_NE(r.err.find("zqpage: /proc/book.pdf: cannot be composed: cannot write /proc/book.pdf"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(work_.entries(), (std::vector<std::string>{"good.jpg", "pages"}));
 }

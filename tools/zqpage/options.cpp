@@ -22,6 +22,9 @@ enum LongOption {
     kQuality,
     kClearBackground,
     kRightToLeft,
+    kPdf,
+    kCompact,
+    kOcr,
     kHelp,
     kVersion,
 };
@@ -35,6 +38,9 @@ const option kOptions[] = {
     {"quality", required_argument, nullptr, kQuality},
     {"clear-background", no_argument, nullptr, kClearBackground},
     {"right-to-left", no_argument, nullptr, kRightToLeft},
+    {"pdf", required_argument, nullptr, kPdf},
+    {"compact", no_argument, nullptr, kCompact},
+    {"ocr", required_argument, nullptr, kOcr},
     {"help", no_argument, nullptr, kHelp},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
@@ -118,9 +124,34 @@ bool apply(int option, const char *value, Options &o)
     case kRightToLeft:
         o.rightToLeft = true;
         return true;
+    case kPdf:
+        if (!*value)
+            return complain("--pdf takes a file name");
+        o.pdf = value;
+        return true;
+    case kCompact:
+        o.compact = true;
+        return true;
+    case kOcr:
+        // Empty would turn the text layer off: a mistake where it is asked for.
+        if (!*value)
+            return complain("--ocr takes Tesseract languages such as eng or chi_sim+eng");
+        o.ocrLanguages = value;
+        return true;
     default:
         return false; // getopt_long has said what is wrong
     }
+}
+
+// Options that each make sense but not together.
+bool compatible(const Options &o)
+{
+    if (!o.pdf.empty() && o.outlineOnly)
+        return complain("--pdf cannot go with --outline, which writes no pages");
+    // libzqpdf composes JPEG and TIFF files only.
+    if (!o.pdf.empty() && o.format == PageFormat::Png)
+        return complain("--pdf takes jpg or tiff pages, not png");
+    return true;
 }
 
 } // namespace
@@ -154,6 +185,8 @@ std::optional<Options> parseOptions(int argc, char **argv)
         complain("no picture given");
         return std::nullopt;
     }
+    if (!compatible(o))
+        return std::nullopt;
     return o;
 }
 
@@ -181,11 +214,21 @@ const char *usageText()
            "                           cuts each along its four corners\n"
            "      --right-to-left      a spread's right page first (books bound on the\n"
            "                           right)\n"
+           "      --pdf FILE           also compose the pages written, in that order, into\n"
+           "                           one PDF at FILE once every picture is done (jpg and\n"
+           "                           tiff pages); its path is printed last\n"
+           "      --compact            encode the PDF's pages anew, small: a text page\n"
+           "                           bilevel, a colour page in reduced colour under its\n"
+           "                           sharp text\n"
+           "      --ocr LANGS          make the PDF searchable: a text layer of the words\n"
+           "                           read in these Tesseract languages (eng, chi_sim+eng)\n"
            "      --help               show this help and exit\n"
            "      --version            show the version and exit\n"
            "\n"
            "Exit codes: 0 every picture gave its page, 1 a picture gave no page (none\n"
-           "found, or it could not be written), 2 usage, 3 a picture could not be read.\n";
+           "found, or it could not be written), 2 usage, 3 a picture could not be read,\n"
+           "4 the PDF was not written.  With --pdf, 1 and 3 still write the PDF, of the\n"
+           "pages that were written.\n";
 }
 
 } // namespace zqpage

@@ -27,6 +27,9 @@ struct Options {
     Layout layout = Layout::Auto;
     bool flatten = true;      // lay a book's curved pages flat
     bool rightToLeft = false; // a spread's right page first
+    std::string pdf;          // the pages written composed into this PDF; empty: none
+    bool compact = false;     // the PDF's pages encoded anew, small
+    std::string ocrLanguages; // the PDF's text layer read in these; empty: none
     std::vector<std::string> pictures;
 };
 

@@ -2,6 +2,7 @@
 
 #include "page_cutter.h"
 #include "page_writer.h"
+#include "pdf_output.h"
 #include "picture_file.h"
 
 #include <algorithm>
@@ -56,6 +57,22 @@ std::string wouldReplace(const std::string &target, const Options &o,
     for (const std::string &page : written)
         if (samePlace(target, page))
             return "the page written before for another picture";
+    return {};
+}
+
+// What the PDF would destroy: one of the run's pictures, or a page the run
+// may write (a picture's page, or either of a spread's).  Empty when
+// nothing.
+std::string pdfWouldReplace(const Options &o)
+{
+    for (const std::string &picture : o.pictures) {
+        if (samePlace(o.pdf, picture))
+            return "the picture " + picture;
+        for (int number : {0, 1, 2}) {
+            if (samePlace(o.pdf, pagePath(o.outputDirectory, picture, o.format, number)))
+                return "the page of " + picture;
+        }
+    }
     return {};
 }
 
@@ -154,12 +171,9 @@ Exit processPicture(PageCutter &cutter, const std::string &path, const Options &
     return savePages(cutter, *picture, path, o, found, written);
 }
 
-} // namespace
-
-Exit run(const Options &options)
+Exit processPictures(const Options &options, std::vector<std::string> &written)
 {
     PageCutter cutter;
-    std::vector<std::string> written;
     Exit worst = kDone;
     for (const std::string &path : options.pictures) {
         Exit status;
@@ -172,6 +186,53 @@ Exit run(const Options &options)
         worst = std::max(worst, status);
     }
     return worst;
+}
+
+Exit pdfFailed(const Options &o, const std::string &why)
+{
+    return fail(o.pdf, "cannot be composed: " + why, kNoPdf);
+}
+
+// Before any picture is read: a PDF that cannot be made stops the run
+// before its work rather than after it.
+Exit startPdf(const Options &o)
+{
+    if (const std::string lost = pdfWouldReplace(o); !lost.empty())
+        return pdfFailed(o, "it would replace " + lost);
+    std::string error;
+    if (!setUpPdf(o, error))
+        return pdfFailed(o, error);
+    return kDone;
+}
+
+// The pages that were written make the PDF even when some pictures failed
+// (picturesStatus): a stack of pages with one bad picture still gives the
+// others' PDF, and the failures, named already, are said to be missing.
+Exit finishPdf(const Options &o, const std::vector<std::string> &written, Exit picturesStatus)
+{
+    if (written.empty())
+        return pdfFailed(o, "no picture gave a page");
+    std::string error;
+    if (!composePdf(written, o.pdf, error))
+        return pdfFailed(o, error);
+    std::printf("%s\n", o.pdf.c_str());
+    if (picturesStatus != kDone)
+        std::fprintf(stderr, "zqpage: %s: written without the pages that failed\n", o.pdf.c_str());
+    return kDone;
+}
+
+} // namespace
+
+Exit run(const Options &options)
+{
+    const bool pdf = !options.pdf.empty();
+    if (pdf) {
+        if (const Exit refused = startPdf(options); refused != kDone)
+            return refused;
+    }
+    std::vector<std::string> written;
+    const Exit worst = processPictures(options, written);
+    return pdf ? std::max(worst, finishPdf(options, written, worst)) : worst;
 }
 
 } // namespace zqpage

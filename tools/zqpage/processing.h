@@ -14,10 +14,12 @@ enum Exit {
     kNoPage = 1, // no page found, or it could not be written
     kUsage = 2,
     kUnreadable = 3, // a picture could not be read
+    kNoPdf = 4,      // --pdf: the PDF was not written
 };
 
-// Processes every picture, going on after one that fails; the worst exit
-// status of them.
+// Processes every picture, going on after one that fails, then composes
+// the PDF of the pages written when asked to; the worst exit status of
+// them.
 Exit run(const Options &options);
 
 } // namespace zqpage
