@@ -42,7 +42,7 @@ constexpr int kBackgroundQuality = 60; // JPEG quality of the background
 // Pictures beyond several times the cameras' largest frame stay as they
 // are: decoded, they would take more memory than a smaller PDF is worth.
 constexpr uint64_t kMaxPixels = 64'000'000;
-constexpr double kMinPixelsPerInch = 150;
+constexpr double kMinPixelsPerInch = 100;
 
 bool coloured(const uint8_t *rgb)
 {

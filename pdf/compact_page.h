@@ -15,7 +15,7 @@ namespace zqpdf
 // colour as mixed raster content, a colour picture at a third of the
 // resolution with the dark ink drawn over it at the full resolution; the
 // original where neither would be smaller, or where the picture has fewer
-// than 150 pixels per inch on its page (pixelsPerInch): there the strokes
+// than 100 pixels per inch on its page (pixelsPerInch): there the strokes
 // of body text are a pixel or two wide, and only the picture's shades of
 // grey keep them readable.  Throws ComposeError.
 PageLayers compactPage(const PageImage &original, const std::string &path, double pixelsPerInch);

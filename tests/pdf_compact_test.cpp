@@ -270,16 +270,16 @@ TEST_F(CompactPdfTest, PageThatWouldGrowStaysAsItIs)
     EXPECT_EQ(readPpm(extracted[0]).samples, red.samples);
 }
 
-// Below 150 pixels an inch on the page, body text is strokes of a pixel
+// Below 100 pixels an inch on the page, body text is strokes of a pixel
 // or two that only shades of grey keep readable.
 TEST_F(CompactPdfTest, PageOfLowResolutionStaysAsItIs)
 {
     const std::string page = jpeg("text.jpg", textPage());
-    zqpdf_set_resolution(149);
+    zqpdf_set_resolution(99);
     const std::string original = compose(page, "original.pdf", ZQPDF_ENCODING_ORIGINAL);
     EXPECT_TRUE(withoutId(compose(page, "coarse.pdf", ZQPDF_ENCODING_COMPACT)) ==
                 withoutId(original));
-    zqpdf_set_resolution(150);
+    zqpdf_set_resolution(100);
     EXPECT_LE(size(compose(page, "fine.pdf", ZQPDF_ENCODING_COMPACT)) * 5, size(original));
 }
 

@@ -566,9 +566,13 @@ TEST_F(ZqpageTest, ComposesThePagesWrittenIntoOnePdf)
     EXPECT_EQ(zq::test::pdfPageSizes(work_ / "part.pdf").size(), 1u);
 }
 
+// A page of an 8 MP frame, well over 100 pixels an inch on A4: below that a
+// compact PDF keeps the picture.
 TEST_F(ZqpageTest, CompactPdfTurnsATextPageBilevel)
 {
-    putPage("page.jpg");
+    zq::sim::PageScene scene = tiltedPage();
+    scene.pageWidth = 0.6;
+    zq::test::writeJpeg(work_ / "page.jpg", render(scene, 3264, 2448), 90);
     ASSERT_EQ(zqpage("-o pages --pdf original.pdf page.jpg").status, 0);
     const ToolRun r = zqpage("-o pages --pdf compact.pdf --compact page.jpg");
     ASSERT_EQ(r.status, 0) << r.err;

@@ -28,7 +28,7 @@
  * a highlighted line) as a colour picture at a third of the resolution
  * with its dark text drawn over it, sharp, at the full resolution.  A page
  * whose compact form would not be smaller stays as it was, and so does a
- * picture of fewer than 150 pixels per inch on its page, whose text only
+ * picture of fewer than 100 pixels per inch on its page, whose text only
  * its shades of grey keep readable.  The text layer
  * is still read from the original picture.
  *

@@ -32,7 +32,7 @@ ZQ_EXPORT int zq_create_pdf(const char **image_list, int image_count, const char
  * byte for byte; ZQ_PDF_ENCODING_COMPACT gives a page of text a bilevel
  * picture at full resolution and a page with colour a reduced colour
  * picture under its sharp text, unless that would not be smaller or the
- * picture has fewer than 150 pixels per inch on its page.  The
+ * picture has fewer than 100 pixels per inch on its page.  The
  * text layer is read from the original pictures either way.  Returns 0, -1
  * when libzqpdf.so or the entry point cannot be loaded, or libzqpdf's
  * failure code (ZQPDF_ERR_SETTING: an unknown encoding, the setting then

@@ -2,6 +2,12 @@
 
 #include <zqscan/zq_pdf.h>
 
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
 namespace zqpage
 {
 
@@ -17,8 +23,47 @@ bool setUpPdf(const Options &options, std::string &error)
     return false;
 }
 
-bool composePdf(const std::vector<std::string> &pages, const std::string &path, std::string &error)
+void prepareText(const Options &options, const std::string &page)
 {
+    if (!options.ocrLanguages.empty())
+        zq_pdf_prepare_page(
+            page.c_str()); // a page it cannot read fails the composition, saying why
+}
+
+namespace
+{
+
+// Asks for each page until none is pending; a page the library cannot
+// prepare counts as done, and the composition says why.
+void waitForText(const std::vector<std::string> &pages)
+{
+    const bool counting = isatty(STDERR_FILENO);
+    std::vector<bool> done(pages.size(), false);
+    size_t ready = 0;
+    for (;;) {
+        for (size_t i = 0; i < pages.size(); ++i) {
+            if (!done[i] && zq_pdf_prepare_page(pages[i].c_str()) != ZQ_PDF_PAGE_PENDING) {
+                done[i] = true;
+                ++ready;
+            }
+        }
+        if (counting)
+            std::fprintf(stderr, "\rzqpage: words read on %zu of %zu pages", ready, pages.size());
+        if (ready == pages.size())
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (counting)
+        std::fputc('\n', stderr);
+}
+
+} // namespace
+
+bool composePdf(const Options &options, const std::vector<std::string> &pages,
+                const std::string &path, std::string &error)
+{
+    if (!options.ocrLanguages.empty())
+        waitForText(pages);
     std::vector<const char *> list;
     for (const std::string &page : pages)
         list.push_back(page.c_str());

@@ -16,9 +16,16 @@ namespace zqpage
 // the run before any work.  False with the library's reason in error.
 bool setUpPdf(const Options &options, std::string &error);
 
+// With a text layer: starts reading the words of a page just written, in
+// the composer's background, while the next pictures are cut.
+void prepareText(const Options &options, const std::string &page);
+
 // Composes the pages, in this order, into the PDF at path; the composer
-// writes it whole or not at all.  False with the library's reason in error.
-bool composePdf(const std::vector<std::string> &pages, const std::string &path, std::string &error);
+// writes it whole or not at all.  With a text layer it first waits for the
+// pages' words, counting them on a terminal's standard error.  False with
+// the library's reason in error.
+bool composePdf(const Options &options, const std::vector<std::string> &pages,
+                const std::string &path, std::string &error);
 
 } // namespace zqpage
 

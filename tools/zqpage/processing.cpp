@@ -177,6 +177,7 @@ Exit processPictures(const Options &options, std::vector<std::string> &written)
     Exit worst = kDone;
     for (const std::string &path : options.pictures) {
         Exit status;
+        const size_t before = written.size();
         try {
             status = processPicture(cutter, path, options, written);
         } catch (const std::exception &e) {
@@ -184,6 +185,8 @@ Exit processPictures(const Options &options, std::vector<std::string> &written)
             status = fail(path, e.what(), kNoPage);
         }
         worst = std::max(worst, status);
+        for (size_t page = before; page < written.size(); ++page)
+            prepareText(options, written[page]);
     }
     return worst;
 }
@@ -213,7 +216,7 @@ Exit finishPdf(const Options &o, const std::vector<std::string> &written, Exit p
     if (written.empty())
         return pdfFailed(o, "no picture gave a page");
     std::string error;
-    if (!composePdf(written, o.pdf, error))
+    if (!composePdf(o, written, o.pdf, error))
         return pdfFailed(o, error);
     std::printf("%s\n", o.pdf.c_str());
     if (picturesStatus != kDone)
