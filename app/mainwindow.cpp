@@ -141,7 +141,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     setAttribute(Qt::WA_MouseTracking);
     timer = new QTimer(this);
-    connect(timer, SIGNAL(timeout()), this, SLOT(TimerUpdate()));
+    connect(timer, &QTimer::timeout, this, &MainWindow::TimerUpdate);
     timer->start(30);
 
     zq_scanner_dllinit();
@@ -183,24 +183,24 @@ MainWindow::~MainWindow()
 
 void MainWindow::wireControls()
 {
-    connect(ui->cbColor, SIGNAL(currentIndexChanged(int)), this, SLOT(ColorChanage(int)));
-    connect(ui->cbRota, SIGNAL(currentIndexChanged(int)), this, SLOT(RotaChanage(int)));
+    const auto indexChanged = QOverload<int>::of(&QComboBox::currentIndexChanged);
+    connect(ui->cbColor, indexChanged, this, &MainWindow::ColorChanage);
+    connect(ui->cbRota, indexChanged, this, &MainWindow::RotaChanage);
     // The program's own edits of cbFbl block its signals, so only the
     // user's choices arrive here.
-    connect(ui->cbFbl, SIGNAL(currentIndexChanged(int)), this, SLOT(FblChanage(int)));
-    connect(ui->jpg_quality, SIGNAL(currentIndexChanged(int)), this, SLOT(QualityChanage(int)));
-    connect(ui->cutting, SIGNAL(currentIndexChanged(int)), this, SLOT(CuttingModeChange(int)));
-    connect(ui->slider_br, SIGNAL(valueChanged(int)), this, SLOT(BrightnessChanged(int)));
-    connect(ui->slider_br_2, SIGNAL(valueChanged(int)), this, SLOT(ContrastChanged(int)));
-    connect(ui->slider_br_3, SIGNAL(valueChanged(int)), this, SLOT(SaturationChanged(int)));
-    connect(ui->checkBox, SIGNAL(clicked(bool)), this, SLOT(ClearbackgroundCheckChanged()));
-    connect(ui->checkBox_2, SIGNAL(clicked(bool)), this, SLOT(BrightnessCheckChanged()));
-    connect(ui->checkBox_3, SIGNAL(clicked(bool)), this, SLOT(ContrastCheckChanged()));
-    connect(ui->checkBox_4, SIGNAL(clicked(bool)), this, SLOT(SaturationCheckChanged()));
-    connect(ui->defaultCam, SIGNAL(currentIndexChanged(int)), this, SLOT(defaultCamChanage(int)));
-    connect(ui->pic_format, SIGNAL(currentIndexChanged(int)), this,
-            SLOT(OnPictureFormatChanged(int)));
-    connect(ui->pushButton_6, SIGNAL(clicked(bool)), this, SLOT(ClickBt()));
+    connect(ui->cbFbl, indexChanged, this, &MainWindow::FblChanage);
+    connect(ui->jpg_quality, indexChanged, this, &MainWindow::QualityChanage);
+    connect(ui->cutting, indexChanged, this, &MainWindow::CuttingModeChange);
+    connect(ui->slider_br, &QSlider::valueChanged, this, &MainWindow::BrightnessChanged);
+    connect(ui->slider_br_2, &QSlider::valueChanged, this, &MainWindow::ContrastChanged);
+    connect(ui->slider_br_3, &QSlider::valueChanged, this, &MainWindow::SaturationChanged);
+    connect(ui->checkBox, &QCheckBox::clicked, this, &MainWindow::ClearbackgroundCheckChanged);
+    connect(ui->checkBox_2, &QCheckBox::clicked, this, &MainWindow::BrightnessCheckChanged);
+    connect(ui->checkBox_3, &QCheckBox::clicked, this, &MainWindow::ContrastCheckChanged);
+    connect(ui->checkBox_4, &QCheckBox::clicked, this, &MainWindow::SaturationCheckChanged);
+    connect(ui->defaultCam, indexChanged, this, &MainWindow::defaultCamChanage);
+    connect(ui->pic_format, indexChanged, this, &MainWindow::OnPictureFormatChanged);
+    connect(ui->pushButton_6, &QPushButton::clicked, this, &MainWindow::ClickBt);
 }
 
 void MainWindow::setUpThumbnailList()
