@@ -1,9 +1,9 @@
 // Compact pages: text pages as bilevel pictures, pages with colour as a
 // reduced colour background under a sharp stencil of their text, judged by
 // qpdf and poppler's tools; and the original encoding left as it was.
+#include "document_pages.h"
 #include "pdf_tools.h"
 #include "picture_files.h"
-#include "scene.h"
 #include "temp_dir.h"
 #include <zqpdf/zqpdf.h>
 
@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <filesystem>
 #include <sstream>
 
@@ -38,57 +37,22 @@ const std::vector<std::string> kSmallPrint = {
     "Goods remain our property until paid for in full",
 };
 
-zq::sim::PageScene textScene(const std::vector<std::string> &lines, double textSize)
-{
-    zq::sim::PageScene scene;
-    scene.lines = lines;
-    scene.font = ZQ_TEXT_FONT;
-    scene.textSize = textSize;
-    scene.paper = 250;
-    return scene;
-}
-
 // Body text of about 10 points, and below it small print of about 7.
 Picture textPage()
 {
-    Picture page{kWidth, kHeight, 3, zq::sim::renderPage(textScene(kBody, 0.012), kWidth, kHeight)};
-    std::vector<std::string> below(14, ""); // blank lines down to below the body
-    below.insert(below.end(), kSmallPrint.begin(), kSmallPrint.end());
-    const std::vector<uint8_t> small =
-        zq::sim::renderPage(textScene(below, 0.008), kWidth, kHeight);
-    for (size_t i = 0; i < page.samples.size(); ++i)
-        page.samples[i] = std::min(page.samples[i], small[i]);
-    return page;
+    return printedPage(kWidth, kHeight, {{kBody, kBodyType}, {kSmallPrint, kSmallType}}, "eng")
+        .picture;
 }
 
-struct Box {
-    int left, top, right, bottom;
-};
 const Box kStamp = {1500, 2300, 2100, 2900};
-constexpr std::array<uint8_t, 3> kStampRed = {150, 25, 35};
 const Box kPhoto = {300, 2300, 1200, 2900};
 
-// The text page with a dark red stamp (a ring) and a photograph (hues across,
-// darker downwards) below the text.
+// The text page with a dark red stamp and a photograph below the text.
 Picture colourPage()
 {
     Picture page = textPage();
-    const double cx = (kStamp.left + kStamp.right) / 2.0, cy = (kStamp.top + kStamp.bottom) / 2.0;
-    for (int y = kStamp.top; y < kStamp.bottom; ++y)
-        for (int x = kStamp.left; x < kStamp.right; ++x) {
-            const double r = std::hypot(x - cx, y - cy);
-            if (r > 220 && r < 290)
-                std::copy_n(kStampRed.data(), 3, &page.samples[(size_t(y) * kWidth + x) * 3]);
-        }
-    for (int y = kPhoto.top; y < kPhoto.bottom; ++y)
-        for (int x = kPhoto.left; x < kPhoto.right; ++x) {
-            const double u = double(x - kPhoto.left) / (kPhoto.right - kPhoto.left);
-            const double light = 1.0 - 0.6 * (y - kPhoto.top) / (kPhoto.bottom - kPhoto.top);
-            uint8_t *p = &page.samples[(size_t(y) * kWidth + x) * 3];
-            p[0] = uint8_t(light * (128 + 127 * std::cos(6.28 * u)));
-            p[1] = uint8_t(light * (128 + 127 * std::cos(6.28 * u - 2.09)));
-            p[2] = uint8_t(light * (128 + 127 * std::cos(6.28 * u + 2.09)));
-        }
+    stamp(page, kStamp);
+    pastePhotograph(page, kPhoto);
     return page;
 }
 
@@ -244,7 +208,8 @@ TEST_F(CompactPdfTest, ColourStaysUnderSharpText)
     ASSERT_EQ(rendered.width, kWidth);
     // A piece of the ring's left side.
     const int cx = (kStamp.left + kStamp.right) / 2, cy = (kStamp.top + kStamp.bottom) / 2;
-    const Box ring = {cx - 275, cy - 20, cx - 235, cy + 20};
+    const int ringLeft = cx - int(stampRingRadius(kStamp));
+    const Box ring = {ringLeft - 20, cy - 20, ringLeft + 20, cy + 20};
     const auto red = meanColour(rendered, ring);
     for (int c = 0; c < 3; ++c)
         EXPECT_NEAR(red[c], kStampRed[c], 12) << "component " << c;
