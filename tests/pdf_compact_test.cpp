@@ -5,6 +5,7 @@
 #include "pdf_tools.h"
 #include "picture_files.h"
 #include "temp_dir.h"
+#include "word_accuracy.h"
 #include <zqpdf/zqpdf.h>
 
 #include <gtest/gtest.h>
@@ -121,6 +122,37 @@ class CompactPdfTest : public testing::Test
         return pdfOf(page, name);
     }
     static uintmax_t size(const std::string &file) { return std::filesystem::file_size(file); }
+
+    struct BothWays {
+        std::string original, compact;
+    };
+    // The page as the camera gives it (light falling off across it, sensor
+    // noise, JPEG at quality 85) in a PDF of each encoding.
+    BothWays fromTheCamera(DocumentPage &page, const std::string &name)
+    {
+        photographed(page.picture, {});
+        const std::string picture = jpeg(name + ".jpg", page.picture);
+        return {compose(picture, name + "-original.pdf", ZQPDF_ENCODING_ORIGINAL),
+                compose(picture, name + "-compact.pdf", ZQPDF_ENCODING_COMPACT)};
+    }
+    void expectAFifthOfTheSize(const BothWays &pdfs)
+    {
+        RecordProperty("original_bytes", std::to_string(size(pdfs.original)));
+        RecordProperty("compact_bytes", std::to_string(size(pdfs.compact)));
+        EXPECT_LE(size(pdfs.compact) * 5, size(pdfs.original));
+    }
+    // Both rendered back at 300 dpi, Tesseract finds as many of the page's
+    // words in the compact page as in the original, to within a point.
+    void expectReadAsWell(const DocumentPage &page, const BothWays &pdfs)
+    {
+        const double original =
+            wordsFound(page.lines, readBack(pdfs.original, 1, page.languages, dir / "o")).percent();
+        const double compact =
+            wordsFound(page.lines, readBack(pdfs.compact, 1, page.languages, dir / "c")).percent();
+        RecordProperty("original_words_percent", std::to_string(original));
+        RecordProperty("compact_words_percent", std::to_string(compact));
+        EXPECT_GE(compact, original - 1.0) << "words found in the original: " << original << " %";
+    }
 };
 
 TEST_F(CompactPdfTest, TextPageIsOneBilevelPictureAFifthOfTheSize)
@@ -257,6 +289,17 @@ TEST_F(CompactPdfTest, RenderedBackItReadsLikeTheOriginal)
                 expected.push_back(word);
     EXPECT_EQ(originalWords, expected);
     EXPECT_EQ(wordsOf(pdfText(renderedBack, 1)), originalWords);
+}
+
+// Pages from a document camera: Chinese text, whose strokes are finer than
+// Latin letters of the same size.
+TEST_F(CompactPdfTest, ChineseFromTheCameraIsAFifthOfTheSizeAndReadsAsWell)
+{
+    DocumentPage page =
+        printedPage(kWidth, kHeight, {{chineseProse(8, kChineseType), kChineseType}}, "chi_sim");
+    const BothWays pdfs = fromTheCamera(page, "chinese");
+    expectAFifthOfTheSize(pdfs);
+    expectReadAsWell(page, pdfs);
 }
 
 } // namespace
