@@ -57,16 +57,40 @@ Picture colourPage()
     return page;
 }
 
-// The mean of each component over a box of a picture.
-std::array<double, 3> meanColour(const Picture &picture, const Box &box)
+// The mean of each component over a box of a picture, of the pixels whose
+// brightest component is above `lighterThan`.
+std::array<double, 3> meanColour(const Picture &picture, const Box &box, int lighterThan = -1)
 {
     std::array<double, 3> sum{};
+    double n = 0;
     for (int y = box.top; y < box.bottom; ++y)
-        for (int x = box.left; x < box.right; ++x)
+        for (int x = box.left; x < box.right; ++x) {
+            const uint8_t *p = &picture.samples[(size_t(y) * picture.width + x) * 3];
+            if (std::max({p[0], p[1], p[2]}) <= lighterThan)
+                continue;
             for (int c = 0; c < 3; ++c)
-                sum[c] += picture.samples[(size_t(y) * picture.width + x) * 3 + c];
-    const double n = double(box.right - box.left) * (box.bottom - box.top);
+                sum[c] += p[c];
+            ++n;
+        }
     return {sum[0] / n, sum[1] / n, sum[2] / n};
+}
+
+// Of the pixels of the box whose brightest component is below `level` in
+// one picture, the share that is below it in the other as well.
+double darkKept(const Picture &before, const Picture &after, const Box &box, int level)
+{
+    const auto dark = [level](const Picture &picture, size_t at) {
+        const uint8_t *p = &picture.samples[at * 3];
+        return std::max({p[0], p[1], p[2]}) < level;
+    };
+    double darkBefore = 0, darkBoth = 0;
+    for (int y = box.top; y < box.bottom; ++y)
+        for (int x = box.left; x < box.right; ++x) {
+            const size_t at = size_t(y) * before.width + x;
+            darkBefore += dark(before, at);
+            darkBoth += dark(before, at) && dark(after, at);
+        }
+    return darkBoth / darkBefore;
 }
 
 // The PDF's bytes with the trailer's /ID blanked: qpdf makes it new for
@@ -292,13 +316,38 @@ TEST_F(CompactPdfTest, RenderedBackItReadsLikeTheOriginal)
 }
 
 // Pages from a document camera: Chinese text, whose strokes are finer than
-// Latin letters of the same size.
+// Latin letters of the same size, and English with a line highlighted.
 TEST_F(CompactPdfTest, ChineseFromTheCameraIsAFifthOfTheSizeAndReadsAsWell)
 {
     DocumentPage page =
         printedPage(kWidth, kHeight, {{chineseProse(8, kChineseType), kChineseType}}, "chi_sim");
     const BothWays pdfs = fromTheCamera(page, "chinese");
     expectAFifthOfTheSize(pdfs);
+    expectReadAsWell(page, pdfs);
+}
+
+// The letters on a highlighted line keep their edges, which take the
+// highlighter's hue: of the pixels darker than mid-grey in the original,
+// the compact page draws nearly all as dark (98 % on plain paper).
+TEST_F(CompactPdfTest, HighlightedLineFromTheCameraStaysYellowAndSharp)
+{
+    DocumentPage page =
+        printedPage(kWidth, kHeight, {{englishProse(8, kBodyType), kBodyType}}, "eng");
+    const Box stroke = highlighterStroke(page.lineBoxes[3]);
+    highlight(page.picture, stroke);
+    const BothWays pdfs = fromTheCamera(page, "highlighted");
+    expectAFifthOfTheSize(pdfs);
+
+    const Picture before = readPpm(renderPage(pdfs.original, 1, kDpi, dir / "o"));
+    const Picture after = readPpm(renderPage(pdfs.compact, 1, kDpi, dir / "c"));
+    // The highlighter's colour between and round the letters.
+    constexpr int kMidGrey = 128;
+    const auto yellow = meanColour(before, stroke, kMidGrey);
+    ASSERT_LT(yellow[2], 0.6 * yellow[0]) << "the page's highlighter is yellow";
+    const auto stillYellow = meanColour(after, stroke, kMidGrey);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(stillYellow[c], yellow[c], 12) << "component " << c;
+    EXPECT_GE(darkKept(before, after, stroke, kMidGrey), 0.95);
     expectReadAsWell(page, pdfs);
 }
 
