@@ -18,10 +18,10 @@ constexpr double kPaper = 250;
 // from the right edge: 80 % of the width.
 constexpr double kTextWidth = 0.8;
 constexpr double kA4Aspect = 297.0 / 210.0;
-// Mean advance in ems, generous so that a line never runs off the page:
-// Latin letters in the font are about half an em wide, Chinese characters
-// one em.
-constexpr double kLatinAdvance = 0.6;
+// Mean advance in ems, a little generous so that a line never runs off
+// the page: in the font, prose in Latin letters advances 0.47 em a
+// character, Chinese one em.
+constexpr double kLatinAdvance = 0.52;
 constexpr double kChineseAdvance = 1.0;
 // A yellow highlighter's transmission of red, green and blue.
 constexpr double kHighlighter[3] = {1.0, 0.95, 0.45};
@@ -61,7 +61,11 @@ const char kTerms[] =
     "Any dispute shall be settled by the courts of the place where the seller has its office. "
     "Should one of these terms be void, the others remain in force. Orders placed by telephone "
     "are confirmed in writing, and the confirmation is binding unless it is disputed within "
-    "two working days. Delivery dates are given in good faith but are not guaranteed.";
+    "two working days. Delivery dates are given in good faith but are not guaranteed. Goods "
+    "ordered to measure cannot be returned unless they are faulty. A guarantee of two years "
+    "covers faults of material and workmanship, not wear or damage from misuse. Parts replaced "
+    "under the guarantee become the property of the seller. Invoices are payable within thirty "
+    "days without deduction, and interest is charged on late payment at the statutory rate.";
 
 const char kChineseLetter[] =
     "图书馆新馆的建设方案已经在三月初的会议上讨论通过。委员们一致认为，阅览室应当朝向花园，"
