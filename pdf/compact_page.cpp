@@ -52,6 +52,41 @@ bool coloured(const uint8_t *rgb)
            10 * (brightest - darkest) >= kSaturationTenths * brightest;
 }
 
+// A pixel's chroma: its components less their mean.
+std::array<double, 3> chroma(const uint8_t *rgb)
+{
+    const double mean = (rgb[0] + rgb[1] + rgb[2]) / 3.0;
+    return {rgb[0] - mean, rgb[1] - mean, rgb[2] - mean};
+}
+
+double dot(const std::array<double, 3> &a, const std::array<double, 3> &b)
+{
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+// Whether a pixel of ink has a colour of its own on the ground it lies on.
+// Black ink on a highlighter only darkens the highlighter's colour: the
+// pixel's chroma is a share of the ground's, up to all of it where JPEG's
+// coarser chroma spreads the highlighter over the strokes' edges.  The
+// chroma left beyond that share is judged as on white paper, whose ground
+// has none.
+bool colouredOn(const uint8_t *rgb, const uint8_t *ground)
+{
+    const int brightest = std::max({rgb[0], rgb[1], rgb[2]});
+    if (brightest < kNearBlack)
+        return false;
+    const std::array<double, 3> own = chroma(rgb), under = chroma(ground);
+    const double groundChroma = dot(under, under);
+    const double share =
+        groundChroma > 0 ? std::clamp(dot(own, under) / groundChroma, 0.0, 1.0) : 0.0;
+    std::array<double, 3> left{};
+    for (int c = 0; c < 3; ++c)
+        left[c] = own[c] - share * under[c];
+    const double spread =
+        *std::max_element(left.begin(), left.end()) - *std::min_element(left.begin(), left.end());
+    return 10 * spread >= kSaturationTenths * brightest;
+}
+
 bool hasColour(const RgbPixels &pixels)
 {
     uint64_t sampled = 0;
@@ -64,84 +99,122 @@ bool hasColour(const RgbPixels &pixels)
     return withColour > 0 && double(withColour) >= kColourShare * double(sampled);
 }
 
-// Coloured ink (a stamp's dark red, a blue signature) would lose its
-// colour in the stencil's one paint: it stays in the background.
-void leaveColourToBackground(Bitmap &ink, const RgbPixels &pixels)
+// The page's pixels gathered into the background's blocks: per block the
+// red, green and blue of its paper pixels summed, and their number; and the
+// same over all the ink's pixels, for the stencil's paint.
+class Separation
 {
+  public:
+    Separation(const RgbPixels &pixels, const Bitmap &ink);
+
+    // The page without its ink, reduced: each background pixel is the mean
+    // of the paper pixels of its block; a block that is all ink takes the
+    // pixel before it (or above it, at the left edge), so that under the
+    // stencil the background is as even as the paper around, which JPEG
+    // codes in few bytes.
+    RgbPixels background() const;
+    // A pixel of ink at x, y becomes one of the background's.
+    void moveToBackground(int x, int y, const uint8_t *rgb);
+    uint64_t inkPixels() const { return inkPixels_; }
+    // The mean of the ink's pixels, 0..1.
+    std::array<double, 3> inkColour() const;
+
+  private:
+    uint16_t *block(int bx, int by) { return &blocks_[(size_t(by) * width_ + bx) * 4]; }
+
+    int width_;
+    int height_;
+    std::vector<uint16_t> blocks_; // 9 pixels of 255 at most: 16 bits hold them
+    std::array<uint64_t, 3> inkSums_{};
+    uint64_t inkPixels_ = 0;
+};
+
+Separation::Separation(const RgbPixels &pixels, const Bitmap &ink)
+    : width_((pixels.width + kReduction - 1) / kReduction),
+      height_((pixels.height + kReduction - 1) / kReduction), blocks_(size_t(width_) * height_ * 4)
+{
+    // Scalars, not an array: the compiler keeps them in registers.
+    uint64_t inkRed = 0, inkGreen = 0, inkBlue = 0, inkPixels = 0;
+    for (int y = 0; y < pixels.height; ++y) {
+        const uint8_t *rgb = pixels.row(y);
+        const uint8_t *bits = &ink.bits[y * ink.stride];
+        uint16_t *blocks = block(0, y / kReduction);
+        for (int x = 0; x < pixels.width; ++x, rgb += 3) {
+            // Without branches: ink and paper alternate unpredictably.
+            const uint32_t isInk = (bits[x / 8] >> (7 - x % 8)) & 1;
+            const uint32_t isPaper = 1 - isInk;
+            uint16_t *sums = &blocks[size_t(x / kReduction) * 4];
+            for (int c = 0; c < 3; ++c)
+                sums[c] = uint16_t(sums[c] + rgb[c] * isPaper);
+            sums[3] = uint16_t(sums[3] + isPaper);
+            inkRed += rgb[0] * isInk;
+            inkGreen += rgb[1] * isInk;
+            inkBlue += rgb[2] * isInk;
+            inkPixels += isInk;
+        }
+    }
+    inkSums_ = {inkRed, inkGreen, inkBlue};
+    inkPixels_ = inkPixels;
+}
+
+RgbPixels Separation::background() const
+{
+    RgbPixels picture{width_, height_, std::vector<uint8_t>(size_t(width_) * height_ * 3, 255)};
+    const uint16_t *sums = blocks_.data();
+    uint8_t *out = picture.samples.data();
+    for (int by = 0; by < height_; ++by)
+        for (int bx = 0; bx < width_; ++bx, sums += 4, out += 3) {
+            const uint8_t *before = bx > 0 ? out - 3 : by > 0 ? out - size_t(width_) * 3 : nullptr;
+            for (int c = 0; c < 3; ++c) {
+                if (sums[3] > 0)
+                    out[c] = uint8_t((sums[c] + sums[3] / 2) / sums[3]);
+                else if (before)
+                    out[c] = before[c];
+            }
+        }
+    return picture;
+}
+
+void Separation::moveToBackground(int x, int y, const uint8_t *rgb)
+{
+    uint16_t *sums = block(x / kReduction, y / kReduction);
+    for (int c = 0; c < 3; ++c) {
+        sums[c] = uint16_t(sums[c] + rgb[c]);
+        inkSums_[c] -= rgb[c];
+    }
+    ++sums[3];
+    --inkPixels_;
+}
+
+std::array<double, 3> Separation::inkColour() const
+{
+    const double scale = inkPixels_ > 0 ? 255.0 * double(inkPixels_) : 1.0;
+    return {double(inkSums_[0]) / scale, double(inkSums_[1]) / scale, double(inkSums_[2]) / scale};
+}
+
+// Coloured ink (a stamp's dark red, a blue signature) would lose its
+// colour in the stencil's one paint: it moves to the background.  Its
+// colour is judged against the background without any ink.
+void leaveColourToBackground(Bitmap &ink, const RgbPixels &pixels, Separation &parts)
+{
+    const RgbPixels ground = parts.background();
     for (int y = 0; y < pixels.height; ++y) {
         const uint8_t *row = pixels.row(y);
+        const uint8_t *groundRow = ground.row(y / kReduction);
         const uint8_t *bits = &ink.bits[y * ink.stride];
         for (size_t byte = 0; byte < ink.stride; ++byte) {
             if (bits[byte] == 0) // eight pixels of paper, as most of a page
                 continue;
             const int end = std::min(pixels.width, int(byte) * 8 + 8);
             for (int x = int(byte) * 8; x < end; ++x) {
-                if (ink.ink(x, y) && coloured(row + 3 * x))
+                const uint8_t *rgb = row + 3 * x;
+                if (ink.ink(x, y) && colouredOn(rgb, groundRow + 3 * (x / kReduction))) {
                     ink.clear(x, y);
+                    parts.moveToBackground(x, y, rgb);
+                }
             }
         }
     }
-}
-
-struct Separation {
-    RgbPixels background;
-    std::array<double, 3> inkColour{}; // the mean of the ink's pixels, 0..1
-    uint64_t inkPixels = 0;
-};
-
-// The page without its ink, reduced: each background pixel is the mean of
-// the pixels of its block that are not ink; a block that is all ink takes
-// the pixel before it (or above it, at the left edge), so that under the
-// stencil the background is as even as the paper around, which JPEG codes
-// in few bytes.
-Separation separate(const RgbPixels &pixels, const Bitmap &ink)
-{
-    const int width = (pixels.width + kReduction - 1) / kReduction;
-    const int height = (pixels.height + kReduction - 1) / kReduction;
-    Separation parts{{width, height, std::vector<uint8_t>(size_t(width) * height * 3, 255)}, {}, 0};
-    // Scalars, not an array: the compiler keeps them in registers.
-    uint64_t inkRed = 0, inkGreen = 0, inkBlue = 0, inkPixels = 0;
-    // The blocks of one row of the background: red, green and blue summed
-    // over the paper pixels, and their number.
-    std::vector<uint32_t> blocks(size_t(width) * 4);
-    for (int by = 0; by < height; ++by) {
-        std::fill(blocks.begin(), blocks.end(), 0);
-        const int y1 = std::min(pixels.height, (by + 1) * kReduction);
-        for (int y = by * kReduction; y < y1; ++y) {
-            const uint8_t *rgb = pixels.row(y);
-            const uint8_t *bits = &ink.bits[y * ink.stride];
-            for (int x = 0; x < pixels.width; ++x, rgb += 3) {
-                // Without branches: ink and paper alternate unpredictably.
-                const uint32_t isInk = (bits[x / 8] >> (7 - x % 8)) & 1;
-                const uint32_t isPaper = 1 - isInk;
-                uint32_t *block = &blocks[size_t(x / kReduction) * 4];
-                for (int c = 0; c < 3; ++c)
-                    block[c] += rgb[c] * isPaper;
-                block[3] += isPaper;
-                inkRed += rgb[0] * isInk;
-                inkGreen += rgb[1] * isInk;
-                inkBlue += rgb[2] * isInk;
-                inkPixels += isInk;
-            }
-        }
-        uint8_t *out = &parts.background.samples[size_t(by) * width * 3];
-        for (int bx = 0; bx < width; ++bx, out += 3) {
-            const uint32_t *block = &blocks[size_t(bx) * 4];
-            const uint8_t *before = bx > 0 ? out - 3 : by > 0 ? out - size_t(width) * 3 : nullptr;
-            for (int c = 0; c < 3; ++c) {
-                if (block[3] > 0)
-                    out[c] = uint8_t((block[c] + block[3] / 2) / block[3]);
-                else if (before)
-                    out[c] = before[c];
-            }
-        }
-    }
-    parts.inkPixels = inkPixels;
-    if (inkPixels > 0)
-        parts.inkColour = {double(inkRed) / double(inkPixels) / 255.0,
-                           double(inkGreen) / double(inkPixels) / 255.0,
-                           double(inkBlue) / double(inkPixels) / 255.0};
-    return parts;
 }
 
 class JpegQuality : public Pl_DCT::CompressConfig
@@ -182,11 +255,11 @@ PageLayers bilevel(const RgbPixels &pixels)
 PageLayers mixedRaster(const RgbPixels &pixels)
 {
     Bitmap ink = findInk(pixels, InkIn::LightGround);
-    leaveColourToBackground(ink, pixels);
-    const Separation parts = separate(pixels, ink);
-    PageLayers page{pixels.width, pixels.height, jpegImage(parts.background), {}};
-    if (parts.inkPixels > 0)
-        page.ink = InkLayer{bitmapImage(ink, BitmapUse::Stencil), parts.inkColour};
+    Separation parts(pixels, ink);
+    leaveColourToBackground(ink, pixels, parts);
+    PageLayers page{pixels.width, pixels.height, jpegImage(parts.background()), {}};
+    if (parts.inkPixels() > 0)
+        page.ink = InkLayer{bitmapImage(ink, BitmapUse::Stencil), parts.inkColour()};
     return page;
 }
 
