@@ -8,11 +8,9 @@
 #include "zq_opencv_internal.h"
 
 #include <opencv2/imgproc.hpp>
-#include <opencv2/imgproc/imgproc_c.h>
 
 #include <cmath>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -89,11 +87,6 @@ cv::Mat &binarise(Pictures &p)
     return p.bw;
 }
 
-struct StorageRelease {
-    void operator()(CvMemStorage *s) const { cvReleaseMemStorage(&s); }
-};
-using ContourStorage = std::unique_ptr<CvMemStorage, StorageRelease>;
-
 // The outline's points a pixel apart: straight runs of the contour are
 // kept as their ends alone.
 std::vector<cv::Point2f> pixelSteps(const std::vector<cv::Point> &contour)
@@ -133,7 +126,7 @@ std::optional<FittedLine> sideAlong(const std::vector<cv::Point2f> &outline, cv:
 
 // The four corners of a region's convex hull, simplified until four
 // remain; the box's corners where it will not come to four.
-Quad hullCorners(const std::vector<cv::Point> &contour, const CvBox2D &box)
+Quad hullCorners(const std::vector<cv::Point> &contour, const cv::RotatedRect &box)
 {
     std::vector<cv::Point> hull, simple;
     cv::convexHull(contour, hull);
@@ -147,7 +140,7 @@ Quad hullCorners(const std::vector<cv::Point> &contour, const CvBox2D &box)
     if (simple.size() == 4)
         std::copy(simple.begin(), simple.end(), corners.begin());
     else
-        cv::RotatedRect(box).points(corners.data());
+        box.points(corners.data());
     return corners;
 }
 
@@ -166,39 +159,45 @@ Quad fittedCorners(const std::vector<cv::Point> &contour, const Quad &hull)
     return outlineOf(side).value_or(hull);
 }
 
+// Contours close one pixel inside the picture's edge, so that a region
+// running off the picture is outlined along it: its border turns black.
+void blackenBorder(cv::Mat &binary)
+{
+    binary.row(0).setTo(0);
+    binary.row(binary.rows - 1).setTo(0);
+    binary.col(0).setTo(0);
+    binary.col(binary.cols - 1).setTo(0);
+}
+
 // The largest white region that covers less than 90 % of the picture: its
 // area, rotated box and corners.  Of equal areas the earlier contour wins.
 std::optional<BrightRegion> largestRegion(cv::Mat &binary)
 {
-    ContourStorage contourStorage(cvCreateMemStorage(0));
-    IplImage header = cvIplImage(binary);
-    CvSeq *contour = nullptr;
-    cvFindContours(&header, contourStorage.get(), &contour, sizeof(CvContour), CV_RETR_LIST,
-                   CV_CHAIN_APPROX_SIMPLE, cvPoint(0, 0));
+    blackenBorder(binary);
+    std::vector<std::vector<cv::Point>> contours;
+    cv::findContours(binary, contours, cv::RETR_LIST, cv::CHAIN_APPROX_SIMPLE);
     const double allArea = (binary.cols * binary.rows) * 9.0 / 10.0;
     double areaMax = 0.0;
-    CvSeq *largest = nullptr;
-    for (; contour; contour = contour->h_next) {
-        const double area = std::fabs(cvContourArea(contour, CV_WHOLE_SEQ, 0));
+    const std::vector<cv::Point> *largest = nullptr;
+    for (const std::vector<cv::Point> &contour : contours) {
+        const double area = cv::contourArea(contour);
         if (area > areaMax && area < allArea) {
             areaMax = area;
-            largest = contour;
+            largest = &contour;
         }
     }
     if (!largest)
         return std::nullopt;
-    const CvBox2D box = cvMinAreaRect2(largest, nullptr);
-    std::vector<cv::Point> outline(size_t(largest->total));
-    cvCvtSeqToArray(largest, outline.data(), CV_WHOLE_SEQ);
-    const Quad hull = hullCorners(outline, box);
-    return BrightRegion{areaMax, box, hull, fittedCorners(outline, hull)};
+    const cv::RotatedRect box = cv::minAreaRect(*largest);
+    const Quad hull = hullCorners(*largest, box);
+    return BrightRegion{areaMax, box, hull, fittedCorners(*largest, hull)};
 }
 
 // The page the detector found: its box as the record counts it (a corner
 // at x stands for frame pixel x * nsalc) and its corners in reduced
 // pixels.
 struct FoundPage {
-    CvBox2D box;
+    cv::RotatedRect box;
     Quad corners;
 };
 
@@ -251,7 +250,7 @@ std::optional<FoundPage> pageByEdges(const Pictures &r, int nsalc)
         page.corners[i] = (*quad)[i];
         onGrid.push_back((*quad)[i] + cv::Point2f(toFrameGrid, toFrameGrid));
     }
-    page.box = cvBox2D(cv::minAreaRect(onGrid));
+    page.box = cv::minAreaRect(onGrid);
     return page;
 }
 
@@ -266,11 +265,11 @@ Quad inFrame(const Quad &reduced, int nsalc)
 }
 
 // Appends the box's corners, rounded, to squares.
-void pushCorners(const CvBox2D &box)
+void pushCorners(const cv::RotatedRect &box)
 {
-    CvPoint2D32f corners[4];
-    cvBoxPoints(box, corners);
-    for (const CvPoint2D32f &corner : corners) {
+    cv::Point2f corners[4];
+    box.points(corners);
+    for (const cv::Point2f &corner : corners) {
         const CvPoint point = cvPoint(cvRound(corner.x), cvRound(corner.y));
         cvSeqPush(squares, &point);
     }
