@@ -1,6 +1,7 @@
 // The crop quadrilateral: recording it by hand, drawing it, and cutting
 // the page out upright.
 #include "box_warp.h"
+#include "crop_record.h"
 #include "detected_page.h"
 #include "flat_page.h"
 #include "image_support.h"
@@ -12,8 +13,6 @@
 #include <cmath>
 #include <cstdint>
 #include <vector>
-
-CuttingEdgeInfo g_cutting_edge = {false, {{0, 0}, {0, 0}, {0, 0}, {0, 0}}, 0.0};
 
 using namespace zq::imaging;
 
@@ -109,12 +108,12 @@ struct CropPlan {
     float turn = 0;
 };
 
-CropPlan planCrop(const IplImage *img)
+CropPlan planCrop(const PageOutline &outline, const IplImage *img)
 {
     CvPoint p[4];
-    for (int i = 0; i < 4; ++i)
-        p[i] = cvPoint(g_cutting_edge.point[i].x, g_cutting_edge.point[i].y);
-    const double angle = g_cutting_edge.angle;
+    for (size_t i = 0; i < 4; ++i)
+        p[i] = cvPoint(outline.box[i].x, outline.box[i].y);
+    const double angle = outline.angle;
     CropPlan plan;
     if (angle == 0.0) {
         plan.box = alignedCrop(p, img);
@@ -136,15 +135,6 @@ void cutInto(const IplImage *source, const CropPlan &plan, cv::Mat &out)
         warpBox(image, rotationMatrix(source, plan.turn), plan.box, out);
     else
         image(plan.box).copyTo(out);
-}
-
-// The record's corners as they are, clockwise from the top left.
-Quad recordedCorners()
-{
-    Quad q;
-    for (size_t i = 0; i < 4; ++i)
-        q[i] = cv::Point2f(float(g_cutting_edge.point[i].x), float(g_cutting_edge.point[i].y));
-    return clockwiseFromTopLeft(q);
 }
 
 } // namespace
@@ -181,7 +171,7 @@ void _rotate_and_cut(IplImage *srcImg, IplImage *&imgOut, int)
     guarded([&] {
         if (!srcImg)
             return;
-        const CropPlan plan = planCrop(srcImg);
+        const CropPlan plan = planCrop(recordedBox(), srcImg);
         if (plan.box.empty())
             return;
         ImagePtr out(cvCreateImage(cvSize(plan.box.width, plan.box.height), IPL_DEPTH_8U, 3));
@@ -195,29 +185,26 @@ int zq_scanner_cutting_edge_set(const zqPoint *lt, const zqPoint *rb)
 {
     if (!lt || !rb)
         return -1;
-    g_cutting_edge.point[0] = {lt->x, lt->y};
-    g_cutting_edge.point[1] = {lt->x, rb->y};
-    g_cutting_edge.point[2] = {rb->x, rb->y};
-    g_cutting_edge.point[3] = {rb->x, lt->y};
-    g_cutting_edge.angle = 0.0;
-    g_cutting_edge.valid = true;
+    recordOutline(rectangleOutline(cv::Point(lt->x, lt->y), cv::Point(rb->x, rb->y)));
     return 0;
 }
 
 int zq_scanner_cutting_edge_get(CuttingEdgeInfo *info)
 {
-    if (!info || !g_cutting_edge.valid)
+    const std::optional<PageOutline> outline = recordedOutline();
+    if (!info || !outline)
         return -1;
-    *info = g_cutting_edge;
+    *info = cuttingEdgeInfo(*outline);
     return 0;
 }
 
 int zq_scanner_cutting_edge_quad(zqPointF corners[4])
 {
     return guarded(-1, [&] {
-        if (!corners || !g_cutting_edge.valid)
+        const std::optional<PageOutline> outline = recordedOutline();
+        if (!corners || !outline)
             return -1;
-        const Quad quad = detectedCorners().value_or(recordedCorners());
+        const Quad quad = outlineCorners(*outline);
         for (size_t i = 0; i < 4; ++i)
             corners[i] = {quad[i].x, quad[i].y};
         return 0;
@@ -235,20 +222,13 @@ int zq_scanner_set_focal_length(double longer_sides)
 int zq_scanner_cutting_edge_show(unsigned char *buffer, int width, int height)
 {
     return guarded(-1, [&] {
-        if (!g_cutting_edge.valid || !isUsableFrame(buffer, width, height))
+        const std::optional<PageOutline> outline = recordedOutline();
+        if (!outline || !isUsableFrame(buffer, width, height))
             return -1;
         PackedFrame frame(buffer, width, height);
-        std::vector<cv::Point> outline;
-        if (const std::optional<Quad> page = detectedCorners(width, height)) {
-            for (const cv::Point2f &p : *page)
-                outline.emplace_back(int(std::lround(p.x)), int(std::lround(p.y)));
-        } else {
-            for (const zqPoint &p : g_cutting_edge.point)
-                outline.emplace_back(p.x, p.y);
-        }
         cv::Mat image = frame.mat();
-        cv::polylines(image, outline, true, cv::Scalar(0, 255, 0, 0), 5, cv::LINE_AA, 0);
-        g_cutting_edge.valid = false;
+        drawOutline(image, *outline);
+        consumeRecord();
         return 0;
     });
 }
@@ -258,13 +238,14 @@ int zq_scanner_cutting_edge_do(const unsigned char *buffer, int width, int heigh
                                int *out_height)
 {
     return guarded(-1, [&] {
-        if (!g_cutting_edge.valid || !isUsableFrame(buffer, width, height))
+        const std::optional<PageOutline> outline = recordedOutline();
+        if (!outline || !isUsableFrame(buffer, width, height))
             return -1;
         PackedFrame frame(buffer, width, height);
         const cv::Mat image = frame.mat();
         // Straight into the caller's buffer: no copy of the frame, and only
         // the page's own pixels are worked on.
-        if (const std::optional<Quad> page = detectedCorners(width, height)) {
+        if (const std::optional<Quad> page = measuredIn(*outline, image.size())) {
             const std::optional<FlatCut> cut = planFlatCut(*page, image.size());
             if (!cut)
                 return -1;
@@ -272,7 +253,7 @@ int zq_scanner_cutting_edge_do(const unsigned char *buffer, int width, int heigh
                     [&](cv::Mat &out) { warpFlatPage(image, cut->corners, out); });
             return 0;
         }
-        const CropPlan plan = planCrop(frame.image());
+        const CropPlan plan = planCrop(*outline, frame.image());
         if (plan.box.empty())
             return -1;
         deliver(plan.box.size(), out_buffer, out_buffersize, out_width, out_height,

@@ -1,5 +1,6 @@
 // Finding the page in a live frame.
 #include "frame_scaling.h"
+#include "crop_record.h"
 #include "detected_page.h"
 #include "fitted_line.h"
 #include "image_support.h"
@@ -407,18 +408,18 @@ int zq_scanner_cutting_edge_auto_reduced(unsigned char *buffer, int width, int h
             return 1;
         // Everything is worked out before the record is written: a
         // detection that fails leaves it as it was.
-        const Quad pageCorners =
-            steadyCorners(measuredCorners(view, page->corners, nsalc), width, height);
+        const MeasuredPage measured{measuredCorners(view, page->corners, nsalc), view.size()};
         pushCorners(page->box);
         CvPoint corners[4];
         if (!drawSquares(frame.image(), squares, &corners[0], &corners[1], &corners[2], &corners[3],
                          nsalc))
             return 1;
-        for (int i = 0; i < 4; ++i)
-            g_cutting_edge.point[i] = {corners[i].x, corners[i].y};
-        g_cutting_edge.angle = page->box.angle;
-        g_cutting_edge.valid = true;
-        rememberDetection({g_cutting_edge, width, height, pageCorners});
+        PageOutline outline;
+        for (size_t i = 0; i < 4; ++i)
+            outline.box[i] = cv::Point(corners[i].x, corners[i].y);
+        outline.angle = page->box.angle;
+        outline.page = steadyPage(measured, lastDetection());
+        recordOutline(outline);
         return 0;
     });
 }
