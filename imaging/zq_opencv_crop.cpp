@@ -2,7 +2,7 @@
 // the page out upright.
 #include "box_warp.h"
 #include "crop_record.h"
-#include "detected_page.h"
+#include "page_detection.h"
 #include "flat_page.h"
 #include "image_support.h"
 #include "zq_opencv_internal.h"
