@@ -4,8 +4,8 @@
 
 #include "quad.h"
 
-#include <opencv2/core/types_c.h>
 #include <opencv2/core/mat.hpp>
+#include <opencv2/core/types.hpp>
 
 #include <algorithm>
 
@@ -35,7 +35,7 @@ struct PageSizes {
 // corner out, not the sides).
 struct BrightRegion {
     double area;
-    CvBox2D box;
+    cv::RotatedRect box;
     Quad hull;
     Quad corners;
 };

@@ -11,11 +11,15 @@
 
 extern "C" {
 
-// Detection storage: squares (in storage) collects the corners of the page
-// found in the reduced detection image; empty between calls.
+// Detection storage, made by zq_scanner_dllinit: page and book detection
+// refuse to work without it.  findSquares4ex1 appends to squares (in
+// storage); its callers empty it.
 ZQ_EXPORT extern CvMemStorage *storage;
 ZQ_EXPORT extern CvSeq *squares;
-// The crop quadrilateral, valid for one frame.
+// The crop record: the crop quadrilateral, valid for one frame.  Written by
+// page detection and zq_scanner_cutting_edge_set, consumed by drawing; the
+// library keeps the detected page's measured corners beside it for as long
+// as it holds what the detector wrote.
 ZQ_EXPORT extern CuttingEdgeInfo g_cutting_edge;
 
 // A new image holding a copy of the packed RGB24 frame; free it with

@@ -1,6 +1,7 @@
 // Finding the page: rendered scenes with known corners are the ground
 // truth.
 #include "imaging_fixture.h"
+#include "page_detection.h"
 
 #include <algorithm>
 #include <cmath>
@@ -228,4 +229,26 @@ TEST_F(ImagingTest, FrameCopyKeepsPackedRows)
     EXPECT_EQ(cv::norm(m, frame.mat(), cv::NORM_INF), 0.0);
     cvReleaseImage(&copy);
     EXPECT_EQ(GetIplFromBmpStream(nullptr, 642, 3), nullptr);
+}
+
+// Outlines are values: searching one frame leaves no trace in the outline
+// of another, and an outline handed in as the previous one holds only the
+// page it belongs to.
+TEST(PageOutlineTest, FramesSearchedInTurnKeepTheirOwnOutlines)
+{
+    using zq::imaging::findPageOutline;
+    using zq::imaging::PageOutline;
+    PageScene leaning = page(0.55, 0.5, 0.3, 20);
+    leaning.tiltDeg = 15;
+    Frame a(leaning, 1280, 720), b(page(0.35, 0.45, 0.25, -10), 1280, 720);
+    const std::optional<PageOutline> firstA = findPageOutline(a.mat(), 4, std::nullopt);
+    const std::optional<PageOutline> firstB = findPageOutline(b.mat(), 4, std::nullopt);
+    ASSERT_TRUE(firstA && firstB && firstA->page && firstB->page);
+    const std::optional<PageOutline> thenA = findPageOutline(a.mat(), 4, firstB);
+    const std::optional<PageOutline> thenB = findPageOutline(b.mat(), 4, thenA);
+    ASSERT_TRUE(thenA && thenB && thenA->page && thenB->page);
+    EXPECT_EQ(thenA->box, firstA->box);
+    EXPECT_EQ(thenA->page->corners, firstA->page->corners);
+    EXPECT_EQ(thenB->box, firstB->box);
+    EXPECT_EQ(thenB->page->corners, firstB->page->corners);
 }
