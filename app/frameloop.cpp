@@ -1,5 +1,5 @@
-// Opening a camera, the frame loop with its capture, and the resolution
-// list that follows the open camera.
+// Opening a camera, the preview's ticks and the pages its captures write,
+// and the resolution list that follows the open camera.
 #include "mainwindow.h"
 
 #include "autocapture.h"
@@ -7,11 +7,10 @@
 #include "camlabel.h"
 #include "cameraswitches.h"
 #include "camerawatch.h"
-#include "capturequeue.h"
 #include "config.h"
+#include "framepipeline.h"
 #include "liveview.h"
 #include "savefailure.h"
-#include "savedir.h"
 #include "ui_mainwindow.h"
 
 #include <zqscan/zq_opencv.h>
@@ -22,13 +21,8 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
-#include <cerrno>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
-#include <mutex>
-#include <utility>
 #include <vector>
 
 namespace
@@ -37,15 +31,7 @@ namespace
 // A black 640 x 480 frame (with room to spare) for the time without one.
 unsigned char blank[1440000];
 
-// Counter-clockwise quarter turns for each rotation index: none, right,
-// left, upside down.
-constexpr int kQuarterTurns[] = {0, 3, 1, 2};
-
 constexpr unsigned kCameraSettleMicroseconds = 500000;
-
-// How far, in the shown frame's pixels, a page's edges may lie from the
-// outline found there: a capture measures them again on the whole frame.
-constexpr double kOutlineReach = 5;
 
 // Room round a page's thumbnail and name in the page list.
 constexpr int kThumbnailMargin = 8;
@@ -64,9 +50,26 @@ QString resolutionEntry(int width, int height)
     return QString::fromLatin1(text);
 }
 
-void MainWindow::setUpCameraWatch()
+// The frames' work is the pipeline's; the window tells it the crop the
+// user dragged on the label, and lists the pages it writes.
+void MainWindow::setUpFramePipeline(AutoCapture *autoCapture)
+{
+    auto *bookCapture =
+        new BookCapture(ui->actionBookMode, ui->actionRightPageFirst, statusBar(), this);
+    autoCapture->watchTurnedPages(bookCapture->isOn());
+    connect(ui->actionBookMode, &QAction::toggled, autoCapture, &AutoCapture::watchTurnedPages);
+    const auto dragged = [this](int width, int height, zqPoint &lt, zqPoint &rb) {
+        return _getCuttingEdge(width, height, lt, rb);
+    };
+    pipeline = new FramePipeline(autoCapture, bookCapture, dragged, this);
+    connect(pipeline, &FramePipeline::captured, this, &MainWindow::captureWritten);
+}
+
+void MainWindow::setUpCameraWatch(AutoCapture *autoCapture)
 {
     cameraWatch = new CameraWatch(statusBar(), this);
+    connect(pipeline, &FramePipeline::frameArrived, cameraWatch, &CameraWatch::frameArrived);
+    connect(pipeline, &FramePipeline::noFrame, cameraWatch, &CameraWatch::noFrame);
     connect(cameraWatch, &CameraWatch::pictureStopped, autoCapture, &AutoCapture::pictureStopped);
     connect(cameraWatch, &CameraWatch::cameraGone, this, &MainWindow::closeLostCamera);
     connect(cameraWatch, &CameraWatch::cameraBack, this, &MainWindow::openCamera);
@@ -78,7 +81,7 @@ void MainWindow::closeLostCamera()
 {
     zq_scanner_close(fd);
     fd = -1;
-    liveFrame.lost();
+    pipeline->pictureLost();
     captureRequested = false;
     ShowRGB(blank, 640, 480);
 }
@@ -98,7 +101,7 @@ void MainWindow::ShowVideo(int index, bool prune)
     cameraIndex = index;
     resolutionsListed = false;
     ShowRGB(blank, 640, 480);
-    liveFrame.lost();
+    pipeline->pictureLost();
     captureRequested = false;
     if (fd > 0) {
         zq_scanner_close(fd);
@@ -133,53 +136,20 @@ void MainWindow::placeSlider(QSlider *slider, int controlValue)
     slider->setValue(controlValue < kLowestPlacedControl ? kSliderMiddle : controlValue >> 9);
 }
 
-// Each tick works on the frame decoded only as large as the preview needs:
-// it is turned, searched, drawn into and shown at that size.  A capture
-// takes the whole frame behind it to a worker, with the outline found.
+// The pipeline reads, searches and captures; the window shows.
 void MainWindow::TimerUpdate()
 {
     if (fd < 0)
         return;
-    const int denominator = previewDenominator();
-    unsigned char *picture = nullptr;
-    int w = 0;
-    int h = 0;
-    // Asked first, so that a camera without frames does not hold the window.
-    if (zq_scanner_frame_ready(fd) != 1 ||
-        zq_scanner_preview_read(fd, denominator, &picture, &w, &h) != 0) {
-        cameraWatch->noFrame();
-        if (!liveFrame.live())
-            captureRequested = false; // asked of a picture that is no longer shown
+    const FramePipeline::Frame frame =
+        pipeline->tick(fd, {previewDenominator(), ui->cutting->currentIndex()}, captureRequested);
+    if (!frame.rgb)
         return;
-    }
-    cameraWatch->frameArrived();
-    liveFrame.arrived();
-    if (g_Config.color == ColourMode::Grey)
-        zq_scanner_picture_gray(picture, w, h);
-    rotateFrame(picture, w, h);
-    // A capture cutting by the library's records holds them: this tick
-    // shows its frame without searching rather than wait, and a capture
-    // asked for waits for a tick that searched.
-    std::unique_lock<std::mutex> records(libraryRecords(), std::try_to_lock);
-    if (records.owns_lock()) {
-        const bool outlined = recordCropQuadrilateral(picture, w, h, denominator);
-        zqPoint outline[4];
-        const bool automaticCrop = ui->cutting->currentIndex() == CropMode::Automatic;
-        const bool found = automaticCrop && outlined && foundOutline(outline);
-        if (autoCapture->wantsCapture(picture, w, h, automaticCrop, found ? outline : nullptr) &&
-            !captures->busy())
-            captureRequested = true;
-        if (captureRequested)
-            startCapture(picture, w, h, outlined);
-        if (outlined)
-            drawOutline(picture, w, h);
-        records.unlock();
-    }
     if (!resolutionsListed) {
         UpdateResolutions();
         resolutionsListed = true;
     }
-    ShowRGB(picture, w, h);
+    ShowRGB(frame.rgb, frame.width, frame.height);
 }
 
 // The largest reduction at which the label still shows the frame at its
@@ -190,7 +160,7 @@ int MainWindow::previewDenominator() const
     if (liveView->isVisible())
         return 1;
     const QSize camera(g_Config.width, g_Config.height);
-    const bool sideways = quarterTurns() % 2 == 1;
+    const bool sideways = quarterTurns(g_Config.rota) % 2 == 1;
     QSize shown = ui->label_V->pictureSize(sideways ? camera.transposed() : camera);
     if (sideways)
         shown.transpose();
@@ -198,117 +168,9 @@ int MainWindow::previewDenominator() const
                                           shown.height());
 }
 
-int MainWindow::quarterTurns() const
-{
-    const int rota = g_Config.rota;
-    return rota < 0 || rota >= int(std::size(kQuarterTurns)) ? 0 : kQuarterTurns[rota];
-}
-
-void MainWindow::rotateFrame(unsigned char *picture, int &w, int &h) const
-{
-    for (int turn = 0; turn < quarterTurns(); ++turn) {
-        zq_scanner_picture_rotate_90(picture, w, h);
-        std::swap(w, h);
-    }
-}
-
-// True when the library's record now holds this frame's outline: a record
-// left from an earlier frame (or a capture's cut) is never drawn or cut by.
-bool MainWindow::recordCropQuadrilateral(unsigned char *picture, int w, int h, int denominator)
-{
-    switch (ui->cutting->currentIndex()) {
-    case CropMode::Automatic:
-        if (bookCapture->isOn())
-            return bookCapture->find(picture, w, h, denominator);
-        return zq_scanner_cutting_edge_auto_reduced(picture, w, h, denominator) == 0;
-    case CropMode::Manual: {
-        zqPoint lt{0, 0};
-        zqPoint rb{0, 0};
-        return _getCuttingEdge(w, h, lt, rb) && zq_scanner_cutting_edge_set(&lt, &rb) == 0;
-    }
-    default:
-        return false;
-    }
-}
-
-void MainWindow::drawOutline(unsigned char *picture, int w, int h)
-{
-    if (lookingForBooks())
-        bookCapture->show(picture, w, h);
-    else if (ui->cutting->currentIndex() != CropMode::None)
-        zq_scanner_cutting_edge_show(picture, w, h);
-}
-
-bool MainWindow::lookingForBooks() const
-{
-    return ui->cutting->currentIndex() == CropMode::Automatic && bookCapture->isOn();
-}
-
-// The corners of the page, or of the open book's pages, found in this
-// tick's frame.
-bool MainWindow::foundOutline(zqPoint corners[4]) const
-{
-    if (lookingForBooks())
-        return bookCapture->outerCorners(corners);
-    CuttingEdgeInfo outline;
-    if (zq_scanner_cutting_edge_get(&outline) != 0)
-        return false;
-    std::copy(outline.point, outline.point + 4, corners);
-    return true;
-}
-
-void MainWindow::startCapture(unsigned char *picture, int w, int h, bool outlined)
-{
-    captureRequested = false;
-    if (!g_Config.save_dir[0])
-        return;
-    captures->submit(captureJob(w, h, outlined));
-    autoCapture->captureStarted();
-    // The preview shows the capture as the page will look.
-    if (g_Config.clear_background)
-        zq_scanner_clear_background(picture, w, h);
-}
-
-// A capture of this tick's frame (shown w x h): its whole frame, the
-// settings it was shown with, and where to cut it in the whole frame's
-// pixels.  Its files are all named by one time stamp.
-CaptureJob MainWindow::captureJob(int w, int h, bool outlined)
-{
-    CaptureJob job;
-    job.frame = HeldFrame::copyFrom(fd, g_Config.width, g_Config.height);
-    job.grey = g_Config.color == ColourMode::Grey;
-    job.quarterTurns = quarterTurns();
-    job.clearBackground = g_Config.clear_background;
-    job.directory = g_Config.save_dir;
-    job.stamp = _get_file_time_str();
-    job.tiff = g_Config.picture_format == PictureFormat::Tiff;
-    job.quality = writerQuality(g_Config.quality);
-    const QSize whole = job.quarterTurns % 2 ? QSize(g_Config.height, g_Config.width)
-                                             : QSize(g_Config.width, g_Config.height);
-    zqPointF shown[4];
-    if (lookingForBooks()) {
-        job.cut = CaptureJob::Cut::Book;
-        job.rightPageFirst = bookCapture->rightPageFirst();
-    } else if (ui->cutting->currentIndex() == CropMode::Manual) {
-        // Taken from the drag at the whole frame's size, as exact as the
-        // label allows.
-        if (_getCuttingEdge(whole.width(), whole.height(), job.topLeft, job.bottomRight))
-            job.cut = CaptureJob::Cut::Rectangle;
-    } else if (ui->cutting->currentIndex() == CropMode::Automatic && outlined &&
-               zq_scanner_cutting_edge_quad(shown) == 0) {
-        job.cut = CaptureJob::Cut::Page;
-        const double sx = double(whole.width()) / w;
-        const double sy = double(whole.height()) / h;
-        for (size_t i = 0; i < 4; ++i) // from the centres of the shown pixels
-            job.outline[i] = {(shown[i].x + 0.5) * sx - 0.5, (shown[i].y + 0.5) * sy - 0.5};
-        job.reach = int(std::ceil(kOutlineReach * std::max(sx, 1.0)));
-    }
-    return job;
-}
-
 // A capture's pages go into the page list and, while one is being
 // collected, into the PDF, in the order written; a file that could not be
-// written ends the capture, and it has failed.
+// written ends the capture.
 void MainWindow::captureWritten(const CaptureJob::Outcome &outcome)
 {
     for (const CaptureJob::Outcome::Written &page : outcome.written) {
@@ -321,12 +183,8 @@ void MainWindow::captureWritten(const CaptureJob::Outcome &outcome)
             prepareForSearch(page.path.constData());
         }
     }
-    if (outcome.error) {
+    if (outcome.error)
         saveFailure->report(outcome.failedName, outcome.error);
-        autoCapture->captureFailed();
-    } else {
-        autoCapture->pageCaptured();
-    }
 }
 
 void MainWindow::ShowRGB(unsigned char *data, int width, int height)

@@ -2,11 +2,10 @@
 #include "mainwindow.h"
 
 #include "autocapture.h"
-#include "bookcapture.h"
 #include "cameraswitches.h"
-#include "capturequeue.h"
 #include "camerawatch.h"
 #include "config.h"
+#include "framepipeline.h"
 #include "leaveoutquestion.h"
 #include "liveview.h"
 #include "page_files.h"
@@ -112,13 +111,9 @@ MainWindow::MainWindow(QWidget *parent)
     setUpPageJournal();
     setUpKeys();
     saveFailure = new SaveFailure(statusBar());
-    autoCapture = new AutoCapture(ui->actionAutoCapture, statusBar(), this);
-    bookCapture = new BookCapture(ui->actionBookMode, ui->actionRightPageFirst, statusBar(), this);
-    captures = new CaptureQueue(this);
-    connect(captures, &CaptureQueue::captured, this, &MainWindow::captureWritten);
+    auto *autoCapture = new AutoCapture(ui->actionAutoCapture, statusBar(), this);
+    setUpFramePipeline(autoCapture);
     setUpViewers();
-    autoCapture->watchTurnedPages(bookCapture->isOn());
-    connect(ui->actionBookMode, &QAction::toggled, autoCapture, &AutoCapture::watchTurnedPages);
     pdfPageCount = new QLabel(this);
     pdfPageCount->setObjectName("pdfPageCount");
     statusBar()->addPermanentWidget(pdfPageCount);
@@ -146,7 +141,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     zq_scanner_dllinit();
     cameraSwitches = new CameraSwitches({ui->pushButton, ui->pushButton_2, ui->pushButton_9}, this);
-    setUpCameraWatch();
+    setUpCameraWatch(autoCapture);
     ShowVideo(g_Config.default_cam + 1, true);
     reportUnkeptSettings();
 }
@@ -169,8 +164,8 @@ void MainWindow::reportUnkeptSettings()
 
 MainWindow::~MainWindow()
 {
-    captures->finish(); // the pages asked for are listed and journaled
-    journal->stop();    // the list going down with the window is no change
+    pipeline->finishCaptures(); // the pages asked for are listed and journaled
+    journal->stop();            // the list going down with the window is no change
     delete ui;
     zq_scanner_dllunit();
     pdfImageList.clear();
@@ -259,7 +254,7 @@ bool MainWindow::eventFilter(QObject *obj, QEvent *event)
 
 void MainWindow::requestCapture()
 {
-    if (!liveFrame.live()) {
+    if (!pipeline->live()) {
         statusBar()->showMessage(tr("预览中没有画面，没有拍照"), kStatusLongMs);
         return;
     }
@@ -391,7 +386,7 @@ void MainWindow::on_butten_pdf_clicked()
     if (pdfComposing)
         return;
     // A page captured before the press belongs to the collection as it was.
-    captures->finish();
+    pipeline->finishCaptures();
     if (!pdfRecording) {
         if (!checkDir(nullptr))
             return;
@@ -597,7 +592,7 @@ void MainWindow::changeEvent(QEvent *event)
 // the collection up.  The ending desktop session asks nobody: it keeps them.
 bool MainWindow::mayClose()
 {
-    captures->finish(); // a page still being written counts
+    pipeline->finishCaptures(); // a page still being written counts
     if (sessionEnding || pdfComposing || !pdfRecording || pdfImageList.empty())
         return true;
     switch (askAboutCollection(this, int(pdfImageList.size()))) {

@@ -14,13 +14,11 @@
 #include <vector>
 
 #include "capturejob.h"
-#include "liveframe.h"
 
 #include <zqscan/zq_opencv.h>
 
 class AutoCapture;
-class BookCapture;
-class CaptureQueue;
+class FramePipeline;
 class LiveView;
 class PageViewer;
 class PageJournal;
@@ -139,7 +137,8 @@ class MainWindow : public QMainWindow
     void openCamera2() { openCamera(2); }
     void openCamera3() { openCamera(3); }
     void openCamera(int index);
-    void setUpCameraWatch();
+    void setUpFramePipeline(AutoCapture *autoCapture);
+    void setUpCameraWatch(AutoCapture *autoCapture);
     void reportUnkeptSettings();
     void closeLostCamera();
     void takeSaveDirectory(const QString &answer);
@@ -176,14 +175,6 @@ class MainWindow : public QMainWindow
     void holdCollectionPdf(bool pagesComposing);
     void showThumbnail(QListWidgetItem *item, const QString &path);
     int previewDenominator() const;
-    int quarterTurns() const;
-    void rotateFrame(unsigned char *picture, int &w, int &h) const;
-    bool recordCropQuadrilateral(unsigned char *picture, int w, int h, int denominator);
-    void drawOutline(unsigned char *picture, int w, int h);
-    bool lookingForBooks() const;
-    bool foundOutline(zqPoint corners[4]) const;
-    void startCapture(unsigned char *picture, int w, int h, bool outlined);
-    CaptureJob captureJob(int w, int h, bool outlined);
     void captureWritten(const CaptureJob::Outcome &outcome);
     void setFirstResolution();
     bool hasResolution(const QString &entry) const;
@@ -207,8 +198,6 @@ class MainWindow : public QMainWindow
     bool pdfComposing = false; // a PDF is being made of the collection
     QString composingOutput;
     int composingPages = 0;
-    AutoCapture *autoCapture = nullptr;
-    BookCapture *bookCapture = nullptr;
     PageViewer *pageViewer = nullptr;
     LiveView *liveView = nullptr;
     PageJournal *journal = nullptr;
@@ -217,10 +206,9 @@ class MainWindow : public QMainWindow
     bool sessionEnding = false;     // the desktop session ends: no questions
     PagesPdf *pagesPdf = nullptr;
     CameraSwitches *cameraSwitches = nullptr;
-    LiveFrame liveFrame; // a capture is refused without one
     SaveFailure *saveFailure = nullptr;
     CameraWatch *cameraWatch = nullptr;
-    CaptureQueue *captures = nullptr;
+    FramePipeline *pipeline = nullptr;
 };
 
 #endif

@@ -5,8 +5,8 @@
 #ifndef ZQ_TESTS_GUI_HARNESS_H
 #define ZQ_TESTS_GUI_HARNESS_H
 
-#include "capturequeue.h"
 #include "config.h"
+#include "framepipeline.h"
 #include "mainwindow.h"
 #include "savedir.h"
 #include "virtual_hardware.h"
@@ -85,7 +85,7 @@ struct MainWindowProbe {
     bool &pdfRecording() { return window.pdfRecording; }
     bool pdfComposing() const { return window.pdfComposing; }
     QTimer *timer() const { return window.timer; }
-    void finishCaptures() { window.captures->finish(); }
+    void finishCaptures() { window.pipeline->finishCaptures(); }
 };
 
 // One tick of the frame loop, with the capture it may have started
