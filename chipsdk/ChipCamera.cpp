@@ -2,6 +2,8 @@
 // strings and ids, firmware version.
 
 #include <zqscan/ChipCamera.h>
+#include <zqscan/zq_messages.h>
+#include "library_log.h"
 #include "sdk_internal.h"
 #include "sys.h"
 
@@ -187,7 +189,7 @@ BOOL ChipCam_Init(int videoIndex)
     char path[300];
     std::snprintf(path, sizeof(path), "/dev/video%d", videoIndex);
     if (!XU_OpenCamera(path)) {
-        std::fprintf(stderr, "Open video device failed\n");
+        zq::log(ZQ_LOG_ERROR, zq::Console::Err, "Open video device failed");
         return 0;
     }
     camera_init = 1;

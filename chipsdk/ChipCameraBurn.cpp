@@ -1,6 +1,8 @@
 // Firmware burning, export and the parameter-table update.
 
 #include <zqscan/ChipCamera.h>
+#include <zqscan/zq_messages.h>
+#include "library_log.h"
 #include "sdk_internal.h"
 #include "sys.h"
 
@@ -236,7 +238,7 @@ class StepLog
             return;
         file_ = std::fopen(path, "a");
         if (!file_)
-            std::printf("Can't open the Log.txt file\n");
+            zq::log(ZQ_LOG_WARNING, zq::Console::Out, "Can't open the Log.txt file");
     }
     ~StepLog()
     {

@@ -2,6 +2,8 @@
 
 #include <zqscan/XUOptDev.h>
 #include <zqscan/ROMData.h>
+#include <zqscan/zq_messages.h>
+#include "library_log.h"
 #include "printable.h"
 #include "sys.h"
 
@@ -10,6 +12,7 @@
 #include <linux/uvcvideo.h>
 #include <linux/videodev2.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -204,13 +207,13 @@ BOOL XU_ReadFromASIC(USHORT addr, BYTE *pValue)
     BYTE control[XU_ASIC_CONTROL_SIZE] = {BYTE(addr & 0xFF), BYTE(addr >> 8), 0x00, kReadRequest};
     int result = XU_Set_Cur(g_curExtendUnitID, XU_CS_ASIC_REGISTER, sizeof(control), control);
     if (result < 0) {
-        std::printf("ioctl(UVCIOC_CTRL_SET) FAILED (%i) \n", result);
+        zq::log(ZQ_LOG_ERROR, zq::Console::Out, "ioctl(UVCIOC_CTRL_SET) FAILED (%i) ", result);
         return 0;
     }
     control[3] = 0x00;
     result = XU_Get_Cur(g_curExtendUnitID, XU_CS_ASIC_REGISTER, sizeof(control), control);
     if (result < 0) {
-        std::printf("ioctl(UVCIOC_CTRL_GET) FAILED (%i)\n", result);
+        zq::log(ZQ_LOG_ERROR, zq::Console::Out, "ioctl(UVCIOC_CTRL_GET) FAILED (%i)", result);
         return 0;
     }
     if (pValue)
@@ -223,7 +226,7 @@ BOOL XU_WriteToASIC(USHORT addr, BYTE value)
     BYTE control[XU_ASIC_CONTROL_SIZE] = {BYTE(addr & 0xFF), BYTE(addr >> 8), value, 0x00};
     const int result = XU_Set_Cur(g_curExtendUnitID, XU_CS_ASIC_REGISTER, sizeof(control), control);
     if (result < 0) {
-        std::printf("ioctl(UVCIOC_CTRL_SET) FAILED (%i) \n", result);
+        zq::log(ZQ_LOG_ERROR, zq::Console::Out, "ioctl(UVCIOC_CTRL_SET) FAILED (%i) ", result);
         return 0;
     }
     return 1;
@@ -244,7 +247,7 @@ BOOL XU_GetMemType(BYTE *pMemType)
     BYTE control[XU_WINDOW_CONTROL_SIZE] = {};
     const int result = XU_Get_Cur(g_curExtendUnitID, XU_CS_MEMORY_TYPE, sizeof(control), control);
     if (result < 0) {
-        std::printf("ioctl(UVCIOC_CTRL_GET) FAILED (%i)\n", result);
+        zq::log(ZQ_LOG_ERROR, zq::Console::Out, "ioctl(UVCIOC_CTRL_GET) FAILED (%i)", result);
         return 0;
     }
     if (pMemType)
@@ -261,7 +264,7 @@ BYTE XU_GetUVCExtendUnitID(void)
         if (XU_GetChipRomType(&chipId, &arch) != DRT_Unknow)
             return unit;
     }
-    std::printf("Get uvc extend unit id fail\n");
+    zq::log(ZQ_LOG_ERROR, zq::Console::Out, "Get uvc extend unit id fail");
     return 0;
 }
 
@@ -275,14 +278,16 @@ BOOL XU_OpenCamera(const char *devPath)
     v4l2_capability cap;
     std::memset(&cap, 0, sizeof(cap));
     if (zq::sys::ioctl(fd, VIDIOC_QUERYCAP, &cap) < 0) {
-        std::printf("Error opening device %s : unable to query device.\n", devPath);
+        zq::log(ZQ_LOG_ERROR, zq::Console::Out, "Error opening device %s : unable to query device.",
+                devPath);
         closeDevice();
         return 0;
     }
     // The name is the camera's own (its USB product string): escaped.
     const std::string card(reinterpret_cast<const char *>(cap.card),
                            strnlen(reinterpret_cast<const char *>(cap.card), sizeof cap.card));
-    std::printf("Device %s opened: %s.\n", devPath, zq::printable(card).c_str());
+    zq::log(ZQ_LOG_INFO, zq::Console::Out, "Device %s opened: %s.", devPath,
+            zq::printable(card).c_str());
     const BYTE unit = XU_GetUVCExtendUnitID();
     if (unit == 0) {
         closeDevice();
@@ -303,7 +308,9 @@ BOOL XU_CloseCamera(void)
     if (!camera_init)
         return 0;
     if (zq::sys::close(fd) != 0) {
-        std::perror("Fail to close fd");
+        char reason[256];
+        zq::log(ZQ_LOG_ERROR, zq::Console::Err, "Fail to close fd: %s",
+                strerror_r(errno, reason, sizeof reason));
         return 0;
     }
     fd = -1;
