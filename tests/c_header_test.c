@@ -85,6 +85,7 @@ int main(void)
     size_t i;
     check(strcmp(zq_last_error(), "no error") == 0, "no error before the first failure");
     check(zq_scanner_open() == -1, "zq_scanner_open opens nothing");
+    check(strstr(zq_last_error(), "zq_scanner_open") != NULL, "the failure says which call");
     check(zq_scanner_open_index(0) == -1, "index 0 opens nothing");
 
     {

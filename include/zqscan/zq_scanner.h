@@ -4,7 +4,8 @@
  * A camera is opened by its index, streams RGB24 frames (3 bytes a pixel,
  * red, green, blue; rows of exactly 3 * width bytes, top to bottom) and is
  * closed again.  All functions return 0 on success and -1 on failure unless
- * said otherwise.  The library is not thread-safe: call it from one thread.
+ * said otherwise; zq_last_error (zq_messages.h) says why a call failed.
+ * The library is not thread-safe: call it from one thread.
  */
 #ifndef ZQ_SCANNER_H
 #define ZQ_SCANNER_H
