@@ -1,5 +1,6 @@
 #include "czqpdf.h"
 
+#include "last_error.h"
 #include "library_folder.h"
 #include "library_log.h"
 
@@ -43,11 +44,13 @@ void CZQPDF::_clear()
 
 // Loads the library from libzqscan's private folder and looks up all its
 // entry points; a missing one stays null.  On failure the loader's own
-// message is logged, since dlopen says why only through dlerror.
+// message is logged and recorded, since dlopen says why only through
+// dlerror.
 bool CZQPDF::_load()
 {
     const std::string path = zq::privateLibraryPath(kLibraryName);
     if (path.empty()) {
+        zq::failWith("can not load %s: the folder of libzqscan is unknown", kLibraryName);
         zq::log(ZQ_LOG_ERROR, zq::Console::Out, "%s: the folder of libzqscan is unknown",
                 kLibraryName);
         return false;
@@ -55,6 +58,7 @@ bool CZQPDF::_load()
     m_mod = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!m_mod) {
         const char *why = dlerror();
+        zq::failWith("can not load %s: %s", kLibraryName, why ? why : path.c_str());
         zq::log(ZQ_LOG_ERROR, zq::Console::Out, "%s", why ? why : path.c_str());
         return false;
     }
