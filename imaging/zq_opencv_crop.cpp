@@ -147,11 +147,22 @@ Quad recordedCorners()
     return clockwiseFromTopLeft(q);
 }
 
+// Whether the crop record holds an outline for the current frame; the
+// call's failure is recorded when not.
+bool outlineRecorded()
+{
+    if (g_cutting_edge.valid)
+        return true;
+    zq::failWith("no crop outline is recorded for the current frame (none was found or set, or "
+                 "it was drawn)");
+    return false;
+}
+
 } // namespace
 
 void RotatePoint(CvPoint *points, float degree, const IplImage *img)
 {
-    guarded([&] {
+    guarded("RotatePoint", [&] {
         if (!points || !img)
             return;
         const cv::Mat m = rotationMatrix(img, degree);
@@ -166,7 +177,7 @@ void RotatePoint(CvPoint *points, float degree, const IplImage *img)
 
 void RotateImage(IplImage *img, float degree)
 {
-    guarded([&] {
+    guarded("RotateImage", [&] {
         if (!img)
             return;
         cv::Mat image = cv::cvarrToMat(img);
@@ -178,7 +189,7 @@ void RotateImage(IplImage *img, float degree)
 
 void _rotate_and_cut(IplImage *srcImg, IplImage *&imgOut, int)
 {
-    guarded([&] {
+    guarded("_rotate_and_cut", [&] {
         if (!srcImg)
             return;
         const CropPlan plan = planCrop(srcImg);
@@ -193,8 +204,10 @@ void _rotate_and_cut(IplImage *srcImg, IplImage *&imgOut, int)
 
 int zq_scanner_cutting_edge_set(const zqPoint *lt, const zqPoint *rb)
 {
-    if (!lt || !rb)
+    if (!lt || !rb) {
+        zq::failWith("zq_scanner_cutting_edge_set: a corner is missing (null pointer)");
         return -1;
+    }
     g_cutting_edge.point[0] = {lt->x, lt->y};
     g_cutting_edge.point[1] = {lt->x, rb->y};
     g_cutting_edge.point[2] = {rb->x, rb->y};
@@ -206,7 +219,11 @@ int zq_scanner_cutting_edge_set(const zqPoint *lt, const zqPoint *rb)
 
 int zq_scanner_cutting_edge_get(CuttingEdgeInfo *info)
 {
-    if (!info || !g_cutting_edge.valid)
+    if (!info) {
+        zq::failWith("zq_scanner_cutting_edge_get: no place for the outline (null pointer)");
+        return -1;
+    }
+    if (!outlineRecorded())
         return -1;
     *info = g_cutting_edge;
     return 0;
@@ -214,8 +231,12 @@ int zq_scanner_cutting_edge_get(CuttingEdgeInfo *info)
 
 int zq_scanner_cutting_edge_quad(zqPointF corners[4])
 {
-    return guarded(-1, [&] {
-        if (!corners || !g_cutting_edge.valid)
+    return guarded("zq_scanner_cutting_edge_quad", -1, [&] {
+        if (!corners) {
+            zq::failWith("zq_scanner_cutting_edge_quad: no place for the corners (null pointer)");
+            return -1;
+        }
+        if (!outlineRecorded())
             return -1;
         const Quad quad = detectedCorners().value_or(recordedCorners());
         for (size_t i = 0; i < 4; ++i)
@@ -226,16 +247,18 @@ int zq_scanner_cutting_edge_quad(zqPointF corners[4])
 
 int zq_scanner_set_focal_length(double longer_sides)
 {
-    if (!(longer_sides >= 0) || !std::isfinite(longer_sides))
+    if (!(longer_sides >= 0) || !std::isfinite(longer_sides)) {
+        zq::failWith("focal length %g is negative or not finite", longer_sides);
         return -1;
+    }
     setFocalLength(longer_sides);
     return 0;
 }
 
 int zq_scanner_cutting_edge_show(unsigned char *buffer, int width, int height)
 {
-    return guarded(-1, [&] {
-        if (!g_cutting_edge.valid || !isUsableFrame(buffer, width, height))
+    return guarded("zq_scanner_cutting_edge_show", -1, [&] {
+        if (!outlineRecorded() || !acceptFrame(buffer, width, height))
             return -1;
         PackedFrame frame(buffer, width, height);
         std::vector<cv::Point> outline;
@@ -257,8 +280,8 @@ int zq_scanner_cutting_edge_do(const unsigned char *buffer, int width, int heigh
                                unsigned char *out_buffer, int out_buffersize, int *out_width,
                                int *out_height)
 {
-    return guarded(-1, [&] {
-        if (!g_cutting_edge.valid || !isUsableFrame(buffer, width, height))
+    return guarded("zq_scanner_cutting_edge_do", -1, [&] {
+        if (!outlineRecorded() || !acceptFrame(buffer, width, height))
             return -1;
         PackedFrame frame(buffer, width, height);
         const cv::Mat image = frame.mat();
@@ -266,15 +289,19 @@ int zq_scanner_cutting_edge_do(const unsigned char *buffer, int width, int heigh
         // the page's own pixels are worked on.
         if (const std::optional<Quad> page = detectedCorners(width, height)) {
             const std::optional<FlatCut> cut = planFlatCut(*page, image.size());
-            if (!cut)
+            if (!cut) {
+                zq::failWith("the page's outline encloses nothing to cut");
                 return -1;
+            }
             deliver(cut->size, out_buffer, out_buffersize, out_width, out_height,
                     [&](cv::Mat &out) { warpFlatPage(image, cut->corners, out); });
             return 0;
         }
         const CropPlan plan = planCrop(frame.image());
-        if (plan.box.empty())
+        if (plan.box.empty()) {
+            zq::failWith("the crop outline encloses nothing of the %d x %d frame", width, height);
             return -1;
+        }
         deliver(plan.box.size(), out_buffer, out_buffersize, out_width, out_height,
                 [&](cv::Mat &out) { cutInto(frame.image(), plan, out); });
         return 0;
@@ -285,21 +312,33 @@ int zq_scanner_page_cut_near(const unsigned char *buffer, int width, int height,
                              const zqPointF corners[4], int reach, unsigned char *out_buffer,
                              int out_buffersize, int *out_width, int *out_height)
 {
-    return guarded(-1, [&] {
-        if (!corners || reach < 0 || !isUsableFrame(buffer, width, height))
+    return guarded("zq_scanner_page_cut_near", -1, [&] {
+        if (!corners) {
+            zq::failWith("zq_scanner_page_cut_near: no corners given (null pointer)");
+            return -1;
+        }
+        if (reach < 0) {
+            zq::failWith("zq_scanner_page_cut_near: reach %d is negative", reach);
+            return -1;
+        }
+        if (!acceptFrame(buffer, width, height))
             return -1;
         Quad coarse;
         for (size_t i = 0; i < 4; ++i) {
-            if (!std::isfinite(corners[i].x) || !std::isfinite(corners[i].y))
+            if (!std::isfinite(corners[i].x) || !std::isfinite(corners[i].y)) {
+                zq::failWith("corner %zu (%g, %g) is not finite", i, corners[i].x, corners[i].y);
                 return -1;
+            }
             coarse[i] = cv::Point2f(float(corners[i].x), float(corners[i].y));
         }
         PackedFrame frame(buffer, width, height);
         const cv::Mat image = frame.mat();
         const Quad page = pageCornersNear(image, clockwiseFromTopLeft(coarse), reach);
         const std::optional<FlatCut> cut = planFlatCut(page, image.size());
-        if (!cut)
+        if (!cut) {
+            zq::failWith("the page near the corners encloses nothing to cut");
             return -1;
+        }
         deliver(cut->size, out_buffer, out_buffersize, out_width, out_height,
                 [&](cv::Mat &out) { warpFlatPage(image, cut->corners, out); });
         return 0;
