@@ -2,6 +2,8 @@
 // strings and ids, firmware version.
 
 #include <zqscan/ChipCamera.h>
+#include <zqscan/zq_messages.h>
+#include "library_log.h"
 #include "sdk_internal.h"
 #include "sys.h"
 
@@ -12,35 +14,32 @@
 namespace
 {
 
+using zq::chip::chipOpen;
+using zq::chip::knownFlashType;
+using zq::chip::validBuffer;
+
 constexpr unsigned kEraseWaitUs = 1000000;
 constexpr LONG kGroup = 8;
-
-bool isOpen()
-{
-    return camera_init != 0;
-}
-
-bool validBuffer(const void *data, LONG len)
-{
-    return len >= 0 && (data || len == 0);
-}
 
 // Sensor addresses travel in two bytes; larger ones do not fit the slots.
 bool sensorRange(LONG addr, LONG len)
 {
-    return addr >= 0 && len >= 0 && addr + len <= 0x10000;
+    if (addr >= 0 && len >= 0 && addr + len <= 0x10000)
+        return true;
+    zq::failWith("sensor registers 0x%lX to 0x%lX lie outside 0 to 0xFFFF", addr, addr + len - 1);
+    return false;
 }
 
 BOOL stringSetting(BYTE *pData, int len, DWORD offset)
 {
-    if (!isOpen() || len < 0)
+    if (!chipOpen() || !validBuffer(pData, len))
         return 0;
     return XU_GetStringSettingFormSF(pData, DWORD(len), offset, 1);
 }
 
 BOOL eraseWith(SERIAL_FLASH_TYPE sft, BOOL (*erase)(LONG, SERIAL_FLASH_TYPE), LONG addr)
 {
-    if (!isOpen() || !XU_DisableSerialFlashWriteProtect(sft))
+    if (!chipOpen() || !XU_DisableSerialFlashWriteProtect(sft))
         return 0;
     return erase(addr, sft);
 }
@@ -150,7 +149,7 @@ void buildRecord(RecordBuilder &r, const VersionTexts &t, int codeLength, bool n
 // chosen by the caller's ROM type (exRomType != DRT_Unknow).
 BOOL firmwareVersion(BYTE *pData, LONG len, BOOL bNormalExport, bool ex, DSP_ROM_TYPE exRomType)
 {
-    if (!isOpen() || !validBuffer(pData, len))
+    if (!chipOpen() || !validBuffer(pData, len))
         return 0;
     BYTE rom[ROM_STRING_SIZE + 2] = {};
     const bool romRead = XU_GetAsicRomVersion(rom);
@@ -163,8 +162,10 @@ BOOL firmwareVersion(BYTE *pData, LONG len, BOOL bNormalExport, bool ex, DSP_ROM
         f = exRomType == DRT_64K    ? &kFields75Rom64K
             : exRomType == DRT_128K ? &kFields2000
                                     : nullptr;
-    if (!f)
+    if (!f) {
+        zq::failWith("no firmware version layout is known for chip 0x%02X", chipId);
         return 0;
+    }
     VersionTexts t{};
     if (!XU_ReadFormSF(f->a, t.a, kFieldSize) || !XU_ReadFormSF(f->b, t.b, kFieldSize) ||
         !XU_ReadFormSF(f->c, t.c, kFieldSize) || !XU_ReadFormSF(f->d, t.d, f->codeLength))
@@ -182,12 +183,12 @@ extern "C" {
 
 BOOL ChipCam_Init(int videoIndex)
 {
-    if (isOpen())
+    if (camera_init)
         return 1;
     char path[300];
     std::snprintf(path, sizeof(path), "/dev/video%d", videoIndex);
     if (!XU_OpenCamera(path)) {
-        std::fprintf(stderr, "Open video device failed\n");
+        zq::log(ZQ_LOG_ERROR, zq::Console::Err, "Open video device failed");
         return 0;
     }
     camera_init = 1;
@@ -196,7 +197,7 @@ BOOL ChipCam_Init(int videoIndex)
 
 BOOL ChipCam_UnInit(void)
 {
-    if (!isOpen() || !XU_CloseCamera())
+    if (!chipOpen() || !XU_CloseCamera())
         return 0;
     camera_init = 0;
     return 1;
@@ -204,7 +205,7 @@ BOOL ChipCam_UnInit(void)
 
 BOOL ChipCam_AsicRegisterRead(USHORT addr, BYTE *pData, LONG len)
 {
-    if (!isOpen() || !validBuffer(pData, len))
+    if (!chipOpen() || !validBuffer(pData, len))
         return 0;
     for (LONG i = 0; i < len; ++i)
         if (!XU_ReadFromASIC(USHORT(addr + i), &pData[i]))
@@ -214,7 +215,7 @@ BOOL ChipCam_AsicRegisterRead(USHORT addr, BYTE *pData, LONG len)
 
 BOOL ChipCam_AsicRegisterWrite(USHORT addr, BYTE *pData, LONG len)
 {
-    if (!isOpen() || !validBuffer(pData, len))
+    if (!chipOpen() || !validBuffer(pData, len))
         return 0;
     for (LONG i = 0; i < len; ++i)
         if (!XU_WriteToASIC(USHORT(addr + i), pData[i]))
@@ -224,12 +225,12 @@ BOOL ChipCam_AsicRegisterWrite(USHORT addr, BYTE *pData, LONG len)
 
 BOOL ChipCam_XuRead(BYTE *pData, unsigned int length, BYTE unitID, BYTE cs)
 {
-    return isOpen() && XU_Read(pData, length, unitID, cs);
+    return chipOpen() && XU_Read(pData, length, unitID, cs);
 }
 
 BOOL ChipCam_XuWrite(BYTE *pData, unsigned int length, BYTE unitID, BYTE cs)
 {
-    return isOpen() && XU_Write(pData, length, unitID, cs);
+    return chipOpen() && XU_Write(pData, length, unitID, cs);
 }
 
 BYTE GetByteLengthFormAddr(LONG addr)
@@ -245,7 +246,7 @@ BYTE GetByteLengthFormAddr(LONG addr)
 
 BOOL ChipCam_SensorRegisterCustomRead(BYTE slaveId, LONG addr, BYTE *pData, LONG len, bool)
 {
-    if (!isOpen() || !validBuffer(pData, len) || !sensorRange(addr, len))
+    if (!chipOpen() || !validBuffer(pData, len) || !sensorRange(addr, len))
         return 0;
     const LONG pairs = len / 2;
     for (LONG k = 0; k < pairs; ++k) {
@@ -270,7 +271,7 @@ BOOL ChipCam_SensorRegisterCustomRead(BYTE slaveId, LONG addr, BYTE *pData, LONG
 
 BOOL ChipCam_SensorRegisterCustomWrite(BYTE slaveId, LONG addr, BYTE *pData, LONG len, bool pollSCL)
 {
-    if (!isOpen() || !validBuffer(pData, len) || !sensorRange(addr, len))
+    if (!chipOpen() || !validBuffer(pData, len) || !sensorRange(addr, len))
         return 0;
     const LONG pairs = len / 2;
     for (LONG k = 0; k < pairs; ++k) {
@@ -291,12 +292,12 @@ BOOL ChipCam_SensorRegisterCustomWrite(BYTE slaveId, LONG addr, BYTE *pData, LON
 
 BOOL ChipCam_SerialFlashRead(LONG addr, BYTE *pData, LONG len)
 {
-    return isOpen() && XU_ReadFormSF(addr, pData, len);
+    return chipOpen() && XU_ReadFormSF(addr, pData, len);
 }
 
 BOOL ChipCam_SerialFlashWrite(LONG addr, BYTE *pData, LONG len)
 {
-    if (!isOpen() || !validBuffer(pData, len))
+    if (!chipOpen() || !validBuffer(pData, len))
         return 0;
     LONG done = 0;
     for (; len - done >= kGroup; done += kGroup)
@@ -312,7 +313,7 @@ BOOL ChipCam_SerialFlashWrite(LONG addr, BYTE *pData, LONG len)
 
 BOOL ChipCam_SerialFlashSectorWrite(LONG addr, BYTE *pData, LONG len, SERIAL_FLASH_TYPE sft)
 {
-    if (!isOpen() || sft == SFT_UNKNOW || !validBuffer(pData, len))
+    if (!chipOpen() || !knownFlashType(sft) || !validBuffer(pData, len))
         return 0;
     if (!XU_DisableSerialFlashWriteProtect(sft) || !XU_EraseSectorForSerialFlash(addr, sft))
         return 0;
@@ -347,8 +348,13 @@ BOOL ChipCam_GetInterface(BYTE *pData, int len)
 
 BOOL ChipCam_GetVidPid(BYTE *pData, LONG len)
 {
-    if (!isOpen() || !pData || len < 4)
+    if (!chipOpen())
         return 0;
+    if (!pData || len < 4) {
+        zq::failWith("ChipCam_GetVidPid: the ids take 4 bytes, the buffer has %ld",
+                     pData ? len : 0);
+        return 0;
+    }
     ULONG start = 0;
     if (!XU_GetParaTableAndCRCAddrFormSF(&start, nullptr, nullptr))
         return 0;
@@ -357,12 +363,12 @@ BOOL ChipCam_GetVidPid(BYTE *pData, LONG len)
 
 BOOL ChipCam_DisableSerialFlashWriteProtect(SERIAL_FLASH_TYPE sft)
 {
-    return isOpen() && XU_DisableSerialFlashWriteProtect(sft);
+    return chipOpen() && XU_DisableSerialFlashWriteProtect(sft);
 }
 
 BOOL ChipCam_EraseSerialFlash(SERIAL_FLASH_TYPE sft)
 {
-    if (!isOpen() || !XU_DisableSerialFlashWriteProtect(sft))
+    if (!chipOpen() || !XU_DisableSerialFlashWriteProtect(sft))
         return 0;
     return XU_SerialFlashErase(sft);
 }
@@ -379,8 +385,12 @@ BOOL ChipCam_EraseBlockFlash(int addr, SERIAL_FLASH_TYPE sft)
 
 BOOL ChipCam_GetAsicRomType(DSP_ROM_TYPE *romType)
 {
-    if (!isOpen() || !romType)
+    if (!chipOpen())
         return 0;
+    if (!romType) {
+        zq::failWith("ChipCam_GetAsicRomType: no place for the type (null pointer)");
+        return 0;
+    }
     BYTE chipId = 0;
     DSP_ARCH_TYPE arch = DAT_UNKNOW;
     *romType = XU_GetChipRomType(&chipId, &arch);

@@ -1,6 +1,8 @@
 // Firmware burning, export and the parameter-table update.
 
 #include <zqscan/ChipCamera.h>
+#include <zqscan/zq_messages.h>
+#include "library_log.h"
 #include "sdk_internal.h"
 #include "sys.h"
 
@@ -12,7 +14,10 @@
 namespace
 {
 
+using zq::chip::chipOpen;
 using zq::chip::fitsWithin;
+using zq::chip::knownFlashType;
+using zq::chip::validBuffer;
 
 constexpr unsigned kEraseWaitUs = 1000000;
 constexpr LONG kGroup = 8;
@@ -27,17 +32,14 @@ constexpr LONG kTableEraseCheckStep = 80;
 constexpr LONG kTableQuickVerifyStep = 512;
 constexpr LONG kTableProgressStep = 256;
 
-bool isOpen()
-{
-    return camera_init != 0;
-}
-
-// Nothing may throw across the interface; a failed allocation is a failure.
-template <typename F> BOOL guarded(F f)
+// Nothing may throw across the interface; a failed allocation is the
+// call's failure.
+template <typename F> BOOL guarded(const char *call, F f)
 {
     try {
         return f();
     } catch (...) {
+        zq::failWithCurrentException(call);
         return 0;
     }
 }
@@ -75,7 +77,14 @@ struct Image {
 
 bool usableImage(const BYTE *data, LONG length)
 {
-    return data && length >= CHIPCAM_MIN_FW_LENGTH && length <= SF_WINDOW_LIMIT;
+    if (!data)
+        zq::failWith("no firmware image given (null pointer)");
+    else if (length < CHIPCAM_MIN_FW_LENGTH || length > SF_WINDOW_LIMIT)
+        zq::failWith("a firmware image of %ld bytes: images have 0x%X to 0x%lX", length,
+                     CHIPCAM_MIN_FW_LENGTH, SF_WINDOW_LIMIT);
+    else
+        return true;
+    return false;
 }
 
 bool sameBytes(const BYTE *read, const BYTE *expected, LONG count)
@@ -89,6 +98,32 @@ bool allErased(const BYTE *read, LONG count)
         if (read[i] != 0xFF)
             return false;
     return true;
+}
+
+// Whether the group of flash bytes at addr reads as erased; the reason is
+// recorded when not.
+bool erasedAt(LONG addr)
+{
+    BYTE read[kGroup];
+    if (!XU_ReadDataFormFlash(addr, read, kGroup))
+        return false;
+    if (allErased(read, kGroup))
+        return true;
+    zq::failWith("the flash at 0x%lX is not erased after the erase", addr);
+    return false;
+}
+
+// Whether the group of flash bytes at addr begins with the count expected
+// ones; the reason is recorded when not.
+bool holdsAt(LONG addr, const BYTE *expected, LONG count)
+{
+    BYTE read[kGroup];
+    if (!XU_ReadDataFormFlash(addr, read, kGroup))
+        return false;
+    if (sameBytes(read, expected, count))
+        return true;
+    zq::failWith("the flash at 0x%lX reads back other bytes than were written", addr);
+    return false;
 }
 
 // ---- whole-image burn -----------------------------------------------------------
@@ -110,11 +145,9 @@ bool eraseWholeFlash(SERIAL_FLASH_TYPE sft, LONG length)
     if (!XU_DisableSerialFlashWriteProtect(sft) || !XU_SerialFlashErase(sft))
         return false;
     zq::sys::usleep(kEraseWaitUs);
-    for (LONG addr = 0; addr < length - kEraseCheckStep; addr += kEraseCheckStep) {
-        BYTE read[kGroup];
-        if (!XU_ReadDataFormFlash(addr, read, kGroup) || !allErased(read, kGroup))
+    for (LONG addr = 0; addr < length - kEraseCheckStep; addr += kEraseCheckStep)
+        if (!erasedAt(addr))
             return false;
-    }
     return true;
 }
 
@@ -145,9 +178,8 @@ bool verifyImage(Image &image, const Progress &progress, bool fullCheck)
     for (LONG addr = 0; addr < image.length; addr += step) {
         if (fullCheck && addr % kProgressStep == 0)
             progress.report(0.5 + 0.5 * double(addr) / double(image.length));
-        BYTE read[kGroup];
         const LONG own = image.length - addr < kGroup ? image.length - addr : kGroup;
-        if (!XU_ReadDataFormFlash(addr, read, kGroup) || !sameBytes(read, image.at(addr), own))
+        if (!holdsAt(addr, image.at(addr), own))
             return false;
     }
     if (fullCheck)
@@ -170,23 +202,27 @@ struct TextEntry {
     const char *text;
     unsigned int length;
     ULONG offset;
+    const char *name;
 };
 
 // The entries in the order they are patched.
 std::vector<TextEntry> textEntries(const ChangeParamInfo &p)
 {
-    return {{p.pProduct, p.ProductLength, PARAM_PRODUCT_OFFSET},
-            {p.pManufacture, p.ManufactureLength, PARAM_MANUFACTURER_OFFSET},
-            {p.pSerialNumber, p.SerialNumberLength, PARAM_SERIAL_NUMBER_OFFSET},
-            {p.pString3, p.String3Length, PARAM_STRING3_OFFSET},
-            {p.pInterface, p.InterfaceLength, PARAM_INTERFACE_OFFSET}};
+    return {{p.pProduct, p.ProductLength, PARAM_PRODUCT_OFFSET, "product"},
+            {p.pManufacture, p.ManufactureLength, PARAM_MANUFACTURER_OFFSET, "manufacturer"},
+            {p.pSerialNumber, p.SerialNumberLength, PARAM_SERIAL_NUMBER_OFFSET, "serial number"},
+            {p.pString3, p.String3Length, PARAM_STRING3_OFFSET, "string 3"},
+            {p.pInterface, p.InterfaceLength, PARAM_INTERFACE_OFFSET, "interface"}};
 }
 
 bool textsFit(const ChangeParamInfo &p)
 {
     for (const TextEntry &e : textEntries(p))
-        if (e.text && e.length > CHIPCAM_MAX_STRING)
+        if (e.text && e.length > CHIPCAM_MAX_STRING) {
+            zq::failWith("the %s text has %u characters, more than %d", e.name, e.length,
+                         CHIPCAM_MAX_STRING);
             return false;
+        }
     return true;
 }
 
@@ -200,7 +236,10 @@ bool locateTable(const BYTE *image, LONG length, Table &t)
 {
     if (!zq::chip::paramTableFromImage(image, ULONG(length), &t.start, &t.end, &t.crc))
         return false;
-    return fitsWithin(t.start, kTableSlotsEnd, ULONG(length));
+    if (fitsWithin(t.start, kTableSlotsEnd, ULONG(length)))
+        return true;
+    zq::failWith("the parameter table at 0x%lX runs past the image's %ld bytes", t.start, length);
+    return false;
 }
 
 void patchTable(BYTE *image, const Table &t, const ChangeParamInfo &p)
@@ -236,7 +275,7 @@ class StepLog
             return;
         file_ = std::fopen(path, "a");
         if (!file_)
-            std::printf("Can't open the Log.txt file\n");
+            zq::log(ZQ_LOG_WARNING, zq::Console::Out, "Can't open the Log.txt file");
     }
     ~StepLog()
     {
@@ -285,14 +324,9 @@ bool eraseSectors(const Sectors &s, const Table &t, SERIAL_FLASH_TYPE sft)
         XU_EraseSectorForSerialFlash(LONG(s.crc), sft);
         zq::sys::usleep(kEraseWaitUs);
     }
-    for (LONG off = 0; off < LONG(kSector); off += kTableEraseCheckStep) {
-        const bool erased = forEachSector(s, off, [](LONG addr) {
-            BYTE read[kGroup];
-            return XU_ReadDataFormFlash(addr, read, kGroup) && allErased(read, kGroup);
-        });
-        if (!erased)
+    for (LONG off = 0; off < LONG(kSector); off += kTableEraseCheckStep)
+        if (!forEachSector(s, off, erasedAt))
             return false;
-    }
     return true;
 }
 
@@ -316,11 +350,8 @@ bool checkSectors(const Sectors &s, Image &image, const Progress &progress, bool
     for (LONG off = 0; off < LONG(kSector); off += step) {
         if (fullCheck && off % kTableProgressStep == 0)
             progress.report(0.5 + 0.5 * double(off) / double(kSector));
-        if (!forEachSector(s, off, [&](LONG addr) {
-                BYTE read[kGroup];
-                return XU_ReadDataFormFlash(addr, read, kGroup) &&
-                       sameBytes(read, image.at(addr), kGroup);
-            }))
+        if (!forEachSector(s, off,
+                           [&](LONG addr) { return holdsAt(addr, image.at(addr), kGroup); }))
             return false;
     }
     if (fullCheck)
@@ -337,8 +368,12 @@ BOOL updateTable(const BYTE *pFW, LONG length, const ChangeParamInfo &info,
     const Sectors sectors{t.start / kSector * kSector, t.crc / kSector * kSector};
     // Both sectors are written whole from the image: they must lie in it.
     if (!fitsWithin(sectors.table, kSector, ULONG(length)) ||
-        !fitsWithin(sectors.crc, kSector, ULONG(length)))
+        !fitsWithin(sectors.crc, kSector, ULONG(length))) {
+        zq::failWith("the parameter table's sectors at 0x%lX and 0x%lX run past the image's %ld "
+                     "bytes",
+                     sectors.table, sectors.crc, length);
         return 0;
+    }
     Image image(pFW, length);
     log.line("1.Set param table\n");
     patchTable(image.at(0), t, info);
@@ -367,8 +402,10 @@ extern "C" {
 
 BOOL CheckCRC(BYTE *pFW, LONG paraTableStartAddr, LONG paraTableLength, LONG crcStartAddr)
 {
-    if (!pFW || paraTableStartAddr < 0 || paraTableLength < 0 || crcStartAddr < 0)
+    if (!pFW || paraTableStartAddr < 0 || paraTableLength < 0 || crcStartAddr < 0) {
+        zq::failWith("CheckCRC: no image, or a negative address or length");
         return 0;
+    }
     const uint16_t crc = modbusCrc(pFW + paraTableStartAddr, paraTableLength);
     pFW[crcStartAddr + zq::chip::kCrcOffset] = BYTE(crc >> 8);
     pFW[crcStartAddr + zq::chip::kCrcOffset + 1] = BYTE(crc & 0xFF);
@@ -378,9 +415,14 @@ BOOL CheckCRC(BYTE *pFW, LONG paraTableStartAddr, LONG paraTableLength, LONG crc
 BOOL SetParamToParamBuffer(BYTE *paramBuffer, LONG paramAddr, BYTE *param, LONG length)
 {
     // A 64-byte slot holds the two header bytes and 31 characters.
-    if (!paramBuffer || paramAddr < 0 || length < 0 || length > CHIPCAM_MAX_STRING ||
-        (!param && length))
+    if (length > CHIPCAM_MAX_STRING) {
+        zq::failWith("a text of %ld characters is longer than %d", length, CHIPCAM_MAX_STRING);
         return 0;
+    }
+    if (!paramBuffer || paramAddr < 0 || length < 0 || (!param && length)) {
+        zq::failWith("SetParamToParamBuffer: no buffer or text, or a negative address or length");
+        return 0;
+    }
     BYTE *slot = paramBuffer + paramAddr;
     std::memset(slot, 0xFF, 64);
     slot[0] = BYTE((length + 1) * 2);
@@ -395,9 +437,9 @@ BOOL SetParamToParamBuffer(BYTE *paramBuffer, LONG paramAddr, BYTE *param, LONG 
 BOOL ChipCam_BurnerFW(BYTE *pFwBuffer, LONG lFwLength, ChipCam_SetProgress setProgress,
                       void *ptrClass, SERIAL_FLASH_TYPE sft, BOOL bFullCheckFW)
 {
-    if (!isOpen() || sft == SFT_UNKNOW || !usableImage(pFwBuffer, lFwLength))
+    if (!chipOpen() || !knownFlashType(sft) || !usableImage(pFwBuffer, lFwLength))
         return 0;
-    return guarded([&] {
+    return guarded("ChipCam_BurnerFW", [&] {
         Image image(pFwBuffer, lFwLength);
         return burn(image, Progress(setProgress, ptrClass), sft, true, bFullCheckFW);
     });
@@ -407,13 +449,13 @@ BOOL ChipCam_CustomBurnerFW(ChangeParamInfo paramInfo, BYTE *pFwBuffer, LONG lFw
                             ChipCam_SetProgress setProgress, void *ptrClass, SERIAL_FLASH_TYPE sft,
                             BOOL bFullCheckFW)
 {
-    if (!isOpen() || sft == SFT_UNKNOW || !usableImage(pFwBuffer, lFwLength) ||
+    if (!chipOpen() || !knownFlashType(sft) || !usableImage(pFwBuffer, lFwLength) ||
         !textsFit(paramInfo))
         return 0;
     Table t;
     if (!locateTable(pFwBuffer, lFwLength, t))
         return 0;
-    return guarded([&] {
+    return guarded("ChipCam_CustomBurnerFW", [&] {
         Image image(pFwBuffer, lFwLength);
         patchTable(image.at(0), t, paramInfo);
         return burn(image, Progress(setProgress, ptrClass), sft, true, bFullCheckFW);
@@ -423,9 +465,9 @@ BOOL ChipCam_CustomBurnerFW(ChangeParamInfo paramInfo, BYTE *pFwBuffer, LONG lFw
 BOOL ChipCam_WriteFwToFlash(BYTE *pFwBuffer, LONG lFwLength, ChipCam_SetProgress setProgress,
                             void *ptrClass, BOOL bFullCheckFW)
 {
-    if (!isOpen() || !usableImage(pFwBuffer, lFwLength))
+    if (!chipOpen() || !usableImage(pFwBuffer, lFwLength))
         return 0;
-    return guarded([&] {
+    return guarded("ChipCam_WriteFwToFlash", [&] {
         Image image(pFwBuffer, lFwLength);
         return burn(image, Progress(setProgress, ptrClass), SFT_UNKNOW, false, bFullCheckFW);
     });
@@ -433,7 +475,7 @@ BOOL ChipCam_WriteFwToFlash(BYTE *pFwBuffer, LONG lFwLength, ChipCam_SetProgress
 
 BOOL ChipCam_ExportFW(BYTE *pFwBuffer, LONG lFwLength, ChipCam_SetProgress, void *)
 {
-    if (!isOpen() || lFwLength < 0 || (!pFwBuffer && lFwLength))
+    if (!chipOpen() || !validBuffer(pFwBuffer, lFwLength))
         return 0;
     for (LONG addr = 0; addr < lFwLength; addr += kGroup) {
         BYTE read[kGroup];
@@ -450,9 +492,9 @@ BOOL ChipCam_SetParamTableFromFWFile(BYTE *pFW, LONG lFwLength, ChangeParamInfo 
                                      SERIAL_FLASH_TYPE sft, const char *pLogFilePath,
                                      BOOL bFullCheckFW)
 {
-    if (!isOpen() || sft == SFT_UNKNOW)
+    if (!chipOpen() || !knownFlashType(sft))
         return 0;
-    return guarded([&] {
+    return guarded("ChipCam_SetParamTableFromFWFile", [&] {
         StepLog log(pLogFilePath);
         return updateTable(pFW, lFwLength, paramInfo, Progress(setProgress, ptrClass), sft, log,
                            bFullCheckFW);

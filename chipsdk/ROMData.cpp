@@ -277,8 +277,10 @@ bool readTableBlock(Source source, const BYTE *image, ULONG imageLength, BYTE *t
 {
     if (source == Source::Flash)
         return XU_ReadFormSF(LONG(kTableBlock), t, LONG(size));
-    if (!fitsWithin(kTableBlock, size, imageLength))
+    if (!fitsWithin(kTableBlock, size, imageLength)) {
+        zq::failWith("the image of %lu bytes ends before its layout block", imageLength);
         return false;
+    }
     std::memcpy(t, image + kTableBlock, size);
     return true;
 }
@@ -289,6 +291,7 @@ bool locate(Source source, const BYTE *version, const BYTE *image, ULONG imageLe
     BYTE t[kLongTableSize] = {};
     switch (layoutFor(version, source)) {
     case Layout::None:
+        zq::failWith("this ROM version keeps no parameter table the SDK can locate");
         return false;
     case Layout::Fixed:
         a = {0xC000, 0xCF00, 0xCF00};
@@ -316,7 +319,12 @@ bool locate(Source source, const BYTE *version, const BYTE *image, ULONG imageLe
     }
     // Nothing read from a device or an image is trusted as an address.
     const ULONG limit = imageLength < ULONG(SF_WINDOW_LIMIT) ? imageLength : SF_WINDOW_LIMIT;
-    return a.start <= a.end && a.end <= limit && fitsWithin(a.crc, zq::chip::kCrcOffset + 2, limit);
+    if (a.start <= a.end && a.end <= limit && fitsWithin(a.crc, zq::chip::kCrcOffset + 2, limit))
+        return true;
+    zq::failWith("the parameter table (0x%lX to 0x%lX, checksum at 0x%lX) lies beyond the "
+                 "0x%lX bytes within reach",
+                 a.start, a.end, a.crc, limit);
+    return false;
 }
 
 // The layout follows the chip's ROM version, read afresh each time.
@@ -350,8 +358,12 @@ namespace zq::chip
 
 BOOL paramTableFromImage(const BYTE *image, ULONG imageLength, ULONG *start, ULONG *end, ULONG *crc)
 {
+    if (!image) {
+        failWith("no firmware image given (null pointer)");
+        return 0;
+    }
     TableAddresses a{};
-    return report(image && locateOnChip(Source::Image, image, imageLength, a), a, start, end, crc);
+    return report(locateOnChip(Source::Image, image, imageLength, a), a, start, end, crc);
 }
 
 } // namespace zq::chip
@@ -373,8 +385,9 @@ BOOL XU_GetChipID(LONG idAddr, BYTE *pChipID)
 
 DSP_ROM_TYPE XU_GetChipRomType(BYTE *pChipID, DSP_ARCH_TYPE *pAsicArchType)
 {
+    BYTE ids[DSP_ARCH_COUNT] = {};
     for (int arch = DAT_FIRST; arch < DSP_ARCH_COUNT; ++arch) {
-        BYTE id = 0;
+        BYTE &id = ids[arch];
         if (!XU_GetChipID(g_AsicArchInfo[arch].asicIdAddr, &id))
             return DRT_Unknow;
         const ChipClass *c = classify(id);
@@ -387,13 +400,17 @@ DSP_ROM_TYPE XU_GetChipRomType(BYTE *pChipID, DSP_ARCH_TYPE *pAsicArchType)
         XU_SetAsicArchInfo(c->arch);
         return c->romType;
     }
+    zq::failWith("chip ids 0x%02X and 0x%02X (one in each register map) are none the SDK knows",
+                 ids[DAT_FIRST], ids[DAT_SECOND]);
     return DRT_Unknow;
 }
 
 BOOL XU_ReadFromROM(LONG addr, BYTE *data)
 {
-    if (!data)
+    if (!data) {
+        zq::failWith("XU_ReadFromROM: no place for the bytes (null pointer)");
         return 0;
+    }
     BYTE control[XU_WINDOW_CONTROL_SIZE] = {BYTE(addr & 0xFF), BYTE((addr >> 8) & 0xFF), 0x08};
     if (XU_Set_Cur(g_curExtendUnitID, XU_CS_ROM_WINDOW, sizeof(control), control) < 0 ||
         XU_Get_Cur(g_curExtendUnitID, XU_CS_ROM_WINDOW, sizeof(control), control) < 0)
@@ -404,8 +421,10 @@ BOOL XU_ReadFromROM(LONG addr, BYTE *data)
 
 BOOL XU_DefGetAsicRomVersion(BYTE *data)
 {
-    if (!data)
+    if (!data) {
+        zq::failWith("XU_DefGetAsicRomVersion: no place for the version (null pointer)");
         return 0;
+    }
     for (USHORT addr : RomStringAddr) {
         BYTE read[ROM_STRING_SIZE];
         if (!XU_ReadFromROM(addr, read))
@@ -418,6 +437,8 @@ BOOL XU_DefGetAsicRomVersion(BYTE *data)
             return 1;
         }
     }
+    zq::failWith("no ROM version the SDK knows at any of the %d places one may lie",
+                 int(ROMSTRADDRCNT));
     return 0;
 }
 
@@ -463,16 +484,23 @@ BOOL XU_GetParaTableAndCRCAddrFormImage(const BYTE *romVersion, const BYTE *pFW,
                                         ULONG *paraTableStartAddr, ULONG *paraTableEndAddr,
                                         ULONG *crcAddr)
 {
+    if (!romVersion || !pFW) {
+        zq::failWith("XU_GetParaTableAndCRCAddrFormImage: no ROM version or no image (null "
+                     "pointer)");
+        return 0;
+    }
     TableAddresses a{};
-    return report(romVersion && pFW && locate(Source::Image, romVersion, pFW, fwLength, a), a,
-                  paraTableStartAddr, paraTableEndAddr, crcAddr);
+    return report(locate(Source::Image, romVersion, pFW, fwLength, a), a, paraTableStartAddr,
+                  paraTableEndAddr, crcAddr);
 }
 
 BOOL XU_GetStringSettingFormSF(BYTE *pbyString, DWORD stringSize, DWORD StringOffset,
                                BOOL bIsCRCProtect)
 {
-    if (!pbyString && stringSize)
+    if (!pbyString && stringSize) {
+        zq::failWith("no buffer for a string of up to %u bytes (null pointer)", stringSize);
         return 0;
+    }
     ULONG start = 0;
     ULONG end = 0;
     ULONG crc = 0;
@@ -496,8 +524,10 @@ BOOL XU_GetStringSettingFormSF(BYTE *pbyString, DWORD stringSize, DWORD StringOf
             ++length;
         }
     }
-    if (length > stringSize)
+    if (length > stringSize) {
+        zq::failWith("the string's %u characters do not fit %u bytes", length, stringSize);
         return 0;
+    }
     if (length)
         std::memcpy(pbyString, text, length);
     return 1;

@@ -94,6 +94,21 @@ bool windowReaches(LONG addr)
     return addr >= 0 && addr < SF_WINDOW_LIMIT;
 }
 
+// Whether the window carries count bytes at addr from or to data.
+bool windowTransfer(LONG addr, const BYTE *data, BYTE count)
+{
+    if (!data)
+        zq::failWith("no buffer for the flash data (null pointer)");
+    else if (count == 0 || count > kWindowMax)
+        zq::failWith("%u bytes: a flash window transfer carries 1 to %d", count, kWindowMax);
+    else if (!windowReaches(addr))
+        zq::failWith("flash address 0x%lX lies beyond the window's reach (0x%lX)", addr,
+                     SF_WINDOW_LIMIT);
+    else
+        return true;
+    return false;
+}
+
 // ---- the flash engine ------------------------------------------------------
 
 BOOL manualMode(bool on)
@@ -381,7 +396,7 @@ extern "C" {
 
 BOOL XU_ReadDataFormFlash(LONG addr, BYTE *pData, BYTE dataLen)
 {
-    if (dataLen == 0 || dataLen > kWindowMax || !pData || !windowReaches(addr))
+    if (!windowTransfer(addr, pData, dataLen))
         return 0;
     BYTE control[XU_WINDOW_CONTROL_SIZE] = {};
     windowHeader(control, addr, dataLen, true);
@@ -396,7 +411,7 @@ BOOL XU_WriteDataToFlash(LONG addr, BYTE *pData, BYTE dataLen)
 {
     if (dataLen > kWindowMax)
         dataLen = kWindowMax;
-    if (dataLen == 0 || !pData || !windowReaches(addr))
+    if (!windowTransfer(addr, pData, dataLen))
         return 0;
     BYTE control[XU_WINDOW_CONTROL_SIZE] = {};
     windowHeader(control, addr, dataLen, false);
@@ -406,7 +421,7 @@ BOOL XU_WriteDataToFlash(LONG addr, BYTE *pData, BYTE dataLen)
 
 BOOL XU_ReadFormSF(LONG addr, BYTE *pData, LONG len)
 {
-    if (len < 0 || (!pData && len > 0))
+    if (!zq::chip::validBuffer(pData, len))
         return 0;
     for (LONG done = 0; done < len; done += kWindowMax) {
         const BYTE piece = BYTE(len - done < kWindowMax ? len - done : kWindowMax);
@@ -426,32 +441,34 @@ BOOL XU_SFWaitReady(void)
             return 1;
         zq::sys::usleep(kPollSleepUs);
     }
+    zq::failWith("the flash engine stayed busy through %d polls", kReadyPolls);
     return 0;
 }
 
 BOOL XU_SFCMDreadStatus(void)
 {
+    BYTE status = 0;
     for (int i = 0; i < kStatusAttempts; ++i) {
-        BYTE status = 0;
         if (!select() || !sendByte(kReadStatus) || !receiveByte(&status))
             return 0;
         if (!(status & kBusy))
             return release();
         zq::sys::usleep(kPollSleepUs);
     }
+    zq::failWith("the flash stayed busy (status 0x%02X) through %d reads", status, kStatusAttempts);
     return 0;
 }
 
 BOOL XU_EraseSectorForSerialFlash(LONG addr, SERIAL_FLASH_TYPE sft)
 {
-    if (sft == SFT_UNKNOW)
+    if (!zq::chip::knownFlashType(sft))
         return 0;
     return eraseAt(addr, sectorEraseOpcode(sft));
 }
 
 BOOL XU_EraseBlockForSerialFlash(LONG addr, SERIAL_FLASH_TYPE sft)
 {
-    if (sft == SFT_UNKNOW)
+    if (!zq::chip::knownFlashType(sft))
         return 0;
     return eraseAt(addr, blockEraseOpcode(sft));
 }
@@ -472,7 +489,7 @@ BOOL XU_SerialFlashErase(SERIAL_FLASH_TYPE sft)
 
 BOOL XU_DisableSerialFlashWriteProtect(SERIAL_FLASH_TYPE sft)
 {
-    if (sft == SFT_UNKNOW)
+    if (!zq::chip::knownFlashType(sft))
         return 0;
     BYTE version[ROM_STRING_SIZE + 2] = {};
     if (!XU_GetAsicRomVersion(version))
@@ -510,8 +527,10 @@ LONG ubSFLib_GetIDSize(void)
 
 BOOL XU_ReadSerialFlashID(BYTE *pID)
 {
-    if (!pID)
+    if (!pID) {
+        zq::failWith("XU_ReadSerialFlashID: no place for the id (null pointer)");
         return 0;
+    }
     bool read = manualMode(true) && select() && sendByte(kReadId);
     for (int i = 0; read && i < 3; ++i)
         read = receiveByte(&pID[i]);
@@ -522,8 +541,10 @@ BOOL XU_ReadSerialFlashID(BYTE *pID)
 
 BOOL XU_GetSerialFlashSize(LONG *pSize, BOOL *pByID)
 {
-    if (!pSize || !pByID)
+    if (!pSize || !pByID) {
+        zq::failWith("XU_GetSerialFlashSize: no place for the size (null pointer)");
         return 0;
+    }
     BYTE id[3] = {};
     const FlashPart *part = XU_ReadSerialFlashID(id) ? knownPart(id) : nullptr;
     *pByID = part != nullptr;

@@ -2,7 +2,10 @@
 
 #include <zqscan/XUOptDev.h>
 #include <zqscan/ROMData.h>
+#include <zqscan/zq_messages.h>
+#include "library_log.h"
 #include "printable.h"
+#include "sdk_internal.h"
 #include "sys.h"
 
 #include <fcntl.h>
@@ -10,6 +13,7 @@
 #include <linux/uvcvideo.h>
 #include <linux/videodev2.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -63,6 +67,26 @@ constexpr BYTE kI2cRead = 0x02;
 constexpr BYTE kI2cTrigger = 0x10;
 constexpr int kI2cSlots = 5;
 
+struct ControlName {
+    BYTE selector;
+    const char *name;
+};
+
+const ControlName kControlNames[] = {
+    {XU_CS_ASIC_REGISTER, "controller register"},
+    {XU_CS_FLASH_WINDOW, "flash window"},
+    {XU_CS_ROM_WINDOW, "ROM window"},
+    {XU_CS_MEMORY_TYPE, "memory type"},
+};
+
+const char *controlName(BYTE selector)
+{
+    for (const ControlName &control : kControlNames)
+        if (control.selector == selector)
+            return control.name;
+    return "vendor control";
+}
+
 int query(BYTE unit, BYTE selector, BYTE code, USHORT size, BYTE *data)
 {
     uvc_xu_control_query q{};
@@ -71,7 +95,25 @@ int query(BYTE unit, BYTE selector, BYTE code, USHORT size, BYTE *data)
     q.query = code;
     q.size = size;
     q.data = data;
-    return zq::sys::ioctl(fd, UVCIOC_CTRL_QUERY, &q);
+    const int result = zq::sys::ioctl(fd, UVCIOC_CTRL_QUERY, &q);
+    if (result < 0)
+        zq::failWithErrno("extension unit %u, control %u (%s): %s of %u bytes on descriptor %d "
+                          "failed",
+                          unit, selector, controlName(selector),
+                          code == UVC_GET_CUR ? "GET_CUR" : "SET_CUR", size, fd);
+    return result;
+}
+
+// Whether one control transfer carries length bytes from or to data.
+bool transferFits(const BYTE *data, unsigned length)
+{
+    if (length > 0xFFFF)
+        zq::failWith("%u bytes are more than one control transfer carries (65535)", length);
+    else if (!data && length)
+        zq::failWith("no buffer for %u bytes (null pointer)", length);
+    else
+        return true;
+    return false;
 }
 
 void closeDevice()
@@ -106,8 +148,10 @@ static_assert(sizeof(kCurrentMap) / sizeof(kCurrentMap[0]) ==
 
 BOOL selectArch(int type)
 {
-    if (type != DAT_FIRST && type != DAT_SECOND)
+    if (type != DAT_FIRST && type != DAT_SECOND) {
+        zq::failWith("architecture %d is neither DAT_FIRST nor DAT_SECOND", type);
         return 0;
+    }
     USHORT row[sizeof(DSP_ARCH_INFO) / sizeof(USHORT)];
     std::memcpy(row, &g_AsicArchInfo[type], sizeof(row));
     for (size_t i = 0; i < sizeof(row) / sizeof(row[0]); ++i)
@@ -163,7 +207,15 @@ BOOL runI2c()
             break;
         zq::sys::usleep(kPollSleepUs);
     }
-    return (status & (kI2cDone | kI2cError)) == kI2cDone;
+    if (!(status & kI2cDone))
+        zq::failWith("the I2C transfer to the image sensor did not finish within %d polls",
+                     kI2cPolls);
+    else if (status & kI2cError)
+        zq::failWith("the image sensor did not acknowledge the I2C transfer (status 0x%02X)",
+                     status);
+    else
+        return 1;
+    return 0;
 }
 
 BYTE limitWidth(BYTE bytes)
@@ -187,14 +239,14 @@ int XU_Set_Cur(BYTE xu_unit, BYTE xu_selector, USHORT xu_size, BYTE *xu_data)
 
 BOOL XU_Read(BYTE *pData, unsigned int length, BYTE unitID, BYTE cs)
 {
-    if ((!pData && length) || length > 0xFFFF)
+    if (!transferFits(pData, length))
         return 0;
     return XU_Get_Cur(unitID, cs, USHORT(length), pData) == 0;
 }
 
 BOOL XU_Write(BYTE *pData, unsigned int length, BYTE unitID, BYTE cs)
 {
-    if ((!pData && length) || length > 0xFFFF)
+    if (!transferFits(pData, length))
         return 0;
     return XU_Set_Cur(unitID, cs, USHORT(length), pData) == 0;
 }
@@ -204,13 +256,13 @@ BOOL XU_ReadFromASIC(USHORT addr, BYTE *pValue)
     BYTE control[XU_ASIC_CONTROL_SIZE] = {BYTE(addr & 0xFF), BYTE(addr >> 8), 0x00, kReadRequest};
     int result = XU_Set_Cur(g_curExtendUnitID, XU_CS_ASIC_REGISTER, sizeof(control), control);
     if (result < 0) {
-        std::printf("ioctl(UVCIOC_CTRL_SET) FAILED (%i) \n", result);
+        zq::log(ZQ_LOG_ERROR, zq::Console::Out, "ioctl(UVCIOC_CTRL_SET) FAILED (%i) ", result);
         return 0;
     }
     control[3] = 0x00;
     result = XU_Get_Cur(g_curExtendUnitID, XU_CS_ASIC_REGISTER, sizeof(control), control);
     if (result < 0) {
-        std::printf("ioctl(UVCIOC_CTRL_GET) FAILED (%i)\n", result);
+        zq::log(ZQ_LOG_ERROR, zq::Console::Out, "ioctl(UVCIOC_CTRL_GET) FAILED (%i)", result);
         return 0;
     }
     if (pValue)
@@ -223,7 +275,7 @@ BOOL XU_WriteToASIC(USHORT addr, BYTE value)
     BYTE control[XU_ASIC_CONTROL_SIZE] = {BYTE(addr & 0xFF), BYTE(addr >> 8), value, 0x00};
     const int result = XU_Set_Cur(g_curExtendUnitID, XU_CS_ASIC_REGISTER, sizeof(control), control);
     if (result < 0) {
-        std::printf("ioctl(UVCIOC_CTRL_SET) FAILED (%i) \n", result);
+        zq::log(ZQ_LOG_ERROR, zq::Console::Out, "ioctl(UVCIOC_CTRL_SET) FAILED (%i) ", result);
         return 0;
     }
     return 1;
@@ -231,8 +283,10 @@ BOOL XU_WriteToASIC(USHORT addr, BYTE value)
 
 BYTE XU_ReadBitFormAsic(LONG addr, BYTE bit)
 {
-    if (bit > 7)
+    if (bit > 7) {
+        zq::failWith("bit %u lies beyond a register's eight", bit);
         return 0;
+    }
     BYTE value = 0;
     if (!XU_ReadFromASIC(USHORT(addr), &value))
         value = 0;
@@ -244,7 +298,7 @@ BOOL XU_GetMemType(BYTE *pMemType)
     BYTE control[XU_WINDOW_CONTROL_SIZE] = {};
     const int result = XU_Get_Cur(g_curExtendUnitID, XU_CS_MEMORY_TYPE, sizeof(control), control);
     if (result < 0) {
-        std::printf("ioctl(UVCIOC_CTRL_GET) FAILED (%i)\n", result);
+        zq::log(ZQ_LOG_ERROR, zq::Console::Out, "ioctl(UVCIOC_CTRL_GET) FAILED (%i)", result);
         return 0;
     }
     if (pMemType)
@@ -261,28 +315,36 @@ BYTE XU_GetUVCExtendUnitID(void)
         if (XU_GetChipRomType(&chipId, &arch) != DRT_Unknow)
             return unit;
     }
-    std::printf("Get uvc extend unit id fail\n");
+    zq::failWith("neither extension unit 3 nor 4 identifies a controller chip the SDK knows");
+    zq::log(ZQ_LOG_ERROR, zq::Console::Out, "Get uvc extend unit id fail");
     return 0;
 }
 
 BOOL XU_OpenCamera(const char *devPath)
 {
-    if (!devPath)
+    if (!devPath) {
+        zq::failWith("XU_OpenCamera: no device path (null pointer)");
         return 0;
+    }
     fd = zq::sys::open(devPath, O_RDWR | O_NONBLOCK);
-    if (fd < 0)
+    if (fd < 0) {
+        zq::failWithErrno("cannot open %s", devPath);
         return 0;
+    }
     v4l2_capability cap;
     std::memset(&cap, 0, sizeof(cap));
     if (zq::sys::ioctl(fd, VIDIOC_QUERYCAP, &cap) < 0) {
-        std::printf("Error opening device %s : unable to query device.\n", devPath);
+        zq::failWithErrno("%s answers no VIDIOC_QUERYCAP", devPath);
+        zq::log(ZQ_LOG_ERROR, zq::Console::Out, "Error opening device %s : unable to query device.",
+                devPath);
         closeDevice();
         return 0;
     }
     // The name is the camera's own (its USB product string): escaped.
     const std::string card(reinterpret_cast<const char *>(cap.card),
                            strnlen(reinterpret_cast<const char *>(cap.card), sizeof cap.card));
-    std::printf("Device %s opened: %s.\n", devPath, zq::printable(card).c_str());
+    zq::log(ZQ_LOG_INFO, zq::Console::Out, "Device %s opened: %s.", devPath,
+            zq::printable(card).c_str());
     const BYTE unit = XU_GetUVCExtendUnitID();
     if (unit == 0) {
         closeDevice();
@@ -300,10 +362,15 @@ BOOL XU_OpenCamera(const char *devPath)
 
 BOOL XU_CloseCamera(void)
 {
-    if (!camera_init)
+    if (!camera_init) {
+        zq::failWith("XU_CloseCamera: no chip is open");
         return 0;
+    }
     if (zq::sys::close(fd) != 0) {
-        std::perror("Fail to close fd");
+        zq::failWithErrno("cannot close descriptor %d", fd);
+        char reason[256];
+        zq::log(ZQ_LOG_ERROR, zq::Console::Err, "Fail to close fd: %s",
+                strerror_r(errno, reason, sizeof reason));
         return 0;
     }
     fd = -1;
@@ -345,8 +412,10 @@ BOOL XU_CustomWriteToSensor(BYTE slaveID, USHORT addr, BYTE addrByteNum, USHORT 
 BOOL XU_CustomReadFromSensor(BYTE slaveID, USHORT addr, BYTE addrByteNum, USHORT *pData,
                              BYTE dataByteNum, bool pollSCL)
 {
-    if (dataByteNum == 0 || !pData)
+    if (dataByteNum == 0 || !pData) {
+        zq::failWith("XU_CustomReadFromSensor: no place for the data, or none asked");
         return 0;
+    }
     addrByteNum = limitWidth(addrByteNum);
     dataByteNum = limitWidth(dataByteNum);
     if (!XU_CustomWriteToSensor(slaveID, addr, addrByteNum, 0, 0, pollSCL))

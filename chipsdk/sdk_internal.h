@@ -3,6 +3,9 @@
 #define ZQ_CHIP_SDK_INTERNAL_H
 
 #include <zqscan/ChipTypes.h>
+#include <zqscan/SFData.h>
+#include <zqscan/XUOptDev.h>
+#include "last_error.h"
 
 namespace zq::chip
 {
@@ -11,6 +14,39 @@ namespace zq::chip
 inline bool fitsWithin(ULONG addr, ULONG length, ULONG limit)
 {
     return addr <= limit && length <= limit - addr;
+}
+
+// The checks the entry points share.  Each records the call's failure when
+// it fails.
+
+// Whether ChipCam_Init has opened the chip.
+inline bool chipOpen()
+{
+    if (camera_init)
+        return true;
+    failWith("the chip is not open: ChipCam_Init opens it");
+    return false;
+}
+
+// Whether data can hold len bytes: none is needed for none.
+inline bool validBuffer(const void *data, LONG len)
+{
+    if (len < 0)
+        failWith("negative length %ld", len);
+    else if (!data && len)
+        failWith("no buffer for %ld bytes (null pointer)", len);
+    else
+        return true;
+    return false;
+}
+
+// Whether sft names a flash family, whose commands are then known.
+inline bool knownFlashType(SERIAL_FLASH_TYPE sft)
+{
+    if (sft != SFT_UNKNOW)
+        return true;
+    failWith("the flash type is SFT_UNKNOW: its commands are not known");
+    return false;
 }
 
 // The parameter-table locator on a firmware image of a known length: fails

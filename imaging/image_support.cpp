@@ -6,9 +6,16 @@
 namespace zq::imaging
 {
 
-bool isUsableFrame(const void *data, int width, int height)
+bool acceptFrame(const void *data, int width, int height)
 {
-    return data && width > 0 && height > 0 && width <= INT_MAX / 3 / height;
+    if (!data) {
+        zq::failWith("no frame given (null pointer)");
+        return false;
+    }
+    if (width > 0 && height > 0 && width <= INT_MAX / 3 / height)
+        return true;
+    zq::failWith("%d x %d pixels describe no frame", width, height);
+    return false;
 }
 
 PackedFrame::PackedFrame(const unsigned char *data, int width, int height)

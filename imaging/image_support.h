@@ -3,6 +3,8 @@
 #ifndef ZQ_IMAGE_SUPPORT_H
 #define ZQ_IMAGE_SUPPORT_H
 
+#include "last_error.h"
+
 #include <opencv2/core/core_c.h>
 #include <opencv2/core/mat.hpp>
 
@@ -14,8 +16,9 @@ namespace zq::imaging
 {
 
 // True for a frame OpenCV can describe: a buffer and positive sizes whose
-// byte count fits an int.
-bool isUsableFrame(const void *data, int width, int height);
+// byte count fits an int.  Asked where a call takes a frame: a frame it
+// refuses is the call's failure, and the reason is recorded.
+bool acceptFrame(const void *data, int width, int height);
 
 // An IplImage header over a caller's packed RGB24 frame without copying
 // it.  Frame rows are exactly 3 * width bytes; OpenCV's default 4-byte row
@@ -24,7 +27,7 @@ bool isUsableFrame(const void *data, int width, int height);
 class PackedFrame
 {
   public:
-    // The frame must satisfy isUsableFrame.
+    // The frame must satisfy acceptFrame.
     PackedFrame(const unsigned char *data, int width, int height);
     PackedFrame(const PackedFrame &) = delete;
     PackedFrame &operator=(const PackedFrame &) = delete;
@@ -60,24 +63,28 @@ struct ImageRelease {
 // An image made by the library, released when it goes out of scope.
 using ImagePtr = std::unique_ptr<IplImage, ImageRelease>;
 
-// Runs body at the library's boundary: nothing thrown inside (OpenCV
-// reports bad sizes and failed allocations by exceptions) leaves it; an
-// exception becomes the failure result.
-template <typename Result, typename Body> Result guarded(Result failure, Body &&body) noexcept
+// Runs body at the library's boundary, as the entry point call: nothing
+// thrown inside (OpenCV reports bad sizes and failed allocations by
+// exceptions) leaves it; an exception becomes the failure result, and what
+// it says the call's failure.
+template <typename Result, typename Body>
+Result guarded(const char *call, Result failure, Body &&body) noexcept
 {
     try {
         return body();
     } catch (...) {
+        zq::failWithCurrentException(call);
         return failure;
     }
 }
 
 // The same for functions without a result: an exception ends the work.
-template <typename Body> void guarded(Body &&body) noexcept
+template <typename Body> void guarded(const char *call, Body &&body) noexcept
 {
     try {
         body();
     } catch (...) {
+        zq::failWithCurrentException(call);
     }
 }
 

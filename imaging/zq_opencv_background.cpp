@@ -237,7 +237,7 @@ bool isColourFrame(const IplImage *img)
 
 void BrightnessBalance(IplImage *SrcImage, int b)
 {
-    guarded([&] {
+    guarded("BrightnessBalance", [&] {
         if (!isColourFrame(SrcImage) || SrcImage->width < kMinSize || SrcImage->height < kMinSize)
             return;
         cv::Mat frame = cv::cvarrToMat(SrcImage);
@@ -249,7 +249,7 @@ void BrightnessBalance(IplImage *SrcImage, int b)
 
 void ChangeLightContrast(IplImage *imgIn, double contrast, double light)
 {
-    guarded([&] {
+    guarded("ChangeLightContrast", [&] {
         if (!isColourFrame(imgIn))
             return;
         const ByteCurve curve(contrastTable(contrast, light));
@@ -263,8 +263,8 @@ void ChangeLightContrast(IplImage *imgIn, double contrast, double light)
 // two curves composed into one.
 int zq_scanner_clear_background(unsigned char *buffer, int width, int height)
 {
-    return guarded(1, [&] {
-        if (!isUsableFrame(buffer, width, height) || width < kMinSize || height < kMinSize)
+    return guarded("zq_scanner_clear_background", 1, [&] {
+        if (!acceptFrame(buffer, width, height) || width < kMinSize || height < kMinSize)
             return 1;
         PackedFrame packed(buffer, width, height);
         cv::Mat frame = packed.mat();

@@ -25,11 +25,28 @@ struct BookRecord {
 };
 BookRecord g_book;
 
+// The recorded page; null, with the call's failure recorded, when the
+// record holds none of that number.
 const CurvedPage *recordedPage(int page)
 {
-    if (page < 0 || size_t(page) >= g_book.pages.size())
-        return nullptr;
-    return &g_book.pages[size_t(page)];
+    if (page >= 0 && size_t(page) < g_book.pages.size())
+        return &g_book.pages[size_t(page)];
+    zq::failWith("the book record holds no page %d (%zu found)", page, g_book.pages.size());
+    return nullptr;
+}
+
+// Whether the record holds pages found in a frame of this size; the call's
+// failure is recorded when not.
+bool recordedFor(int width, int height)
+{
+    if (g_book.pages.empty())
+        zq::failWith("no book pages are recorded");
+    else if (g_book.frame != cv::Size(width, height))
+        zq::failWith("the book was found in a %d x %d frame, not in one of %d x %d",
+                     g_book.frame.width, g_book.frame.height, width, height);
+    else
+        return true;
+    return false;
 }
 
 bool isSpread()
@@ -85,9 +102,9 @@ int zq_scanner_book_find(const unsigned char *buffer, int width, int height)
 int zq_scanner_book_find_reduced(const unsigned char *buffer, int width, int height,
                                  int denominator)
 {
-    return guarded(-1, [&] {
-        if (!storage || !isUsableFrame(buffer, width, height) ||
-            !zq::is_scale_denominator(denominator))
+    return guarded("zq_scanner_book_find", -1, [&] {
+        if (!detectionPrepared(storage) || !acceptFrame(buffer, width, height) ||
+            !zq::accept_scale_denominator(denominator))
             return -1;
         g_book = {};
         PackedFrame frame(buffer, width, height);
@@ -101,9 +118,13 @@ int zq_scanner_book_find_reduced(const unsigned char *buffer, int width, int hei
 
 int zq_scanner_book_outline(int page, zqPointF points[2 * ZQ_BOOK_EDGE_POINTS])
 {
-    return guarded(-1, [&] {
+    return guarded("zq_scanner_book_outline", -1, [&] {
+        if (!points) {
+            zq::failWith("zq_scanner_book_outline: no place for the outline (null pointer)");
+            return -1;
+        }
         const CurvedPage *found = recordedPage(page);
-        if (!found || !points)
+        if (!found)
             return -1;
         const std::vector<cv::Point2f> outline = found->outline(ZQ_BOOK_EDGE_POINTS);
         for (size_t i = 0; i < outline.size(); ++i)
@@ -114,8 +135,14 @@ int zq_scanner_book_outline(int page, zqPointF points[2 * ZQ_BOOK_EDGE_POINTS])
 
 int zq_scanner_book_gutter(zqPointF ends[2])
 {
-    if (!ends || !isSpread())
+    if (!ends) {
+        zq::failWith("zq_scanner_book_gutter: no place for the gutter's ends (null pointer)");
         return -1;
+    }
+    if (!isSpread()) {
+        zq::failWith("the book record holds no spread (%zu pages found)", g_book.pages.size());
+        return -1;
+    }
     const CurvedPage &left = g_book.pages[0];
     ends[0] = {left.top.back().x, left.top.back().y};
     ends[1] = {left.bottom.back().x, left.bottom.back().y};
@@ -124,9 +151,8 @@ int zq_scanner_book_gutter(zqPointF ends[2])
 
 int zq_scanner_book_show(unsigned char *buffer, int width, int height)
 {
-    return guarded(-1, [&] {
-        if (g_book.pages.empty() || g_book.frame != cv::Size(width, height) ||
-            !isUsableFrame(buffer, width, height))
+    return guarded("zq_scanner_book_show", -1, [&] {
+        if (!recordedFor(width, height) || !acceptFrame(buffer, width, height))
             return -1;
         PackedFrame frame(buffer, width, height);
         cv::Mat image = frame.mat();
@@ -142,26 +168,29 @@ int zq_scanner_book_page_do(const unsigned char *buffer, int width, int height, 
                             int flatten, unsigned char *out_buffer, int out_buffersize,
                             int *out_width, int *out_height)
 {
-    return guarded(-1, [&] {
+    return guarded("zq_scanner_book_page_do", -1, [&] {
         const CurvedPage *found = recordedPage(page);
-        if (!found || g_book.frame != cv::Size(width, height) ||
-            !isUsableFrame(buffer, width, height))
+        if (!found || !recordedFor(width, height) || !acceptFrame(buffer, width, height))
             return -1;
         PackedFrame frame(buffer, width, height);
         const cv::Mat image = frame.mat();
         if (flatten) {
             const double f = focalLength() * std::max(width, height);
             const std::optional<PageSurface> surface = PageSurface::fit(*found, image.size(), f);
-            if (!surface)
+            if (!surface) {
+                zq::failWith("page %d's curved surface cannot be laid flat", page);
                 return -1;
+            }
             deliver(surface->flatSize(), out_buffer, out_buffersize, out_width, out_height,
                     [&](cv::Mat &out) { surface->warp(image, out); });
             return 0;
         }
         // Without flattening: the quadrilateral of its corners, cut upright.
         const std::optional<FlatCut> cut = planFlatCut(found->corners(), image.size());
-        if (!cut)
+        if (!cut) {
+            zq::failWith("page %d's corners enclose nothing to cut", page);
             return -1;
+        }
         deliver(cut->size, out_buffer, out_buffersize, out_width, out_height,
                 [&](cv::Mat &out) { warpFlatPage(image, cut->corners, out); });
         return 0;

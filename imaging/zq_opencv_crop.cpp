@@ -13,9 +13,25 @@
 
 using namespace zq::imaging;
 
+namespace
+{
+
+// The outline recorded for the current frame; the call's failure is
+// recorded when there is none.
+std::optional<PageOutline> currentOutline()
+{
+    std::optional<PageOutline> outline = recordedOutline();
+    if (!outline)
+        zq::failWith("no crop outline is recorded for the current frame (none was found or set, "
+                     "or it was drawn)");
+    return outline;
+}
+
+} // namespace
+
 void RotatePoint(CvPoint *points, float degree, const IplImage *img)
 {
-    guarded([&] {
+    guarded("RotatePoint", [&] {
         if (!points || !img)
             return;
         std::array<cv::Point, 4> p;
@@ -29,7 +45,7 @@ void RotatePoint(CvPoint *points, float degree, const IplImage *img)
 
 void RotateImage(IplImage *img, float degree)
 {
-    guarded([&] {
+    guarded("RotateImage", [&] {
         if (!img)
             return;
         cv::Mat image = cv::cvarrToMat(img);
@@ -41,7 +57,7 @@ void RotateImage(IplImage *img, float degree)
 
 void _rotate_and_cut(IplImage *srcImg, IplImage *&imgOut, int)
 {
-    guarded([&] {
+    guarded("_rotate_and_cut", [&] {
         if (!srcImg)
             return;
         const cv::Mat source = cv::cvarrToMat(srcImg);
@@ -57,16 +73,22 @@ void _rotate_and_cut(IplImage *srcImg, IplImage *&imgOut, int)
 
 int zq_scanner_cutting_edge_set(const zqPoint *lt, const zqPoint *rb)
 {
-    if (!lt || !rb)
+    if (!lt || !rb) {
+        zq::failWith("zq_scanner_cutting_edge_set: a corner is missing (null pointer)");
         return -1;
+    }
     recordOutline(rectangleOutline(cv::Point(lt->x, lt->y), cv::Point(rb->x, rb->y)));
     return 0;
 }
 
 int zq_scanner_cutting_edge_get(CuttingEdgeInfo *info)
 {
-    const std::optional<PageOutline> outline = recordedOutline();
-    if (!info || !outline)
+    if (!info) {
+        zq::failWith("zq_scanner_cutting_edge_get: no place for the outline (null pointer)");
+        return -1;
+    }
+    const std::optional<PageOutline> outline = currentOutline();
+    if (!outline)
         return -1;
     *info = cuttingEdgeInfo(*outline);
     return 0;
@@ -74,9 +96,13 @@ int zq_scanner_cutting_edge_get(CuttingEdgeInfo *info)
 
 int zq_scanner_cutting_edge_quad(zqPointF corners[4])
 {
-    return guarded(-1, [&] {
-        const std::optional<PageOutline> outline = recordedOutline();
-        if (!corners || !outline)
+    return guarded("zq_scanner_cutting_edge_quad", -1, [&] {
+        if (!corners) {
+            zq::failWith("zq_scanner_cutting_edge_quad: no place for the corners (null pointer)");
+            return -1;
+        }
+        const std::optional<PageOutline> outline = currentOutline();
+        if (!outline)
             return -1;
         const Quad quad = outlineCorners(*outline);
         for (size_t i = 0; i < 4; ++i)
@@ -87,17 +113,19 @@ int zq_scanner_cutting_edge_quad(zqPointF corners[4])
 
 int zq_scanner_set_focal_length(double longer_sides)
 {
-    if (!(longer_sides >= 0) || !std::isfinite(longer_sides))
+    if (!(longer_sides >= 0) || !std::isfinite(longer_sides)) {
+        zq::failWith("focal length %g is negative or not finite", longer_sides);
         return -1;
+    }
     setFocalLength(longer_sides);
     return 0;
 }
 
 int zq_scanner_cutting_edge_show(unsigned char *buffer, int width, int height)
 {
-    return guarded(-1, [&] {
-        const std::optional<PageOutline> outline = recordedOutline();
-        if (!outline || !isUsableFrame(buffer, width, height))
+    return guarded("zq_scanner_cutting_edge_show", -1, [&] {
+        const std::optional<PageOutline> outline = currentOutline();
+        if (!outline || !acceptFrame(buffer, width, height))
             return -1;
         PackedFrame frame(buffer, width, height);
         cv::Mat image = frame.mat();
@@ -111,15 +139,17 @@ int zq_scanner_cutting_edge_do(const unsigned char *buffer, int width, int heigh
                                unsigned char *out_buffer, int out_buffersize, int *out_width,
                                int *out_height)
 {
-    return guarded(-1, [&] {
-        const std::optional<PageOutline> outline = recordedOutline();
-        if (!outline || !isUsableFrame(buffer, width, height))
+    return guarded("zq_scanner_cutting_edge_do", -1, [&] {
+        const std::optional<PageOutline> outline = currentOutline();
+        if (!outline || !acceptFrame(buffer, width, height))
             return -1;
         PackedFrame frame(buffer, width, height);
         const cv::Mat image = frame.mat();
         const std::optional<OutlineCut> cut = planOutlineCut(*outline, image.size());
-        if (!cut)
+        if (!cut) {
+            zq::failWith("the crop outline encloses nothing of the %d x %d frame", width, height);
             return -1;
+        }
         // Straight into the caller's buffer: no copy of the frame, and only
         // the page's own pixels are worked on.
         deliver(cutSize(*cut), out_buffer, out_buffersize, out_width, out_height,
@@ -132,21 +162,33 @@ int zq_scanner_page_cut_near(const unsigned char *buffer, int width, int height,
                              const zqPointF corners[4], int reach, unsigned char *out_buffer,
                              int out_buffersize, int *out_width, int *out_height)
 {
-    return guarded(-1, [&] {
-        if (!corners || reach < 0 || !isUsableFrame(buffer, width, height))
+    return guarded("zq_scanner_page_cut_near", -1, [&] {
+        if (!corners) {
+            zq::failWith("zq_scanner_page_cut_near: no corners given (null pointer)");
+            return -1;
+        }
+        if (reach < 0) {
+            zq::failWith("zq_scanner_page_cut_near: reach %d is negative", reach);
+            return -1;
+        }
+        if (!acceptFrame(buffer, width, height))
             return -1;
         Quad coarse;
         for (size_t i = 0; i < 4; ++i) {
-            if (!std::isfinite(corners[i].x) || !std::isfinite(corners[i].y))
+            if (!std::isfinite(corners[i].x) || !std::isfinite(corners[i].y)) {
+                zq::failWith("corner %zu (%g, %g) is not finite", i, corners[i].x, corners[i].y);
                 return -1;
+            }
             coarse[i] = cv::Point2f(float(corners[i].x), float(corners[i].y));
         }
         PackedFrame frame(buffer, width, height);
         const cv::Mat image = frame.mat();
         const Quad page = pageCornersNear(image, clockwiseFromTopLeft(coarse), reach);
         const std::optional<FlatCut> cut = planFlatCut(page, image.size());
-        if (!cut)
+        if (!cut) {
+            zq::failWith("the page near the corners encloses nothing to cut");
             return -1;
+        }
         deliver(cut->size, out_buffer, out_buffersize, out_width, out_height,
                 [&](cv::Mat &out) { warpFlatPage(image, cut->corners, out); });
         return 0;

@@ -16,8 +16,8 @@ using namespace zq::imaging;
 
 IplImage *GetIplFromBmpStream(const unsigned char *pBmp, int width, int height)
 {
-    return guarded<IplImage *>(nullptr, [&]() -> IplImage * {
-        if (!isUsableFrame(pBmp, width, height))
+    return guarded<IplImage *>("GetIplFromBmpStream", nullptr, [&]() -> IplImage * {
+        if (!acceptFrame(pBmp, width, height))
             return nullptr;
         PackedFrame frame(pBmp, width, height);
         return cvCloneImage(frame.image());
@@ -26,8 +26,8 @@ IplImage *GetIplFromBmpStream(const unsigned char *pBmp, int width, int height)
 
 CvSeq *findSquares4ex1(IplImage *img1, CvMemStorage *, double &angle, int nsalc)
 {
-    guarded([&] {
-        if (!squares || !img1)
+    guarded("findSquares4ex1", [&] {
+        if (!squares || !img1 || nsalc <= 0)
             return;
         const std::optional<cv::RotatedRect> box = brightRegionBox(cv::cvarrToMat(img1), nsalc);
         if (!box)
@@ -44,8 +44,10 @@ CvSeq *findSquares4ex1(IplImage *img1, CvMemStorage *, double &angle, int nsalc)
 bool drawSquares(IplImage *, CvSeq *squares, CvPoint *pt1, CvPoint *pt2, CvPoint *pt3, CvPoint *pt4,
                  int salc)
 {
-    if (!squares || squares->elem_size != sizeof(CvPoint))
+    if (!squares || squares->elem_size != sizeof(CvPoint)) {
+        zq::failWith("drawSquares: no sequence of corners given");
         return false;
+    }
     CvPoint *const out[4] = {pt1, pt2, pt3, pt4};
     CvSeqReader reader;
     cvStartReadSeq(squares, &reader, 0);
@@ -61,9 +63,22 @@ bool drawSquares(IplImage *, CvSeq *squares, CvPoint *pt1, CvPoint *pt2, CvPoint
     return true;
 }
 
+namespace zq::imaging
+{
+
+bool detectionPrepared(const void *detectionStorage)
+{
+    if (detectionStorage)
+        return true;
+    zq::failWith("the detection storage is not prepared: zq_scanner_dllinit prepares it");
+    return false;
+}
+
+} // namespace zq::imaging
+
 int zq_scanner_dllinit(void)
 {
-    return guarded(0, [] {
+    return guarded("zq_scanner_dllinit", 0, [] {
         zq_scanner_dllunit();
         storage = cvCreateMemStorage(0);
         squares = cvCreateSeq(0, sizeof(CvSeq), sizeof(CvPoint), storage);
@@ -73,7 +88,7 @@ int zq_scanner_dllinit(void)
 
 int zq_scanner_dllunit(void)
 {
-    return guarded(0, [] {
+    return guarded("zq_scanner_dllunit", 0, [] {
         if (squares)
             cvClearSeq(squares);
         squares = nullptr; // it lives in storage
@@ -91,21 +106,27 @@ int zq_scanner_cutting_edge_auto(unsigned char *buffer, int width, int height)
 int zq_scanner_cutting_edge_auto_reduced(unsigned char *buffer, int width, int height,
                                          int denominator)
 {
-    return guarded(1, [&] {
+    return guarded("zq_scanner_cutting_edge_auto", 1, [&] {
         // The storage is no longer used for the search, but it still says
         // whether zq_scanner_dllinit was called.
-        if (!squares || !isUsableFrame(buffer, width, height) ||
-            !zq::is_scale_denominator(denominator))
+        if (!detectionPrepared(squares) || !acceptFrame(buffer, width, height) ||
+            !zq::accept_scale_denominator(denominator))
             return 1;
         // The frame is only read: a view of it spares a full-size copy on
         // every preview frame.
         PackedFrame frame(buffer, width, height);
         const int nsalc = reductionFactor(width, height, denominator);
+        if (width / nsalc < 2 || height / nsalc < 2) {
+            zq::failWith("a %d x %d frame is too small to look for a page in", width, height);
+            return 1;
+        }
         const std::optional<PageOutline> outline =
             findPageOutline(frame.mat(), nsalc, lastDetection());
         // A detection that fails leaves the record as it was.
-        if (!outline)
+        if (!outline) {
+            zq::failWith("no page found in the %d x %d frame", width, height);
             return 1;
+        }
         recordOutline(*outline);
         return 0;
     });

@@ -55,4 +55,13 @@ ZQ_EXPORT void ChangeLightContrast(IplImage *imgIn, double contrast, double ligh
 
 } // extern "C"
 
+namespace zq::imaging
+{
+
+// Whether zq_scanner_dllinit has prepared the detection storage whose
+// pointer is given; the call's failure is recorded when not.
+bool detectionPrepared(const void *detectionStorage);
+
+} // namespace zq::imaging
+
 #endif

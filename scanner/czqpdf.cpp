@@ -1,10 +1,13 @@
 #include "czqpdf.h"
 
+#include "last_error.h"
 #include "library_folder.h"
+#include "library_log.h"
+
+#include <zqscan/zq_messages.h>
 
 #include <dlfcn.h>
 
-#include <cstdio>
 #include <string>
 
 namespace
@@ -41,19 +44,22 @@ void CZQPDF::_clear()
 
 // Loads the library from libzqscan's private folder and looks up all its
 // entry points; a missing one stays null.  On failure the loader's own
-// message is printed, since dlopen says why only through dlerror.
+// message is logged and recorded, since dlopen says why only through
+// dlerror.
 bool CZQPDF::_load()
 {
     const std::string path = zq::privateLibraryPath(kLibraryName);
     if (path.empty()) {
-        std::printf("%s: the folder of libzqscan is unknown\n", kLibraryName);
+        zq::failWith("can not load %s: the folder of libzqscan is unknown", kLibraryName);
+        zq::log(ZQ_LOG_ERROR, zq::Console::Out, "%s: the folder of libzqscan is unknown",
+                kLibraryName);
         return false;
     }
     m_mod = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!m_mod) {
         const char *why = dlerror();
-        std::printf("%s\n", why ? why : path.c_str());
-        std::fflush(stdout);
+        zq::failWith("can not load %s: %s", kLibraryName, why ? why : path.c_str());
+        zq::log(ZQ_LOG_ERROR, zq::Console::Out, "%s", why ? why : path.c_str());
         return false;
     }
     m_zqpdf_init = lookUp<pzqpdf_init>(m_mod, "zqpdf_init");

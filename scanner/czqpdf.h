@@ -19,6 +19,7 @@ class CZQPDF
     int init();
     // Undoes a successful zqpdf_init; the library stays loaded.
     void unit();
+    bool loaded() const { return m_mod != nullptr; }
     const char *last_error();
     // -1 unless init() succeeded and zqpdf_create_pdf exists, else its result.
     int create_pdf(const char **image_list, int image_count, const char *output_path);

@@ -3,6 +3,8 @@
 #ifndef ZQ_FRAME_SCALING_H
 #define ZQ_FRAME_SCALING_H
 
+#include "last_error.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -14,6 +16,15 @@ namespace zq
 inline bool is_scale_denominator(int d)
 {
     return d == 1 || d == 2 || d == 4 || d == 8;
+}
+
+// The same where a call takes a denominator: any other is its failure.
+inline bool accept_scale_denominator(int d)
+{
+    if (is_scale_denominator(d))
+        return true;
+    failWith("scale denominator %d is none of 1, 2, 4 and 8", d);
+    return false;
 }
 
 // The size of a w x h picture reduced by denominator (1, 2, 4 or 8): each

@@ -1,6 +1,9 @@
 #include "sys.h"
 
 #include "library_folder.h"
+#include "library_log.h"
+
+#include <zqscan/zq_messages.h>
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -8,7 +11,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -51,15 +53,16 @@ const zq_seam *virtualSeam()
     const std::string path = zq::privateLibraryPath(ZQ_SIM_LIBRARY);
     void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (!handle) {
-        std::fprintf(stderr, "libzqscan: %s is set but the virtual hardware is missing: %s\n",
-                     ZQ_VIRTUAL_HARDWARE_ENV, dlerror());
+        zq::log(ZQ_LOG_ERROR, zq::Console::Err,
+                "libzqscan: %s is set but the virtual hardware is missing: %s",
+                ZQ_VIRTUAL_HARDWARE_ENV, dlerror());
         std::exit(1);
     }
     auto entry = reinterpret_cast<zq_sim_seam_fn>(dlsym(handle, ZQ_SIM_ENTRY));
     const zq_seam *table = entry ? entry() : nullptr;
     if (!table || table->version != ZQ_SEAM_VERSION) {
-        std::fprintf(stderr, "libzqscan: %s does not provide a usable %s\n", path.c_str(),
-                     ZQ_SIM_ENTRY);
+        zq::log(ZQ_LOG_ERROR, zq::Console::Err, "libzqscan: %s does not provide a usable %s",
+                path.c_str(), ZQ_SIM_ENTRY);
         std::exit(1);
     }
     return table;

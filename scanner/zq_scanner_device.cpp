@@ -2,6 +2,7 @@
 
 #include <zqscan/zq_scanner.h>
 #include "frame_scaling.h"
+#include "last_error.h"
 #include "sys.h"
 
 #include <fcntl.h>
@@ -94,6 +95,15 @@ void unmap_slots(int count)
         zq::sys::v4l2_munmap(buffers[i].start, buffers[i].length);
 }
 
+// A request through libv4l2; a failure is recorded with the request's name.
+bool v4l2_request(int fd, unsigned long request, const char *name, void *arg)
+{
+    if (zq::sys::v4l2_ioctl(fd, request, arg) >= 0)
+        return true;
+    zq::failWithErrno("%s on descriptor %d failed", name, fd);
+    return false;
+}
+
 v4l2_buffer capture_buffer(unsigned index = 0)
 {
     v4l2_buffer buf;
@@ -104,6 +114,27 @@ v4l2_buffer capture_buffer(unsigned index = 0)
     return buf;
 }
 
+// Maps buffer i into slot i; false, with the reason recorded, when the
+// buffer cannot be had or holds less than a frame.
+bool map_slot(int fd, int i)
+{
+    v4l2_buffer buf = capture_buffer(i);
+    if (!v4l2_request(fd, VIDIOC_QUERYBUF, "VIDIOC_QUERYBUF", &buf))
+        return false;
+    if (buf.length < frame_bytes) {
+        zq::failWith("buffer %d holds %u bytes, less than a frame's %zu", i, buf.length,
+                     frame_bytes);
+        return false;
+    }
+    buffers[i].length = buf.length;
+    buffers[i].start = zq::sys::v4l2_mmap(nullptr, buf.length, PROT_READ | PROT_WRITE, MAP_SHARED,
+                                          fd, buf.m.offset);
+    if (buffers[i].start != MAP_FAILED)
+        return true;
+    zq::failWithErrno("cannot map buffer %d of %u bytes", i, buf.length);
+    return false;
+}
+
 int mmap_init(int fd)
 {
     v4l2_requestbuffers req;
@@ -111,24 +142,18 @@ int mmap_init(int fd)
     req.count = kRequestedBuffers;
     req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     req.memory = V4L2_MEMORY_MMAP;
-    if (zq::sys::v4l2_ioctl(fd, VIDIOC_REQBUFS, &req) < 0)
+    if (!v4l2_request(fd, VIDIOC_REQBUFS, "VIDIOC_REQBUFS", &req))
         return -1;
 
     buffers = static_cast<buffer *>(std::calloc(req.count ? req.count : 1, sizeof(buffer)));
-    if (!buffers)
+    if (!buffers) {
+        zq::failWith("no memory for a table of %u buffers", req.count);
         return -1;
+    }
     n_buffers = static_cast<int>(req.count);
 
     for (int i = 0; i < n_buffers; ++i) {
-        v4l2_buffer buf = capture_buffer(i);
-        bool mapped = false;
-        if (zq::sys::v4l2_ioctl(fd, VIDIOC_QUERYBUF, &buf) == 0 && buf.length >= frame_bytes) {
-            buffers[i].length = buf.length;
-            buffers[i].start = zq::sys::v4l2_mmap(nullptr, buf.length, PROT_READ | PROT_WRITE,
-                                                  MAP_SHARED, fd, buf.m.offset);
-            mapped = buffers[i].start != MAP_FAILED;
-        }
-        if (!mapped) {
+        if (!map_slot(fd, i)) {
             unmap_slots(i);
             clear_buffer_table();
             return -1;
@@ -141,11 +166,11 @@ int capturing_start(int fd)
 {
     for (int i = 0; i < n_buffers; ++i) {
         v4l2_buffer buf = capture_buffer(i);
-        if (zq::sys::v4l2_ioctl(fd, VIDIOC_QBUF, &buf) < 0)
+        if (!v4l2_request(fd, VIDIOC_QBUF, "VIDIOC_QBUF", &buf))
             return -1;
     }
     int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    return zq::sys::v4l2_ioctl(fd, VIDIOC_STREAMON, &type) < 0 ? -1 : 0;
+    return v4l2_request(fd, VIDIOC_STREAMON, "VIDIOC_STREAMON", &type) ? 0 : -1;
 }
 
 void capturing_stop(int fd)
@@ -171,11 +196,18 @@ bool converts_within_bounds(int fd)
     v4l2_format native;
     std::memset(&native, 0, sizeof(native));
     native.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    if (zq::sys::ioctl(fd, VIDIOC_G_FMT, &native) < 0)
+    if (zq::sys::ioctl(fd, VIDIOC_G_FMT, &native) < 0) {
+        zq::failWithErrno("VIDIOC_G_FMT on descriptor %d failed", fd);
         return false;
+    }
     const uint32_t fourcc = native.fmt.pix.pixelformat;
     const bool planar420 = fourcc == V4L2_PIX_FMT_YUV420 || fourcc == V4L2_PIX_FMT_YVU420;
-    return !planar420 || native.fmt.pix.width % 2 == 0;
+    if (!planar420 || native.fmt.pix.width % 2 == 0)
+        return true;
+    zq::failWith("the camera sends planar YUV 4:2:0 at the odd width %u, which libv4lconvert "
+                 "converts past the end of its buffer",
+                 native.fmt.pix.width);
+    return false;
 }
 
 // 0 leaves the choice to the camera; anything beyond is no size a camera
@@ -183,6 +215,21 @@ bool converts_within_bounds(int fd)
 bool is_frame_side(int side)
 {
     return side >= 0 && side <= ZQ_FRAME_SIDE_MAX;
+}
+
+// What zq_scanner_init and zq_scanner_init_preview check before they ask
+// the camera.
+bool may_start_streaming(const int *w, const int *h)
+{
+    if (!w || !h)
+        zq::failWith("no frame size given (null pointer)");
+    else if (buffers)
+        zq::failWith("a camera is streaming already: close it first");
+    else if (!is_frame_side(*w) || !is_frame_side(*h))
+        zq::failWith("frame size %d x %d is out of range (0 to %d)", *w, *h, ZQ_FRAME_SIDE_MAX);
+    else
+        return true;
+    return false;
 }
 
 // Waits until a frame is ready, so that a camera that stopped delivering
@@ -194,9 +241,30 @@ bool wait_for_frame(int fd)
     do {
         ready = zq::sys::poll(&p, 1, ZQ_FRAME_WAIT_MS);
     } while (ready < 0 && errno == EINTR);
-    if (ready == 0)
+    if (ready == 0) {
         errno = ETIMEDOUT;
+        zq::failWith("no frame came within %d ms on descriptor %d", ZQ_FRAME_WAIT_MS, fd);
+    } else if (ready < 0) {
+        zq::failWithErrno("waiting for a frame on descriptor %d failed", fd);
+    }
     return ready > 0;
+}
+
+// Whether a dequeued buffer holds a whole frame of the granted format; the
+// reason is recorded when not.
+bool holds_whole_frame(const v4l2_buffer &buf)
+{
+    if (buf.index >= unsigned(n_buffers)) {
+        zq::failWith("the driver returned buffer %u of %d", buf.index, n_buffers);
+        return false;
+    }
+    const size_t length = buffers[buf.index].length;
+    if (buf.bytesused > 0 && buf.bytesused >= frame_bytes && buf.bytesused <= length)
+        return true;
+    zq::failWith("buffer %u came back with %u bytes, no whole frame (a frame has %zu bytes, the "
+                 "buffer %zu)",
+                 buf.index, buf.bytesused, frame_bytes, length);
+    return false;
 }
 
 // A camera sends a corrupt or cut-short JPEG frame now and then; like
@@ -210,10 +278,9 @@ bool hold_next_frame(int fd)
     if (!wait_for_frame(fd))
         return false;
     v4l2_buffer buf = capture_buffer();
-    if (zq::sys::v4l2_ioctl(fd, VIDIOC_DQBUF, &buf) < 0)
+    if (!v4l2_request(fd, VIDIOC_DQBUF, "VIDIOC_DQBUF", &buf))
         return false;
-    const bool whole = buf.index < unsigned(n_buffers) && buf.bytesused > 0 &&
-                       buf.bytesused >= frame_bytes && buf.bytesused <= buffers[buf.index].length;
+    const bool whole = holds_whole_frame(buf);
     if (whole) {
         const auto *start = static_cast<const uint8_t *>(buffers[buf.index].start);
         if (preview.jpeg)
@@ -221,7 +288,7 @@ bool hold_next_frame(int fd)
         else
             preview.heldRgb = start;
     }
-    const bool requeued = zq::sys::v4l2_ioctl(fd, VIDIOC_QBUF, &buf) == 0;
+    const bool requeued = v4l2_request(fd, VIDIOC_QBUF, "VIDIOC_QBUF", &buf);
     if (!whole)
         errno = EIO;
     return whole && requeued;
@@ -326,11 +393,17 @@ extern "C" {
 ZQ_EXPORT int zq_scanner_open_index(int index)
 {
     const int device_index = find_video_device(index);
-    if (device_index < 0)
+    if (device_index < 0) {
+        zq::failWith("no camera for index %d: none of /dev/video0 to /dev/video%d is one", index,
+                     kDeviceCount - 1);
         return -1;
+    }
     char path[kPathSize];
     std::snprintf(path, sizeof(path), "/dev/video%d", device_index);
-    return zq::sys::v4l2_open(path, O_RDWR);
+    const int fd = zq::sys::v4l2_open(path, O_RDWR);
+    if (fd < 0)
+        zq::failWithErrno("cannot open %s", path);
+    return fd;
 }
 
 ZQ_EXPORT int zq_scanner_present(int index)
@@ -340,19 +413,23 @@ ZQ_EXPORT int zq_scanner_present(int index)
 
 ZQ_EXPORT int zq_scanner_open(void)
 {
+    zq::failWith("zq_scanner_open opens nothing: zq_scanner_open_index opens a camera");
     return -1;
 }
 
 ZQ_EXPORT int zq_scanner_init(int fd, int *w, int *h)
 {
-    if (!w || !h || buffers || !is_frame_side(*w) || !is_frame_side(*h))
+    if (!may_start_streaming(w, h))
         return -1;
 
     v4l2_capability cap;
     std::memset(&cap, 0, sizeof(cap));
-    if (zq::sys::v4l2_ioctl(fd, VIDIOC_QUERYCAP, &cap) < 0 ||
-        !(cap.capabilities & V4L2_CAP_VIDEO_CAPTURE))
+    if (!v4l2_request(fd, VIDIOC_QUERYCAP, "VIDIOC_QUERYCAP", &cap))
         return -1;
+    if (!(cap.capabilities & V4L2_CAP_VIDEO_CAPTURE)) {
+        zq::failWith("descriptor %d is no video capture device", fd);
+        return -1;
+    }
 
     v4l2_format fmt;
     std::memset(&fmt, 0, sizeof(fmt));
@@ -361,11 +438,18 @@ ZQ_EXPORT int zq_scanner_init(int fd, int *w, int *h)
     fmt.fmt.pix.height = static_cast<unsigned>(*h);
     fmt.fmt.pix.pixelformat = V4L2_PIX_FMT_RGB24;
     fmt.fmt.pix.field = V4L2_FIELD_INTERLACED;
-    if (zq::sys::v4l2_ioctl(fd, VIDIOC_S_FMT, &fmt) < 0)
+    if (!v4l2_request(fd, VIDIOC_S_FMT, "VIDIOC_S_FMT", &fmt))
         return -1;
     *w = static_cast<int>(fmt.fmt.pix.width);
     *h = static_cast<int>(fmt.fmt.pix.height);
-    if (!is_packed_rgb24(fmt.fmt.pix) || !converts_within_bounds(fd))
+    if (!is_packed_rgb24(fmt.fmt.pix)) {
+        zq::failWith("no packed RGB24 frames: the driver grants format 0x%08X at %u x %u with %u "
+                     "bytes a row",
+                     fmt.fmt.pix.pixelformat, fmt.fmt.pix.width, fmt.fmt.pix.height,
+                     fmt.fmt.pix.bytesperline);
+        return -1;
+    }
+    if (!converts_within_bounds(fd))
         return -1;
     frame_bytes = size_t(fmt.fmt.pix.width) * fmt.fmt.pix.height * 3;
 
@@ -376,18 +460,25 @@ ZQ_EXPORT int zq_scanner_init(int fd, int *w, int *h)
 
 ZQ_EXPORT int zq_scanner_picture_read(int fd, unsigned char **picture, int *len)
 {
-    if (!picture || !len || preview.jpeg || !wait_for_frame(fd))
+    if (!picture || !len) {
+        zq::failWith("zq_scanner_picture_read: no place for the frame (null pointer)");
+        return -1;
+    }
+    if (preview.jpeg) {
+        zq::failWith("zq_scanner_picture_read reads RGB24, and the preview streams JPEG");
+        return -1;
+    }
+    if (!wait_for_frame(fd))
         return -1;
     v4l2_buffer buf = capture_buffer();
-    if (zq::sys::v4l2_ioctl(fd, VIDIOC_DQBUF, &buf) < 0)
+    if (!v4l2_request(fd, VIDIOC_DQBUF, "VIDIOC_DQBUF", &buf))
         return -1;
-    const bool whole = buf.index < unsigned(n_buffers) && buf.bytesused >= frame_bytes &&
-                       buf.bytesused <= buffers[buf.index].length;
+    const bool whole = holds_whole_frame(buf);
     if (whole) {
         *picture = static_cast<unsigned char *>(buffers[buf.index].start);
         *len = static_cast<int>(buf.bytesused);
     }
-    const bool requeued = zq::sys::v4l2_ioctl(fd, VIDIOC_QBUF, &buf) == 0;
+    const bool requeued = v4l2_request(fd, VIDIOC_QBUF, "VIDIOC_QBUF", &buf);
     return whole && requeued ? 0 : -1;
 }
 
@@ -398,11 +489,14 @@ ZQ_EXPORT int zq_scanner_frame_ready(int fd)
     do {
         ready = zq::sys::poll(&p, 1, 0);
     } while (ready < 0 && errno == EINTR);
+    if (ready < 0)
+        zq::failWithErrno("polling descriptor %d failed", fd);
     if (ready <= 0)
         return ready;
     if (p.revents & POLLIN)
         return 1;
     errno = ENODEV; // POLLERR or POLLHUP: the driver has no frame to give
+    zq::failWith("descriptor %d gives no frames: the camera is unplugged or not streaming", fd);
     return -1;
 }
 
@@ -419,7 +513,7 @@ ZQ_EXPORT void zq_scanner_close(int fd)
 
 ZQ_EXPORT int zq_scanner_init_preview(int fd, int *w, int *h)
 {
-    if (!w || !h || buffers || !is_frame_side(*w) || !is_frame_side(*h))
+    if (!may_start_streaming(w, h))
         return -1;
     try {
         int width = *w, height = *h;
@@ -439,6 +533,7 @@ ZQ_EXPORT int zq_scanner_init_preview(int fd, int *w, int *h)
         return ZQ_PREVIEW_JPEG;
     } catch (...) {
         errno = ENOMEM;
+        zq::failWithCurrentException("zq_scanner_init_preview");
         return -1;
     }
 }
@@ -446,8 +541,16 @@ ZQ_EXPORT int zq_scanner_init_preview(int fd, int *w, int *h)
 ZQ_EXPORT int zq_scanner_preview_read(int fd, int denominator, unsigned char **picture, int *w,
                                       int *h)
 {
-    if (!picture || !w || !h || !buffers || preview.width == 0 ||
-        !zq::is_scale_denominator(denominator))
+    if (!picture || !w || !h) {
+        zq::failWith("zq_scanner_preview_read: no place for the picture or its size (null "
+                     "pointer)");
+        return -1;
+    }
+    if (!buffers || preview.width == 0) {
+        zq::failWith("no preview is streaming: zq_scanner_init_preview starts one");
+        return -1;
+    }
+    if (!zq::accept_scale_denominator(denominator))
         return -1;
     try {
         for (int tries = 0; tries < kJpegFrameTries; ++tries) {
@@ -462,17 +565,21 @@ ZQ_EXPORT int zq_scanner_preview_read(int fd, int denominator, unsigned char **p
             preview.held.clear();
         }
         errno = EIO;
+        zq::failWith("%d frames in a row were corrupt or cut short", kJpegFrameTries);
         return -1;
     } catch (...) {
         errno = ENOMEM;
+        zq::failWithCurrentException("zq_scanner_preview_read");
         return -1;
     }
 }
 
 ZQ_EXPORT int zq_scanner_preview_frame(int, const unsigned char **data, size_t *size)
 {
-    if (!data || !size)
+    if (!data || !size) {
+        zq::failWith("zq_scanner_preview_frame: no place for the frame (null pointer)");
         return -1;
+    }
     if (preview.jpeg && !preview.held.empty()) {
         *data = preview.held.data();
         *size = preview.held.size();
@@ -483,6 +590,7 @@ ZQ_EXPORT int zq_scanner_preview_frame(int, const unsigned char **data, size_t *
         *size = frame_bytes;
         return ZQ_PREVIEW_RGB24;
     }
+    zq::failWith("no preview frame has been read since the stream started");
     return -1;
 }
 
@@ -497,16 +605,33 @@ ZQ_EXPORT int zq_scanner_preview_denominator(int width, int height, int need_wid
 ZQ_EXPORT int zq_scanner_jpeg_decode(const unsigned char *data, size_t size, int denominator,
                                      unsigned char *rgb, size_t rgb_size, int *w, int *h)
 {
-    if (!w || !h || !zq::is_scale_denominator(denominator))
+    if (!w || !h) {
+        zq::failWith("zq_scanner_jpeg_decode: no place for the size (null pointer)");
+        return -1;
+    }
+    if (!zq::accept_scale_denominator(denominator))
         return -1;
     try {
         int width = 0, height = 0;
-        if (!zq::jpeg_size(data, size, width, height))
+        if (!zq::jpeg_size(data, size, width, height)) {
+            zq::failWith("%zu bytes hold no JPEG picture with a readable header", size);
             return -1;
+        }
         *w = zq::reduced_side(width, denominator);
         *h = zq::reduced_side(height, denominator);
-        return !rgb || zq::decode_jpeg(data, size, denominator, rgb, rgb_size) ? 0 : -1;
+        if (!rgb)
+            return 0;
+        const size_t needed = size_t(*w) * size_t(*h) * 3;
+        if (rgb_size < needed)
+            zq::failWith("%zu bytes cannot hold the %d x %d picture's %zu", rgb_size, *w, *h,
+                         needed);
+        else if (!zq::decode_jpeg(data, size, denominator, rgb, rgb_size))
+            zq::failWith("the %d x %d JPEG picture is corrupt or cut short", width, height);
+        else
+            return 0;
+        return -1;
     } catch (...) {
+        zq::failWithCurrentException("zq_scanner_jpeg_decode");
         return -1;
     }
 }
@@ -519,6 +644,7 @@ ZQ_EXPORT void zq_scanner_resolution_dump(int fd, char *resolutions)
         dump_resolutions(fd, resolutions);
     } catch (...) {
         // Out of memory: the caller's text stays as it was.
+        zq::failWithCurrentException("zq_scanner_resolution_dump");
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <zqscan/zq_scanner.h>
 #include "atomic_file.h"
+#include "last_error.h"
 #include "picture_kernels.h"
 
 #include <sys/mman.h>
@@ -39,6 +40,20 @@ size_t picture_bytes(int width, int height)
         __builtin_mul_overflow(bytes, ptrdiff_t{3}, &bytes))
         return 0;
     return static_cast<size_t>(bytes);
+}
+
+// The byte count of a picture a call takes, or 0 when the call refuses it;
+// the reason is recorded then.
+size_t accepted_picture_bytes(const void *picture, int width, int height)
+{
+    if (!picture) {
+        zq::failWith("no picture given (null pointer)");
+        return 0;
+    }
+    const size_t bytes = picture_bytes(width, height);
+    if (bytes == 0)
+        zq::failWith("%d x %d pixels describe no picture", width, height);
+    return bytes;
 }
 
 // The rotation's scratch picture, kept from call to call: the preview turns
@@ -230,29 +245,48 @@ bool write_tiff(zq::AtomicFile &file, const uint8_t *picture, int width, int hei
 
 // ---- both writers ------------------------------------------------------------
 
-using Encoder = bool (*)(zq::AtomicFile &, const uint8_t *, int, int, int);
+struct Writer {
+    bool (*encode)(zq::AtomicFile &, const uint8_t *, int, int, int);
+    const char *kind;
+    const char *call;
+};
 
-int save(Encoder encode, const char *filename, const unsigned char *picture, int width, int height,
-         int quality)
+const Writer kJpegWriter = {write_jpeg, "JPEG", "zq_scanner_picture_save"};
+const Writer kTiffWriter = {write_tiff, "TIFF", "zq_scanner_picture_save_tiff"};
+
+int save(const Writer &writer, const char *filename, const unsigned char *picture, int width,
+         int height, int quality)
 {
-    if (!filename || !*filename || !picture || picture_bytes(width, height) == 0) {
+    if (!filename || !*filename) {
+        errno = EINVAL;
+        zq::failWith("no file name given for the %s file", writer.kind);
+        return -1;
+    }
+    if (accepted_picture_bytes(picture, width, height) == 0) {
         errno = EINVAL;
         return -1;
     }
     try {
         zq::AtomicFile file(filename);
-        if (!file.is_open())
+        if (!file.is_open()) {
+            zq::failWithErrno("cannot create %s", filename);
             return -1;
+        }
         errno = 0;
-        if (!encode(file, picture, width, height, quality)) {
+        if (!writer.encode(file, picture, width, height, quality)) {
             // The encoder's own failure (a write, a refused field) or the
             // reason the stream kept.
             errno = file.write_error() ? file.write_error() : errno ? errno : EIO;
+            zq::failWithErrno("cannot write the %s file %s", writer.kind, filename);
             return -1;
         }
-        return file.commit() ? 0 : -1;
+        if (file.commit())
+            return 0;
+        zq::failWithErrno("cannot save %s", filename);
+        return -1;
     } catch (...) {
         errno = ENOMEM;
+        zq::failWithCurrentException(writer.call);
         return -1;
     }
 }
@@ -263,19 +297,21 @@ extern "C" {
 
 ZQ_EXPORT void zq_scanner_picture_gray(unsigned char *picture, int width, int height)
 {
-    const size_t bytes = picture_bytes(width, height);
-    if (picture && bytes)
+    const size_t bytes = accepted_picture_bytes(picture, width, height);
+    if (bytes)
         zq::picture::grey(picture, bytes / 3);
 }
 
 ZQ_EXPORT void zq_scanner_picture_rotate_90(unsigned char *picture, int width, int height)
 {
-    const size_t bytes = picture_bytes(width, height);
-    if (!picture || !bytes)
+    const size_t bytes = accepted_picture_bytes(picture, width, height);
+    if (!bytes)
         return;
     uint8_t *copy = scratch.get(bytes);
-    if (!copy)
+    if (!copy) {
+        zq::failWithErrno("no memory to turn a %d x %d picture", width, height);
         return;
+    }
     std::memcpy(copy, picture, bytes);
     zq::picture::rotate(copy, picture, width, height);
 }
@@ -283,13 +319,13 @@ ZQ_EXPORT void zq_scanner_picture_rotate_90(unsigned char *picture, int width, i
 ZQ_EXPORT int zq_scanner_picture_save(const char *filename, const unsigned char *picture, int width,
                                       int height, int quality)
 {
-    return save(write_jpeg, filename, picture, width, height, quality);
+    return save(kJpegWriter, filename, picture, width, height, quality);
 }
 
 ZQ_EXPORT int zq_scanner_picture_save_tiff(const char *filename, const unsigned char *picture,
                                            int width, int height, int quality)
 {
-    return save(write_tiff, filename, picture, width, height, quality);
+    return save(kTiffWriter, filename, picture, width, height, quality);
 }
 
 } // extern "C"

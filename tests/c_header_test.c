@@ -1,6 +1,7 @@
 /* The public headers as a C program sees them: they compile as C, every
  * function they declare links against libzqscan under its plain C name, and
  * a few calls that need no camera give their documented results. */
+#include <zqscan/zq_messages.h>
 #include <zqscan/zq_opencv.h>
 #include <zqscan/zq_pdf.h>
 #include <zqscan/zq_scanner.h>
@@ -57,6 +58,8 @@ void (*const zq_entry_points[])(void) = {
     (void (*)(void))zq_pdf_set_text_layer,
     (void (*)(void))zq_pdf_prepare_page,
     (void (*)(void))zq_pdf_set_page_encoding,
+    (void (*)(void))zq_last_error,
+    (void (*)(void))zq_set_log_handler,
 };
 
 static int failures;
@@ -69,10 +72,20 @@ static void check(int ok, const char *what)
     }
 }
 
+/* A log handler as a C program writes one. */
+static void count_message(int level, const char *message, void *user)
+{
+    (void)level;
+    (void)message;
+    ++*(int *)user;
+}
+
 int main(void)
 {
     size_t i;
+    check(strcmp(zq_last_error(), "no error") == 0, "no error before the first failure");
     check(zq_scanner_open() == -1, "zq_scanner_open opens nothing");
+    check(strstr(zq_last_error(), "zq_scanner_open") != NULL, "the failure says which call");
     check(zq_scanner_open_index(0) == -1, "index 0 opens nothing");
 
     {
@@ -95,6 +108,12 @@ int main(void)
         check(memcmp(out + 6, frame + (2 * 4 + 1) * 3, 6) == 0, "second row of the cut");
     }
     check(strcmp(zq_pdf_error(), "can not load libzqpdf.so") == 0, "no PDF library loaded yet");
+    {
+        int messages = 0;
+        zq_log_handler handler = count_message;
+        zq_set_log_handler(handler, &messages);
+        zq_set_log_handler(NULL, NULL);
+    }
 
     if (failures == 0)
         printf("public headers work from C\n");

@@ -5,7 +5,8 @@
  * version, burn and export firmware and rewrite the parameter table.
  *
  * Every ChipCam_ function returns 1 on success and 0 on failure, and 0
- * while the chip is not open.  One chip, one thread.
+ * while the chip is not open; zq_last_error (zq_messages.h) says why, as
+ * it does for the lower layers' calls.  One chip, one thread.
  */
 #ifndef ZQ_CHIP_CAMERA_H
 #define ZQ_CHIP_CAMERA_H

@@ -4,8 +4,9 @@
  * Finds the page in a live RGB24 frame (3 bytes a pixel, rows of exactly
  * 3 * width bytes), keeps its outline as the crop quadrilateral of the
  * current frame, draws that outline, cuts the page out upright and whitens
- * the background of a capture.  Like the rest of the library this is not
- * thread-safe: call it from one thread.
+ * the background of a capture.  zq_last_error (zq_messages.h) says why a
+ * call failed, a search that found no page included.  Like the rest of the
+ * library this is not thread-safe: call it from one thread.
  */
 #ifndef ZQ_OPENCV_H
 #define ZQ_OPENCV_H
@@ -116,7 +117,9 @@ ZQ_EXPORT int zq_scanner_page_cut_near(const unsigned char *buffer, int width, i
                                        int *out_width, int *out_height);
 /* Whitens the paper of the frame in place, evening out the light block by
  * block, then raises the contrast.  Always 1; frames smaller than 40
- * pixels in either direction are left unchanged. */
+ * pixels in either direction are left unchanged, and so is a frame the
+ * call cannot work on (null, bad sizes, out of memory), which
+ * zq_last_error then names. */
 ZQ_EXPORT int zq_scanner_clear_background(unsigned char *buffer, int width, int height);
 
 /* ---- Open books ----

@@ -60,7 +60,9 @@ ZQ_EXPORT int zq_pdf_prepare_page(const char *path);
  * zqpdf_set_text_layer()", "can not load zqpdf_prepare_page()", "can not load
  * zqpdf_set_page_encoding()", or
  * libzqpdf's own text (kept per thread: ask on the thread that called).
- * The text belongs to the libraries; do not free it. */
+ * The text belongs to the libraries; do not free it.  zq_last_error gives
+ * the same after a failed call, and the loader's reason when libzqpdf.so
+ * cannot be loaded. */
 ZQ_EXPORT const char *zq_pdf_error(void);
 
 ZQ_EXTERN_C_END

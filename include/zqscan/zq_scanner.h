@@ -4,7 +4,8 @@
  * A camera is opened by its index, streams RGB24 frames (3 bytes a pixel,
  * red, green, blue; rows of exactly 3 * width bytes, top to bottom) and is
  * closed again.  All functions return 0 on success and -1 on failure unless
- * said otherwise.  The library is not thread-safe: call it from one thread.
+ * said otherwise; zq_last_error (zq_messages.h) says why a call failed.
+ * The library is not thread-safe: call it from one thread.
  */
 #ifndef ZQ_SCANNER_H
 #define ZQ_SCANNER_H
@@ -99,13 +100,14 @@ ZQ_EXPORT int zq_scanner_jpeg_decode(const unsigned char *data, size_t size, int
 
 /* Pictures are RGB24 of width x height pixels, owned by the caller.  Sizes
  * that cannot describe a picture (not positive, or too large to address)
- * and null pointers are refused without touching memory. */
+ * and null pointers are refused without touching memory; zq_last_error
+ * then says so, also for the two calls without a result. */
 
 /* Replaces every pixel by the mean of its three bytes, remainder dropped. */
 ZQ_EXPORT void zq_scanner_picture_gray(unsigned char *picture, int width, int height);
 /* Turns the picture a quarter turn counter-clockwise, in place: afterwards
  * it is height pixels wide and width pixels tall.  The picture stays as it
- * was when memory for the turn cannot be had. */
+ * was when memory for the turn cannot be had (zq_last_error says so). */
 ZQ_EXPORT void zq_scanner_picture_rotate_90(unsigned char *picture, int width, int height);
 
 /* Write the picture as a JPEG file, or as a JPEG-compressed TIFF file, at
