@@ -1,6 +1,7 @@
 /* The public headers as a C program sees them: they compile as C, every
  * function they declare links against libzqscan under its plain C name, and
  * a few calls that need no camera give their documented results. */
+#include <zqscan/zq_chip.h>
 #include <zqscan/zq_opencv.h>
 #include <zqscan/zq_pdf.h>
 #include <zqscan/zq_scanner.h>
@@ -57,6 +58,22 @@ void (*const zq_entry_points[])(void) = {
     (void (*)(void))zq_pdf_set_text_layer,
     (void (*)(void))zq_pdf_prepare_page,
     (void (*)(void))zq_pdf_set_page_encoding,
+    (void (*)(void))zq_chip_new,
+    (void (*)(void))zq_chip_free,
+    (void (*)(void))zq_chip_open,
+    (void (*)(void))zq_chip_open_device,
+    (void (*)(void))zq_chip_close,
+    (void (*)(void))zq_chip_last_error,
+    (void (*)(void))zq_chip_read_identity,
+    (void (*)(void))zq_chip_flash_size,
+    (void (*)(void))zq_chip_flash_id,
+    (void (*)(void))zq_chip_read_flash,
+    (void (*)(void))zq_chip_burn,
+    (void (*)(void))zq_chip_write_settings,
+    (void (*)(void))zq_chip_read_registers,
+    (void (*)(void))zq_chip_write_registers,
+    (void (*)(void))zq_chip_read_sensor,
+    (void (*)(void))zq_chip_write_sensor,
 };
 
 static int failures;
@@ -95,6 +112,16 @@ int main(void)
         check(memcmp(out + 6, frame + (2 * 4 + 1) * 3, 6) == 0, "second row of the cut");
     }
     check(strcmp(zq_pdf_error(), "can not load libzqpdf.so") == 0, "no PDF library loaded yet");
+    {
+        /* A chip handle that holds no chip refuses reads and says so. */
+        zq_chip *chip = zq_chip_new();
+        unsigned char byte = 0;
+        check(chip != NULL, "a new chip handle");
+        check(zq_chip_read_flash(chip, 0, &byte, 1) == ZQ_CHIP_ERR_NOT_OPEN, "no chip open");
+        check(zq_chip_last_error(chip)[0] != '\0', "the handle says why");
+        check(zq_chip_close(chip) == ZQ_CHIP_OK, "closing a handle without a chip");
+        zq_chip_free(chip);
+    }
 
     if (failures == 0)
         printf("public headers work from C\n");
