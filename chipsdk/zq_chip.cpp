@@ -296,7 +296,7 @@ const char *zq_chip_last_error(const zq_chip *chip)
     return chip ? chip->error.c_str() : "no chip handle";
 }
 
-zq_chip_result zq_chip_read_identity(zq_chip *chip, zq_chip_identity *identity)
+zq_chip_result zq_chip_identify(zq_chip *chip, zq_chip_identity *identity)
 {
     return guarded(chip, [&] {
         needOpen(chip);
@@ -304,8 +304,15 @@ zq_chip_result zq_chip_read_identity(zq_chip *chip, zq_chip_identity *identity)
             fail(ZQ_CHIP_ERR_ARGUMENT, "nowhere to put the identity");
         *identity = zq_chip_identity{};
         readChipPart(*identity);
-        readFlashPart(*identity);
     });
+}
+
+zq_chip_result zq_chip_read_identity(zq_chip *chip, zq_chip_identity *identity)
+{
+    const zq_chip_result identified = zq_chip_identify(chip, identity);
+    if (identified != ZQ_CHIP_OK)
+        return identified;
+    return guarded(chip, [&] { readFlashPart(*identity); });
 }
 
 zq_chip_result zq_chip_flash_size(zq_chip *chip, long *size, int *size_from_id)

@@ -64,6 +64,7 @@ void (*const zq_entry_points[])(void) = {
     (void (*)(void))zq_chip_open_device,
     (void (*)(void))zq_chip_close,
     (void (*)(void))zq_chip_last_error,
+    (void (*)(void))zq_chip_identify,
     (void (*)(void))zq_chip_read_identity,
     (void (*)(void))zq_chip_flash_size,
     (void (*)(void))zq_chip_flash_id,

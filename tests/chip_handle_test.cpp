@@ -61,6 +61,10 @@ TEST_F(ChipHandleTest, OpenIdentifyClose)
     const FirmwareSpec spec = firmware();
     Handle h = openOn(firmwareChip(spec));
     zq_chip_identity id;
+    ASSERT_EQ(zq_chip_identify(h.get(), &id), ZQ_CHIP_OK) << errorOf(h);
+    EXPECT_EQ(id.chip_id, chip().config().chipId);
+    EXPECT_FALSE(id.has_usb_ids || id.has_firmware_version);
+    EXPECT_TRUE(transfers(3).empty()) << "the controller's part needs no flash";
     ASSERT_EQ(zq_chip_read_identity(h.get(), &id), ZQ_CHIP_OK) << errorOf(h);
     EXPECT_EQ(errorOf(h), "");
     EXPECT_EQ(id.chip_id, chip().config().chipId);
@@ -108,8 +112,10 @@ TEST_F(ChipHandleTest, UnknownRomAndMissingCamera)
     unknown.romString = {'9', '9', '9', 'R', '0', 0x01, 0x00, 0x00};
     Handle h = openOn(unknown);
     zq_chip_identity id;
-    EXPECT_EQ(zq_chip_read_identity(h.get(), &id), ZQ_CHIP_ERR_UNKNOWN_CHIP);
-    EXPECT_NE(errorOf(h).find("not one the SDK knows"), std::string::npos) << errorOf(h);
+    for (auto read : {zq_chip_identify, zq_chip_read_identity}) {
+        EXPECT_EQ(read(h.get(), &id), ZQ_CHIP_ERR_UNKNOWN_CHIP);
+        EXPECT_NE(errorOf(h).find("not one the SDK knows"), std::string::npos) << errorOf(h);
+    }
     ASSERT_EQ(zq_chip_close(h.get()), ZQ_CHIP_OK);
 
     testing::internal::CaptureStderr();

@@ -87,9 +87,13 @@ typedef struct {
     char strings[ZQ_CHIP_STRING_COUNT][ZQ_CHIP_MAX_STRING + 1];
 } zq_chip_identity;
 
-/* Fills *identity.  ZQ_CHIP_ERR_UNKNOWN_CHIP when the controller or its
- * ROM is not known, with what was read of rom_version kept; the firmware
- * version, ids and strings are only as readable as the flash is. */
+/* Fills the controller's part of *identity (chip_id, rom_kib and
+ * rom_version) from its registers and ROM, without reading the flash;
+ * the rest is cleared.  ZQ_CHIP_ERR_UNKNOWN_CHIP when the controller or
+ * its ROM is not one the SDK knows, with what was read kept. */
+ZQ_EXPORT zq_chip_result zq_chip_identify(zq_chip *chip, zq_chip_identity *identity);
+/* Fills all of *identity: as zq_chip_identify, then the firmware version,
+ * USB ids and strings from the flash, each only as readable as it is. */
 ZQ_EXPORT zq_chip_result zq_chip_read_identity(zq_chip *chip, zq_chip_identity *identity);
 
 /* The flash's size in bytes, at most ZQ_CHIP_FLASH_WINDOW: from its JEDEC
@@ -108,7 +112,7 @@ ZQ_EXPORT zq_chip_result zq_chip_read_flash(zq_chip *chip, long offset, unsigned
 typedef void (*zq_chip_progress)(int done, int total, void *user);
 
 /* Burn flags.  The SDK compares every 8-byte group as it writes it; without
- * this flag it compares one group in 1024, and zq_chip_burn reads the whole
+ * this flag it compares one group in 128, and zq_chip_burn reads the whole
  * image back afterwards instead. */
 #define ZQ_CHIP_CHECK_EVERY_GROUP 1u
 
