@@ -13,6 +13,13 @@
 #include <string>
 #include <vector>
 
+static_assert(ZQ_CHIP_MIN_FIRMWARE_LENGTH == CHIPCAM_MIN_FW_LENGTH);
+static_assert(ZQ_CHIP_TABLE_MIN_LENGTH == PARAM_INTERFACE_OFFSET + 64);
+static_assert(ZQ_CHIP_FLASH_WINDOW == SF_WINDOW_LIMIT);
+static_assert(ZQ_CHIP_ROM_VERSION_SIZE == ROM_STRING_SIZE);
+static_assert(ZQ_CHIP_FIRMWARE_VERSION_SIZE == CHIPCAM_FW_VERSION_SIZE);
+static_assert(ZQ_CHIP_MAX_STRING == CHIPCAM_MAX_STRING);
+
 struct zq_chip {
     std::string error;
     bool open = false;
@@ -195,7 +202,7 @@ SERIAL_FLASH_TYPE writableFamily(int family)
 void needImage(const unsigned char *image, long length)
 {
     needBuffer(image, length);
-    if (length < CHIPCAM_MIN_FW_LENGTH || length > SF_WINDOW_LIMIT)
+    if (length < ZQ_CHIP_MIN_FIRMWARE_LENGTH || length > ZQ_CHIP_FLASH_WINDOW)
         fail(ZQ_CHIP_ERR_ARGUMENT, std::to_string(length) + " bytes are no firmware image for "
                                                             "the flash window");
 }
@@ -352,6 +359,28 @@ zq_chip_result zq_chip_read_flash(zq_chip *chip, long offset, unsigned char *buf
                                            hexAddress(SF_WINDOW_LIMIT) + ")");
         if (!ChipCam_SerialFlashRead(offset, buffer, length))
             fail(ZQ_CHIP_ERR_READ, "reading the flash from " + hexAddress(offset) + " failed");
+    });
+}
+
+zq_chip_result zq_chip_find_table(zq_chip *chip, const unsigned char *rom_version,
+                                  const unsigned char *image, long length,
+                                  zq_chip_image_table *table)
+{
+    return guarded(chip, [&] {
+        needBuffer(rom_version, ZQ_CHIP_ROM_VERSION_SIZE);
+        needBuffer(image, length);
+        if (!table)
+            fail(ZQ_CHIP_ERR_ARGUMENT, "nowhere to put the table's place");
+        ULONG start = 0, end = 0, crc = 0;
+        if (!XU_GetParaTableAndCRCAddrFormImage(rom_version, image, ULONG(length), &start, &end,
+                                                &crc))
+            fail(ZQ_CHIP_ERR_ARGUMENT,
+                 "the image holds no parameter table where this ROM looks for one");
+        std::vector<BYTE> sealed(image, image + length);
+        CheckCRC(sealed.data(), LONG(start), LONG(end - start), LONG(crc));
+        const ULONG at = crc + zq::chip::kCrcOffset;
+        *table = {start, end, at, unsigned(image[at] << 8 | image[at + 1]),
+                  unsigned(sealed[at] << 8 | sealed[at + 1])};
     });
 }
 

@@ -69,6 +69,7 @@ void (*const zq_entry_points[])(void) = {
     (void (*)(void))zq_chip_flash_size,
     (void (*)(void))zq_chip_flash_id,
     (void (*)(void))zq_chip_read_flash,
+    (void (*)(void))zq_chip_find_table,
     (void (*)(void))zq_chip_burn,
     (void (*)(void))zq_chip_write_settings,
     (void (*)(void))zq_chip_read_registers,

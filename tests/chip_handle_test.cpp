@@ -243,6 +243,34 @@ TEST_F(ChipHandleTest, SettingsAreWrittenAndReadBack)
     EXPECT_NE(errorOf(h).find("product is longer than 31"), std::string::npos) << errorOf(h);
 }
 
+TEST_F(ChipHandleTest, FindsTheTableOfAnImageWithoutAChip)
+{
+    const FirmwareSpec spec = firmware();
+    Bytes image = makeFirmwareImage(spec);
+    const ParameterTable where = tableOf(spec);
+    const auto rom = firmwareChip().romString;
+    Handle h = newHandle();
+    zq_chip_image_table t;
+    ASSERT_EQ(zq_chip_find_table(h.get(), rom.data(), image.data(), long(image.size()), &t),
+              ZQ_CHIP_OK)
+        << errorOf(h);
+    EXPECT_EQ(t.table_start, where.start);
+    EXPECT_EQ(t.table_end, where.end);
+    EXPECT_EQ(t.checksum_at, where.crc + 20);
+    EXPECT_EQ(t.stored_checksum, t.computed_checksum);
+
+    image[where.start + 0x50] ^= 0xFF;
+    ASSERT_EQ(zq_chip_find_table(h.get(), rom.data(), image.data(), long(image.size()), &t),
+              ZQ_CHIP_OK);
+    EXPECT_EQ(t.stored_checksum, unsigned(image[t.checksum_at] << 8 | image[t.checksum_at + 1]));
+    EXPECT_NE(t.stored_checksum, t.computed_checksum);
+
+    EXPECT_EQ(zq_chip_find_table(h.get(), rom.data(), image.data(), where.start, &t),
+              ZQ_CHIP_ERR_ARGUMENT)
+        << "the table lies beyond the image's end";
+    EXPECT_NE(errorOf(h).find("no parameter table"), std::string::npos) << errorOf(h);
+}
+
 TEST_F(ChipHandleTest, ErrorsStayWithTheirHandle)
 {
     Handle first = openOn(firmwareChip());

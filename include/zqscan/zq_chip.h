@@ -107,6 +107,28 @@ ZQ_EXPORT zq_chip_result zq_chip_flash_id(zq_chip *chip, unsigned char jedec_id[
 ZQ_EXPORT zq_chip_result zq_chip_read_flash(zq_chip *chip, long offset, unsigned char *buffer,
                                             long length);
 
+/* Images shorter than their layout block are not firmware. */
+#define ZQ_CHIP_MIN_FIRMWARE_LENGTH 0x168
+/* A parameter table holds the USB ids and five string slots up to here. */
+#define ZQ_CHIP_TABLE_MIN_LENGTH 0x180
+
+/* Where a ROM finds the parameter table in a firmware image. */
+typedef struct {
+    unsigned long table_start, table_end; /* the table: [table_start, table_end) */
+    unsigned long checksum_at;            /* its CRC-16/MODBUS, high byte first */
+    unsigned stored_checksum;             /* what the image holds there */
+    unsigned computed_checksum;           /* what the table's bytes give */
+} zq_chip_image_table;
+
+/* Finds the parameter table in a firmware image for the ROM whose version
+ * (as zq_chip_identity has it) is rom_version, without asking a chip: the
+ * handle need not hold one.  ZQ_CHIP_ERR_ARGUMENT when the image is too
+ * short for its layout block or holds no table, with its checksum, where
+ * that ROM looks for one. */
+ZQ_EXPORT zq_chip_result zq_chip_find_table(zq_chip *chip, const unsigned char *rom_version,
+                                            const unsigned char *image, long length,
+                                            zq_chip_image_table *table);
+
 /* Progress of a long operation: done of total, reaching total at the end;
  * user is handed back. */
 typedef void (*zq_chip_progress)(int done, int total, void *user);
