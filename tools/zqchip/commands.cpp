@@ -32,7 +32,7 @@ Exit fail(Exit code, const std::string &message)
     return code;
 }
 
-// Reads a firmware file of at most SF_WINDOW_LIMIT bytes, the most any
+// Reads a firmware file of at most ZQ_CHIP_FLASH_WINDOW bytes, the most any
 // flash takes through the window.  Anything but a regular file (a FIFO
 // would not even open without a writer, /dev/zero never ends) and anything
 // larger is refused without reading it whole; error says why.
@@ -48,7 +48,7 @@ bool readFirmwareFile(const std::string &path, Bytes &data, std::string &error)
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         error = path + (S_ISDIR(st.st_mode) ? " is a directory" : " is not a regular file") +
                 ", not a firmware image";
-    data.assign(error.empty() ? size_t(SF_WINDOW_LIMIT) + 1 : 0, 0);
+    data.assign(error.empty() ? size_t(ZQ_CHIP_FLASH_WINDOW) + 1 : 0, 0);
     size_t got = 0;
     while (got < data.size()) {
         const ssize_t n = ::read(fd, data.data() + got, data.size() - got);
@@ -62,9 +62,9 @@ bool readFirmwareFile(const std::string &path, Bytes &data, std::string &error)
     }
     ::close(fd);
     data.resize(got);
-    if (error.empty() && got > size_t(SF_WINDOW_LIMIT))
-        error = path + " is larger than the largest flash (" + std::to_string(SF_WINDOW_LIMIT) +
-                " bytes), not a firmware image";
+    if (error.empty() && got > size_t(ZQ_CHIP_FLASH_WINDOW))
+        error = path + " is larger than the largest flash (" +
+                std::to_string(ZQ_CHIP_FLASH_WINDOW) + " bytes), not a firmware image";
     return error.empty();
 }
 
@@ -242,7 +242,8 @@ Exit failedWrite(Exit code, const std::string &what, const Options &o, const Chi
     if (unchanged(chip, flash, backup))
         return fail(code, what + "; nothing was changed: the flash reads as before (as " +
                               backup.path + " holds it), nothing needs to be written back");
-    const bool force = !checkFirmware(backup.image, chip.id.rom_version, flash.size).fit();
+    const bool force =
+        !checkFirmware(chip.get(), backup.image, chip.id.rom_version, flash.size).fit();
     return fail(code, what + "; the earlier flash is in " + backup.path +
                           "\nzqchip: to write it back: zqchip --device " +
                           std::to_string(o.device) + " burn " + shellWord(backup.path) +
@@ -400,7 +401,7 @@ Exit writeSensor(const Options &o, const Chip &chip)
 
 Exit dump(const Options &o, const Chip &chip)
 {
-    if (o.operands.size() != 1 || o.offset + o.length > SF_WINDOW_LIMIT)
+    if (o.operands.size() != 1 || o.offset + o.length > ZQ_CHIP_FLASH_WINDOW)
         return fail(kUsage, "dump FILE [--offset A] [--length N], within 0x40000");
     Bytes data;
     if (Exit e = readVerified(chip, o.offset, o.length, data, o.operands[0] + " was not written");
@@ -437,7 +438,8 @@ Exit loadFirmware(const Options &o, const Chip &chip, const Flash &flash, Bytes 
     std::string error;
     if (!readFirmwareFile(path, image, error))
         return fail(kBadFirmware, error);
-    const FirmwareVerdict verdict = checkFirmware(image, chip.id.rom_version, flash.size);
+    const FirmwareVerdict verdict =
+        checkFirmware(chip.get(), image, chip.id.rom_version, flash.size);
     if (verdict.fit())
         return kDone;
     if (verdict.tooLarge)
