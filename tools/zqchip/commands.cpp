@@ -103,13 +103,13 @@ bool writeFile(const std::string &path, const Bytes &data, int extraFlags)
 }
 
 // Text the chip gave, at most count bytes up to its NUL, fit for a terminal.
-std::string deviceText(const BYTE *text, size_t count)
+std::string deviceText(const unsigned char *text, size_t count)
 {
     const char *chars = reinterpret_cast<const char *>(text);
     return zq::printable(std::string(chars, strnlen(chars, count)));
 }
 
-std::string hex(const BYTE *data, size_t count)
+std::string hex(const unsigned char *data, size_t count)
 {
     std::string text;
     char b[4];
@@ -290,13 +290,13 @@ Exit info(const Options &, const Chip &chip)
                 hex(id.rom_version, ZQ_CHIP_ROM_VERSION_SIZE).c_str());
     if (id.has_firmware_version)
         std::printf("firmware version: %s\n",
-                    deviceText(reinterpret_cast<const BYTE *>(id.firmware_version),
+                    deviceText(reinterpret_cast<const unsigned char *>(id.firmware_version),
                                ZQ_CHIP_FIRMWARE_VERSION_SIZE)
                         .c_str());
     else
         std::printf("firmware version: (not available for this chip)\n");
     Flash flash;
-    BYTE jedec[3] = {};
+    unsigned char jedec[3] = {};
     if (measureFlash(chip, flash) && zq_chip_flash_id(chip.get(), jedec) == ZQ_CHIP_OK)
         std::printf("flash:            id %s, %ld KiB (%s)\n", hex(jedec, 3).c_str(),
                     flash.size / 1024,
