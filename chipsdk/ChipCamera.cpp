@@ -179,6 +179,14 @@ BOOL firmwareVersion(BYTE *pData, LONG len, BOOL bNormalExport, bool ex, DSP_ROM
 
 } // namespace
 
+bool zq::chip::openCamera(const char *path)
+{
+    if (!XU_OpenCamera(path))
+        return false;
+    camera_init = 1;
+    return true;
+}
+
 extern "C" {
 
 BOOL ChipCam_Init(int videoIndex)
@@ -187,11 +195,10 @@ BOOL ChipCam_Init(int videoIndex)
         return 1;
     char path[300];
     std::snprintf(path, sizeof(path), "/dev/video%d", videoIndex);
-    if (!XU_OpenCamera(path)) {
+    if (!zq::chip::openCamera(path)) {
         zq::log(ZQ_LOG_ERROR, zq::Console::Err, "Open video device failed");
         return 0;
     }
-    camera_init = 1;
     return 1;
 }
 

@@ -390,7 +390,26 @@ BOOL clearFlashStatus(SERIAL_FLASH_TYPE sft)
     return command({kWriteStatus, 0x00}) && XU_SFCMDreadStatus() && manualMode(false);
 }
 
+// A row of cbSFLib_ID by the names of its columns.
+struct KnownFlash {
+    BYTE manufacturer, deviceId1, deviceId2, family, commandSet, last;
+};
+
+KnownFlash knownFlash(int row)
+{
+    const BYTE *c = cbSFLib_ID[row];
+    return {c[0], c[1], c[2], c[3], c[4], c[5]};
+}
+
 } // namespace
+
+BYTE zq::chip::commandSetFor(SERIAL_FLASH_TYPE family)
+{
+    for (int row = 1; row < SF_ID_ROWS; ++row)
+        if (knownFlash(row).family == family)
+            return knownFlash(row).commandSet;
+    return 1;
+}
 
 extern "C" {
 

@@ -55,6 +55,15 @@ inline bool knownFlashType(SERIAL_FLASH_TYPE sft)
 BOOL paramTableFromImage(const BYTE *image, ULONG imageLength, ULONG *start, ULONG *end,
                          ULONG *crc);
 
+// Opens the camera node at path and marks the SDK open, as ChipCam_Init
+// does for /dev/video<index>.
+bool openCamera(const char *path);
+
+// The command-set row (of cbSFLib_Cmd) the firmware's write commands take
+// for a flash family: the row the known-flash table gives the family, the
+// common set for families it does not list.
+BYTE commandSetFor(SERIAL_FLASH_TYPE family);
+
 // Controller registers that the flash and ROM code address by their fixed
 // first-architecture addresses rather than through the register map.
 namespace reg

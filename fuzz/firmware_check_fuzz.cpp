@@ -3,8 +3,6 @@
 // string that chooses the parameter-table layout, then the image.
 #include "firmware_check.h"
 
-#include <zqscan/SFData.h>
-
 #include <cstddef>
 #include <cstdint>
 
@@ -14,11 +12,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < kHead)
         return 0;
     const long flashSize = 0x10000L << (data[0] % 3);
-    BYTE version[10] = {};
+    unsigned char version[ZQ_CHIP_ROM_VERSION_SIZE] = {};
     for (int i = 0; i < 8; ++i)
         version[i] = data[1 + i];
     const zqchip::Bytes image(data + kHead, data + size);
-    const zqchip::FirmwareVerdict verdict = zqchip::checkFirmware(image, version, flashSize);
+    static zq_chip *const chip = zq_chip_new(); // finds tables; it holds no chip
+    const zqchip::FirmwareVerdict verdict = zqchip::checkFirmware(chip, image, version, flashSize);
     if (verdict.fit() && image.size() > size_t(flashSize))
         __builtin_trap(); // an image larger than the flash must never pass
     return 0;

@@ -2,6 +2,7 @@
  * function they declare links against libzqscan under its plain C name, and
  * a few calls that need no camera give their documented results. */
 #include <zqscan/zq_messages.h>
+#include <zqscan/zq_chip.h>
 #include <zqscan/zq_opencv.h>
 #include <zqscan/zq_pdf.h>
 #include <zqscan/zq_scanner.h>
@@ -60,6 +61,24 @@ void (*const zq_entry_points[])(void) = {
     (void (*)(void))zq_pdf_set_page_encoding,
     (void (*)(void))zq_last_error,
     (void (*)(void))zq_set_log_handler,
+    (void (*)(void))zq_chip_new,
+    (void (*)(void))zq_chip_free,
+    (void (*)(void))zq_chip_open,
+    (void (*)(void))zq_chip_open_device,
+    (void (*)(void))zq_chip_close,
+    (void (*)(void))zq_chip_last_error,
+    (void (*)(void))zq_chip_identify,
+    (void (*)(void))zq_chip_read_identity,
+    (void (*)(void))zq_chip_flash_size,
+    (void (*)(void))zq_chip_flash_id,
+    (void (*)(void))zq_chip_read_flash,
+    (void (*)(void))zq_chip_find_table,
+    (void (*)(void))zq_chip_burn,
+    (void (*)(void))zq_chip_write_settings,
+    (void (*)(void))zq_chip_read_registers,
+    (void (*)(void))zq_chip_write_registers,
+    (void (*)(void))zq_chip_read_sensor,
+    (void (*)(void))zq_chip_write_sensor,
 };
 
 static int failures;
@@ -113,6 +132,16 @@ int main(void)
         zq_log_handler handler = count_message;
         zq_set_log_handler(handler, &messages);
         zq_set_log_handler(NULL, NULL);
+    }
+    {
+        /* A chip handle that holds no chip refuses reads and says so. */
+        zq_chip *chip = zq_chip_new();
+        unsigned char byte = 0;
+        check(chip != NULL, "a new chip handle");
+        check(zq_chip_read_flash(chip, 0, &byte, 1) == ZQ_CHIP_ERR_NOT_OPEN, "no chip open");
+        check(zq_chip_last_error(chip)[0] != '\0', "the handle says why");
+        check(zq_chip_close(chip) == ZQ_CHIP_OK, "closing a handle without a chip");
+        zq_chip_free(chip);
     }
 
     if (failures == 0)

@@ -4,7 +4,7 @@
 #include "atomic_file.h"
 #include "printable.h"
 #include "progress.h"
-#include <zqscan/ChipCamera.h>
+#include <zqscan/zq_chip.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,6 +17,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <memory>
 #include <vector>
 
 namespace zqchip
@@ -31,7 +32,7 @@ Exit fail(Exit code, const std::string &message)
     return code;
 }
 
-// Reads a firmware file of at most SF_WINDOW_LIMIT bytes, the most any
+// Reads a firmware file of at most ZQ_CHIP_FLASH_WINDOW bytes, the most any
 // flash takes through the window.  Anything but a regular file (a FIFO
 // would not even open without a writer, /dev/zero never ends) and anything
 // larger is refused without reading it whole; error says why.
@@ -47,7 +48,7 @@ bool readFirmwareFile(const std::string &path, Bytes &data, std::string &error)
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         error = path + (S_ISDIR(st.st_mode) ? " is a directory" : " is not a regular file") +
                 ", not a firmware image";
-    data.assign(error.empty() ? size_t(SF_WINDOW_LIMIT) + 1 : 0, 0);
+    data.assign(error.empty() ? size_t(ZQ_CHIP_FLASH_WINDOW) + 1 : 0, 0);
     size_t got = 0;
     while (got < data.size()) {
         const ssize_t n = ::read(fd, data.data() + got, data.size() - got);
@@ -61,9 +62,9 @@ bool readFirmwareFile(const std::string &path, Bytes &data, std::string &error)
     }
     ::close(fd);
     data.resize(got);
-    if (error.empty() && got > size_t(SF_WINDOW_LIMIT))
-        error = path + " is larger than the largest flash (" + std::to_string(SF_WINDOW_LIMIT) +
-                " bytes), not a firmware image";
+    if (error.empty() && got > size_t(ZQ_CHIP_FLASH_WINDOW))
+        error = path + " is larger than the largest flash (" +
+                std::to_string(ZQ_CHIP_FLASH_WINDOW) + " bytes), not a firmware image";
     return error.empty();
 }
 
@@ -102,13 +103,13 @@ bool writeFile(const std::string &path, const Bytes &data, int extraFlags)
 }
 
 // Text the chip gave, at most count bytes up to its NUL, fit for a terminal.
-std::string deviceText(const BYTE *text, size_t count)
+std::string deviceText(const unsigned char *text, size_t count)
 {
     const char *chars = reinterpret_cast<const char *>(text);
     return zq::printable(std::string(chars, strnlen(chars, count)));
 }
 
-std::string hex(const BYTE *data, size_t count)
+std::string hex(const unsigned char *data, size_t count)
 {
     std::string text;
     char b[4];
@@ -119,22 +120,12 @@ std::string hex(const BYTE *data, size_t count)
     return text;
 }
 
-// The open chip for the length of one command.
-class ChipSession
-{
-  public:
-    explicit ChipSession(int device) : open_(ChipCam_Init(device)) {}
-    ~ChipSession()
-    {
-        if (open_)
-            ChipCam_UnInit();
-    }
-    ChipSession(const ChipSession &) = delete;
-    ChipSession &operator=(const ChipSession &) = delete;
-    bool open() const { return open_; }
+// The chip, held open for the length of one command, and what it is.
+struct Chip {
+    std::unique_ptr<zq_chip, decltype(&zq_chip_free)> handle{zq_chip_new(), zq_chip_free};
+    zq_chip_identity id{};
 
-  private:
-    bool open_;
+    zq_chip *get() const { return handle.get(); }
 };
 
 // A word for the shell: quoted unless it is plain.
@@ -152,51 +143,23 @@ std::string shellWord(const std::string &word)
     return quoted + "'";
 }
 
-struct Identity {
-    BYTE chipId = 0;
-    DSP_ROM_TYPE romType = DRT_Unknow;
-    BYTE rom[ROM_STRING_SIZE + 2] = {};
-};
-
 struct Flash {
     long size = 0;
     bool byId = false; // else measured by where its addresses wrap
 };
 
-bool measureFlash(Flash &flash)
+bool measureFlash(const Chip &chip, Flash &flash)
 {
-    LONG size = 0;
-    BOOL byId = 0;
-    if (!XU_GetSerialFlashSize(&size, &byId))
+    int byId = 0;
+    if (zq_chip_flash_size(chip.get(), &flash.size, &byId) != ZQ_CHIP_OK)
         return false;
-    flash = {long(size), byId != 0};
+    flash.byId = byId != 0;
     return true;
 }
 
-bool identify(Identity &id)
+std::string romTypeName(unsigned kib)
 {
-    DSP_ARCH_TYPE arch = DAT_UNKNOW;
-    id.romType = XU_GetChipRomType(&id.chipId, &arch);
-    return id.romType != DRT_Unknow && XU_GetAsicRomVersion(id.rom);
-}
-
-const char *romTypeName(DSP_ROM_TYPE type)
-{
-    static const char *const names[] = {"unknown", "32K", "64K", "128K", "256K"};
-    return type >= DRT_Unknow && type <= DRT_256K ? names[type] : "unknown";
-}
-
-// The firmware's write commands follow the flash family: the command-set
-// row that the known-flash table gives the family (the common set for
-// families it does not list).
-void selectCommandSet(SERIAL_FLASH_TYPE family)
-{
-    ubSFLib_CmdID = 1;
-    for (int row = 1; row < SF_ID_ROWS; ++row)
-        if (cbSFLib_ID[row][3] == family) {
-            ubSFLib_CmdID = cbSFLib_ID[row][4];
-            return;
-        }
+    return kib ? std::to_string(kib) + "K" : "unknown";
 }
 
 Exit needWriteOptions(const Options &o)
@@ -205,36 +168,23 @@ Exit needWriteOptions(const Options &o)
         return fail(kUsage, "this command erases flash: name its family with --family");
     if (!o.confirmed)
         return fail(kUsage, "this command erases flash: confirm with --yes");
-    selectCommandSet(o.family);
     return kDone;
 }
 
-bool exportFlash(long length, Bytes &data)
+bool readFlash(const Chip &chip, long offset, long length, Bytes &data)
 {
     data.assign(size_t(length), 0);
-    return ChipCam_ExportFW(data.data(), length, nullptr, nullptr);
-}
-
-using FlashReader = BOOL (*)(LONG offset, BYTE *data, LONG length);
-
-// The firmware export as a reader; it reads from address 0.
-BOOL exportReader(LONG, BYTE *data, LONG length)
-{
-    return ChipCam_ExportFW(data, length, nullptr, nullptr);
+    return zq_chip_read_flash(chip.get(), offset, data.data(), length) == ZQ_CHIP_OK;
 }
 
 // Reads length bytes from offset twice and keeps them only when both reads
 // agree: a byte damaged on its way from the chip must not end up in a file
 // that passes for a copy of the flash.  unsaved says what did not happen.
-Exit readVerified(FlashReader reader, long offset, long length, Bytes &data,
+Exit readVerified(const Chip &chip, long offset, long length, Bytes &data,
                   const std::string &unsaved)
 {
-    auto read = [&](Bytes &into) {
-        into.assign(size_t(length), 0);
-        return reader(offset, into.data(), length);
-    };
     Bytes again;
-    if (!read(data) || !read(again))
+    if (!readFlash(chip, offset, length, data) || !readFlash(chip, offset, length, again))
         return fail(kFailed, "flash read failed; " + unsaved);
     const auto at = std::mismatch(data.begin(), data.end(), again.begin()).first;
     if (at == data.end())
@@ -257,10 +207,10 @@ struct Backup {
     Bytes image;
 };
 
-Exit backUp(const Options &o, const Flash &flash, Backup &backup)
+Exit backUp(const Options &o, const Chip &chip, const Flash &flash, Backup &backup)
 {
     backup.path = o.backupPath.empty() ? backupNameAt(std::time(nullptr)) : o.backupPath;
-    if (Exit e = readVerified(exportReader, 0, flash.size, backup.image,
+    if (Exit e = readVerified(chip, 0, flash.size, backup.image,
                               "no backup was written, nothing was erased");
         e != kDone)
         return e;
@@ -278,21 +228,22 @@ Exit backUp(const Options &o, const Flash &flash, Backup &backup)
 // Whether the flash still holds what the backup holds: a write refused
 // before the erase (a flash that stays locked, a table the SDK cannot use)
 // changed nothing.  A read that fails counts as a change.
-bool unchanged(const Flash &flash, const Backup &backup)
+bool unchanged(const Chip &chip, const Flash &flash, const Backup &backup)
 {
     Bytes now;
-    return exportFlash(flash.size, now) && now == backup.image;
+    return readFlash(chip, 0, flash.size, now) && now == backup.image;
 }
 
 // A write that failed: when the flash changed, where the earlier flash is
 // and the command that puts it back; else that nothing changed.
-Exit failedWrite(Exit code, const std::string &what, const Options &o, const Identity &id,
+Exit failedWrite(Exit code, const std::string &what, const Options &o, const Chip &chip,
                  const Flash &flash, const Backup &backup)
 {
-    if (unchanged(flash, backup))
+    if (unchanged(chip, flash, backup))
         return fail(code, what + "; nothing was changed: the flash reads as before (as " +
                               backup.path + " holds it), nothing needs to be written back");
-    const bool force = !checkFirmware(backup.image, id.rom, flash.size).fit();
+    const bool force =
+        !checkFirmware(chip.get(), backup.image, chip.id.rom_version, flash.size).fit();
     return fail(code, what + "; the earlier flash is in " + backup.path +
                           "\nzqchip: to write it back: zqchip --device " +
                           std::to_string(o.device) + " burn " + shellWord(backup.path) +
@@ -314,61 +265,53 @@ Exit saveNewFile(const Options &o, const Bytes &data)
 
 // ---- commands ------------------------------------------------------------------------
 
-using TextReader = BOOL (*)(BYTE *, int);
-
 struct StringField {
     const char *option; // as --option names it
     const char *label;
-    TextReader read;
+    zq_chip_string which;
 };
 
 const StringField kStrings[] = {
-    {"product", "product", ChipCam_GetProduct},
-    {"manufacturer", "manufacturer", ChipCam_GetManufacturer},
-    {"serial", "serial number", ChipCam_GetSerialNumber},
-    {"string3", "string 3", ChipCam_GetString3},
-    {"interface", "interface", ChipCam_GetInterface},
+    {"product", "product", ZQ_CHIP_PRODUCT},
+    {"manufacturer", "manufacturer", ZQ_CHIP_MANUFACTURER},
+    {"serial", "serial number", ZQ_CHIP_SERIAL_NUMBER},
+    {"string3", "string 3", ZQ_CHIP_STRING3},
+    {"interface", "interface", ZQ_CHIP_INTERFACE},
 };
 
-bool readText(TextReader read, std::string &text)
+Exit info(const Options &, const Chip &chip)
 {
-    BYTE buffer[CHIPCAM_MAX_STRING + 1] = {};
-    if (!read(buffer, CHIPCAM_MAX_STRING))
-        return false;
-    text = reinterpret_cast<char *>(buffer);
-    return true;
-}
-
-Exit info(const Options &, const Identity &id)
-{
-    std::printf("chip id:          0x%02X\n", id.chipId);
-    std::printf("ROM type:         %s\n", romTypeName(id.romType));
-    std::printf("ROM version:      %s (%s)\n", deviceText(id.rom, 5).c_str(),
-                hex(id.rom, ROM_STRING_SIZE).c_str());
-    BYTE version[CHIPCAM_FW_VERSION_SIZE + 1] = {};
-    if (ChipCam_GetFWVersion(version, CHIPCAM_FW_VERSION_SIZE, 0))
-        std::printf("firmware version: %s\n", deviceText(version, CHIPCAM_FW_VERSION_SIZE).c_str());
+    zq_chip_identity id;
+    if (zq_chip_read_identity(chip.get(), &id) != ZQ_CHIP_OK)
+        id = chip.id; // the flash's part stays unread
+    std::printf("chip id:          0x%02X\n", id.chip_id);
+    std::printf("ROM type:         %s\n", romTypeName(id.rom_kib).c_str());
+    std::printf("ROM version:      %s (%s)\n", deviceText(id.rom_version, 5).c_str(),
+                hex(id.rom_version, ZQ_CHIP_ROM_VERSION_SIZE).c_str());
+    if (id.has_firmware_version)
+        std::printf("firmware version: %s\n",
+                    deviceText(reinterpret_cast<const unsigned char *>(id.firmware_version),
+                               ZQ_CHIP_FIRMWARE_VERSION_SIZE)
+                        .c_str());
     else
         std::printf("firmware version: (not available for this chip)\n");
     Flash flash;
-    BYTE jedec[3] = {};
-    if (measureFlash(flash) && XU_ReadSerialFlashID(jedec))
+    unsigned char jedec[3] = {};
+    if (measureFlash(chip, flash) && zq_chip_flash_id(chip.get(), jedec) == ZQ_CHIP_OK)
         std::printf("flash:            id %s, %ld KiB (%s)\n", hex(jedec, 3).c_str(),
                     flash.size / 1024,
                     flash.byId ? "a known part" : "an unknown part: where its addresses wrap");
     else
         std::printf("flash:            (unreadable)\n");
-    BYTE ids[4] = {};
-    if (ChipCam_GetVidPid(ids, 4))
-        std::printf("USB id:           %02x%02x:%02x%02x (stored %s)\n", ids[1], ids[0], ids[3],
-                    ids[2], hex(ids, 4).c_str());
+    if (id.has_usb_ids)
+        std::printf("USB id:           %04x:%04x (stored %s)\n", id.vendor_id, id.product_id,
+                    hex(id.usb_ids, 4).c_str());
     else
         std::printf("USB id:           (unreadable)\n");
-    for (const StringField &s : kStrings) {
-        std::string text;
+    for (const StringField &s : kStrings)
         std::printf("%-17s %s\n", (std::string(s.label) + ":").c_str(),
-                    readText(s.read, text) ? zq::printable(text).c_str() : "(unreadable)");
-    }
+                    id.has_string[s.which] ? zq::printable(id.strings[s.which]).c_str()
+                                           : "(unreadable)");
     return kDone;
 }
 
@@ -390,75 +333,78 @@ void printBytes(long addr, const Bytes &data)
                     hex(data.data() + i, std::min<size_t>(16, data.size() - i)).c_str());
 }
 
-Exit readRegisters(const Options &o, const Identity &)
+Exit readRegisters(const Options &o, const Chip &chip)
 {
     std::vector<long> args;
     if (o.operands.empty() || o.operands.size() > 2 || !numbers(o.operands, 0, 0xFFFF, args))
         return fail(kUsage, "read-reg ADDR [COUNT]");
     Bytes data(size_t(args.size() > 1 ? args[1] : 1));
-    if (!ChipCam_AsicRegisterRead(USHORT(args[0]), data.data(), LONG(data.size())))
+    if (zq_chip_read_registers(chip.get(), unsigned(args[0]), data.data(), long(data.size())) !=
+        ZQ_CHIP_OK)
         return fail(kFailed, "register read failed");
     printBytes(args[0], data);
     return kDone;
 }
 
-Exit writeRegisters(const Options &o, const Identity &)
+Exit writeRegisters(const Options &o, const Chip &chip)
 {
     std::vector<long> addr, values;
     if (o.operands.size() < 2 || !numbers({o.operands[0]}, 0, 0xFFFF, addr) ||
         !numbers(o.operands, 1, 0xFF, values))
         return fail(kUsage, "write-reg ADDR BYTE...");
     Bytes data(values.begin(), values.end());
-    if (!ChipCam_AsicRegisterWrite(USHORT(addr[0]), data.data(), LONG(data.size())))
+    if (zq_chip_write_registers(chip.get(), unsigned(addr[0]), data.data(), long(data.size())) !=
+        ZQ_CHIP_OK)
         return fail(kWriteFailed, "register write failed");
     Bytes back(data.size());
-    if (!ChipCam_AsicRegisterRead(USHORT(addr[0]), back.data(), LONG(back.size())) || back != data)
+    if (zq_chip_read_registers(chip.get(), unsigned(addr[0]), back.data(), long(back.size())) !=
+            ZQ_CHIP_OK ||
+        back != data)
         return fail(kVerifyFailed,
                     "registers read back differently: " + hex(back.data(), back.size()));
     std::printf("wrote and verified %zu register(s)\n", data.size());
     return kDone;
 }
 
-Exit readSensor(const Options &o, const Identity &)
+Exit readSensor(const Options &o, const Chip &chip)
 {
     std::vector<long> args;
     if (o.operands.size() < 2 || o.operands.size() > 3 || !numbers(o.operands, 0, 0xFFFF, args) ||
         args[0] > 0xFF)
         return fail(kUsage, "read-sensor SLAVE ADDR [COUNT]");
     Bytes data(size_t(args.size() > 2 ? args[2] : 1));
-    if (!ChipCam_SensorRegisterCustomRead(BYTE(args[0]), args[1], data.data(), LONG(data.size()),
-                                          false))
+    if (zq_chip_read_sensor(chip.get(), unsigned(args[0]), args[1], data.data(),
+                            long(data.size())) != ZQ_CHIP_OK)
         return fail(kFailed, "sensor read failed");
     printBytes(args[1], data);
     return kDone;
 }
 
-Exit writeSensor(const Options &o, const Identity &)
+Exit writeSensor(const Options &o, const Chip &chip)
 {
     std::vector<long> head, values;
     if (o.operands.size() < 3 || !numbers({o.operands[0], o.operands[1]}, 0, 0xFFFF, head) ||
         head[0] > 0xFF || !numbers(o.operands, 2, 0xFF, values))
         return fail(kUsage, "write-sensor SLAVE ADDR BYTE...");
     Bytes data(values.begin(), values.end());
-    if (!ChipCam_SensorRegisterCustomWrite(BYTE(head[0]), head[1], data.data(), LONG(data.size()),
-                                           false))
+    if (zq_chip_write_sensor(chip.get(), unsigned(head[0]), head[1], data.data(),
+                             long(data.size())) != ZQ_CHIP_OK)
         return fail(kWriteFailed, "sensor write failed");
     Bytes back(data.size());
-    if (!ChipCam_SensorRegisterCustomRead(BYTE(head[0]), head[1], back.data(), LONG(back.size()),
-                                          false) ||
+    if (zq_chip_read_sensor(chip.get(), unsigned(head[0]), head[1], back.data(),
+                            long(back.size())) != ZQ_CHIP_OK ||
         back != data)
         return fail(kVerifyFailed, "sensor registers read back differently");
     std::printf("wrote and verified %zu sensor byte(s)\n", data.size());
     return kDone;
 }
 
-Exit dump(const Options &o, const Identity &)
+Exit dump(const Options &o, const Chip &chip)
 {
-    if (o.operands.size() != 1 || o.offset + o.length > SF_WINDOW_LIMIT)
+    if (o.operands.size() != 1 || o.offset + o.length > ZQ_CHIP_FLASH_WINDOW)
         return fail(kUsage, "dump FILE [--offset A] [--length N], within 0x40000");
     Bytes data;
-    if (Exit e = readVerified(ChipCam_SerialFlashRead, o.offset, o.length, data,
-                              o.operands[0] + " was not written");
+    if (Exit e = readVerified(chip, o.offset, o.length, data, o.operands[0] + " was not written");
         e != kDone)
         return e;
     if (Exit e = saveNewFile(o, data); e != kDone)
@@ -468,12 +414,12 @@ Exit dump(const Options &o, const Identity &)
     return kDone;
 }
 
-Exit exportFirmware(const Options &o, const Identity &)
+Exit exportFirmware(const Options &o, const Chip &chip)
 {
     if (o.operands.size() != 1)
         return fail(kUsage, "export FILE [--length N]");
     Bytes data;
-    if (Exit e = readVerified(exportReader, 0, o.length, data, o.operands[0] + " was not written");
+    if (Exit e = readVerified(chip, 0, o.length, data, o.operands[0] + " was not written");
         e != kDone)
         return e;
     if (Exit e = saveNewFile(o, data); e != kDone)
@@ -486,13 +432,14 @@ Exit exportFirmware(const Options &o, const Identity &)
 // A firmware file fit for this chip and its flash, or --force for one
 // whose only fault is its parameter table.  Every refusal comes before the
 // chip is changed in any way.
-Exit loadFirmware(const Options &o, const Identity &id, const Flash &flash, Bytes &image)
+Exit loadFirmware(const Options &o, const Chip &chip, const Flash &flash, Bytes &image)
 {
     const std::string &path = o.operands[0];
     std::string error;
     if (!readFirmwareFile(path, image, error))
         return fail(kBadFirmware, error);
-    const FirmwareVerdict verdict = checkFirmware(image, id.rom, flash.size);
+    const FirmwareVerdict verdict =
+        checkFirmware(chip.get(), image, chip.id.rom_version, flash.size);
     if (verdict.fit())
         return kDone;
     if (verdict.tooLarge)
@@ -515,99 +462,81 @@ void describeFill(long imageSize, const Flash &flash)
                     imageSize, flash.size, flash.size - imageSize, imageSize);
 }
 
-Exit burn(const Options &o, const Identity &id)
+Exit burn(const Options &o, const Chip &chip)
 {
     if (o.operands.size() != 1)
         return fail(kUsage, "burn FILE --family F [--full] [--force] --yes");
     Flash flash;
-    if (!measureFlash(flash))
+    if (!measureFlash(chip, flash))
         return fail(kFailed, "could not tell the flash's size");
     Bytes image;
-    if (Exit e = loadFirmware(o, id, flash, image); e != kDone)
+    if (Exit e = loadFirmware(o, chip, flash, image); e != kDone)
         return e;
     if (Exit e = needWriteOptions(o); e != kDone)
         return e;
     Backup backup;
-    if (Exit e = backUp(o, flash, backup); e != kDone)
+    if (Exit e = backUp(o, chip, flash, backup); e != kDone)
         return e;
     describeFill(long(image.size()), flash);
+    zq_chip_result burnt;
     {
+        // The burn checks every group with --full, one in 128 without,
+        // and then reads all of it back.
         ProgressPrinter progress("burning");
-        if (!ChipCam_BurnerFW(image.data(), LONG(image.size()), ProgressPrinter::report, &progress,
-                              o.family, o.fullCheck))
-            return failedWrite(kWriteFailed, "burn failed", o, id, flash, backup);
+        burnt = zq_chip_burn(chip.get(), image.data(), long(image.size()), o.family,
+                             o.fullCheck ? ZQ_CHIP_CHECK_EVERY_GROUP : 0, ProgressPrinter::report,
+                             &progress);
     }
-    // The burn checked every group with --full, one in 128 without: then
-    // read all of it back here.
-    Bytes flashed;
-    if (!o.fullCheck && (!exportFlash(LONG(image.size()), flashed) || flashed != image))
-        return failedWrite(kVerifyFailed, "the flash differs from " + o.operands[0], o, id, flash,
+    if (burnt == ZQ_CHIP_ERR_VERIFY)
+        return failedWrite(kVerifyFailed, "the flash differs from " + o.operands[0], o, chip, flash,
                            backup);
+    if (burnt != ZQ_CHIP_OK)
+        return failedWrite(kWriteFailed, "burn failed", o, chip, flash, backup);
     std::printf("burnt and verified %zu bytes\n", image.size());
     return kDone;
 }
 
-// The first setting that does not read back as written; empty when none.
-std::string settingReadBackWrong(const Options &o)
+// The settings the options name; they point into o.
+zq_chip_settings settingsOf(const Options &o)
 {
-    if (o.ids) {
-        BYTE back[4] = {};
-        if (!ChipCam_GetVidPid(back, 4) || std::memcmp(back, o.ids->data(), 4) != 0)
-            return "USB id";
-    }
-    for (const StringField &s : kStrings) {
-        const auto it = o.texts.find(s.option);
-        std::string text;
-        if (it != o.texts.end() && (!readText(s.read, text) || text != it->second))
-            return s.label;
-    }
-    return {};
+    zq_chip_settings settings{};
+    for (const StringField &s : kStrings)
+        if (const auto it = o.texts.find(s.option); it != o.texts.end())
+            settings.strings[s.which] = it->second.c_str();
+    if (o.ids)
+        settings.usb_ids = o.ids->data();
+    return settings;
 }
 
-Exit setSettings(const Options &o, const Identity &id)
+Exit setSettings(const Options &o, const Chip &chip)
 {
     if (!o.operands.empty() || (!o.ids && o.texts.empty()))
         return fail(kUsage, "set [--ids VVVV:PPPP] [--product T] ... --family F --yes");
     for (const auto &[name, text] : o.texts)
-        if (text.size() > CHIPCAM_MAX_STRING)
+        if (text.size() > ZQ_CHIP_MAX_STRING)
             return fail(kUsage, "--" + name + " is longer than 31 characters");
     if (Exit e = needWriteOptions(o); e != kDone)
         return e;
     Flash flash;
-    if (!measureFlash(flash))
+    if (!measureFlash(chip, flash))
         return fail(kFailed, "could not tell the flash's size");
     Backup backup;
-    if (Exit e = backUp(o, flash, backup); e != kDone)
+    if (Exit e = backUp(o, chip, flash, backup); e != kDone)
         return e;
-    Bytes &image = backup.image;
-    ChangeParamInfo info{};
-    auto text = [&o](const char *name, char *&pointer, unsigned &length) {
-        const auto it = o.texts.find(name);
-        if (it == o.texts.end())
-            return;
-        pointer = const_cast<char *>(it->second.c_str());
-        length = unsigned(it->second.size());
-    };
-    text("product", info.pProduct, info.ProductLength);
-    text("manufacturer", info.pManufacture, info.ManufactureLength);
-    text("serial", info.pSerialNumber, info.SerialNumberLength);
-    text("string3", info.pString3, info.String3Length);
-    text("interface", info.pInterface, info.InterfaceLength);
-    std::array<BYTE, 4> ids{};
-    if (o.ids) {
-        ids = *o.ids;
-        info.pVidPid = reinterpret_cast<char *>(ids.data());
-    }
+    const zq_chip_settings settings = settingsOf(o);
+    zq_chip_result written;
     {
         ProgressPrinter progress("writing");
-        if (!ChipCam_SetParamTableFromFWFile(image.data(), LONG(image.size()), info,
-                                             ProgressPrinter::report, &progress, o.family,
-                                             o.logPath ? o.logPath->c_str() : nullptr, o.fullCheck))
-            return failedWrite(kWriteFailed, "rewriting the parameter table failed", o, id, flash,
-                               backup);
+        written = zq_chip_write_settings(
+            chip.get(), backup.image.data(), long(backup.image.size()), &settings, o.family,
+            o.fullCheck ? ZQ_CHIP_CHECK_EVERY_GROUP : 0, o.logPath ? o.logPath->c_str() : nullptr,
+            ProgressPrinter::report, &progress);
     }
-    if (const std::string wrong = settingReadBackWrong(o); !wrong.empty())
-        return failedWrite(kVerifyFailed, "the " + wrong + " reads back differently", o, id, flash,
+    // The handle names the setting that read back differently.
+    if (written == ZQ_CHIP_ERR_VERIFY)
+        return failedWrite(kVerifyFailed, zq_chip_last_error(chip.get()), o, chip, flash, backup);
+    if (written != ZQ_CHIP_OK)
+        return failedWrite(kWriteFailed, "rewriting the parameter table failed", o, chip, flash,
                            backup);
     std::printf("settings written and verified\n");
     return kDone;
@@ -615,7 +544,7 @@ Exit setSettings(const Options &o, const Identity &id)
 
 struct Command {
     const char *name;
-    Exit (*run)(const Options &, const Identity &);
+    Exit (*run)(const Options &, const Chip &);
 };
 
 const Command kCommands[] = {
@@ -640,15 +569,16 @@ Exit run(const Options &o)
             command = &c;
     if (!command)
         return fail(kUsage, "unknown command " + o.command);
-    ChipSession session(o.device);
-    if (!session.open())
+    Chip chip;
+    if (!chip.get())
+        return fail(kFailed, "out of memory");
+    if (zq_chip_open(chip.get(), o.device) != ZQ_CHIP_OK)
         return fail(kNoDevice, "no camera with a known controller chip at /dev/video" +
                                    std::to_string(o.device));
-    Identity id;
-    if (!identify(id))
+    if (zq_chip_identify(chip.get(), &chip.id) != ZQ_CHIP_OK)
         return fail(kUnknownChip, "the controller's ROM version is not one this tool knows (" +
-                                      hex(id.rom, ROM_STRING_SIZE) + ")");
-    return command->run(o, id);
+                                      hex(chip.id.rom_version, ZQ_CHIP_ROM_VERSION_SIZE) + ")");
+    return command->run(o, chip);
 }
 
 } // namespace zqchip

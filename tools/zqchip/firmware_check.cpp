@@ -1,17 +1,11 @@
 #include "firmware_check.h"
 
-#include <zqscan/ChipCamera.h>
-
 #include <cstdio>
 
 namespace zqchip
 {
 namespace
 {
-
-// The table holds the USB ids and the five string slots; the last ends here.
-constexpr ULONG kTableSlotsEnd = PARAM_INTERFACE_OFFSET + 64;
-constexpr ULONG kCrcOffset = 20; // of the checksum within its block
 
 std::string hex(unsigned long value, int digits = 1)
 {
@@ -20,33 +14,27 @@ std::string hex(unsigned long value, int digits = 1)
     return text;
 }
 
-unsigned checksumAt(const Bytes &image, ULONG crc)
-{
-    return unsigned(image[crc + kCrcOffset]) << 8 | image[crc + kCrcOffset + 1];
-}
-
 } // namespace
 
-FirmwareVerdict checkFirmware(const Bytes &image, const BYTE *romVersion, long flashSize)
+FirmwareVerdict checkFirmware(zq_chip *chip, const Bytes &image, const unsigned char *romVersion,
+                              long flashSize)
 {
     if (image.size() > size_t(flashSize))
         return {std::to_string(image.size()) + " bytes do not fit the " +
                     std::to_string(flashSize) + "-byte flash",
                 true};
-    if (image.size() < CHIPCAM_MIN_FW_LENGTH)
+    if (image.size() < ZQ_CHIP_MIN_FIRMWARE_LENGTH)
         return {std::to_string(image.size()) + " bytes are too short for the layout block"};
-    ULONG start = 0, end = 0, crc = 0;
-    if (!XU_GetParaTableAndCRCAddrFormImage(romVersion, image.data(), ULONG(image.size()), &start,
-                                            &end, &crc))
+    zq_chip_image_table t;
+    if (zq_chip_find_table(chip, romVersion, image.data(), long(image.size()), &t) != ZQ_CHIP_OK)
         return {"it holds no parameter table where this chip's ROM looks for one"};
-    if (end - start < kTableSlotsEnd)
-        return {"its parameter table at " + hex(start) + " is too short for the USB strings"};
-    Bytes sealed = image;
-    CheckCRC(sealed.data(), LONG(start), LONG(end - start), LONG(crc));
-    if (checksumAt(sealed, crc) != checksumAt(image, crc))
-        return {"the checksum stored at " + hex(crc + kCrcOffset) + " (" +
-                hex(checksumAt(image, crc), 4) + ") does not match its parameter table at " +
-                hex(start) + " (" + hex(checksumAt(sealed, crc), 4) + ")"};
+    if (t.table_end - t.table_start < ZQ_CHIP_TABLE_MIN_LENGTH)
+        return {"its parameter table at " + hex(t.table_start) +
+                " is too short for the USB strings"};
+    if (t.stored_checksum != t.computed_checksum)
+        return {"the checksum stored at " + hex(t.checksum_at) + " (" + hex(t.stored_checksum, 4) +
+                ") does not match its parameter table at " + hex(t.table_start) + " (" +
+                hex(t.computed_checksum, 4) + ")"};
     return {};
 }
 

@@ -3,7 +3,7 @@
 #ifndef ZQCHIP_FIRMWARE_CHECK_H
 #define ZQCHIP_FIRMWARE_CHECK_H
 
-#include <zqscan/ChipTypes.h>
+#include <zqscan/zq_chip.h>
 
 #include <string>
 #include <vector>
@@ -11,7 +11,7 @@
 namespace zqchip
 {
 
-using Bytes = std::vector<BYTE>;
+using Bytes = std::vector<unsigned char>;
 
 struct FirmwareVerdict {
     std::string problem;   // what is wrong with the image; empty when nothing
@@ -20,10 +20,12 @@ struct FirmwareVerdict {
 };
 
 // Checks an image for a flash of flashSize bytes behind the chip whose ROM
-// version string (XU_GetAsicRomVersion) is romVersion: the image fits the
-// flash, holds the parameter table where that ROM looks for it, and the
-// table's stored checksum is the one the SDK computes.
-FirmwareVerdict checkFirmware(const Bytes &image, const BYTE *romVersion, long flashSize);
+// version (zq_chip_identity) is romVersion: the image fits the flash, holds
+// the parameter table where that ROM looks for it, and the table's stored
+// checksum is the one it should be.  chip finds the table; it need not hold
+// a chip.
+FirmwareVerdict checkFirmware(zq_chip *chip, const Bytes &image, const unsigned char *romVersion,
+                              long flashSize);
 
 } // namespace zqchip
 

@@ -20,8 +20,9 @@ ProgressPrinter::~ProgressPrinter()
     std::fflush(stdout);
 }
 
-void ProgressPrinter::report(void *context, float fraction)
+void ProgressPrinter::report(int done, int total, void *context)
 {
+    const float fraction = total > 0 ? float(double(done) / double(total)) : 1.0f;
     const float clamped = fraction < 0 ? 0 : fraction > 1 ? 1 : fraction;
     static_cast<ProgressPrinter *>(context)->show(int(clamped * 100 + 0.5f));
 }

@@ -11,8 +11,8 @@ class ProgressPrinter
     explicit ProgressPrinter(const char *what);
     ~ProgressPrinter();
 
-    // The SDK's callback; context is the printer.
-    static void report(void *context, float fraction);
+    // The chip handle's callback; context is the printer.
+    static void report(int done, int total, void *context);
 
   private:
     void show(int percent);
