@@ -13,12 +13,17 @@
 #include "ink_threshold.h"
 #include "page_pixels.h"
 
+#include <qpdf/Pl_Count.hh>
 #include <qpdf/Pl_DCT.hh>
+#include <qpdf/Pl_Discard.hh>
+#include <qpdf/Pl_Flate.hh>
 #include <qpdf/Pl_String.hh>
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <optional>
 
 namespace zqpdf
 {
@@ -43,6 +48,9 @@ constexpr int kBackgroundQuality = 60; // JPEG quality of the background
 // are: decoded, they would take more memory than a smaller PDF is worth.
 constexpr uint64_t kMaxPixels = 64'000'000;
 constexpr double kMinPixelsPerInch = 100;
+// How far, in 0..255, a bilevel page's mean may lie from the picture's:
+// text on paper lies well within it, even under uneven light.
+constexpr double kMaxToneShift = 64;
 
 bool coloured(const uint8_t *rgb)
 {
@@ -246,10 +254,35 @@ PageImage jpegImage(const RgbPixels &picture)
     return image;
 }
 
-PageLayers bilevel(const RgbPixels &pixels)
+// The mean of the pixels' brightest components, which the ink is told by.
+double meanBrightness(const RgbPixels &pixels)
+{
+    uint64_t sum = 0, sampled = 0;
+    for (int y = 0; y < pixels.height; y += kSampleStep) {
+        const uint8_t *row = pixels.row(y);
+        for (int x = 0; x < pixels.width; x += kSampleStep, ++sampled)
+            sum += std::max({row[3 * x], row[3 * x + 1], row[3 * x + 2]});
+    }
+    return double(sum) / double(sampled);
+}
+
+double whiteShare(const Bitmap &ink)
+{
+    uint64_t inkPixels = 0;
+    for (uint8_t byte : ink.bits)
+        inkPixels += uint64_t(__builtin_popcount(byte));
+    return 1.0 - double(inkPixels) / (double(ink.width) * ink.height);
+}
+
+// None where black and white would change the page's tone: on a page that
+// is mostly dark or grey (white print on black, a grey photograph) the
+// paper the threshold measures is dark itself, and the page came out white.
+std::optional<PageLayers> bilevel(const RgbPixels &pixels)
 {
     const Bitmap ink = findInk(pixels, InkIn::EveryDarkArea);
-    return {pixels.width, pixels.height, bitmapImage(ink, BitmapUse::BlackOnWhite), {}};
+    if (std::abs(255 * whiteShare(ink) - meanBrightness(pixels)) > kMaxToneShift)
+        return std::nullopt;
+    return PageLayers{pixels.width, pixels.height, bitmapImage(ink, BitmapUse::BlackOnWhite), {}};
 }
 
 PageLayers mixedRaster(const RgbPixels &pixels)
@@ -268,6 +301,20 @@ size_t storedBytes(const PageLayers &page)
     return page.picture.storedBytes + (page.ink ? page.ink->mask.storedBytes : 0);
 }
 
+// What the original takes in the PDF: a JPEG its own bytes; a picture
+// whose samples the PDF holds Flate-coded (a TIFF), what they deflate to.
+size_t originalBytes(const PageImage &original, const RgbPixels &pixels)
+{
+    if (original.filter == "/DCTDecode")
+        return original.storedBytes;
+    Pl_Discard discard;
+    Pl_Count count("original page", &discard);
+    Pl_Flate deflate("original page", &count, Pl_Flate::a_deflate);
+    deflate.write(pixels.samples.data(), pixels.samples.size());
+    deflate.finish();
+    return size_t(count.getCount());
+}
+
 } // namespace
 
 PageLayers compactPage(const PageImage &original, const std::string &path, double pixelsPerInch)
@@ -276,8 +323,11 @@ PageLayers compactPage(const PageImage &original, const std::string &path, doubl
         pixelsPerInch < kMinPixelsPerInch)
         return PageLayers::of(original);
     const RgbPixels pixels = decodePixels(original, path);
-    const PageLayers compact = hasColour(pixels) ? mixedRaster(pixels) : bilevel(pixels);
-    return storedBytes(compact) < original.storedBytes ? compact : PageLayers::of(original);
+    const std::optional<PageLayers> compact =
+        hasColour(pixels) ? mixedRaster(pixels) : bilevel(pixels);
+    return compact && storedBytes(*compact) < originalBytes(original, pixels)
+               ? *compact
+               : PageLayers::of(original);
 }
 
 } // namespace zqpdf

@@ -40,6 +40,7 @@ void CZQPDF::_clear()
     m_zqpdf_set_text_layer = nullptr;
     m_zqpdf_prepare_page = nullptr;
     m_initialised = false;
+    m_missing = nullptr;
 }
 
 // Loads the library from libzqscan's private folder and looks up all its
@@ -104,17 +105,23 @@ const char *CZQPDF::last_error()
         return "can not load zqpdf_init()";
     if (!m_zqpdf_create_pdf)
         return "can not load zqpdf_create_pdf()";
-    if (!m_zqpdf_set_text_layer)
-        return "can not load zqpdf_set_text_layer()";
-    if (!m_zqpdf_prepare_page)
-        return "can not load zqpdf_prepare_page()";
-    if (!m_zqpdf_set_page_encoding)
-        return "can not load zqpdf_set_page_encoding()";
-    return m_zqpdf_last_error();
+    return m_missing ? m_missing : m_zqpdf_last_error();
+}
+
+// An entry point that older libraries lack: the call that needs it says
+// so in the error text, until the next call; composing goes on without it.
+template <typename Function, typename... Arguments>
+int CZQPDF::callOptional(Function entry, const char *missing, Arguments... arguments)
+{
+    m_missing = entry ? nullptr : missing;
+    if (!m_mod || !m_initialised || !entry)
+        return -1;
+    return entry(arguments...);
 }
 
 int CZQPDF::create_pdf(const char **image_list, int image_count, const char *output_path)
 {
+    m_missing = nullptr;
     if (!m_mod || !m_initialised || !m_zqpdf_create_pdf)
         return -1;
     return m_zqpdf_create_pdf(image_list, image_count, output_path);
@@ -122,21 +129,16 @@ int CZQPDF::create_pdf(const char **image_list, int image_count, const char *out
 
 int CZQPDF::set_page_encoding(int encoding)
 {
-    if (!m_mod || !m_initialised || !m_zqpdf_set_page_encoding)
-        return -1;
-    return m_zqpdf_set_page_encoding(encoding);
+    return callOptional(m_zqpdf_set_page_encoding, "can not load zqpdf_set_page_encoding()",
+                        encoding);
 }
 
 int CZQPDF::set_text_layer(const char *languages)
 {
-    if (!m_mod || !m_initialised || !m_zqpdf_set_text_layer)
-        return -1;
-    return m_zqpdf_set_text_layer(languages);
+    return callOptional(m_zqpdf_set_text_layer, "can not load zqpdf_set_text_layer()", languages);
 }
 
 int CZQPDF::prepare_page(const char *path)
 {
-    if (!m_mod || !m_initialised || !m_zqpdf_prepare_page)
-        return -1;
-    return m_zqpdf_prepare_page(path);
+    return callOptional(m_zqpdf_prepare_page, "can not load zqpdf_prepare_page()", path);
 }

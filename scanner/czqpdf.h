@@ -23,7 +23,8 @@ class CZQPDF
     const char *last_error();
     // -1 unless init() succeeded and zqpdf_create_pdf exists, else its result.
     int create_pdf(const char **image_list, int image_count, const char *output_path);
-    // Like create_pdf: -1 unless init() succeeded and the entry point exists.
+    // Like create_pdf: -1 unless init() succeeded and the entry point exists;
+    // a missing one is named by last_error() until the next call.
     int set_page_encoding(int encoding);
     int set_text_layer(const char *languages);
     int prepare_page(const char *path);
@@ -40,7 +41,12 @@ class CZQPDF
     pzqpdf_set_page_encoding m_zqpdf_set_page_encoding;
     pzqpdf_set_text_layer m_zqpdf_set_text_layer;
     pzqpdf_prepare_page m_zqpdf_prepare_page;
-    bool m_initialised; // zqpdf_init has returned 0
+    bool m_initialised;    // zqpdf_init has returned 0
+    const char *m_missing; // the text of the optional entry point the last call lacked
+
+  private:
+    template <typename Function, typename... Arguments>
+    int callOptional(Function entry, const char *missing, Arguments... arguments);
 };
 
 #endif

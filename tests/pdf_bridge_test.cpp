@@ -89,7 +89,7 @@ class CapturedStdout
 
 class PdfBridgeTest : public testing::Test
 {
-  protected:
+  public:           // the calls, for the tables of calls below
     TempDir folder; // holds the copy of libzqscan
     const std::string pdfLibrary = folder / kPrivateFolder + "/libzqpdf.so";
     decltype(&zq_create_pdf) create = nullptr;
@@ -272,10 +272,10 @@ TEST_P(PdfBridgeMissingEntryTest, ResultsAndErrorText)
     EXPECT_EQ(createWith({"a.jpg"}, "out.pdf"), c.firstResult);
     EXPECT_EQ(createWith({"a.jpg"}, "out.pdf"), c.secondResult);
     EXPECT_EQ(*stub.createCalls, c.composes);
+    EXPECT_STREQ(error(), c.error);
     EXPECT_EQ(setTextLayer("eng"), c.textLayerResult);
     EXPECT_EQ(preparePage("a.jpg"), c.prepareResult);
     EXPECT_EQ(setPageEncoding(ZQ_PDF_ENCODING_COMPACT), c.encodingResult);
-    EXPECT_STREQ(error(), c.error);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -288,12 +288,57 @@ INSTANTIATE_TEST_SUITE_P(
         // Never initialised, so never asked to compose.
         MissingEntry{"pdf_stub_without_init", -1, -1, 0, "can not load zqpdf_init()", -1, -1, -1},
         MissingEntry{"pdf_stub_without_create", -1, -1, 0, "can not load zqpdf_create_pdf()", 6, 100, 8},
-        // Older libraries without a text layer or compact pages still compose.
-        MissingEntry{"pdf_stub_without_set_text_layer", 5, 5, 2, "can not load zqpdf_set_text_layer()", -1, 100, 8},
-        MissingEntry{"pdf_stub_without_prepare_page", 5, 5, 2, "can not load zqpdf_prepare_page()", 6, -1, 8},
-        MissingEntry{"pdf_stub_without_set_page_encoding", 5, 5, 2, "can not load zqpdf_set_page_encoding()", 6, 100, -1}),
+        // Older libraries without a text layer or compact pages still
+        // compose, and say why they failed.
+        MissingEntry{"pdf_stub_without_set_text_layer", 5, 5, 2, "stub's own text", -1, 100, 8},
+        MissingEntry{"pdf_stub_without_prepare_page", 5, 5, 2, "stub's own text", 6, -1, 8},
+        MissingEntry{"pdf_stub_without_set_page_encoding", 5, 5, 2, "stub's own text", 6, 100, -1}),
     // clang-format on
     [](const testing::TestParamInfo<MissingEntry> &info) {
+        return std::string(info.param.build).substr(std::string("pdf_stub_").size());
+    });
+
+// The call that needs an entry point an older library lacks names it, and
+// the next call has the library's own text again.
+struct OptionalEntry {
+    const char *build;
+    int (*call)(PdfBridgeTest &);
+    const char *error;
+};
+
+void PrintTo(const OptionalEntry &entry, std::ostream *os)
+{
+    *os << entry.build;
+}
+
+class PdfBridgeOptionalEntryTest : public PdfBridgeTest,
+                                   public testing::WithParamInterface<OptionalEntry>
+{
+};
+
+TEST_P(PdfBridgeOptionalEntryTest, NamedByTheCallThatNeedsIt)
+{
+    const StubState stub = installStub(GetParam().build);
+    *stub.createResult = 5;
+    EXPECT_EQ(GetParam().call(*this), -1);
+    EXPECT_STREQ(error(), GetParam().error);
+    EXPECT_EQ(createWith({"a.jpg"}, "out.pdf"), 5);
+    EXPECT_STREQ(error(), "stub's own text");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachOptionalEntryPoint, PdfBridgeOptionalEntryTest,
+    testing::Values(OptionalEntry{"pdf_stub_without_set_text_layer",
+                                  [](PdfBridgeTest &t) { return t.setTextLayer("eng"); },
+                                  "can not load zqpdf_set_text_layer()"},
+                    OptionalEntry{"pdf_stub_without_prepare_page",
+                                  [](PdfBridgeTest &t) { return t.preparePage("a.jpg"); },
+                                  "can not load zqpdf_prepare_page()"},
+                    OptionalEntry{
+                        "pdf_stub_without_set_page_encoding",
+                        [](PdfBridgeTest &t) { return t.setPageEncoding(ZQ_PDF_ENCODING_COMPACT); },
+                        "can not load zqpdf_set_page_encoding()"}),
+    [](const testing::TestParamInfo<OptionalEntry> &info) {
         return std::string(info.param.build).substr(std::string("pdf_stub_").size());
     });
 

@@ -175,6 +175,7 @@ class CompactPdfTest : public testing::Test
             wordsFound(page.lines, readBack(pdfs.compact, 1, page.languages, dir / "c")).percent();
         RecordProperty("original_words_percent", std::to_string(original));
         RecordProperty("compact_words_percent", std::to_string(compact));
+        EXPECT_GE(original, 90.0) << "the page itself reads badly";
         EXPECT_GE(compact, original - 1.0) << "words found in the original: " << original << " %";
     }
 };
@@ -289,6 +290,19 @@ TEST_F(CompactPdfTest, PageThatWouldGrowStaysAsItIs)
     const auto extracted = extractImages(compact, dir / "x");
     ASSERT_EQ(extracted.size(), 1u);
     EXPECT_EQ(readPpm(extracted[0]).samples, red.samples);
+}
+
+// White print on black: the paper the threshold measures is dark itself,
+// and in black and white the page would come out white.
+TEST_F(CompactPdfTest, DarkPageKeepsItsPicture)
+{
+    Picture picture = textPage();
+    for (uint8_t &sample : picture.samples)
+        sample = uint8_t(255 - sample);
+    const std::string page = jpeg("dark.jpg", picture);
+    const std::string original = compose(page, "original.pdf", ZQPDF_ENCODING_ORIGINAL);
+    EXPECT_TRUE(withoutId(compose(page, "compact.pdf", ZQPDF_ENCODING_COMPACT)) ==
+                withoutId(original));
 }
 
 // Below 100 pixels an inch on the page, body text is strokes of a pixel

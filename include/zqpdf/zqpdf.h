@@ -27,7 +27,9 @@
  * whichever is smaller), a page with colour on it (a photograph, a stamp,
  * a highlighted line) as a colour picture at a third of the resolution
  * with its dark text drawn over it, sharp, at the full resolution.  A page
- * whose compact form would not be smaller stays as it was, and so does a
+ * whose compact form would not be smaller stays as it was, and so do a
+ * page without colour that black and white would turn lighter or darker
+ * (white print on black, a grey photograph) and a
  * picture of fewer than 100 pixels per inch on its page, whose text only
  * its shades of grey keep readable.  The text layer
  * is still read from the original picture.

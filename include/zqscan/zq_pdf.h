@@ -56,10 +56,12 @@ ZQ_EXPORT int zq_pdf_prepare_page(const char *path);
 
 /* Why composition failed: "can not load libzqpdf.so", "can not load
  * zqpdf_last_error()", "can not load zqpdf_uninit()", "can not load
- * zqpdf_init()", "can not load zqpdf_create_pdf()", "can not load
- * zqpdf_set_text_layer()", "can not load zqpdf_prepare_page()", "can not load
- * zqpdf_set_page_encoding()", or
- * libzqpdf's own text (kept per thread: ask on the thread that called).
+ * zqpdf_init()", "can not load zqpdf_create_pdf()", or libzqpdf's own text
+ * (kept per thread: ask on the thread that called).  After a call of
+ * zq_pdf_set_text_layer, zq_pdf_prepare_page or zq_pdf_set_page_encoding
+ * that an older libzqpdf lacks, until the next call: "can not load
+ * zqpdf_set_text_layer()", "can not load zqpdf_prepare_page()" or "can
+ * not load zqpdf_set_page_encoding()".
  * The text belongs to the libraries; do not free it.  zq_last_error gives
  * the same after a failed call, and the loader's reason when libzqpdf.so
  * cannot be loaded. */

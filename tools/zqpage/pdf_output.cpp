@@ -13,21 +13,22 @@ namespace zqpage
 
 bool setUpPdf(const Options &options, std::string &error)
 {
-    const int encoding = options.compact ? ZQ_PDF_ENCODING_COMPACT : ZQ_PDF_ENCODING_ORIGINAL;
-    // The library is loaded on its first call; the text layer's languages
+    // Only what is asked for is set, so that a library older than compact
+    // pages or the text layer still composes.  The text layer's languages
     // are loaded, and a missing model found, as they are set.
-    if (zq_pdf_set_page_encoding(encoding) == 0 &&
-        zq_pdf_set_text_layer(options.ocrLanguages.c_str()) == 0)
-        return true;
-    error = zq_pdf_error();
-    return false;
+    const bool ready =
+        (!options.compact || zq_pdf_set_page_encoding(ZQ_PDF_ENCODING_COMPACT) == 0) &&
+        (options.ocrLanguages.empty() || zq_pdf_set_text_layer(options.ocrLanguages.c_str()) == 0);
+    if (!ready)
+        error = zq_pdf_error();
+    return ready;
 }
 
 void prepareText(const Options &options, const std::string &page)
 {
-    if (!options.ocrLanguages.empty())
-        zq_pdf_prepare_page(
-            page.c_str()); // a page it cannot read fails the composition, saying why
+    // A page it cannot read fails the composition, which says why.
+    if (!options.pdf.empty() && !options.ocrLanguages.empty())
+        zq_pdf_prepare_page(page.c_str());
 }
 
 namespace
