@@ -1,5 +1,6 @@
 #include "libv4l2_layer.h"
 
+#include "buffer_requests.h"
 #include "virtual_camera.h"
 
 #include <libv4l-plugin.h>
@@ -104,20 +105,11 @@ int Libv4l2Layer::ioctl(unsigned long request, void *arg)
 {
     if (!convert_)
         return camera_.driverIoctl(request, arg);
-    switch (request) {
-    case VIDIOC_S_FMT:
-        return setFormat(*static_cast<v4l2_format *>(arg));
-    case VIDIOC_REQBUFS:
-        return requestBuffers(*static_cast<v4l2_requestbuffers *>(arg));
-    case VIDIOC_QUERYBUF:
-        return queryBuffer(*static_cast<v4l2_buffer *>(arg));
-    case VIDIOC_STREAMON:
+    if (request == VIDIOC_STREAMON)
         return streamOn(arg);
-    case VIDIOC_DQBUF:
-        return dequeue(*static_cast<v4l2_buffer *>(arg));
-    default:
-        return camera_.driverIoctl(request, arg);
-    }
+    if (const std::optional<int> answer = answerBufferRequest(*this, request, arg))
+        return *answer;
+    return camera_.driverIoctl(request, arg);
 }
 
 int Libv4l2Layer::setFormat(v4l2_format &fmt)
@@ -185,7 +177,7 @@ int Libv4l2Layer::streamOn(void *type)
     return 0;
 }
 
-int Libv4l2Layer::dequeue(v4l2_buffer &buf)
+int Libv4l2Layer::dequeueBuffer(v4l2_buffer &buf)
 {
     if (!converting_)
         return camera_.driverIoctl(VIDIOC_DQBUF, &buf);
