@@ -112,6 +112,16 @@ int Libv4l2Layer::ioctl(unsigned long request, void *arg)
     return camera_.driverIoctl(request, arg);
 }
 
+bool Libv4l2Layer::freeBuffersUnlessMapped()
+{
+    if (mappedBuffers() > 0) {
+        errno = EBUSY;
+        return false;
+    }
+    freeBuffers();
+    return true;
+}
+
 int Libv4l2Layer::setFormat(v4l2_format &fmt)
 {
     v4l2_format src{};
@@ -119,11 +129,8 @@ int Libv4l2Layer::setFormat(v4l2_format &fmt)
         return -1;
     // Buffers the program has mapped keep the format; the camera refuses
     // while its own buffers exist.
-    if (mappedBuffers() > 0) {
-        errno = EBUSY;
+    if (!freeBuffersUnlessMapped())
         return -1;
-    }
-    freeBuffers();
     if (camera_.driverIoctl(VIDIOC_S_FMT, &src) != 0)
         return -1;
     converting_ = v4lconvert_needs_conversion(convert_, &src, &fmt) != 0;
@@ -137,11 +144,8 @@ int Libv4l2Layer::setFormat(v4l2_format &fmt)
 
 int Libv4l2Layer::requestBuffers(v4l2_requestbuffers &req)
 {
-    if (mappedBuffers() > 0) {
-        errno = EBUSY;
+    if (!freeBuffersUnlessMapped())
         return -1;
-    }
-    freeBuffers();
     if (camera_.driverIoctl(VIDIOC_REQBUFS, &req) != 0)
         return -1;
     if (!converting_ || req.count == 0)

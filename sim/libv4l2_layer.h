@@ -63,6 +63,9 @@ class Libv4l2Layer
     int dequeueBuffer(v4l2_buffer &buf);
     int dequeueAndConvert(v4l2_buffer &buf);
     void freeBuffers();
+    // Buffers the program has mapped stay, and with them the format and
+    // count: false, with errno EBUSY, while any is mapped.
+    bool freeBuffersUnlessMapped();
 
     VirtualCamera &camera_;
     v4lconvert_data *convert_ = nullptr; // null: libv4l2 passes everything on
