@@ -182,6 +182,18 @@ class WriterTest : public testing::TestWithParam<WriterCase>
     {
         return GetParam().write(target.c_str(), p.data(), width, height, quality);
     }
+
+    static constexpr const char *kOlderPage = "an older page";
+
+    // An older file stands where the writer writes.
+    void placeOlderFile() { write_file(target, kOlderPage); }
+
+    // A failed write leaves the older file as it was and nothing beside it.
+    void expectOlderFileKept()
+    {
+        EXPECT_EQ(read_file(target), kOlderPage);
+        EXPECT_EQ(dir.names(), std::set<std::string>{GetParam().file});
+    }
 };
 
 std::string writer_name(const testing::TestParamInfo<WriterCase> &info)
@@ -256,10 +268,10 @@ TEST_P(WriterTest, QualityReachesTheEncoder)
 
 TEST_P(WriterTest, ReplacesAnOlderFileAndLeavesNothingElse)
 {
-    write_file(target, "an older page");
+    placeOlderFile();
     const Picture p = gradient(64, 48);
     ASSERT_EQ(write(p, 64, 48), 0);
-    EXPECT_NE(read_file(target), "an older page");
+    EXPECT_NE(read_file(target), kOlderPage);
     EXPECT_EQ(dir.names(), std::set<std::string>{GetParam().file});
     EXPECT_EQ(fs::status(target).permissions() & fs::perms(0777), fs::perms(0666) & ~fs::perms([] {
                                                                       const mode_t mask = umask(0);
@@ -331,17 +343,16 @@ TEST_P(WriterTest, PictureTheEncoderRefusesFailsWithoutEndingTheProcess)
 {
     // Wider than JPEG allows (65500): libjpeg's fatal error must come back
     // as a result, and the older file must survive.
-    write_file(target, "an older page");
+    placeOlderFile();
     const Picture p(70000 * 3, 100);
     EXPECT_EQ(write(p, 70000, 1), -1);
-    EXPECT_EQ(read_file(target), "an older page");
-    EXPECT_EQ(dir.names(), std::set<std::string>{GetParam().file});
+    expectOlderFileKept();
 }
 
 TEST_P(WriterTest, ReadOnlyDirectoryFailsAndKeepsOlderFile)
 {
     // As root permission bits do not count: the write runs as nobody.
-    write_file(target, "an older page");
+    placeOlderFile();
     const Picture p = gradient(64, 48);
     const auto as_nobody = [&] {
         if (setgid(kNobody) != 0 || setuid(kNobody) != 0)
@@ -352,18 +363,17 @@ TEST_P(WriterTest, ReadOnlyDirectoryFailsAndKeepsOlderFile)
     fs::permissions(dir.path(), fs::perms(0777));
     fs::permissions(target, fs::perms(0666));
     ASSERT_EQ(in_child(as_nobody), 0) << "nobody can write into an open directory";
-    write_file(target, "an older page");
+    placeOlderFile();
 
     fs::permissions(dir.path(), fs::perms(0555));
     EXPECT_EQ(in_child(as_nobody), kFailed);
-    EXPECT_EQ(read_file(target), "an older page");
-    EXPECT_EQ(dir.names(), std::set<std::string>{GetParam().file});
+    expectOlderFileKept();
 }
 
 TEST_P(WriterTest, FullFileSystemFailsAndKeepsOlderFile)
 {
     // A file size limit makes writes fail part-way, as a full disk does.
-    write_file(target, "an older page");
+    placeOlderFile();
     const Picture p = noise(640, 480);
     const auto with_size_limit = [&] {
         signal(SIGXFSZ, SIG_IGN);
@@ -373,8 +383,7 @@ TEST_P(WriterTest, FullFileSystemFailsAndKeepsOlderFile)
         return write(p, 640, 480);
     };
     EXPECT_EQ(in_child(with_size_limit), kFailed);
-    EXPECT_EQ(read_file(target), "an older page");
-    EXPECT_EQ(dir.names(), std::set<std::string>{GetParam().file});
+    expectOlderFileKept();
 
     // The same picture fits without the limit.
     EXPECT_EQ(write(p, 640, 480), 0);
