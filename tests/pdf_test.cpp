@@ -1,5 +1,6 @@
 // libzqpdf on its own: the PDFs it writes are judged by qpdf and poppler's
 // tools, and every failure leaves no PDF behind.
+#include "child_process.h"
 #include "compose_pdf.h"
 #include "pdf_tools.h"
 #include "picture_files.h"
@@ -591,8 +592,7 @@ TEST_F(PdfFailureTest, OutOfMemoryLeavesNothingBehind)
     const std::string page = tiff("noise.tif", noisePicture(3000, 2000), COMPRESSION_NONE);
     for (long headroomMiB : {4, 8, 16}) {
         const Failure f = failing([&] {
-            const pid_t child = fork();
-            if (child == 0) {
+            return inChild([&] {
                 rlimit limit{};
                 getrlimit(RLIMIT_AS, &limit);
                 limit.rlim_cur = headroomMiB << 20; // beyond what is mapped already
@@ -601,11 +601,8 @@ TEST_F(PdfFailureTest, OutOfMemoryLeavesNothingBehind)
                     if (line.rfind("VmSize:", 0) == 0)
                         limit.rlim_cur += std::stoul(line.substr(7)) << 10;
                 setrlimit(RLIMIT_AS, &limit);
-                _exit(composePdf({page}, output));
-            }
-            int status = 0;
-            waitpid(child, &status, 0);
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                return int(composePdf({page}, output));
+            });
         });
         EXPECT_NE(f.code, ZQPDF_OK) << headroomMiB << " MiB were enough";
     }
@@ -627,23 +624,6 @@ TEST_F(PdfFailureTest, OutputCannotBeWritten)
     f = failing({good}, "");
     EXPECT_EQ(f.code, ZQPDF_ERR_WRITE);
     EXPECT_EQ(f.text, "no output file named");
-}
-
-// Runs fn in a child process; returns its exit code.
-int inChild(const std::function<int()> &fn)
-{
-    const pid_t child = fork();
-    if (child == 0)
-        _exit(fn());
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Runs fn as user and group nobody in a child process; returns its exit code.
-int asNobody(const std::function<int()> &fn)
-{
-    return inChild([&] { return setgid(65534) != 0 || setuid(65534) != 0 ? 99 : fn(); });
 }
 
 // A full disk shows as a failed write in the middle of the PDF, as a
