@@ -27,12 +27,7 @@ class PdfButtonTest : public WindowTest
     // Pages on A4, whatever the tester's locale.
     void initTestCase() { setlocale(LC_PAPER, "C"); }
 
-    void init()
-    {
-        startFresh();
-        hw().addCamera(0, camera1280x720());
-        window = startWindow(startSettings(1280, 720, saveDir->path()));
-    }
+    void init() { startWindowOn(camera1280x720(), 1280, 720); }
     void cleanup() { finish(); }
 
     void unusableDirectoryKeepsRecordingOff()
