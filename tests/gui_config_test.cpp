@@ -384,7 +384,7 @@ class ConfigTest : public QObject
         QVERIFY(checkDir(dir.path().toLocal8Bit().constData()));
         strcpy(g_Config.save_dir, dir.path().toLocal8Bit().constData());
         QVERIFY(checkDir(nullptr));
-        QCOMPARE(DialogStub::errorBoxes(), 0);
+        QCOMPARE(DialogStub::errorBoxes, 0);
     }
 
     void checkDirRefusesMissingEmptyAndNoDirectory()
@@ -401,7 +401,7 @@ class ConfigTest : public QObject
         QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
         QVERIFY(!checkDir(file.constData()));
         QVERIFY(!checkDir(fifo.constData()));
-        QCOMPARE(DialogStub::errorBoxes(), 5);
+        QCOMPARE(DialogStub::errorBoxes, 5);
     }
 
     void checkDirRefusesWhatTheUserCannotWrite()
@@ -412,7 +412,7 @@ class ConfigTest : public QObject
         const int status = asNobody([&] {
             DialogStub dialogs;
             const bool ok = checkDir(path.c_str());
-            return ok ? 0 : (DialogStub::errorBoxes() == 1 ? 1 : 2);
+            return ok ? 0 : (DialogStub::errorBoxes == 1 ? 1 : 2);
         });
         QCOMPARE(status, 1);
     }

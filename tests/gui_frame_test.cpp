@@ -159,10 +159,10 @@ class FrameTest : public WindowTest
         start(startSettings(1280, 720, saveDir->path()));
         tick(*window);
         QVERIFY(!isBlack(previewOf(*window)));
-        QVERIFY(DialogStub::pauses().empty());
+        QVERIFY(DialogStub::pauses.empty());
 
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_2"), Qt::LeftButton);
-        QCOMPARE(DialogStub::pauses(), std::list<unsigned>{500000});
+        QCOMPARE(DialogStub::pauses, std::list<unsigned>{500000});
         QVERIFY(fd < 0);
         QCOMPARE(MainWindowProbe(*window).cameraIndex(), 2);
         QVERIFY(isBlack(previewOf(*window)));
@@ -172,7 +172,7 @@ class FrameTest : public WindowTest
         QVERIFY(isBlack(previewOf(*window)));
 
         QTest::mousePress(widget<QPushButton>(*window, "pushButton"), Qt::LeftButton);
-        QCOMPARE(DialogStub::pauses().size(), size_t(1)); // nothing was open to close
+        QCOMPARE(DialogStub::pauses.size(), size_t(1)); // nothing was open to close
         QVERIFY(fd > 0);
         QVERIFY(isBlack(previewOf(*window)));
         tick(*window);
@@ -577,7 +577,7 @@ class FrameTest : public WindowTest
         QCOMPARE(widget<QListWidget>(*window, "listWidget")->count(), 0);
 
         pressCapture(); // an empty directory fails the check at the press
-        QCOMPARE(DialogStub::errorBoxes(), 1);
+        QCOMPARE(DialogStub::errorBoxes, 1);
         QVERIFY(!MainWindowProbe(*window).captureRequested());
     }
 
@@ -758,12 +758,12 @@ class FrameTest : public WindowTest
         QFile twin(other.filePath(files[0]));
         QVERIFY(twin.open(QIODevice::WriteOnly));
         twin.close();
-        DialogStub::answer() = other.path();
+        DialogStub::answer = other.path();
         QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
         QCOMPARE(QString::fromUtf8(g_Config.save_dir), other.path());
         auto *list = widget<QListWidget>(*window, "listWidget");
         QCOMPARE(list->count(), 0);
-        DialogStub::answer() = saveDir->path();
+        DialogStub::answer = saveDir->path();
         QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
 
         QCOMPARE(list->count(), 1);
@@ -950,7 +950,7 @@ class FrameTest : public WindowTest
 
         box->setCurrentIndex(2); // the user chooses 1920*1080
         QCOMPARE(cam.requestCount(kRequestOpen), opens + 1);
-        QCOMPARE(DialogStub::pauses().size(), size_t(1));
+        QCOMPARE(DialogStub::pauses.size(), size_t(1));
         QVERIFY(isBlack(previewOf(*window)));
         QCOMPARE(g_Config.width, 1920);
         QCOMPARE(box->currentText(), QString("1920*1080"));
@@ -1078,7 +1078,7 @@ class FrameTest : public WindowTest
         const int opens = cam.requestCount(kRequestOpen);
 
         QTemporaryDir other;
-        DialogStub::answer() = other.path();
+        DialogStub::answer = other.path();
         QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
         QVERIFY(fd > 0);
         QCOMPARE(cam.requestCount(kRequestOpen), opens + 1);
@@ -1088,9 +1088,9 @@ class FrameTest : public WindowTest
         QCOMPARE(itemsOf(widget<QComboBox>(*window, "cbFbl")).size(), 3);
 
         // A refused directory: the box, and the camera streams on.
-        DialogStub::answer() = "/no/such/dir";
+        DialogStub::answer = "/no/such/dir";
         QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
-        QCOMPARE(DialogStub::errorBoxes(), 1);
+        QCOMPARE(DialogStub::errorBoxes, 1);
         QCOMPARE(QString::fromUtf8(g_Config.save_dir), other.path());
         QVERIFY(fd > 0);
     }
@@ -1102,9 +1102,9 @@ class FrameTest : public WindowTest
         tick(*window);
         const QImage before = previewOf(*window);
 
-        DialogStub::answer() = QString();
+        DialogStub::answer = QString();
         QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
-        QCOMPARE(DialogStub::errorBoxes(), 0);
+        QCOMPARE(DialogStub::errorBoxes, 0);
         QCOMPARE(QString::fromUtf8(g_Config.save_dir), saveDir->path());
         QCOMPARE(widget<QLineEdit>(*window, "lineEdit")->text(), saveDir->path());
         QVERIFY(fd > 0);

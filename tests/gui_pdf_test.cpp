@@ -34,7 +34,7 @@ class PdfButtonTest : public WindowTest
     {
         g_Config.save_dir[0] = '\0';
         clickPdf();
-        QCOMPARE(DialogStub::errorBoxes(), 1);
+        QCOMPARE(DialogStub::errorBoxes, 1);
         QCOMPARE(button()->text(), QString::fromUtf8("开始合成PDF"));
         strcpy(g_Config.save_dir, saveDir->path().toUtf8().constData());
         capture();
