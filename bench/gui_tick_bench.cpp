@@ -30,6 +30,7 @@
 #include "side_by_side.h"
 #include "stillness.h"
 #include "virtual_hardware.h"
+#include "window_bench_setup.h"
 #include <zqscan/zq_opencv.h>
 #include <zqscan/zq_scanner.h>
 
@@ -476,10 +477,7 @@ BENCHMARK(BM_Capture)
 
 int main(int argc, char **argv)
 {
-    useVirtualHardware("bench");
-    QTemporaryDir configDir;
-    setenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit().constData(), 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const zq::bench::WindowBenchSetup setup;
     // One thread, so that thread CPU time holds all of detection's work.
     cv::setNumThreads(1);
     QApplication app(argc, argv);

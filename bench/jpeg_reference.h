@@ -5,10 +5,11 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 #include <jpeglib.h>
+
+#include "rgb_jpeg.h"
 
 namespace zq::bench
 {
@@ -18,29 +19,8 @@ namespace zq::bench
 inline std::vector<uint8_t> encodeToMemory(const uint8_t *picture, int width, int height,
                                            int quality)
 {
-    jpeg_compress_struct jcs;
-    jpeg_error_mgr jem;
-    jcs.err = jpeg_std_error(&jem);
-    jpeg_create_compress(&jcs);
-    unsigned char *out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&jcs, &out, &size);
-    jcs.image_width = JDIMENSION(width);
-    jcs.image_height = JDIMENSION(height);
-    jcs.input_components = 3;
-    jcs.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&jcs);
-    jpeg_set_quality(&jcs, quality, TRUE);
-    jpeg_start_compress(&jcs, TRUE);
-    while (jcs.next_scanline < jcs.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(picture + size_t(jcs.next_scanline) * width * 3);
-        jpeg_write_scanlines(&jcs, &row, 1);
-    }
-    jpeg_finish_compress(&jcs);
-    jpeg_destroy_compress(&jcs);
-    std::vector<uint8_t> encoded(out, out + size);
-    std::free(out);
-    return encoded;
+    const sim::RgbRows rows = [&](int y) { return picture + size_t(y) * width * 3; };
+    return sim::encodeRgbJpeg(rows, width, height, {quality});
 }
 
 // Decodes a JPEG file in memory to RGB24 with libjpeg's defaults, the

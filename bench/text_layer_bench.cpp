@@ -11,10 +11,10 @@
 #include "scene.h"
 #include "temp_dir.h"
 #include "virtual_hardware.h"
+#include "window_bench_setup.h"
 #include <zqpdf/zqpdf.h>
 
 #include <QApplication>
-#include <QTemporaryDir>
 
 #include <unistd.h>
 
@@ -210,10 +210,7 @@ void previewBesideRecognition(const zq::test::TempDir &dir, double duration)
 
 int main(int argc, char **argv)
 {
-    useVirtualHardware("bench");
-    QTemporaryDir configDir;
-    setenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit().constData(), 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const zq::bench::WindowBenchSetup setup;
     QApplication app(argc, argv);
     const double duration = argc > 1 ? std::atof(argv[1]) : 8;
 

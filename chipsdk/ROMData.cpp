@@ -173,17 +173,33 @@ void probe288(BYTE *data)
         releasePullUp(5, latch);
 }
 
+// ROMs 271 and 281 serve a sibling chip too, of family digit 0, which
+// answers with its own id.
+void probeSibling(BYTE *data, BYTE siblingId, unsigned int rom)
+{
+    if (siblingChipId() == siblingId) {
+        data[kFamilyDigit] = '0';
+        uiRomID = rom;
+    }
+}
+
+// Pin 3 pulled up marks revision 1; the pin is released again.
+bool probeRevisionOneOnPin3(BYTE *data, BYTE *latch)
+{
+    if (!probePullUp(3, latch))
+        return false;
+    data[kRevisionDigit] = '1';
+    releasePullUp(3, *latch);
+    return true;
+}
+
 void probe271(BYTE *data)
 {
-    if (siblingChipId() == 0x70) {
-        data[kFamilyDigit] = '0';
-        uiRomID = ROM270V1;
-    }
+    probeSibling(data, 0x70, ROM270V1);
     BYTE latch = 0;
-    if (probePullUp(3, &latch)) {
-        data[kRevisionDigit] = '1';
-        releasePullUp(3, latch);
-    } else if (probePullUp(4, &latch)) {
+    if (probeRevisionOneOnPin3(data, &latch))
+        return;
+    if (probePullUp(4, &latch)) {
         data[kRevisionDigit] = '0';
     } else if (uiRomID == ROM270V1) {
         data[kRevisionDigit] = '2';
@@ -193,17 +209,10 @@ void probe271(BYTE *data)
 
 void probe281(BYTE *data)
 {
-    if (siblingChipId() == 0x80) {
-        data[kFamilyDigit] = '0';
-        uiRomID = ROM280V1;
-    }
+    probeSibling(data, 0x80, ROM280V1);
     BYTE latch = 0;
-    if (probePullUp(3, &latch)) {
-        data[kRevisionDigit] = '1';
-        releasePullUp(3, latch);
-    } else {
+    if (!probeRevisionOneOnPin3(data, &latch))
         data[kRevisionDigit] = '0';
-    }
 }
 
 // ---- parameter-table layouts -------------------------------------------------

@@ -9,6 +9,7 @@
 // flash's id and size, a flash window, registers and a sensor register.
 // Buffers are heap blocks of exactly the size the interface names, so that
 // AddressSanitizer sees any write past one.
+#include "trap_unless.h"
 #include "fuzz_seam.h"
 
 #include <zqscan/ChipCamera.h>
@@ -31,12 +32,6 @@ namespace
 
 const uint8_t *answers = nullptr;
 size_t answersLeft = 0;
-
-void trapUnless(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
-}
 
 int chipIoctl(int fd, unsigned long request, void *arg)
 {

@@ -16,6 +16,8 @@
 //   7  u8   focal length (flag 4), in tenths of the frame's longer side
 //   8  u16 x4  the hand-set rectangle's corners (lt.x lt.y rb.x rb.y)
 //  16  ...  the pixels, RGB24 (repeated when short)
+#include "trap_unless.h"
+
 #include <zqscan/zq_opencv.h>
 
 #include <cmath>
@@ -39,12 +41,6 @@ uint32_t le16(const uint8_t *p)
 bool finite(const zqPointF &p)
 {
     return std::isfinite(p.x) && std::isfinite(p.y);
-}
-
-void trapUnless(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
 }
 
 // A cut asked for its size, then made into a buffer of exactly that size.

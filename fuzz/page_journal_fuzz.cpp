@@ -7,6 +7,7 @@
 // usable file under exactly the path that was checked.  (The others are
 // reported gone by their names; one whose bytes hold a NUL is reported
 // with an empty name, as QFile::decodeName stops there.)
+#include "trap_unless.h"
 #include "pagejournal.h"
 
 #include <QCoreApplication>
@@ -26,12 +27,6 @@ namespace
 const char kFolder[] = "/tmp/zqfuzz-journal";
 const QByteArray kSaveDir = QByteArray(kFolder) + "/pages";
 std::string journal;
-
-void trapUnless(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
-}
 
 void touch(const char *name)
 {
@@ -57,8 +52,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    FILE *f = fopen(journal.c_str(), "wb");
-    trapUnless(f && fwrite(data, 1, size, f) == size && fclose(f) == 0);
+    trapUnless(writeFile(journal, data, size));
     QStringList gone;
     const PageJournal::State state = PageJournal::read(kSaveDir, gone);
     for (const PageJournal::Page &page : state.pages)

@@ -7,6 +7,7 @@
 // width the old height (a JPEG's trimmed by less than a block of 16
 // pixels), its height the old width.  The first byte chooses the
 // direction; the rest is the file.
+#include "trap_unless.h"
 #include "scratch_folder.h"
 #include "pageturn.h"
 
@@ -27,12 +28,6 @@ namespace
 {
 
 std::string folder;
-
-void trapUnless(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
-}
 
 bool jpegSize(const std::vector<uint8_t> &bytes, int &w, int &h)
 {
@@ -78,8 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const PageTurn turn = data[0] & 1 ? PageTurn::Right : PageTurn::Left;
     const std::vector<uint8_t> before(data + 1, data + size);
     const std::string path = folder + "/page";
-    FILE *f = fopen(path.c_str(), "wb");
-    trapUnless(f && fwrite(before.data(), 1, before.size(), f) == before.size() && fclose(f) == 0);
+    trapUnless(writeFile(path, before.data(), before.size()));
 
     const bool jpeg = before[0] == 0xFF && before[1] == 0xD8 && before[2] == 0xFF;
     int w = 0, h = 0;

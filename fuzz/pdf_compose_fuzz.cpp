@@ -11,6 +11,7 @@
 // sanitizers, and the page readers' own target opens them.
 #include <zqpdf/zqpdf.h>
 
+#include "trap_unless.h"
 #include "scratch_folder.h"
 #include "compose_error.h"
 #include "page_image.h"
@@ -34,18 +35,6 @@ namespace
 
 constexpr uint64_t kMaxPixels = 16'000'000;
 std::string folder;
-
-void trapUnless(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
-}
-
-void writeFile(const std::string &path, const uint8_t *data, size_t size)
-{
-    FILE *f = fopen(path.c_str(), "wb");
-    trapUnless(f && fwrite(data, 1, size, f) == size && fclose(f) == 0);
-}
 
 int filesIn(const std::string &dir)
 {
@@ -80,11 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                uint32_t(data[6]) << 16 | uint32_t(data[7]) << 24;
         const size_t rest = size - 8;
         const size_t n = std::min<size_t>(first, rest);
-        writeFile(folder + "/page1", data + 8, n);
-        writeFile(folder + "/page2", data + 8 + n, rest - n);
+        trapUnless(writeFile(folder + "/page1", data + 8, n));
+        trapUnless(writeFile(folder + "/page2", data + 8 + n, rest - n));
         pages = {folder + "/page1", folder + "/page2"};
     } else {
-        writeFile(folder + "/page1", data, size);
+        trapUnless(writeFile(folder + "/page1", data, size));
         pages = {folder + "/page1"};
     }
     std::vector<int> widths, heights;

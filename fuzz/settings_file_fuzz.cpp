@@ -4,6 +4,7 @@
 // with stay in range, nothing beyond the first 4 KiB counts, and what was
 // loaded comes back the same after the program saves it and loads it
 // again (saveConfigFile, through AtomicFile, then loadConfigFile).
+#include "trap_unless.h"
 #include "scratch_folder.h"
 #include "config.h"
 
@@ -22,21 +23,6 @@ namespace
 
 constexpr size_t kRead = 4096;
 std::string folder;
-
-void trapUnless(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
-}
-
-bool writeFile(const std::string &path, const uint8_t *data, size_t size)
-{
-    FILE *f = fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool ok = fwrite(data, 1, size, f) == size;
-    return fclose(f) == 0 && ok;
-}
 
 bool inRange(const ZqConfig &c)
 {

@@ -8,6 +8,7 @@
 // [capture] auto and [General] capture%2Fauto, is merged by Qt when it is
 // written, so that another switch may change.)  The INI parser is Qt's (not instrumented): the
 // coverage shown is the program's side.
+#include "trap_unless.h"
 #include "scratch_folder.h"
 #include "switchsettings.h"
 
@@ -27,12 +28,6 @@ namespace
 const char *const kKeys[] = {"capture/auto", "capture/book", "capture/rightPageFirst",
                              "pdf/searchable"};
 constexpr int kKeyCount = sizeof(kKeys) / sizeof(kKeys[0]);
-
-void trapUnless(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
-}
 
 } // namespace
 

@@ -5,6 +5,7 @@
 // (pdf/text_layer.cpp).  The content must be a well-formed content stream
 // of the text operators alone, its numbers finite, and each word's text
 // the UTF-16 code units of its characters (U+FFFD for the rest).
+#include "trap_unless.h"
 #include "glyphless_font.h"
 #include "recogniser.h"
 #include "text_layer.h"
@@ -21,12 +22,6 @@
 
 namespace
 {
-
-void trapUnless(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
-}
 
 // The code units a word's text must give, when the text is well-formed
 // UTF-8 (strict: no overlong forms, no surrogates, nothing above U+10FFFF);

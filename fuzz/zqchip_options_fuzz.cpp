@@ -2,6 +2,7 @@
 // arguments: the input is the arguments after the program's name, each
 // ended by a NUL byte.  A parse either gives a command or says why not,
 // and what it gives is within the ranges the commands rely on.
+#include "trap_unless.h"
 #include "options.h"
 
 #include <cstdint>
@@ -11,12 +12,6 @@
 
 namespace
 {
-
-void trapUnless(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
-}
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "libv4l2_layer.h"
 
+#include "buffer_requests.h"
 #include "virtual_camera.h"
 
 #include <libv4l-plugin.h>
@@ -104,20 +105,21 @@ int Libv4l2Layer::ioctl(unsigned long request, void *arg)
 {
     if (!convert_)
         return camera_.driverIoctl(request, arg);
-    switch (request) {
-    case VIDIOC_S_FMT:
-        return setFormat(*static_cast<v4l2_format *>(arg));
-    case VIDIOC_REQBUFS:
-        return requestBuffers(*static_cast<v4l2_requestbuffers *>(arg));
-    case VIDIOC_QUERYBUF:
-        return queryBuffer(*static_cast<v4l2_buffer *>(arg));
-    case VIDIOC_STREAMON:
+    if (request == VIDIOC_STREAMON)
         return streamOn(arg);
-    case VIDIOC_DQBUF:
-        return dequeue(*static_cast<v4l2_buffer *>(arg));
-    default:
-        return camera_.driverIoctl(request, arg);
+    if (const std::optional<int> answer = answerBufferRequest(*this, request, arg))
+        return *answer;
+    return camera_.driverIoctl(request, arg);
+}
+
+bool Libv4l2Layer::freeBuffersUnlessMapped()
+{
+    if (mappedBuffers() > 0) {
+        errno = EBUSY;
+        return false;
     }
+    freeBuffers();
+    return true;
 }
 
 int Libv4l2Layer::setFormat(v4l2_format &fmt)
@@ -127,11 +129,8 @@ int Libv4l2Layer::setFormat(v4l2_format &fmt)
         return -1;
     // Buffers the program has mapped keep the format; the camera refuses
     // while its own buffers exist.
-    if (mappedBuffers() > 0) {
-        errno = EBUSY;
+    if (!freeBuffersUnlessMapped())
         return -1;
-    }
-    freeBuffers();
     if (camera_.driverIoctl(VIDIOC_S_FMT, &src) != 0)
         return -1;
     converting_ = v4lconvert_needs_conversion(convert_, &src, &fmt) != 0;
@@ -145,11 +144,8 @@ int Libv4l2Layer::setFormat(v4l2_format &fmt)
 
 int Libv4l2Layer::requestBuffers(v4l2_requestbuffers &req)
 {
-    if (mappedBuffers() > 0) {
-        errno = EBUSY;
+    if (!freeBuffersUnlessMapped())
         return -1;
-    }
-    freeBuffers();
     if (camera_.driverIoctl(VIDIOC_REQBUFS, &req) != 0)
         return -1;
     if (!converting_ || req.count == 0)
@@ -185,7 +181,7 @@ int Libv4l2Layer::streamOn(void *type)
     return 0;
 }
 
-int Libv4l2Layer::dequeue(v4l2_buffer &buf)
+int Libv4l2Layer::dequeueBuffer(v4l2_buffer &buf)
 {
     if (!converting_)
         return camera_.driverIoctl(VIDIOC_DQBUF, &buf);

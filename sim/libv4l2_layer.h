@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 struct v4lconvert_data;
@@ -52,13 +53,19 @@ class Libv4l2Layer
     std::vector<uint8_t> convert(const std::vector<uint8_t> &frame);
 
   private:
+    template <class Answerer>
+    friend std::optional<int> answerBufferRequest(Answerer &, unsigned long, void *);
+
     int setFormat(v4l2_format &fmt);
     int requestBuffers(v4l2_requestbuffers &req);
     int queryBuffer(v4l2_buffer &buf);
     int streamOn(void *type);
-    int dequeue(v4l2_buffer &buf);
+    int dequeueBuffer(v4l2_buffer &buf);
     int dequeueAndConvert(v4l2_buffer &buf);
     void freeBuffers();
+    // Buffers the program has mapped stay, and with them the format and
+    // count: false, with errno EBUSY, while any is mapped.
+    bool freeBuffersUnlessMapped();
 
     VirtualCamera &camera_;
     v4lconvert_data *convert_ = nullptr; // null: libv4l2 passes everything on

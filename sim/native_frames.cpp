@@ -4,66 +4,21 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <functional>
 
-#include <jpeglib.h>
+#include "rgb_jpeg.h"
 
 namespace zq::sim
 {
 namespace
 {
 
-// The JPEG quality of the cameras' own encoders, and the rows handed to
-// libjpeg in one call.
-constexpr int kJpegQuality = 85;
-constexpr int kRowsPerCall = 16;
-
-// Gives row y of the picture, as 3 * width bytes of RGB24.
-using RowSource = std::function<const uint8_t *(int y)>;
+// The JPEG settings of the cameras' own encoders.
+constexpr JpegSettings kCameraJpeg{85, true};
 
 uint8_t clampByte(double v)
 {
     return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L));
-}
-
-std::vector<uint8_t> encodeJpeg(const RowSource &rows, int width, int height)
-{
-    jpeg_compress_struct jcs{};
-    jpeg_error_mgr jem{};
-    jcs.err = jpeg_std_error(&jem);
-    jpeg_create_compress(&jcs);
-    unsigned char *out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&jcs, &out, &size);
-    jcs.image_width = JDIMENSION(width);
-    jcs.image_height = JDIMENSION(height);
-    jcs.input_components = 3;
-    jcs.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&jcs);
-    jpeg_set_quality(&jcs, kJpegQuality, TRUE);
-    // 4:2:2: the luma block is two chroma blocks wide and one high.
-    jcs.comp_info[0].h_samp_factor = 2;
-    jcs.comp_info[0].v_samp_factor = 1;
-    jpeg_start_compress(&jcs, TRUE);
-    std::vector<uint8_t> batch(size_t(width) * 3 * kRowsPerCall);
-    JSAMPROW pointers[kRowsPerCall];
-    while (jcs.next_scanline < jcs.image_height) {
-        const int first = int(jcs.next_scanline);
-        const int count = std::min(kRowsPerCall, height - first);
-        for (int i = 0; i < count; ++i) {
-            pointers[i] = &batch[size_t(i) * width * 3];
-            std::memcpy(pointers[i], rows(first + i), size_t(width) * 3);
-        }
-        jpeg_write_scanlines(&jcs, pointers, JDIMENSION(count));
-    }
-    jpeg_finish_compress(&jcs);
-    jpeg_destroy_compress(&jcs);
-    std::vector<uint8_t> jpeg(out, out + size);
-    std::free(out);
-    return jpeg;
 }
 
 // Full-range BT.601, as JPEG uses it: two pixels share one U and one V.
@@ -77,7 +32,7 @@ void yuyvPair(const uint8_t *a, const uint8_t *b, uint8_t *out)
     out[3] = clampByte(0.5 * r - 0.418688 * g - 0.081312 * bl + 128);
 }
 
-std::vector<uint8_t> encodeRows(uint32_t fourcc, const RowSource &rows, int width, int height,
+std::vector<uint8_t> encodeRows(uint32_t fourcc, const RgbRows &rows, int width, int height,
                                 uint32_t bytesPerLine)
 {
     std::vector<uint8_t> frame(size_t(bytesPerLine) * height);
@@ -94,11 +49,11 @@ std::vector<uint8_t> encodeRows(uint32_t fourcc, const RowSource &rows, int widt
     return frame;
 }
 
-std::vector<uint8_t> encode(uint32_t fourcc, const RowSource &rows, int width, int height,
+std::vector<uint8_t> encode(uint32_t fourcc, const RgbRows &rows, int width, int height,
                             uint32_t bytesPerLine)
 {
     if (fourcc == V4L2_PIX_FMT_MJPEG)
-        return encodeJpeg(rows, width, height);
+        return encodeRgbJpeg(rows, width, height, kCameraJpeg);
     if (canEncode(fourcc))
         return encodeRows(fourcc, rows, width, height, bytesPerLine);
     return std::vector<uint8_t>(size_t(bytesPerLine) * height);
@@ -147,7 +102,7 @@ bool canEncode(uint32_t fourcc)
 std::vector<uint8_t> encodeFrame(uint32_t fourcc, const uint8_t *rgb, int width, int height,
                                  uint32_t bytesPerLine)
 {
-    const RowSource rows = [&](int y) { return rgb + size_t(y) * width * 3; };
+    const RgbRows rows = [&](int y) { return rgb + size_t(y) * width * 3; };
     return encode(fourcc, rows, width, height, bytesPerLine);
 }
 

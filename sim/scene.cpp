@@ -748,6 +748,16 @@ HoldingHand::HoldingHand(Point edge, Point in, Point down, double frameWidth)
 
 } // namespace parts
 
+PageScene pageAt(double centerX, double centerY, double width, double angleDeg)
+{
+    PageScene scene;
+    scene.centerX = centerX;
+    scene.centerY = centerY;
+    scene.pageWidth = width;
+    scene.angleDeg = angleDeg;
+    return scene;
+}
+
 PageScene sceneOnDesk(Desk kind)
 {
     PageScene scene;

@@ -72,6 +72,10 @@ struct WordBox {
     int left, top, right, bottom;
 };
 
+// A page of the given width (a fraction of the frame's) turned by angleDeg
+// about its centre at (centerX, centerY); all else as a PageScene has it.
+PageScene pageAt(double centerX, double centerY, double width, double angleDeg);
+
 // A page on a desk of that kind, with the desk's and the paper's usual
 // brightness: on a white table the paper is the darker of the two.
 PageScene sceneOnDesk(Desk kind);

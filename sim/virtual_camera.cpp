@@ -1,5 +1,6 @@
 #include "virtual_camera.h"
 
+#include "buffer_requests.h"
 #include "desk_script.h"
 #include "test_pattern.h"
 
@@ -269,16 +270,8 @@ int VirtualCamera::driverIoctl(unsigned long request, void *arg)
     }
     case VIDIOC_TRY_FMT:
         return tryFormat(*static_cast<v4l2_format *>(arg));
-    case VIDIOC_S_FMT:
-        return setFormat(*static_cast<v4l2_format *>(arg));
-    case VIDIOC_REQBUFS:
-        return requestBuffers(*static_cast<v4l2_requestbuffers *>(arg));
-    case VIDIOC_QUERYBUF:
-        return queryBuffer(*static_cast<v4l2_buffer *>(arg));
     case VIDIOC_QBUF:
         return queueBuffer(*static_cast<v4l2_buffer *>(arg));
-    case VIDIOC_DQBUF:
-        return dequeueBuffer(*static_cast<v4l2_buffer *>(arg));
     case VIDIOC_STREAMON:
         return streamOn();
     case VIDIOC_STREAMOFF:
@@ -286,6 +279,8 @@ int VirtualCamera::driverIoctl(unsigned long request, void *arg)
     case VIDIOC_QUERYCTRL:
         return queryControl(*static_cast<v4l2_queryctrl *>(arg));
     default:
+        if (const std::optional<int> answer = answerBufferRequest(*this, request, arg))
+            return *answer;
         return fail(ENOTTY);
     }
 }

@@ -183,6 +183,9 @@ class VirtualCamera
     void release(); // the descriptor was closed
 
   private:
+    template <class Answerer>
+    friend std::optional<int> answerBufferRequest(Answerer &, unsigned long, void *);
+
     struct Slot {
         uint8_t *memory = nullptr;
         size_t length = 0;

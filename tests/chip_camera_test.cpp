@@ -177,21 +177,20 @@ TEST_F(SdkTest, SectorWriteErasesFirst)
 TEST_F(SdkTest, UsbStringsAndIds)
 {
     initOn(firmwareChip());
+    const struct {
+        BOOL (*get)(BYTE *, int);
+        const char *text;
+    } strings[] = {{ChipCam_GetProduct, "Document Camera"},
+                   {ChipCam_GetManufacturer, "ZQ Imaging"},
+                   {ChipCam_GetSerialNumber, "SN0001"},
+                   {ChipCam_GetString3, "Camera"},
+                   {ChipCam_GetInterface, "Video"}};
     BYTE text[32] = {};
-    ASSERT_TRUE(ChipCam_GetProduct(text, 32));
-    EXPECT_EQ(std::string(reinterpret_cast<char *>(text)), "Document Camera");
-    std::memset(text, 0, sizeof(text));
-    ASSERT_TRUE(ChipCam_GetManufacturer(text, 32));
-    EXPECT_EQ(std::string(reinterpret_cast<char *>(text)), "ZQ Imaging");
-    std::memset(text, 0, sizeof(text));
-    ASSERT_TRUE(ChipCam_GetSerialNumber(text, 32));
-    EXPECT_EQ(std::string(reinterpret_cast<char *>(text)), "SN0001");
-    std::memset(text, 0, sizeof(text));
-    ASSERT_TRUE(ChipCam_GetString3(text, 32));
-    EXPECT_EQ(std::string(reinterpret_cast<char *>(text)), "Camera");
-    std::memset(text, 0, sizeof(text));
-    ASSERT_TRUE(ChipCam_GetInterface(text, 32));
-    EXPECT_EQ(std::string(reinterpret_cast<char *>(text)), "Video");
+    for (const auto &string : strings) {
+        std::memset(text, 0, sizeof(text));
+        ASSERT_TRUE(string.get(text, 32)) << string.text;
+        EXPECT_EQ(std::string(reinterpret_cast<char *>(text)), string.text);
+    }
     EXPECT_FALSE(ChipCam_GetProduct(text, 14)) << "15 characters";
     EXPECT_FALSE(ChipCam_GetProduct(text, -1));
     BYTE ids[4] = {};

@@ -281,13 +281,20 @@ class WriteProtectTest : public ChipTest
         return c;
     }
     bool unprotected() { return chip().flash().status() == 0; }
+
+    // Opens the chip and asks it to lift its flash's write protection, the
+    // flash taken to be of the given kind; whether the chip says it did.
+    bool liftProtection(const ChipConfig &c, SERIAL_FLASH_TYPE flashKind = SFT_MXIC)
+    {
+        attach(c);
+        open();
+        return XU_DisableSerialFlashWriteProtect(flashKind);
+    }
 };
 
 TEST_F(WriteProtectTest, OlderSettingDrivesThePinHigh)
 {
-    attach(protectedChip(ROM276V1, 0x76, 0x12, 0xC034));
-    open();
-    ASSERT_TRUE(XU_DisableSerialFlashWriteProtect(SFT_MXIC));
+    ASSERT_TRUE(liftProtection(protectedChip(ROM276V1, 0x76, 0x12, 0xC034)));
     EXPECT_TRUE(chip().peek(0x1007) & 0x02);
     EXPECT_TRUE(chip().pinLevel(1));
     EXPECT_TRUE(unprotected());
@@ -302,16 +309,12 @@ TEST_F(WriteProtectTest, OlderSettingDrivesThePinHigh)
 TEST_F(WriteProtectTest, SettingOneDrivesThePinLow)
 {
     ChipConfig c = protectedChip(ROM276V1, 0x76, 0x11, 0xC034);
-    attach(c);
-    open();
-    ASSERT_TRUE(XU_DisableSerialFlashWriteProtect(SFT_MXIC));
+    ASSERT_TRUE(liftProtection(c));
     EXPECT_FALSE(chip().pinLevel(1));
     EXPECT_FALSE(unprotected()) << "WP# held low keeps the status locked";
 
     c.writeProtectInverted = true; // a board with an inverter on WP#
-    attach(c);
-    open();
-    ASSERT_TRUE(XU_DisableSerialFlashWriteProtect(SFT_MXIC));
+    ASSERT_TRUE(liftProtection(c));
     EXPECT_TRUE(unprotected());
 }
 
@@ -319,9 +322,7 @@ TEST_F(WriteProtectTest, NewerSettingKeepsItsByte)
 {
     // 0x29: bits 2-3 are 10, so the newer kind; bits 0-1 are 01: the byte
     // stays 0x29 and pin 2 goes high.
-    attach(protectedChip(ROM276V1, 0x76, 0x29, 0xC034));
-    open();
-    ASSERT_TRUE(XU_DisableSerialFlashWriteProtect(SFT_MXIC));
+    ASSERT_TRUE(liftProtection(protectedChip(ROM276V1, 0x76, 0x29, 0xC034)));
     EXPECT_TRUE(chip().pinLevel(2));
     EXPECT_TRUE(chip().peek(0x1007) & 0x04);
     EXPECT_TRUE(unprotected());
@@ -333,21 +334,16 @@ TEST_F(WriteProtectTest, NewerSettingKeepsItsByte)
 
 TEST_F(WriteProtectTest, NewerSettingsTwoAndThree)
 {
-    attach(protectedChip(ROM276V1, 0x76, 0x2A, 0xC034)); // bits 0-1 = 2: drive low
-    open();
-    ASSERT_TRUE(XU_DisableSerialFlashWriteProtect(SFT_MXIC));
+    // Bits 0-1 of the setting: 2 drives the pin low, 3 drives it high.
+    ASSERT_TRUE(liftProtection(protectedChip(ROM276V1, 0x76, 0x2A, 0xC034)));
     EXPECT_FALSE(chip().pinLevel(2));
-    attach(protectedChip(ROM276V1, 0x76, 0x2B, 0xC034)); // 3: drive high
-    open();
-    ASSERT_TRUE(XU_DisableSerialFlashWriteProtect(SFT_MXIC));
+    ASSERT_TRUE(liftProtection(protectedChip(ROM276V1, 0x76, 0x2B, 0xC034)));
     EXPECT_TRUE(chip().pinLevel(2));
 }
 
 TEST_F(WriteProtectTest, FirmwareCommandRegisters)
 {
-    attach(protectedChip(ROM276V1, 0x76, 0x12, 0xC034));
-    open();
-    ASSERT_TRUE(XU_DisableSerialFlashWriteProtect(SFT_SST));
+    ASSERT_TRUE(liftProtection(protectedChip(ROM276V1, 0x76, 0x12, 0xC034), SFT_SST));
     EXPECT_EQ(chip().peek(0x05F3), 0x06);
     EXPECT_EQ(chip().peek(0x05F5), 0xAF);
     for (auto [addr, key] : {std::pair<uint16_t, uint8_t>{0x05F8, 0x12},
@@ -359,17 +355,13 @@ TEST_F(WriteProtectTest, FirmwareCommandRegisters)
     EXPECT_EQ(chip().peek(0x05F5), 0x02);
 
     ubSFLib_CmdID = 4;
-    attach(protectedChip(ROM276V1, 0x76, 0x28, 0xC034));
-    open();
-    ASSERT_TRUE(XU_DisableSerialFlashWriteProtect(SFT_SST));
+    ASSERT_TRUE(liftProtection(protectedChip(ROM276V1, 0x76, 0x28, 0xC034), SFT_SST));
     EXPECT_EQ(chip().peek(0x05F5), 0xAF) << "row 4's program command";
 }
 
 TEST_F(WriteProtectTest, RomWithoutFirmwareCommandsLeavesThemAlone)
 {
-    attach(protectedChip(ROM225, 0x76, 0x12, 0xC034));
-    open();
-    ASSERT_TRUE(XU_DisableSerialFlashWriteProtect(SFT_MXIC));
+    ASSERT_TRUE(liftProtection(protectedChip(ROM225, 0x76, 0x12, 0xC034)));
     EXPECT_TRUE(registerWrites(0x05F3).empty());
     EXPECT_TRUE(unprotected());
 }
@@ -382,9 +374,7 @@ TEST_F(WriteProtectTest, SettingAddressByChip)
     };
     for (const Row &r : {Row{0x16, 0x5834}, Row{0x32, 0xC034}, Row{0x33, 0x000F}, Row{0x75, 0xB034},
                          Row{0x90, 0x8034}}) {
-        attach(protectedChip(ROM225, r.chipId, 0x12, r.addr));
-        open();
-        ASSERT_TRUE(XU_DisableSerialFlashWriteProtect(SFT_MXIC));
+        ASSERT_TRUE(liftProtection(protectedChip(ROM225, r.chipId, 0x12, r.addr)));
         EXPECT_TRUE(unprotected()) << std::hex << int(r.chipId);
         bool readSetting = false;
         for (const Transfer &t : transfers(3))
@@ -398,9 +388,7 @@ TEST_F(WriteProtectTest, ChipsWithoutSettingTakeFF)
     // 0xFF: older kind, setting 3, pin 7 driven high.
     ChipConfig c = protectedChip(ROM225, 0x71, 0x00, 0x8034);
     c.writeProtectGpio = 7;
-    attach(c);
-    open();
-    ASSERT_TRUE(XU_DisableSerialFlashWriteProtect(SFT_MXIC));
+    ASSERT_TRUE(liftProtection(c));
     EXPECT_TRUE(transfers(3).empty()) << "no setting read from flash";
     EXPECT_TRUE(chip().pinLevel(7));
     EXPECT_TRUE(unprotected());
@@ -417,9 +405,7 @@ TEST_F(WriteProtectTest, SixtyFourKRomPreparesFivePins)
     EXPECT_EQ(registerWrites(0x1006).front().value, 0x5F) << "bits 0-4 added";
     EXPECT_EQ(registerWrites(0x1007).front().value, 0x1F);
 
-    attach(protectedChip(ROM225, 0x76, 0x00, 0xC034));
-    open();
-    ASSERT_TRUE(XU_DisableSerialFlashWriteProtect(SFT_MXIC));
+    ASSERT_TRUE(liftProtection(protectedChip(ROM225, 0x76, 0x00, 0xC034)));
     EXPECT_EQ(registerWrites(0x1006).front().value, 0xFF);
     EXPECT_EQ(registerWrites(0x1007).front().value, 0xFF);
 }
@@ -429,9 +415,7 @@ TEST_F(WriteProtectTest, RomsThirtyToThirtyThree)
     // ROM 292 (32) drives the pin with plain writes and sets the extra bits.
     ChipConfig c = protectedChip(ROM292, 0x76, 0x19, 0xC034); // older: setting 1, pin 1
     c.writeProtectInverted = true;
-    attach(c);
-    open();
-    ASSERT_TRUE(XU_DisableSerialFlashWriteProtect(SFT_MXIC));
+    ASSERT_TRUE(liftProtection(c));
     EXPECT_EQ(registerWrites(0x1007).at(1).value, 0x02);
     EXPECT_EQ(registerWrites(0x1006).at(1).value, 0xFD);
     EXPECT_TRUE(chip().peek(0x17C1) & 1);
@@ -442,17 +426,13 @@ TEST_F(WriteProtectTest, RomsThirtyToThirtyThree)
     // Setting 0x04 is of the older kind and drives no pin.
     for (auto [row, writes] :
          {std::pair<int, size_t>{ROM276V1, 1}, {ROM275V2, 2}, {ROM283, 2}, {ROM287, 2}}) {
-        attach(protectedChip(row, 0x76, 0x04, 0xC034));
-        open();
-        ASSERT_TRUE(XU_DisableSerialFlashWriteProtect(SFT_MXIC)) << row;
+        ASSERT_TRUE(liftProtection(protectedChip(row, 0x76, 0x04, 0xC034))) << row;
         EXPECT_EQ(registerWrites(0x1006).size(), writes) << row;
         EXPECT_EQ(registerWrites(0x1007).size(), writes) << row;
         EXPECT_TRUE(unprotected());
     }
     // 0x28 would be of the newer kind; on ROMs 30 to 33 it is setting 0.
-    attach(protectedChip(ROM283, 0x76, 0x28, 0xC034));
-    open();
-    ASSERT_TRUE(XU_DisableSerialFlashWriteProtect(SFT_MXIC));
+    ASSERT_TRUE(liftProtection(protectedChip(ROM283, 0x76, 0x28, 0xC034)));
     EXPECT_EQ(chip().peek(0x05F3), 0x06);
     EXPECT_EQ(registerWrites(0x1006).size(), 2u) << "setting 0 drives no pin";
 }
@@ -461,9 +441,7 @@ TEST_F(WriteProtectTest, CompactRomWithMemoryTypeTwoStopsBeforeTheStatus)
 {
     ChipConfig c = protectedChip(ROM283, 0x76, 0x12, 0xC034);
     c.memoryType = 2;
-    attach(c);
-    open();
-    ASSERT_TRUE(XU_DisableSerialFlashWriteProtect(SFT_MXIC));
+    ASSERT_TRUE(liftProtection(c));
     EXPECT_TRUE(spiCommands().empty());
     EXPECT_FALSE(unprotected());
     EXPECT_EQ(transfers(5).size(), 1u);
@@ -471,22 +449,16 @@ TEST_F(WriteProtectTest, CompactRomWithMemoryTypeTwoStopsBeforeTheStatus)
 
 TEST_F(WriteProtectTest, FailuresAndUnknowns)
 {
-    attach(protectedChip(ROM276V1, 0x76, 0x12, 0xC034));
-    open();
-    EXPECT_FALSE(XU_DisableSerialFlashWriteProtect(SFT_UNKNOW));
+    EXPECT_FALSE(liftProtection(protectedChip(ROM276V1, 0x76, 0x12, 0xC034), SFT_UNKNOW));
     EXPECT_TRUE(chip().log().empty());
 
     ChipConfig unknownRom = protectedChip(ROM276V1, 0x76, 0x12, 0xC034);
     unknownRom.romString[0] = '9';
-    attach(unknownRom);
-    open();
-    EXPECT_FALSE(XU_DisableSerialFlashWriteProtect(SFT_MXIC));
+    EXPECT_FALSE(liftProtection(unknownRom));
 
     ChipConfig stuck = protectedChip(ROM276V1, 0x76, 0x12, 0xC034);
     stuck.engineBusyPolls = -1;
-    attach(stuck);
-    open();
-    EXPECT_FALSE(XU_DisableSerialFlashWriteProtect(SFT_MXIC)) << "the engine never gets ready";
+    EXPECT_FALSE(liftProtection(stuck)) << "the engine never gets ready";
 }
 
 TEST_F(WriteProtectTest, FailedSettingReadCountsAsFF)

@@ -16,6 +16,22 @@ using Bytes = std::vector<uint8_t>;
 
 class TransportTest : public ChipTest
 {
+  protected:
+    struct Opening {
+        bool opened;
+        std::string printed; // what the SDK wrote to standard output
+    };
+
+    // Opens a chip whose extension unit has the given id (0: none).
+    Opening openWithUnit(int unitId)
+    {
+        ChipConfig config;
+        config.unitId = unitId;
+        attach(config);
+        testing::internal::CaptureStdout();
+        const bool opened = XU_OpenCamera("/dev/video0");
+        return {opened, testing::internal::GetCapturedStdout()};
+    }
 };
 
 TEST_F(TransportTest, RegisterReadIsARequestThenARead)
@@ -126,17 +142,13 @@ TEST_F(TransportTest, RawQueriesPassTheDriversAnswer)
 
 TEST_F(TransportTest, OpenFindsUnitFourAfterThree)
 {
-    ChipConfig config;
-    config.unitId = 4;
-    attach(config);
-    testing::internal::CaptureStdout();
-    ASSERT_TRUE(XU_OpenCamera("/dev/video0"));
+    const Opening opening = openWithUnit(4);
+    ASSERT_TRUE(opening.opened);
     // Unit 3 answers nothing: three tries at the chip id, each reported.
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Device /dev/video0 opened: Virtual Document Camera.\n"
-              "ioctl(UVCIOC_CTRL_SET) FAILED (-1) \n"
-              "ioctl(UVCIOC_CTRL_SET) FAILED (-1) \n"
-              "ioctl(UVCIOC_CTRL_SET) FAILED (-1) \n");
+    EXPECT_EQ(opening.printed, "Device /dev/video0 opened: Virtual Document Camera.\n"
+                               "ioctl(UVCIOC_CTRL_SET) FAILED (-1) \n"
+                               "ioctl(UVCIOC_CTRL_SET) FAILED (-1) \n"
+                               "ioctl(UVCIOC_CTRL_SET) FAILED (-1) \n");
     camera_init = 1;
     EXPECT_EQ(g_curExtendUnitID, 4);
     EXPECT_EQ(chip().log().front().unit, 3);
@@ -147,13 +159,9 @@ TEST_F(TransportTest, OpenFindsUnitFourAfterThree)
 
 TEST_F(TransportTest, NoExtensionUnitFailsTheOpen)
 {
-    ChipConfig config;
-    config.unitId = 0;
-    attach(config);
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(XU_OpenCamera("/dev/video0"));
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(out.find("Get uvc extend unit id fail\n"), std::string::npos);
+    const Opening opening = openWithUnit(0);
+    EXPECT_FALSE(opening.opened);
+    EXPECT_NE(opening.printed.find("Get uvc extend unit id fail\n"), std::string::npos);
     EXPECT_EQ(g_curExtendUnitID, 4);
     EXPECT_EQ(hw().openDescriptors(), 0) << "the descriptor is closed again";
 }

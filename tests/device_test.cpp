@@ -163,8 +163,9 @@ class StreamTest : public SimTest
     }
 
     // After close nothing may stay mapped, unmapped twice or open.
-    void expectReleased()
+    void closeAndExpectReleased(int fd)
     {
+        zq_scanner_close(fd);
         EXPECT_EQ(camera_->mappedBuffers(), 0);
         EXPECT_EQ(camera_->badUnmaps(), 0);
         EXPECT_FALSE(camera_->streaming());
@@ -193,8 +194,7 @@ TEST_F(StreamTest, GrantsRequestedSizeAndDeliversWholeFrames)
         slots.insert(picture);
     }
     EXPECT_EQ(slots.size(), 4u) << "frames come from the four mapped slots in turn";
-    zq_scanner_close(fd);
-    expectReleased();
+    closeAndExpectReleased(fd);
 }
 
 // libv4l2 on a UVC camera takes the largest size that fits the request,
@@ -214,8 +214,7 @@ TEST_F(StreamTest, UnsupportedSizeGetsWhatLibv4l2Picks)
         int len;
         ASSERT_EQ(zq_scanner_picture_read(fd, &picture, &len), 0);
         EXPECT_EQ(len, c.grantW * c.grantH * 3);
-        zq_scanner_close(fd);
-        expectReleased();
+        closeAndExpectReleased(fd);
         hw().reset();
     }
 }
@@ -230,8 +229,7 @@ TEST_F(StreamTest, NodeWithoutCaptureIsRefused)
     EXPECT_EQ(w, 640);
     EXPECT_EQ(h, 480);
     EXPECT_EQ(camera_->requestCount(VIDIOC_S_FMT), 0);
-    zq_scanner_close(fd);
-    expectReleased();
+    closeAndExpectReleased(fd);
 }
 
 TEST_F(StreamTest, ImpossibleSizesAreRefusedBeforeAskingTheCamera)
@@ -250,8 +248,7 @@ TEST_F(StreamTest, ImpossibleSizesAreRefusedBeforeAskingTheCamera)
     EXPECT_EQ(camera_->requestCount(VIDIOC_S_FMT), 0);
     int w = 65535, h = 0;
     EXPECT_EQ(zq_scanner_init(fd, &w, &h), 0) << "the largest side is still asked for";
-    zq_scanner_close(fd);
-    expectReleased();
+    closeAndExpectReleased(fd);
 }
 
 TEST_F(StreamTest, WorksWithTwoGrantedBuffers)
@@ -270,8 +267,7 @@ TEST_F(StreamTest, WorksWithTwoGrantedBuffers)
         slots.insert(picture);
     }
     EXPECT_EQ(slots.size(), 2u);
-    zq_scanner_close(fd);
-    expectReleased();
+    closeAndExpectReleased(fd);
 }
 
 TEST_F(StreamTest, ZeroGrantedBuffersFailAtStreamOn)
@@ -282,8 +278,7 @@ TEST_F(StreamTest, ZeroGrantedBuffersFailAtStreamOn)
     int w = 640, h = 480;
     EXPECT_EQ(zq_scanner_init(fd, &w, &h), -1);
     EXPECT_EQ(camera_->requestCount(VIDIOC_STREAMON), 1);
-    zq_scanner_close(fd);
-    expectReleased();
+    closeAndExpectReleased(fd);
 }
 
 struct InitFault {
@@ -309,15 +304,13 @@ TEST_P(InitFaultTest, FailsAndCloseReleasesEverything)
     EXPECT_EQ(zq_scanner_picture_read(fd, &picture, &len), -1);
     EXPECT_EQ(picture, nullptr);
     EXPECT_EQ(len, -7);
-    zq_scanner_close(fd);
-    expectReleased();
+    closeAndExpectReleased(fd);
 
     // The module is usable again afterwards.
     const int again = zq_scanner_open_index(1);
     w = 640, h = 480;
     EXPECT_EQ(zq_scanner_init(again, &w, &h), 0);
-    zq_scanner_close(again);
-    expectReleased();
+    closeAndExpectReleased(again);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -344,8 +337,7 @@ TEST_F(StreamTest, FramesThatAreNotPackedRgb24AreRefused)
         int w = 640, h = 480;
         EXPECT_EQ(zq_scanner_init(fd, &w, &h), -1);
         EXPECT_FALSE(camera_->streaming());
-        zq_scanner_close(fd);
-        expectReleased();
+        closeAndExpectReleased(fd);
         hw().reset();
     }
 }
@@ -361,8 +353,7 @@ TEST_F(StreamTest, PlanarYuvOfAnOddWidthIsRefused)
             const int fd = open(planar);
             int w = width, h = 480;
             EXPECT_EQ(zq_scanner_init(fd, &w, &h), width % 2 ? -1 : 0) << width;
-            zq_scanner_close(fd);
-            expectReleased();
+            closeAndExpectReleased(fd);
             hw().reset();
         }
     }
@@ -382,8 +373,7 @@ TEST_F(StreamTest, SecondInitWithoutCloseChangesNothing)
     int len;
     EXPECT_EQ(zq_scanner_picture_read(fd, &picture, &len), 0);
     EXPECT_EQ(len, 1280 * 720 * 3);
-    zq_scanner_close(fd);
-    expectReleased();
+    closeAndExpectReleased(fd);
 }
 
 TEST_F(StreamTest, ReadBeforeInitLeavesOutputsAlone)
@@ -411,8 +401,7 @@ TEST_F(StreamTest, ShortFrameNeverReachesCaller)
         EXPECT_EQ(zq_scanner_picture_read(fd, &picture, &len), -1);
         EXPECT_EQ(picture, nullptr);
     }
-    zq_scanner_close(fd);
-    expectReleased();
+    closeAndExpectReleased(fd);
 }
 
 TEST_F(StreamTest, StalledCameraGivesUpAfterBoundedWait)
@@ -430,8 +419,7 @@ TEST_F(StreamTest, StalledCameraGivesUpAfterBoundedWait)
     camera_->stopFrames(false);
     EXPECT_EQ(zq_scanner_frame_ready(fd), 1);
     EXPECT_EQ(zq_scanner_picture_read(fd, &picture, &len), 0);
-    zq_scanner_close(fd);
-    expectReleased();
+    closeAndExpectReleased(fd);
 }
 
 TEST_F(StreamTest, UnpluggedCameraFailsReadsAndCloses)
@@ -468,8 +456,7 @@ TEST_F(StreamTest, FailedDequeueOrRequeueFailsRead)
     camera_->failRequest(VIDIOC_QBUF, 1, EIO);
     EXPECT_EQ(zq_scanner_picture_read(fd, &picture, &len), -1);
     EXPECT_NE(picture, nullptr) << "the frame was taken before the requeue failed";
-    zq_scanner_close(fd);
-    expectReleased();
+    closeAndExpectReleased(fd);
 }
 
 TEST_F(StreamTest, CloseAndReopenAtAnotherSize)
@@ -485,8 +472,7 @@ TEST_F(StreamTest, CloseAndReopenAtAnotherSize)
     int len;
     ASSERT_EQ(zq_scanner_picture_read(fd, &picture, &len), 0);
     EXPECT_EQ(len, 640 * 480 * 3);
-    zq_scanner_close(fd);
-    expectReleased();
+    closeAndExpectReleased(fd);
 }
 
 // ---- the camera's own formats through libv4l2 -------------------------------
@@ -534,8 +520,7 @@ TEST_F(NativeFormatTest, MjpegAndYuyvArriveAsRgb24CloseToThePicture)
         EXPECT_LT(differenceFromPicture(second), 3.0);
         EXPECT_NE(std::memcmp(firstFrame.data(), second, firstFrame.size()), 0)
             << "the sensor's noise differs from frame to frame";
-        zq_scanner_close(fd);
-        expectReleased();
+        closeAndExpectReleased(fd);
         hw().reset();
     }
 }
@@ -554,8 +539,7 @@ TEST_F(NativeFormatTest, BrokenMjpegFrameIsSkipped)
         EXPECT_EQ(camera_->framesDelivered(), delivered + 2) << "the broken one and the next";
         EXPECT_EQ(std::memcmp(frame, camera_->lastFrame().data(), size_t(w) * h * 3), 0);
     }
-    zq_scanner_close(fd);
-    expectReleased();
+    closeAndExpectReleased(fd);
 }
 
 // libv4l2 gives up after four frames in a row that do not decode.
@@ -569,8 +553,7 @@ TEST_F(NativeFormatTest, CameraSendingOnlyBrokenFramesFailsReadsUntilItRecovers)
     EXPECT_EQ(camera_->framesDelivered(), 4);
     EXPECT_EQ(read(fd), nullptr);
     EXPECT_NE(read(fd), nullptr);
-    zq_scanner_close(fd);
-    expectReleased();
+    closeAndExpectReleased(fd);
 }
 
 // ---- resolution list ----------------------------------------------------------

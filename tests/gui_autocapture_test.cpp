@@ -22,15 +22,8 @@ using namespace zq::sim;
 namespace
 {
 
-PageScene pageAt(double x, double y, double angle, double width = 0.3)
-{
-    PageScene p;
-    p.centerX = x;
-    p.centerY = y;
-    p.angleDeg = angle;
-    p.pageWidth = width;
-    return p;
-}
+// The usual page: three tenths of the frame wide.
+constexpr double kPageWidth = 0.3;
 
 constexpr int kTickMs = 100;
 
@@ -57,7 +50,7 @@ class AutoCaptureTest : public WindowTest
         std::vector<DeskShot> shots{{0.5, std::nullopt}};
         for (int i = 0; i < 5; ++i) {
             const double tilt = i % 2 ? -(3 + i) : 3 + i;
-            shots.push_back({2.0, pageAt(0.4 + 0.04 * i, 0.5, tilt, 0.22 + 0.04 * i)});
+            shots.push_back({2.0, pageAt(0.4 + 0.04 * i, 0.5, 0.22 + 0.04 * i, tilt)});
             shots.push_back({0.6, std::nullopt});
         }
         start(shots);
@@ -86,7 +79,9 @@ class AutoCaptureTest : public WindowTest
     // A page left lying, and one nudged by a few pixels, is taken once.
     void pageLeftLyingGivesOne()
     {
-        start({{0.5, std::nullopt}, {5, pageAt(0.5, 0.5, 4)}, {5, pageAt(0.502, 0.503, 4)}});
+        start({{0.5, std::nullopt},
+               {5, pageAt(0.5, 0.5, kPageWidth, 4)},
+               {5, pageAt(0.502, 0.503, kPageWidth, 4)}});
         run(10.5);
         QCOMPARE(captures(), 1);
     }
@@ -97,9 +92,9 @@ class AutoCaptureTest : public WindowTest
     {
         std::vector<DeskShot> shots{{0.5, std::nullopt}};
         for (int i = 0; i < 5; ++i)
-            shots.push_back({0.5, pageAt(0.35 + 0.06 * i, 0.5, 3)});
-        shots.push_back({2.0, pageAt(0.6, 0.5, 3)});
-        shots.push_back({2.0, pageAt(0.45, 0.45, 3)});
+            shots.push_back({0.5, pageAt(0.35 + 0.06 * i, 0.5, kPageWidth, 3)});
+        shots.push_back({2.0, pageAt(0.6, 0.5, kPageWidth, 3)});
+        shots.push_back({2.0, pageAt(0.45, 0.45, kPageWidth, 3)});
         start(shots);
         run(3.0);
         QCOMPARE(captures(), 0);
@@ -113,7 +108,7 @@ class AutoCaptureTest : public WindowTest
     // reaching over a page already taken does not take it again.
     void handPassingHoldsTheCapture()
     {
-        const PageScene page = pageAt(0.45, 0.5, -5);
+        const PageScene page = pageAt(0.45, 0.5, kPageWidth, -5);
         start({{0.5, std::nullopt}, {3.0, page, true}, {2.5, page, true}});
         run(2.4); // the hand leaves after 2 s
         QCOMPARE(captures(), 0);
@@ -125,7 +120,7 @@ class AutoCaptureTest : public WindowTest
 
     void nothingWhenSwitchedOff()
     {
-        start({{0.5, std::nullopt}, {3.0, pageAt(0.5, 0.5, 4)}}, false);
+        start({{0.5, std::nullopt}, {3.0, pageAt(0.5, 0.5, kPageWidth, 4)}}, false);
         run(3.5);
         QCOMPARE(captures(), 0);
         QVERIFY(state().isEmpty());
@@ -135,7 +130,7 @@ class AutoCaptureTest : public WindowTest
     // of the capture key takes the page in view for automatic capture too.
     void switchIsKeptAndKeysTakeThePage()
     {
-        start({{0.5, std::nullopt}, {3.0, pageAt(0.5, 0.5, 4)}});
+        start({{0.5, std::nullopt}, {3.0, pageAt(0.5, 0.5, kPageWidth, 4)}});
         QSettings settings(QString::fromStdString(programSettingsPath()), QSettings::IniFormat);
         QCOMPARE(settings.value("capture/auto").toBool(), true);
         run(0.7);
@@ -179,7 +174,7 @@ class AutoCaptureTest : public WindowTest
     // is tried again after pauses that grow, until there is room for it.
     void failedWriteIsTriedAgainUntilWritten()
     {
-        start({{0.5, std::nullopt}, {30, pageAt(0.5, 0.5, 4)}});
+        start({{0.5, std::nullopt}, {30, pageAt(0.5, 0.5, kPageWidth, 4)}});
         const auto *failure = window->findChild<QLabel *>("saveFailure");
         {
             const FileSizeLimit full(1024);

@@ -1,4 +1,5 @@
 // zqvideo's settings file, its save-directory check, time stamps and paths.
+#include "child_process.h"
 #include "gui_harness.h"
 
 #include <QStatusBar>
@@ -14,29 +15,11 @@
 #include <ctime>
 #include <functional>
 
+using zq::test::asNobody;
+using zq::test::inChild;
+
 namespace
 {
-
-// Runs body in a child process and returns its exit status (-1 when it
-// did not exit normally).
-int inChild(const std::function<int()> &body)
-{
-    const pid_t pid = fork();
-    if (pid == 0)
-        _exit(body());
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-int asNobody(const std::function<int()> &body)
-{
-    return inChild([&] {
-        if (setgid(65534) != 0 || setuid(65534) != 0)
-            return 100;
-        return body();
-    });
-}
 
 class EnvGuard
 {
@@ -401,7 +384,7 @@ class ConfigTest : public QObject
         QVERIFY(checkDir(dir.path().toLocal8Bit().constData()));
         strcpy(g_Config.save_dir, dir.path().toLocal8Bit().constData());
         QVERIFY(checkDir(nullptr));
-        QCOMPARE(DialogStub::errorBoxes(), 0);
+        QCOMPARE(DialogStub::errorBoxes, 0);
     }
 
     void checkDirRefusesMissingEmptyAndNoDirectory()
@@ -418,7 +401,7 @@ class ConfigTest : public QObject
         QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
         QVERIFY(!checkDir(file.constData()));
         QVERIFY(!checkDir(fifo.constData()));
-        QCOMPARE(DialogStub::errorBoxes(), 5);
+        QCOMPARE(DialogStub::errorBoxes, 5);
     }
 
     void checkDirRefusesWhatTheUserCannotWrite()
@@ -429,7 +412,7 @@ class ConfigTest : public QObject
         const int status = asNobody([&] {
             DialogStub dialogs;
             const bool ok = checkDir(path.c_str());
-            return ok ? 0 : (DialogStub::errorBoxes() == 1 ? 1 : 2);
+            return ok ? 0 : (DialogStub::errorBoxes == 1 ? 1 : 2);
         });
         QCOMPARE(status, 1);
     }

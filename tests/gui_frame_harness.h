@@ -149,6 +149,14 @@ class WindowTest : public QObject
         dialogs = std::make_unique<DialogStub>();
         saveDir = std::make_unique<QTemporaryDir>();
     }
+    // A fresh start with one camera and a window that streams it at the
+    // given size, saving into the save directory.
+    void startWindowOn(const zq::sim::CameraConfig &camera, int width, int height)
+    {
+        startFresh();
+        hw().addCamera(0, camera);
+        window = startWindow(startSettings(width, height, saveDir->path()));
+    }
     void finish()
     {
         window.reset();

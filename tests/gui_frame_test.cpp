@@ -119,8 +119,7 @@ class FrameTest : public WindowTest
 
     void rotatedCaptureHasTurnedSize()
     {
-        hw().addCamera(0, camera1280x720());
-        ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        ZqConfig settings = withCamera1280x720();
         settings.rota = 1;
         start(settings);
         pressCapture();
@@ -133,8 +132,7 @@ class FrameTest : public WindowTest
 
     void grey()
     {
-        hw().addCamera(0, camera1280x720());
-        ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        ZqConfig settings = withCamera1280x720();
         settings.color = 1;
         settings.rota = 2;
         start(settings);
@@ -159,10 +157,10 @@ class FrameTest : public WindowTest
         start(startSettings(1280, 720, saveDir->path()));
         tick(*window);
         QVERIFY(!isBlack(previewOf(*window)));
-        QVERIFY(DialogStub::pauses().empty());
+        QVERIFY(DialogStub::pauses.empty());
 
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_2"), Qt::LeftButton);
-        QCOMPARE(DialogStub::pauses(), std::list<unsigned>{500000});
+        QCOMPARE(DialogStub::pauses, std::list<unsigned>{500000});
         QVERIFY(fd < 0);
         QCOMPARE(MainWindowProbe(*window).cameraIndex(), 2);
         QVERIFY(isBlack(previewOf(*window)));
@@ -172,7 +170,7 @@ class FrameTest : public WindowTest
         QVERIFY(isBlack(previewOf(*window)));
 
         QTest::mousePress(widget<QPushButton>(*window, "pushButton"), Qt::LeftButton);
-        QCOMPARE(DialogStub::pauses().size(), size_t(1)); // nothing was open to close
+        QCOMPARE(DialogStub::pauses.size(), size_t(1)); // nothing was open to close
         QVERIFY(fd > 0);
         QVERIFY(isBlack(previewOf(*window)));
         tick(*window);
@@ -181,8 +179,7 @@ class FrameTest : public WindowTest
 
     void openPrintsGrantedSize()
     {
-        hw().addCamera(0, camera1280x720());
-        start(startSettings(1280, 720, saveDir->path()));
+        start(withCamera1280x720());
         fflush(stdout);
         QTemporaryFile out;
         QVERIFY(out.open());
@@ -251,8 +248,7 @@ class FrameTest : public WindowTest
     // and do nothing.  A camera plugged in later gets its button back.
     void absentCamerasButtons()
     {
-        hw().addCamera(0, camera1280x720());
-        start(startSettings(1280, 720, saveDir->path()));
+        start(withCamera1280x720());
         auto *second = widget<QPushButton>(*window, "pushButton_2");
         QVERIFY(widget<QPushButton>(*window, "pushButton")->isEnabled());
         QVERIFY(!second->isEnabled());
@@ -325,8 +321,7 @@ class FrameTest : public WindowTest
 
     void qualityIndexEightWritesNinety()
     {
-        hw().addCamera(0, camera1280x720());
-        ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        ZqConfig settings = withCamera1280x720();
         settings.quality = 8;
         start(settings);
         pressCapture();
@@ -419,8 +414,7 @@ class FrameTest : public WindowTest
     // waits for a tick that searched.
     void tickWhileACaptureHoldsTheRecords()
     {
-        hw().addCamera(0, camera1280x720());
-        ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        ZqConfig settings = withCamera1280x720();
         settings.cutting_mode = 2;
         start(settings);
         pressCapture();
@@ -493,8 +487,7 @@ class FrameTest : public WindowTest
     {
         QFETCH(int, rota);
         QFETCH(QRect, drag);
-        hw().addCamera(0, camera1280x720());
-        ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        ZqConfig settings = withCamera1280x720();
         settings.cutting_mode = 1;
         settings.rota = rota;
         start(settings);
@@ -550,8 +543,7 @@ class FrameTest : public WindowTest
 
     void rightButtonAndRepeatedPresses()
     {
-        hw().addCamera(0, camera1280x720());
-        start(startSettings(1280, 720, saveDir->path()));
+        start(withCamera1280x720());
         tick(*window);
         auto *button = widget<QPushButton>(*window, "pushButton_3");
         QTest::mousePress(button, Qt::RightButton);
@@ -567,8 +559,7 @@ class FrameTest : public WindowTest
 
     void noDirectoryAtTheTick()
     {
-        hw().addCamera(0, camera1280x720());
-        start(startSettings(1280, 720, saveDir->path()));
+        start(withCamera1280x720());
         pressCapture();
         g_Config.save_dir[0] = '\0';
         tick(*window);
@@ -577,7 +568,7 @@ class FrameTest : public WindowTest
         QCOMPARE(widget<QListWidget>(*window, "listWidget")->count(), 0);
 
         pressCapture(); // an empty directory fails the check at the press
-        QCOMPARE(DialogStub::errorBoxes(), 1);
+        QCOMPARE(DialogStub::errorBoxes, 1);
         QVERIFY(!MainWindowProbe(*window).captureRequested());
     }
 
@@ -604,8 +595,7 @@ class FrameTest : public WindowTest
     // collection when it is deleted here, with nothing to take back.
     void deletingAPageAlreadyGone()
     {
-        hw().addCamera(0, camera1280x720());
-        start(startSettings(1280, 720, saveDir->path()));
+        start(withCamera1280x720());
         MainWindowProbe(*window).pdfRecording() = true;
         const QStringList files = captureSeveral(2);
         QVERIFY(QFile::remove(saveDir->filePath(files[0])));
@@ -624,8 +614,7 @@ class FrameTest : public WindowTest
     // files, rows and places in the PDF list.
     void deleteSelected()
     {
-        hw().addCamera(0, camera1280x720());
-        start(startSettings(1280, 720, saveDir->path()));
+        start(withCamera1280x720());
         MainWindowProbe(*window).pdfRecording() = true;
         const QStringList files = captureSeveral(2);
         const std::list<std::string> collected = MainWindowProbe(*window).pdfImageList();
@@ -654,8 +643,7 @@ class FrameTest : public WindowTest
 
     void deleteAll()
     {
-        hw().addCamera(0, camera1280x720());
-        start(startSettings(1280, 720, saveDir->path()));
+        start(withCamera1280x720());
         MainWindowProbe(*window).pdfRecording() = true;
         const QStringList files = captureSeveral(3);
         const std::list<std::string> collected = MainWindowProbe(*window).pdfImageList();
@@ -679,8 +667,7 @@ class FrameTest : public WindowTest
     // meanwhile stays in the trash.
     void undoStepsBack()
     {
-        hw().addCamera(0, camera1280x720());
-        start(startSettings(1280, 720, saveDir->path()));
+        start(withCamera1280x720());
         QAction *undo = window->findChild<QAction *>("actionUndoDelete");
         const QMenu *edit = window->findChild<QMenu *>("menuEdit");
         QVERIFY(window->menuBar()->actions().contains(edit->menuAction()));
@@ -717,8 +704,7 @@ class FrameTest : public WindowTest
     // A file the user may not move stays where it is, and so does its page.
     void pageThatCannotGoToTheTrashStays()
     {
-        hw().addCamera(0, camera1280x720());
-        start(startSettings(1280, 720, saveDir->path()));
+        start(withCamera1280x720());
         MainWindowProbe(*window).pdfRecording() = true;
         const QStringList files = captureSeveral(2);
         QVERIFY(chmod(QFile::encodeName(saveDir->path()).constData(), 0755) == 0);
@@ -751,19 +737,18 @@ class FrameTest : public WindowTest
     // its own file, not on one of its name in the directory chosen last.
     void deleteAfterDirectoryChange()
     {
-        hw().addCamera(0, camera1280x720());
-        start(startSettings(1280, 720, saveDir->path()));
+        start(withCamera1280x720());
         const QStringList files = captureSeveral(1);
         QTemporaryDir other;
         QFile twin(other.filePath(files[0]));
         QVERIFY(twin.open(QIODevice::WriteOnly));
         twin.close();
-        DialogStub::answer() = other.path();
+        DialogStub::answer = other.path();
         QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
         QCOMPARE(QString::fromUtf8(g_Config.save_dir), other.path());
         auto *list = widget<QListWidget>(*window, "listWidget");
         QCOMPARE(list->count(), 0);
-        DialogStub::answer() = saveDir->path();
+        DialogStub::answer = saveDir->path();
         QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
 
         QCOMPARE(list->count(), 1);
@@ -950,7 +935,7 @@ class FrameTest : public WindowTest
 
         box->setCurrentIndex(2); // the user chooses 1920*1080
         QCOMPARE(cam.requestCount(kRequestOpen), opens + 1);
-        QCOMPARE(DialogStub::pauses().size(), size_t(1));
+        QCOMPARE(DialogStub::pauses.size(), size_t(1));
         QVERIFY(isBlack(previewOf(*window)));
         QCOMPARE(g_Config.width, 1920);
         QCOMPARE(box->currentText(), QString("1920*1080"));
@@ -987,8 +972,7 @@ class FrameTest : public WindowTest
 
     void settingSlots()
     {
-        hw().addCamera(0, camera1280x720());
-        start(startSettings(1280, 720, saveDir->path()));
+        start(withCamera1280x720());
         const int openFd = fd;
         struct {
             const char *box;
@@ -1078,7 +1062,7 @@ class FrameTest : public WindowTest
         const int opens = cam.requestCount(kRequestOpen);
 
         QTemporaryDir other;
-        DialogStub::answer() = other.path();
+        DialogStub::answer = other.path();
         QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
         QVERIFY(fd > 0);
         QCOMPARE(cam.requestCount(kRequestOpen), opens + 1);
@@ -1088,9 +1072,9 @@ class FrameTest : public WindowTest
         QCOMPARE(itemsOf(widget<QComboBox>(*window, "cbFbl")).size(), 3);
 
         // A refused directory: the box, and the camera streams on.
-        DialogStub::answer() = "/no/such/dir";
+        DialogStub::answer = "/no/such/dir";
         QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
-        QCOMPARE(DialogStub::errorBoxes(), 1);
+        QCOMPARE(DialogStub::errorBoxes, 1);
         QCOMPARE(QString::fromUtf8(g_Config.save_dir), other.path());
         QVERIFY(fd > 0);
     }
@@ -1102,9 +1086,9 @@ class FrameTest : public WindowTest
         tick(*window);
         const QImage before = previewOf(*window);
 
-        DialogStub::answer() = QString();
+        DialogStub::answer = QString();
         QTest::mouseClick(widget<QPushButton>(*window, "pushButton_6"), Qt::LeftButton);
-        QCOMPARE(DialogStub::errorBoxes(), 0);
+        QCOMPARE(DialogStub::errorBoxes, 0);
         QCOMPARE(QString::fromUtf8(g_Config.save_dir), saveDir->path());
         QCOMPARE(widget<QLineEdit>(*window, "lineEdit")->text(), saveDir->path());
         QVERIFY(fd > 0);
@@ -1121,8 +1105,7 @@ class FrameTest : public WindowTest
     // order is offered only while book mode is on.
     void bookModeIsKept()
     {
-        hw().addCamera(0, camera1280x720());
-        const ZqConfig settings = startSettings(1280, 720, saveDir->path());
+        const ZqConfig settings = withCamera1280x720();
         start(settings);
         QVERIFY(!bookMode()->isChecked());
         QVERIFY(!rightPageFirst()->isEnabled());
@@ -1285,6 +1268,14 @@ class FrameTest : public WindowTest
         pressCapture();
         tick(*window);
         return {cam, QImage(saveDir->filePath(filesIn(saveDir->path()).value(0)))};
+    }
+
+    // One 1280 x 720 camera, and settings that stream it at that size into
+    // the save directory.
+    ZqConfig withCamera1280x720()
+    {
+        hw().addCamera(0, camera1280x720());
+        return startSettings(1280, 720, saveDir->path());
     }
 
     void start(const ZqConfig &settings)

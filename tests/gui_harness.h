@@ -137,12 +137,12 @@ class DialogStub
     {
         saved_ = MainWindow::hooks;
         savedError_ = showDirError;
-        answer() = QString();
-        errorBoxes() = 0;
-        pauses().clear();
-        MainWindow::hooks = {[](QWidget *) { return answer(); },
-                             [](unsigned us) { pauses().push_back(us); }};
-        showDirError = [] { ++errorBoxes(); };
+        answer = QString();
+        errorBoxes = 0;
+        pauses.clear();
+        MainWindow::hooks = {[](QWidget *) { return answer; },
+                             [](unsigned us) { pauses.push_back(us); }};
+        showDirError = [] { ++errorBoxes; };
     }
     ~DialogStub()
     {
@@ -150,21 +150,10 @@ class DialogStub
         showDirError = savedError_;
     }
 
-    static QString &answer()
-    {
-        static QString a;
-        return a;
-    }
-    static int &errorBoxes()
-    {
-        static int n;
-        return n;
-    }
-    static std::list<unsigned> &pauses()
-    {
-        static std::list<unsigned> p;
-        return p;
-    }
+    // Shared with the hooks, which capture nothing.
+    static inline QString answer;
+    static inline int errorBoxes = 0;
+    static inline std::list<unsigned> pauses;
 
   private:
     MainWindow::Hooks saved_;

@@ -35,10 +35,10 @@ class PageJournalTest : public WindowTest
     {
         startFresh();
         camera = &hw().addCamera(0, camera1280x720());
-        askedFor() = 0;
+        askedFor = 0;
         askAboutCollection = [](QWidget *, int pages) {
-            askedFor() = pages;
-            return answer();
+            askedFor = pages;
+            return answer;
         };
         restart();
     }
@@ -53,9 +53,9 @@ class PageJournalTest : public WindowTest
     void keptCollectionIsRestored()
     {
         const QStringList pages = collectPages();
-        answer() = QuitAnswer::Keep;
+        answer = QuitAnswer::Keep;
         QVERIFY(window->close());
-        QCOMPARE(askedFor(), 3);
+        QCOMPARE(askedFor, 3);
         restart();
         QCOMPARE(listed(), pages);
         QCOMPARE(pdfButton()->text(), QString::fromUtf8("停止合成PDF"));
@@ -70,7 +70,7 @@ class PageJournalTest : public WindowTest
     void discardKeepsThePages()
     {
         const QStringList pages = collectPages();
-        answer() = QuitAnswer::Discard;
+        answer = QuitAnswer::Discard;
         QVERIFY(window->close());
         restart();
         QCOMPARE(listed(), pages);
@@ -83,7 +83,7 @@ class PageJournalTest : public WindowTest
     {
         const QStringList pages = collectPages();
         window->show();
-        answer() = QuitAnswer::Compose;
+        answer = QuitAnswer::Compose;
         QVERIFY(!window->close());
         QVERIFY(pdfComposed(*window));
         QTRY_VERIFY(!window->isVisible());
@@ -199,14 +199,14 @@ class PageJournalTest : public WindowTest
     {
         const QString first = saveDir->filePath(capture());
         QTemporaryDir other;
-        DialogStub::answer() = other.path();
+        DialogStub::answer = other.path();
         widget<QPushButton>(*window, "pushButton_6")->click();
         QVERIFY(listed().isEmpty());
         const QString second = other.filePath(capture());
-        DialogStub::answer() = saveDir->path();
+        DialogStub::answer = saveDir->path();
         widget<QPushButton>(*window, "pushButton_6")->click();
         QCOMPARE(listed(), QStringList{first});
-        DialogStub::answer() = other.path();
+        DialogStub::answer = other.path();
         widget<QPushButton>(*window, "pushButton_6")->click();
         QCOMPARE(listed(), QStringList{second});
     }
@@ -227,16 +227,9 @@ class PageJournalTest : public WindowTest
     }
 
   private:
-    static QuitAnswer &answer()
-    {
-        static QuitAnswer a = QuitAnswer::Keep;
-        return a;
-    }
-    static int &askedFor()
-    {
-        static int pages = 0;
-        return pages;
-    }
+    // Shared with the question's hook, which captures nothing.
+    static inline QuitAnswer answer = QuitAnswer::Keep;
+    static inline int askedFor = 0;
 
     void restart()
     {

@@ -21,33 +21,22 @@ class PageDialogStub
   public:
     PageDialogStub() : pdf_(PagesPdf::hooks), import_(PageImport::hooks)
     {
-        offered().clear();
+        offered.clear();
         PagesPdf::hooks = {[](QWidget *, const QString &proposed) {
-            offered() = proposed;
-            return output();
+            offered = proposed;
+            return output;
         }};
-        PageImport::hooks = {[](QWidget *, const QString &) { return files(); }};
+        PageImport::hooks = {[](QWidget *, const QString &) { return files; }};
     }
     ~PageDialogStub()
     {
         PagesPdf::hooks = pdf_;
         PageImport::hooks = import_;
     }
-    static QString &offered()
-    {
-        static QString s;
-        return s;
-    }
-    static QString &output()
-    {
-        static QString s;
-        return s;
-    }
-    static QStringList &files()
-    {
-        static QStringList s;
-        return s;
-    }
+    // Shared with the hooks, which capture nothing.
+    static inline QString offered;
+    static inline QString output;
+    static inline QStringList files;
 
   private:
     PagesPdf::Hooks pdf_;
@@ -93,20 +82,20 @@ class PagesTest : public WindowTest
         click(0, Qt::ControlModifier);
         QVERIFY(fromSelection->isEnabled());
 
-        PageDialogStub::output() = saveDir->filePath("chosen.pdf");
+        PageDialogStub::output = saveDir->filePath("chosen.pdf");
         fromSelection->trigger();
         QVERIFY(QRegularExpression("^\\d{17}\\.pdf$")
-                    .match(QFileInfo(PageDialogStub::offered()).fileName())
+                    .match(QFileInfo(PageDialogStub::offered).fileName())
                     .hasMatch());
-        QCOMPARE(QFileInfo(PageDialogStub::offered()).absolutePath(), saveDir->path());
+        QCOMPARE(QFileInfo(PageDialogStub::offered).absolutePath(), saveDir->path());
         QVERIFY(!fromSelection->isEnabled() && !fromAll->isEnabled());
         QVERIFY(!widget<QPushButton>(*window, "butten_pdf")->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(fromAll->isEnabled(), 60000);
         QVERIFY(widget<QPushButton>(*window, "butten_pdf")->isEnabled());
         const QString saved = window->statusBar()->currentMessage();
-        QVERIFY2(pdfSavedMessageFits(saved, PageDialogStub::output(), 2), qPrintable(saved));
+        QVERIFY2(pdfSavedMessageFits(saved, PageDialogStub::output, 2), qPrintable(saved));
 
-        const auto images = zq::test::extractImages(PageDialogStub::output().toStdString(),
+        const auto images = zq::test::extractImages(PageDialogStub::output.toStdString(),
                                                     saveDir->filePath("x").toStdString());
         QCOMPARE(images.size(), size_t(2));
         QCOMPARE(zq::test::readFile(images[0]), zq::test::readFile(pages[0].toStdString()));
@@ -126,7 +115,7 @@ class PagesTest : public WindowTest
         const QString broken = saveDir->filePath("broken.jpg");
         zq::test::writeFile(broken.toStdString(), "\xFF\xD8\xFF\xE0 and then nothing");
         QVERIFY(QDir(saveDir->path()).mkdir("folder.tif"));
-        PageDialogStub::files() =
+        PageDialogStub::files =
             QStringList{text, portrait, saveDir->filePath("folder.tif"), broken};
         action("actionAddPages")->trigger();
 
@@ -141,10 +130,10 @@ class PagesTest : public WindowTest
         QTRY_VERIFY(!list->item(1)->icon().isNull());
         QCOMPARE(opaqueBounds(1).size(), QSize(50, 100));
 
-        PageDialogStub::output() = saveDir->filePath("all.pdf");
+        PageDialogStub::output = saveDir->filePath("all.pdf");
         action("actionPdfFromAll")->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(action("actionPdfFromAll")->isEnabled(), 60000);
-        const auto images = zq::test::extractImages(PageDialogStub::output().toStdString(),
+        const auto images = zq::test::extractImages(PageDialogStub::output.toStdString(),
                                                     saveDir->filePath("x").toStdString());
         QCOMPARE(images.size(), size_t(2));
         QCOMPARE(zq::test::readFile(images[1]), zq::test::readFile(portrait.toStdString()));

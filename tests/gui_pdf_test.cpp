@@ -27,19 +27,14 @@ class PdfButtonTest : public WindowTest
     // Pages on A4, whatever the tester's locale.
     void initTestCase() { setlocale(LC_PAPER, "C"); }
 
-    void init()
-    {
-        startFresh();
-        hw().addCamera(0, camera1280x720());
-        window = startWindow(startSettings(1280, 720, saveDir->path()));
-    }
+    void init() { startWindowOn(camera1280x720(), 1280, 720); }
     void cleanup() { finish(); }
 
     void unusableDirectoryKeepsRecordingOff()
     {
         g_Config.save_dir[0] = '\0';
         clickPdf();
-        QCOMPARE(DialogStub::errorBoxes(), 1);
+        QCOMPARE(DialogStub::errorBoxes, 1);
         QCOMPARE(button()->text(), QString::fromUtf8("开始合成PDF"));
         strcpy(g_Config.save_dir, saveDir->path().toUtf8().constData());
         capture();

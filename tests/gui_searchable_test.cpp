@@ -50,12 +50,7 @@ class SearchablePdfTest : public WindowTest
   private slots:
     void initTestCase() { setlocale(LC_PAPER, "C"); }
 
-    void init()
-    {
-        startFresh();
-        hw().addCamera(0, textCamera());
-        window = startWindow(startSettings(1920, 1080, saveDir->path()));
-    }
+    void init() { startWindowOn(textCamera(), 1920, 1080); }
     void cleanup()
     {
         finish();

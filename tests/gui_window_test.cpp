@@ -384,11 +384,11 @@ class WindowTest : public QObject
             QVERIFY(QDir().mkpath(answer));
         }
         DialogStub dialogs;
-        DialogStub::answer() = answer;
+        DialogStub::answer = answer;
         writeConfigFile("0\n0\n5\n0\n0\n0\n/old/dir\n0\n0\n0\n");
         MainWindow window;
         QTest::mouseClick(widget<QPushButton>(window, "pushButton_6"), Qt::LeftButton);
-        QCOMPARE(DialogStub::errorBoxes(), 1);
+        QCOMPARE(DialogStub::errorBoxes, 1);
         QCOMPARE(QByteArray(g_Config.save_dir), QByteArray("/old/dir"));
         QCOMPARE(widget<QLineEdit>(window, "lineEdit")->text(), QString("/old/dir"));
     }
@@ -404,10 +404,10 @@ class WindowTest : public QObject
             if (setgid(65534) != 0 || setuid(65534) != 0)
                 _exit(100);
             DialogStub dialogs;
-            DialogStub::answer() = dir.path();
+            DialogStub::answer = dir.path();
             QMetaObject::invokeMethod(&window, "ClickBt");
             const bool refused =
-                DialogStub::errorBoxes() == 1 && QByteArray(g_Config.save_dir) == "/old/dir";
+                DialogStub::errorBoxes == 1 && QByteArray(g_Config.save_dir) == "/old/dir";
             _exit(refused ? 0 : 1);
         }
         int status = 0;
@@ -420,10 +420,10 @@ class WindowTest : public QObject
     {
         QTemporaryDir dir;
         DialogStub dialogs;
-        DialogStub::answer() = dir.path();
+        DialogStub::answer = dir.path();
         MainWindow window;
         QTest::mouseClick(widget<QPushButton>(window, "pushButton_6"), Qt::LeftButton);
-        QCOMPARE(DialogStub::errorBoxes(), 0);
+        QCOMPARE(DialogStub::errorBoxes, 0);
         QCOMPARE(QString::fromUtf8(g_Config.save_dir), dir.path());
         QCOMPARE(widget<QLineEdit>(window, "lineEdit")->text(), dir.path());
     }

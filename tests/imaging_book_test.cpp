@@ -282,15 +282,26 @@ Frame bookFrame(const BookScene &book)
 
 class BookTest : public ImagingTest
 {
+  protected:
+    // Runs check on a frame of each case's book in which both pages were
+    // found; a fatal failure ends the round as it ends a test.
+    template <class Check> void forEveryBook(Check check)
+    {
+        for (const BookCase &c : kBooks) {
+            SCOPED_TRACE(c.name);
+            const BookScene book = bookWith(c.change);
+            Frame frame = bookFrame(book);
+            ASSERT_EQ(zq_scanner_book_find(frame.data(), kWidth, kHeight), 2);
+            check(c, book, frame);
+            if (HasFatalFailure())
+                return;
+        }
+    }
 };
 
 TEST_F(BookTest, FindsBothPagesAlongTheirCurvedEdges)
 {
-    for (const BookCase &c : kBooks) {
-        SCOPED_TRACE(c.name);
-        const BookScene book = bookWith(c.change);
-        Frame frame = bookFrame(book);
-        ASSERT_EQ(zq_scanner_book_find(frame.data(), kWidth, kHeight), 2);
+    forEveryBook([&](const BookCase &, const BookScene &book, Frame &) {
         for (int side = 0; side < 2; ++side)
             EXPECT_GT(overlap(foundOutline(side), trueOutline(book, side)), 0.985) << side;
         // The truth runs from the gutter's top outwards and back to its bottom.
@@ -299,7 +310,7 @@ TEST_F(BookTest, FindsBothPagesAlongTheirCurvedEdges)
         ASSERT_EQ(zq_scanner_book_gutter(gutter), 0);
         EXPECT_LT(cv::norm(cv::Point2f(float(gutter[0].x), float(gutter[0].y)) - truth.front()), 3);
         EXPECT_LT(cv::norm(cv::Point2f(float(gutter[1].x), float(gutter[1].y)) - truth.back()), 3);
-    }
+    });
 }
 
 // The preview searches the frame decoded at half size: the same pages, in
@@ -368,11 +379,7 @@ TEST_F(BookTest, CutsOnlyThePagesOfTheFrameTheyWereFoundIn)
 
 TEST_F(BookTest, FlattenedPagesHaveStraightLinesAndTrueProportions)
 {
-    for (const BookCase &c : kBooks) {
-        SCOPED_TRACE(c.name);
-        const BookScene book = bookWith(c.change);
-        Frame frame = bookFrame(book);
-        ASSERT_EQ(zq_scanner_book_find(frame.data(), kWidth, kHeight), 2);
+    forEveryBook([&](const BookCase &c, const BookScene &book, Frame &frame) {
         for (int side = 0; side < 2; ++side) {
             const cv::Mat flat = cutPage(frame, side, true);
             ASSERT_FALSE(flat.empty());
@@ -382,7 +389,7 @@ TEST_F(BookTest, FlattenedPagesHaveStraightLinesAndTrueProportions)
                         side, bend, asSeen);
             EXPECT_LE(bend, 2) << side;
         }
-    }
+    });
 }
 
 TEST_F(BookTest, FlattenedPagesReadLikeThePrintedPage)

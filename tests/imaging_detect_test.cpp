@@ -7,6 +7,7 @@
 #include <cmath>
 #include <string>
 
+using zq::sim::pageAt;
 using zq::sim::PageScene;
 
 namespace
@@ -25,16 +26,6 @@ std::string describe(const DetectCase &c)
            std::to_string(c.scene.pageWidth) + " turned " + std::to_string(c.scene.angleDeg) +
            " paper " + std::to_string(c.scene.paper) + " uneven " +
            std::to_string(c.scene.unevenLight);
-}
-
-PageScene page(double cx, double cy, double width, double angle)
-{
-    PageScene s;
-    s.centerX = cx;
-    s.centerY = cy;
-    s.pageWidth = width;
-    s.angleDeg = angle;
-    return s;
 }
 
 PageScene saturated(PageScene s)
@@ -78,20 +69,20 @@ void expectCornersMatch(const DetectCase &c)
 TEST_F(ImagingTest, DetectionFindsPagesAtAllSizesTiltsAndLights)
 {
     const DetectCase cases[] = {
-        {640, 480, page(0.5, 0.5, 0.3, 0), 4},
-        {640, 480, page(0.45, 0.55, 0.3, 40), 4},
-        {640, 480, page(0.55, 0.5, 0.25, -40), 4},
-        {640, 480, page(0.35, 0.45, 0.2, 12), 4},
-        {640, 480, saturated(page(0.5, 0.5, 0.3, 5)), 4},
-        {640, 480, unevenlyLit(page(0.5, 0.5, 0.3, -8)), 4},
-        {642, 481, page(0.6, 0.5, 0.3, -5), 4},
-        {1366, 768, page(0.5, 0.5, 0.25, 20), 4},
-        {1920, 1080, page(0.5, 0.5, 0.25, -25), 4},
-        {1920, 1080, page(0.3, 0.5, 0.2, 33), 4},
-        {1920, 1080, saturated(unevenlyLit(page(0.6, 0.45, 0.25, 3))), 4},
-        {3264, 2448, page(0.5, 0.5, 0.3, 17), 4},
-        {4208, 3120, page(0.5, 0.5, 0.3, -12), 8},
-        {4208, 3120, saturated(page(0.4, 0.5, 0.25, 38)), 8},
+        {640, 480, pageAt(0.5, 0.5, 0.3, 0), 4},
+        {640, 480, pageAt(0.45, 0.55, 0.3, 40), 4},
+        {640, 480, pageAt(0.55, 0.5, 0.25, -40), 4},
+        {640, 480, pageAt(0.35, 0.45, 0.2, 12), 4},
+        {640, 480, saturated(pageAt(0.5, 0.5, 0.3, 5)), 4},
+        {640, 480, unevenlyLit(pageAt(0.5, 0.5, 0.3, -8)), 4},
+        {642, 481, pageAt(0.6, 0.5, 0.3, -5), 4},
+        {1366, 768, pageAt(0.5, 0.5, 0.25, 20), 4},
+        {1920, 1080, pageAt(0.5, 0.5, 0.25, -25), 4},
+        {1920, 1080, pageAt(0.3, 0.5, 0.2, 33), 4},
+        {1920, 1080, saturated(unevenlyLit(pageAt(0.6, 0.45, 0.25, 3))), 4},
+        {3264, 2448, pageAt(0.5, 0.5, 0.3, 17), 4},
+        {4208, 3120, pageAt(0.5, 0.5, 0.3, -12), 8},
+        {4208, 3120, saturated(pageAt(0.4, 0.5, 0.25, 38)), 8},
     };
     for (const DetectCase &c : cases) {
         SCOPED_TRACE(describe(c));
@@ -112,7 +103,7 @@ TEST_F(ImagingTest, DetectionFindsPagesAtAllSizesTiltsAndLights)
 // the desk around it as the bright region, and the desk would be outlined.
 TEST_F(ImagingTest, DetectionOutlinesSaturatedPageRunningOffTheFrame)
 {
-    PageScene scene = saturated(page(0.5, 0.8, 0.5, 0));
+    PageScene scene = saturated(pageAt(0.5, 0.8, 0.5, 0));
     scene.text = false;
     scene.desk = 170;
     Frame frame(scene, 640, 480);
@@ -145,8 +136,8 @@ TEST_F(ImagingTest, DetectionReductionFactorFollowsFrameSize)
         int width, height, nsalc;
     };
     // 2448 x 3264 is the first 3264 rows of the 2448 x 3265 picture.
-    Frame tall(page(0.5, 0.5, 0.5, 7), 2448, 3265);
-    Frame wide(page(0.5, 0.5, 0.3, -7), 3280, 2464);
+    Frame tall(pageAt(0.5, 0.5, 0.5, 7), 2448, 3265);
+    Frame wide(pageAt(0.5, 0.5, 0.3, -7), 3280, 2464);
     const struct {
         Frame &frame;
         Case c;
@@ -177,7 +168,7 @@ TEST_F(ImagingTest, DetectionReductionFactorFollowsFrameSize)
 
 TEST_F(ImagingTest, DetectionIgnoresPageCoveringNinetyPercent)
 {
-    PageScene blank = page(0.5, 0.5, 0.97, 0);
+    PageScene blank = pageAt(0.5, 0.5, 0.97, 0);
     blank.aspect = 0.75; // 97 % of the width and of the height: 94 % of the frame
     blank.text = false;
     Frame frame(blank, 640, 480);
@@ -198,7 +189,7 @@ TEST_F(ImagingTest, DetectionIgnoresPageCoveringNinetyPercent)
 
 TEST_F(ImagingTest, DetectionRefusesWithoutStorageOrUsableFrame)
 {
-    Frame frame(page(0.5, 0.5, 0.3, 10), 640, 480);
+    Frame frame(pageAt(0.5, 0.5, 0.3, 10), 640, 480);
     EXPECT_EQ(zq_scanner_cutting_edge_auto(nullptr, 640, 480), 1);
     EXPECT_EQ(zq_scanner_cutting_edge_auto(frame.data(), 0, 480), 1);
     EXPECT_EQ(zq_scanner_cutting_edge_auto(frame.data(), 640, -1), 1);
@@ -238,9 +229,9 @@ TEST(PageOutlineTest, FramesSearchedInTurnKeepTheirOwnOutlines)
 {
     using zq::imaging::findPageOutline;
     using zq::imaging::PageOutline;
-    PageScene leaning = page(0.55, 0.5, 0.3, 20);
+    PageScene leaning = pageAt(0.55, 0.5, 0.3, 20);
     leaning.tiltDeg = 15;
-    Frame a(leaning, 1280, 720), b(page(0.35, 0.45, 0.25, -10), 1280, 720);
+    Frame a(leaning, 1280, 720), b(pageAt(0.35, 0.45, 0.25, -10), 1280, 720);
     const std::optional<PageOutline> firstA = findPageOutline(a.mat(), 4, std::nullopt);
     const std::optional<PageOutline> firstB = findPageOutline(b.mat(), 4, std::nullopt);
     ASSERT_TRUE(firstA && firstB && firstA->page && firstB->page);

@@ -1,5 +1,7 @@
 // libzqpdf on its own: the PDFs it writes are judged by qpdf and poppler's
 // tools, and every failure leaves no PDF behind.
+#include "child_process.h"
+#include "compose_pdf.h"
 #include "pdf_tools.h"
 #include "picture_files.h"
 #include "temp_dir.h"
@@ -68,14 +70,6 @@ class PdfTest : public testing::Test
         return dir / name;
     }
 
-    static zqpdf_errno compose(const std::vector<std::string> &files, const std::string &out)
-    {
-        std::vector<const char *> list;
-        for (const std::string &f : files)
-            list.push_back(f.c_str());
-        return zqpdf_create_pdf(list.data(), static_cast<int>(list.size()), out.c_str());
-    }
-
     // The checks every PDF of JPEG pages must pass: qpdf is content, one
     // page per picture at the fixed resolution, and each picture is a JPEG
     // stream identical to its file.
@@ -110,7 +104,7 @@ TEST_F(PdfTest, OnePageRendersLikeThePicture)
 {
     const Picture page = renderedPage(640, 480);
     const std::string file = jpeg("page.jpg", page, 90);
-    ASSERT_EQ(compose({file}, output), ZQPDF_OK) << zqpdf_last_error();
+    ASSERT_EQ(composePdf({file}, output), ZQPDF_OK) << zqpdf_last_error();
     EXPECT_STREQ(zqpdf_last_error(), "no error");
     expectJpegPages({file}, {page});
 
@@ -126,7 +120,7 @@ TEST_F(PdfTest, ThreePagesKeepTheirOrder)
                                         renderedPage(400, 300, 3)};
     const std::vector<std::string> files = {jpeg("b.jpg", pages[0]), jpeg("a.jpg", pages[1]),
                                             jpeg("c.jpg", pages[2])};
-    ASSERT_EQ(compose(files, output), ZQPDF_OK) << zqpdf_last_error();
+    ASSERT_EQ(composePdf(files, output), ZQPDF_OK) << zqpdf_last_error();
     expectJpegPages(files, pages);
 }
 
@@ -138,7 +132,7 @@ TEST_F(PdfTest, FiftyPages)
         pages.push_back(renderedPage(64 + i, 48 + (i % 5), i));
         files.push_back(jpeg("p" + std::to_string(100 + i) + ".jpg", pages.back()));
     }
-    ASSERT_EQ(compose(files, output), ZQPDF_OK) << zqpdf_last_error();
+    ASSERT_EQ(composePdf(files, output), ZQPDF_OK) << zqpdf_last_error();
     expectJpegPages(files, pages);
 }
 
@@ -153,7 +147,7 @@ TEST_F(PdfTest, JpegAndTiffPagesMixed)
         jpeg("4.jpg", grey),                    // grey JPEG stays grey
         tiff("5.tif", colour, COMPRESSION_LZW), // lossless colour
     };
-    ASSERT_EQ(compose(files, output), ZQPDF_OK) << zqpdf_last_error();
+    ASSERT_EQ(composePdf(files, output), ZQPDF_OK) << zqpdf_last_error();
 
     std::string report;
     EXPECT_TRUE(qpdfCheckPasses(output, &report)) << report;
@@ -206,7 +200,7 @@ TEST_F(PdfTest, BottomUpTiffInBands)
     for (int y = 0; y < grey.height; ++y)
         TIFFWriteScanline(t, &rows[size_t(grey.height - 1 - y) * grey.width], y, 0);
     TIFFClose(t);
-    ASSERT_EQ(compose({path}, output), ZQPDF_OK) << zqpdf_last_error();
+    ASSERT_EQ(composePdf({path}, output), ZQPDF_OK) << zqpdf_last_error();
     std::vector<uint8_t> greyAsRgb;
     for (uint8_t g : grey.samples)
         greyAsRgb.insert(greyAsRgb.end(), {g, g, g});
@@ -220,7 +214,7 @@ TEST_F(PdfTest, ReplacesAnEarlierFileWithTheUsersPermissions)
     writeFile(output, "old");
     const std::string page = jpeg("a.jpg", renderedPage(64, 48));
     const mode_t previous = umask(027);
-    const zqpdf_errno result = compose({page}, output);
+    const zqpdf_errno result = composePdf({page}, output);
     umask(previous);
     ASSERT_EQ(result, ZQPDF_OK) << zqpdf_last_error();
     struct stat st {
@@ -254,7 +248,7 @@ class PaperSizeTest : public PdfTest
         for (const Case &c : cases)
             files.push_back(
                 jpeg(std::to_string(files.size()) + ".jpg", renderedPage(c.width, c.height)));
-        ASSERT_EQ(compose(files, output), ZQPDF_OK) << zqpdf_last_error();
+        ASSERT_EQ(composePdf(files, output), ZQPDF_OK) << zqpdf_last_error();
         const auto sizes = pdfPageSizes(output);
         ASSERT_EQ(sizes.size(), cases.size());
         for (size_t i = 0; i < cases.size(); ++i) {
@@ -321,7 +315,7 @@ class PdfFailureTest : public PdfTest
     }
     Failure failing(const std::vector<std::string> &files, const std::string &out)
     {
-        return failing([&] { return compose(files, out); });
+        return failing([&] { return composePdf(files, out); });
     }
 };
 
@@ -502,7 +496,7 @@ TEST_F(PdfFailureTest, TiffSizesBeyondTheLimitsAreRefusedBeforeDecoding)
     for (const auto &[width, height, why] : claims) {
         const std::string claim = tiffClaiming(dir, width, height);
         ASSERT_LT(readFile(claim).size(), 1000u);
-        const Peak peak = peakOf([&] { return compose({claim}, output); });
+        const Peak peak = peakOf([&] { return composePdf({claim}, output); });
         EXPECT_EQ(peak.code, ZQPDF_ERR_READ);
         EXPECT_LT(peak.addedKiB, 16 << 10) << width;
         const Failure f = failing({claim}, output);
@@ -516,7 +510,7 @@ TEST_F(PdfFailureTest, TiffSizesBeyondTheLimitsAreRefusedBeforeDecoding)
 TEST_F(PdfFailureTest, TiffClaimingMoreThanItHoldsFailsSmall)
 {
     const std::string claim = tiffClaiming(dir, 18000, 18000); // 972 MB as RGB
-    const Peak peak = peakOf([&] { return compose({claim}, output); });
+    const Peak peak = peakOf([&] { return composePdf({claim}, output); });
     EXPECT_EQ(peak.code, ZQPDF_ERR_NOT_IMAGE);
     EXPECT_LT(peak.addedKiB, (32 << 10) + kSanitizerKiB);
     EXPECT_EQ(failing({claim}, output).text.rfind(claim + " is not a JPEG or TIFF picture: ", 0),
@@ -530,7 +524,7 @@ TEST_F(PdfTest, PeakMemoryIsAFewDecodedPages)
     const Picture noise = noisePicture(4000, 3000);
     const std::string page = tiff("noise.tif", noise, COMPRESSION_NONE, 3000);
     const long pageKiB = long(noise.samples.size() >> 10);
-    const Peak peak = peakOf([&] { return compose({page, page}, output); });
+    const Peak peak = peakOf([&] { return composePdf({page, page}, output); });
     ASSERT_EQ(peak.code, ZQPDF_OK);
     EXPECT_LT(peak.addedKiB, 4 * pageKiB + kSanitizerKiB) << "a page is " << pageKiB << " KiB";
 }
@@ -556,9 +550,9 @@ TEST_F(PdfFailureTest, JpegCutBeforeItsEndIsRefused)
         EXPECT_EQ(f.text, path + " is not a JPEG or TIFF picture: the JPEG data ends before its "
                                  "end-of-image marker");
     }
-    EXPECT_EQ(
-        compose({file("thumb.jpg", withThumb), file("tail.jpg", good + "trailing bytes")}, output),
-        ZQPDF_OK)
+    EXPECT_EQ(composePdf({file("thumb.jpg", withThumb), file("tail.jpg", good + "trailing bytes")},
+                         output),
+              ZQPDF_OK)
         << zqpdf_last_error();
 }
 
@@ -577,7 +571,7 @@ TEST_F(PdfFailureTest, JpegPagesEndAtTheirEndOfImage)
         return path;
     };
     const std::string trailing = padded("trailing.jpg", good, 64u << 20, "");
-    ASSERT_EQ(compose({trailing}, output), ZQPDF_OK) << zqpdf_last_error();
+    ASSERT_EQ(composePdf({trailing}, output), ZQPDF_OK) << zqpdf_last_error();
     EXPECT_EQ(readFile(extractImages(output, dir / "page").at(0)), good);
 
     const std::string endless =
@@ -598,8 +592,7 @@ TEST_F(PdfFailureTest, OutOfMemoryLeavesNothingBehind)
     const std::string page = tiff("noise.tif", noisePicture(3000, 2000), COMPRESSION_NONE);
     for (long headroomMiB : {4, 8, 16}) {
         const Failure f = failing([&] {
-            const pid_t child = fork();
-            if (child == 0) {
+            return inChild([&] {
                 rlimit limit{};
                 getrlimit(RLIMIT_AS, &limit);
                 limit.rlim_cur = headroomMiB << 20; // beyond what is mapped already
@@ -608,11 +601,8 @@ TEST_F(PdfFailureTest, OutOfMemoryLeavesNothingBehind)
                     if (line.rfind("VmSize:", 0) == 0)
                         limit.rlim_cur += std::stoul(line.substr(7)) << 10;
                 setrlimit(RLIMIT_AS, &limit);
-                _exit(compose({page}, output));
-            }
-            int status = 0;
-            waitpid(child, &status, 0);
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                return int(composePdf({page}, output));
+            });
         });
         EXPECT_NE(f.code, ZQPDF_OK) << headroomMiB << " MiB were enough";
     }
@@ -636,23 +626,6 @@ TEST_F(PdfFailureTest, OutputCannotBeWritten)
     EXPECT_EQ(f.text, "no output file named");
 }
 
-// Runs fn in a child process; returns its exit code.
-int inChild(const std::function<int()> &fn)
-{
-    const pid_t child = fork();
-    if (child == 0)
-        _exit(fn());
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Runs fn as user and group nobody in a child process; returns its exit code.
-int asNobody(const std::function<int()> &fn)
-{
-    return inChild([&] { return setgid(65534) != 0 || setuid(65534) != 0 ? 99 : fn(); });
-}
-
 // A full disk shows as a failed write in the middle of the PDF, as a
 // file-size limit does; the reason reaches the caller.
 TEST_F(PdfFailureTest, WriteFailingMidwayNamesItsReason)
@@ -661,7 +634,8 @@ TEST_F(PdfFailureTest, WriteFailingMidwayNamesItsReason)
     const int child = inChild([&] {
         signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{4096, RLIM_INFINITY};
-        return setrlimit(RLIMIT_FSIZE, &limit) == 0 && compose({good}, output) == ZQPDF_ERR_WRITE &&
+        return setrlimit(RLIMIT_FSIZE, &limit) == 0 &&
+                       composePdf({good}, output) == ZQPDF_ERR_WRITE &&
                        zqpdf_last_error() == "cannot write " + output + ": File too large"
                    ? 0
                    : 1;
@@ -681,7 +655,7 @@ TEST_F(PdfFailureTest, PermissionsAreHonoured)
     const auto expectFailure = [&](const std::vector<std::string> &files, zqpdf_errno code,
                                    const std::string &text) {
         EXPECT_EQ(asNobody([&] {
-                      const zqpdf_errno got = compose(files, output);
+                      const zqpdf_errno got = composePdf(files, output);
                       return got == code && zqpdf_last_error() == text ? 0 : 1;
                   }),
                   0)
@@ -694,12 +668,12 @@ TEST_F(PdfFailureTest, PermissionsAreHonoured)
 
 TEST_F(PdfFailureTest, ErrorTextClearsOnSuccessAndInit)
 {
-    EXPECT_EQ(compose({dir / "missing.jpg"}, output), ZQPDF_ERR_READ);
+    EXPECT_EQ(composePdf({dir / "missing.jpg"}, output), ZQPDF_ERR_READ);
     EXPECT_EQ(zqpdf_init(), 0);
     EXPECT_STREQ(zqpdf_last_error(), "no error");
 
-    EXPECT_EQ(compose({dir / "missing.jpg"}, output), ZQPDF_ERR_READ);
-    EXPECT_EQ(compose({jpeg("a.jpg", renderedPage(64, 48))}, output), ZQPDF_OK);
+    EXPECT_EQ(composePdf({dir / "missing.jpg"}, output), ZQPDF_ERR_READ);
+    EXPECT_EQ(composePdf({jpeg("a.jpg", renderedPage(64, 48))}, output), ZQPDF_OK);
     EXPECT_STREQ(zqpdf_last_error(), "no error");
 }
 

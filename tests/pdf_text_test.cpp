@@ -1,6 +1,7 @@
 // Searchable PDFs: libzqpdf's text layer over pages with known English and
 // Chinese text, drawn with a real font, judged by poppler's pdftotext and
 // qpdf; and the recognition ahead of composition.
+#include "compose_pdf.h"
 #include "pdf_tools.h"
 #include "picture_files.h"
 #include "prepared_pages.h"
@@ -144,14 +145,6 @@ class TextLayerTest : public testing::Test
         return dir / name;
     }
 
-    static zqpdf_errno compose(const std::vector<std::string> &files, const std::string &out)
-    {
-        std::vector<const char *> list;
-        for (const std::string &f : files)
-            list.push_back(f.c_str());
-        return zqpdf_create_pdf(list.data(), static_cast<int>(list.size()), out.c_str());
-    }
-
     // Each word pdftotext places starts where a drawn word starts, on its
     // line, and every drawn word lies under a placed one, so that words
     // Tesseract ran together still count (Chinese runs between spaces are
@@ -195,7 +188,7 @@ TEST_F(TextLayerTest, WordsAreFoundWhereTheyWereDrawnAndPicturesStayAsTheyWere)
     // Composing right away waits for the worker on the page it has begun
     // and recognises the rest itself.
     EXPECT_EQ(zqpdf_prepare_page(english.c_str()), ZQPDF_PAGE_PENDING);
-    ASSERT_EQ(compose({english, chinese}, output), ZQPDF_OK) << zqpdf_last_error();
+    ASSERT_EQ(composePdf({english, chinese}, output), ZQPDF_OK) << zqpdf_last_error();
 
     std::string report;
     EXPECT_TRUE(qpdfCheckPasses(output, &report)) << report;
@@ -232,14 +225,14 @@ TEST_F(TextLayerTest, PreparedWordsServeWhileTheFileLooksUnchanged)
     const timespec times[2] = {before.st_atim, before.st_mtim};
     ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
     ASSERT_EQ(std::filesystem::file_size(path), static_cast<uintmax_t>(before.st_size));
-    ASSERT_EQ(compose({path}, output), ZQPDF_OK) << zqpdf_last_error();
+    ASSERT_EQ(composePdf({path}, output), ZQPDF_OK) << zqpdf_last_error();
     EXPECT_NE(pdfText(output, 1).find("alpha"), std::string::npos) << "the prepared words";
 
     // A new modification time: the page is read again.
     const timespec later[2] = {before.st_atim, {before.st_mtim.tv_sec + 1, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), later, 0), 0);
     EXPECT_EQ(zqpdf_prepare_page(path.c_str()), ZQPDF_PAGE_PENDING);
-    ASSERT_EQ(compose({path}, output), ZQPDF_OK) << zqpdf_last_error();
+    ASSERT_EQ(composePdf({path}, output), ZQPDF_OK) << zqpdf_last_error();
     const std::string text = pdfText(output, 1);
     EXPECT_NE(text.find("omega"), std::string::npos) << text;
     EXPECT_EQ(text.find("alpha"), std::string::npos) << text;
@@ -248,7 +241,7 @@ TEST_F(TextLayerTest, PreparedWordsServeWhileTheFileLooksUnchanged)
 TEST_F(TextLayerTest, PagesWithoutWordsAndPagesThatCannotBeRead)
 {
     writeJpeg(dir / "blank.jpg", textPage({}), 85);
-    ASSERT_EQ(compose({dir / "blank.jpg"}, output), ZQPDF_OK) << zqpdf_last_error();
+    ASSERT_EQ(composePdf({dir / "blank.jpg"}, output), ZQPDF_OK) << zqpdf_last_error();
     EXPECT_TRUE(qpdfCheckPasses(output, nullptr));
     EXPECT_TRUE(squeezed(pdfText(output, 1), false).empty()) << pdfText(output, 1);
 
@@ -275,7 +268,7 @@ TEST_F(TextLayerTest, MissingModelIsRefusedAndTheSettingStays)
     EXPECT_EQ(zqpdf_set_text_layer("../eng"), ZQPDF_ERR_LANGUAGE);
     EXPECT_EQ(zqpdf_set_text_layer("eng+"), ZQPDF_ERR_LANGUAGE);
 
-    ASSERT_EQ(compose({jpegPage("en.jpg", {"still searchable"})}, output), ZQPDF_OK);
+    ASSERT_EQ(composePdf({jpegPage("en.jpg", {"still searchable"})}, output), ZQPDF_OK);
     EXPECT_NE(pdfText(output, 1).find("searchable"), std::string::npos) << pdfText(output, 1);
 }
 

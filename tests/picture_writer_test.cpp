@@ -2,6 +2,7 @@
 // and every way a write can fail, for real: a missing directory, a
 // read-only one, a full file system, pictures libjpeg refuses.  A failed
 // write must leave no file and keep an older file of the same name intact.
+#include "child_process.h"
 #include <zqscan/zq_scanner.h>
 
 #include <gtest/gtest.h>
@@ -28,11 +29,11 @@
 
 namespace fs = std::filesystem;
 using Picture = std::vector<uint8_t>;
+using zq::test::asNobody;
+using zq::test::inChild;
 
 namespace
 {
-
-constexpr uid_t kNobody = 65534;
 
 // A smooth picture (red grows to the right, green downwards), so that a
 // decoded copy stays close to it and a flipped or shifted one does not.
@@ -138,19 +139,6 @@ class Directory
     fs::path path_;
 };
 
-// Runs body in a child process; its result is the exit status (the
-// writers' 0 or -1 come back as 0 or 255), or 128 + signal.
-int in_child(const std::function<int()> &body)
-{
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0)
-        _exit(body() & 0xff);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
 constexpr int kFailed = 255; // -1 as an exit status
 constexpr int kNoSetup = 100;
 
@@ -181,6 +169,18 @@ class WriterTest : public testing::TestWithParam<WriterCase>
     int write(const Picture &p, int width, int height, int quality = 90)
     {
         return GetParam().write(target.c_str(), p.data(), width, height, quality);
+    }
+
+    static constexpr const char *kOlderPage = "an older page";
+
+    // An older file stands where the writer writes.
+    void placeOlderFile() { write_file(target, kOlderPage); }
+
+    // A failed write leaves the older file as it was and nothing beside it.
+    void expectOlderFileKept()
+    {
+        EXPECT_EQ(read_file(target), kOlderPage);
+        EXPECT_EQ(dir.names(), std::set<std::string>{GetParam().file});
     }
 };
 
@@ -256,10 +256,10 @@ TEST_P(WriterTest, QualityReachesTheEncoder)
 
 TEST_P(WriterTest, ReplacesAnOlderFileAndLeavesNothingElse)
 {
-    write_file(target, "an older page");
+    placeOlderFile();
     const Picture p = gradient(64, 48);
     ASSERT_EQ(write(p, 64, 48), 0);
-    EXPECT_NE(read_file(target), "an older page");
+    EXPECT_NE(read_file(target), kOlderPage);
     EXPECT_EQ(dir.names(), std::set<std::string>{GetParam().file});
     EXPECT_EQ(fs::status(target).permissions() & fs::perms(0777), fs::perms(0666) & ~fs::perms([] {
                                                                       const mode_t mask = umask(0);
@@ -331,39 +331,33 @@ TEST_P(WriterTest, PictureTheEncoderRefusesFailsWithoutEndingTheProcess)
 {
     // Wider than JPEG allows (65500): libjpeg's fatal error must come back
     // as a result, and the older file must survive.
-    write_file(target, "an older page");
+    placeOlderFile();
     const Picture p(70000 * 3, 100);
     EXPECT_EQ(write(p, 70000, 1), -1);
-    EXPECT_EQ(read_file(target), "an older page");
-    EXPECT_EQ(dir.names(), std::set<std::string>{GetParam().file});
+    expectOlderFileKept();
 }
 
 TEST_P(WriterTest, ReadOnlyDirectoryFailsAndKeepsOlderFile)
 {
     // As root permission bits do not count: the write runs as nobody.
-    write_file(target, "an older page");
+    placeOlderFile();
     const Picture p = gradient(64, 48);
-    const auto as_nobody = [&] {
-        if (setgid(kNobody) != 0 || setuid(kNobody) != 0)
-            return kNoSetup;
-        return write(p, 64, 48);
-    };
+    const auto write_as_nobody = [&] { return asNobody([&] { return write(p, 64, 48); }); };
 
     fs::permissions(dir.path(), fs::perms(0777));
     fs::permissions(target, fs::perms(0666));
-    ASSERT_EQ(in_child(as_nobody), 0) << "nobody can write into an open directory";
-    write_file(target, "an older page");
+    ASSERT_EQ(write_as_nobody(), 0) << "nobody can write into an open directory";
+    placeOlderFile();
 
     fs::permissions(dir.path(), fs::perms(0555));
-    EXPECT_EQ(in_child(as_nobody), kFailed);
-    EXPECT_EQ(read_file(target), "an older page");
-    EXPECT_EQ(dir.names(), std::set<std::string>{GetParam().file});
+    EXPECT_EQ(write_as_nobody(), kFailed);
+    expectOlderFileKept();
 }
 
 TEST_P(WriterTest, FullFileSystemFailsAndKeepsOlderFile)
 {
     // A file size limit makes writes fail part-way, as a full disk does.
-    write_file(target, "an older page");
+    placeOlderFile();
     const Picture p = noise(640, 480);
     const auto with_size_limit = [&] {
         signal(SIGXFSZ, SIG_IGN);
@@ -372,9 +366,8 @@ TEST_P(WriterTest, FullFileSystemFailsAndKeepsOlderFile)
             return kNoSetup;
         return write(p, 640, 480);
     };
-    EXPECT_EQ(in_child(with_size_limit), kFailed);
-    EXPECT_EQ(read_file(target), "an older page");
-    EXPECT_EQ(dir.names(), std::set<std::string>{GetParam().file});
+    EXPECT_EQ(inChild(with_size_limit), kFailed);
+    expectOlderFileKept();
 
     // The same picture fits without the limit.
     EXPECT_EQ(write(p, 640, 480), 0);

@@ -31,6 +31,14 @@ using zq::test::TempDir;
 namespace
 {
 
+// Whether the program's error output holds text; a failure shows the output.
+testing::AssertionResult holds(const std::string &err, const std::string &text)
+{
+    if (err.find(text) != std::string::npos)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "no \"" << text << "\" in:\n" << err;
+}
+
 constexpr int kWidth = 1280;
 constexpr int kHeight = 720;
 
@@ -372,15 +380,11 @@ TEST_F(ZqpageTest, NamesEachFailedPictureAndGoesOn)
     EXPECT_EQ(r.status, 3) << "the worst: a picture that cannot be read";
     EXPECT_EQ(r.out, "out/good.jpg\n");
     EXPECT_EQ(namesIn(work_ / "out"), std::vector<std::string>{"good.jpg"});
-    EXPECT_NE(r.err.find("zqpage: empty.jpg: no page found"), std::string::npos) << r.err;
+    EXPECT_TRUE(holds(r.err, "zqpage: empty.jpg: no page found"));
     for (const char *name : {"missing.jpg", "cut.jpg", "text.jpg", "huge.png"})
-        EXPECT_NE(r.err.find(std::string("zqpage: ") + name + ": cannot be read: "),
-                  std::string::npos)
-            << name << "\n"
-            << r.err;
-    EXPECT_NE(r.err.find("huge.png: cannot be read: at 40000 x 40000 pixels it is larger"),
-              std::string::npos)
-        << "refused from its header: " << r.err;
+        EXPECT_TRUE(holds(r.err, std::string("zqpage: ") + name + ": cannot be read: ")) << name;
+    EXPECT_TRUE(holds(r.err, "huge.png: cannot be read: at 40000 x 40000 pixels it is larger"))
+        << "refused from its header";
 
     r = zqpage("-o out empty.jpg good.jpg");
     EXPECT_EQ(r.status, 1);
@@ -398,7 +402,7 @@ TEST_F(ZqpageTest, UsageMistakesWriteNothing)
           "--pdf book.pdf --ocr= good.jpg"}) {
         const ToolRun r = zqpage(args);
         EXPECT_EQ(r.status, 2) << args;
-        EXPECT_NE(r.err.find("Try 'zqpage --help'"), std::string::npos) << args << r.err;
+        EXPECT_TRUE(holds(r.err, "Try 'zqpage --help'")) << args;
         EXPECT_EQ(r.out, "") << args;
     }
     EXPECT_EQ(work_.entries(), std::vector<std::string>{"good.jpg"});
@@ -479,38 +483,31 @@ TEST_F(ZqpageTest, NoPageWhereItCannotBeWritten)
     // Not even root may make files there.
     ToolRun r = zqpage("-o /proc good.jpg");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("zqpage: good.jpg: cannot write /proc/good.jpg: "), std::string::npos)
-        << r.err;
+    EXPECT_TRUE(holds(r.err, "zqpage: good.jpg: cannot write /proc/good.jpg: "));
     // Past a file-size limit (4 KiB) the write fails and says why; the
     // signal that would end the program is ignored.
     r = zqpage("-o limited good.jpg", "ulimit -f 8 && ");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("cannot write limited/good.jpg: File too large"), std::string::npos)
-        << r.err;
+    EXPECT_TRUE(holds(r.err, "cannot write limited/good.jpg: File too large"));
 
     // No page replaces a picture of the run, its own or another's, nor
     // the page of an earlier picture.
     const std::string picture = zq::test::readFile(work_ / "good.jpg");
     r = zqpage("good.jpg");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("its page good.jpg would replace the picture good.jpg"), std::string::npos)
-        << r.err;
+    EXPECT_TRUE(holds(r.err, "its page good.jpg would replace the picture good.jpg"));
     EXPECT_EQ(r.out, "");
     std::filesystem::create_directory(work_ / "other");
     putPage("other/good.png");
     r = zqpage("other/good.png good.jpg");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("zqpage: other/good.png: its page good.jpg would replace the picture "
-                         "good.jpg"),
-              std::string::npos)
-        << r.err;
+    EXPECT_TRUE(holds(r.err, "zqpage: other/good.png: its page good.jpg would replace the picture "
+                             "good.jpg"));
     EXPECT_EQ(zq::test::readFile(work_ / "good.jpg"), picture);
     r = zqpage("-o pages good.jpg other/good.png");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "pages/good.jpg\n");
-    EXPECT_NE(r.err.find("would replace the page written before for another picture"),
-              std::string::npos)
-        << r.err;
+    EXPECT_TRUE(holds(r.err, "would replace the page written before for another picture"));
 }
 
 // A page seen by a leaning camera head: how tall it is cut depends on the
@@ -560,9 +557,7 @@ TEST_F(ZqpageTest, ComposesThePagesWrittenIntoOnePdf)
     r = zqpage("-o pages --pdf part.pdf page.jpg missing.jpg");
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.out, "pages/page.jpg\npart.pdf\n");
-    EXPECT_NE(r.err.find("zqpage: part.pdf: written without the pages that failed"),
-              std::string::npos)
-        << r.err;
+    EXPECT_TRUE(holds(r.err, "zqpage: part.pdf: written without the pages that failed"));
     EXPECT_EQ(zq::test::pdfPageSizes(work_ / "part.pdf").size(), 1u);
 }
 
@@ -618,23 +613,19 @@ TEST_F(ZqpageTest, SaysWhyThePdfWasNotWritten)
         const ToolRun r = zqpage(run.args);
         EXPECT_EQ(r.status, 4) << run.args;
         EXPECT_EQ(r.out, "") << run.args;
-        EXPECT_NE(r.err.find(std::string("cannot be composed: ") + run.reason), std::string::npos)
-            << r.err;
+        EXPECT_TRUE(holds(r.err, std::string("cannot be composed: ") + run.reason));
     }
     EXPECT_EQ(work_.entries(), std::vector<std::string>{"good.jpg"});
     EXPECT_EQ(zq::test::readFile(work_ / "good.jpg"), picture);
 
     ToolRun r = zqpage("--pdf none.pdf missing.jpg");
     EXPECT_EQ(r.status, 4);
-    EXPECT_NE(r.err.find("zqpage: none.pdf: cannot be composed: no picture gave a page"),
-              std::string::npos)
-        << r.err;
+    EXPECT_TRUE(holds(r.err, "zqpage: none.pdf: cannot be composed: no picture gave a page"));
     // The composer's own reason; the pages stay written.
     r = zqpage("-o pages --pdf /proc/book.pdf good.jpg");
     EXPECT_EQ(r.status, 4);
     EXPECT_EQ(r.out, "pages/good.jpg\n");
-    EXPECT_NE(r.err.find("zqpage: /proc/book.pdf: cannot be composed: cannot write /proc/book.pdf"),
-              std::string::npos)
-        << r.err;
+    EXPECT_TRUE(
+        holds(r.err, "zqpage: /proc/book.pdf: cannot be composed: cannot write /proc/book.pdf"));
     EXPECT_EQ(work_.entries(), (std::vector<std::string>{"good.jpg", "pages"}));
 }

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
+#include <utility>
 
 namespace zqpage
 {
@@ -52,38 +52,29 @@ bool complain(const std::string &message)
     return false;
 }
 
-bool isOneOf(const char *value, std::initializer_list<const char *> choices)
+// A word an option takes and what it stands for.
+template <class T> struct Choice {
+    const char *word;
+    T value;
+};
+
+constexpr Choice<Layout> kLayouts[] = {
+    {"auto", Layout::Auto}, {"page", Layout::Page}, {"book", Layout::Book}};
+constexpr Choice<PageFormat> kFormats[] = {
+    {"jpg", PageFormat::Jpeg}, {"png", PageFormat::Png}, {"tiff", PageFormat::Tiff}};
+constexpr Choice<bool> kOnOff[] = {{"on", true}, {"off", false}};
+
+// Sets value to what word stands for among the choices; complains when it
+// is none of them.
+template <class T, size_t N>
+bool parseChoice(const char *word, const Choice<T> (&choices)[N], T &value, const char *complaint)
 {
-    for (const char *choice : choices)
-        if (std::strcmp(value, choice) == 0)
+    for (const Choice<T> &choice : choices)
+        if (std::strcmp(word, choice.word) == 0) {
+            value = choice.value;
             return true;
-    return false;
-}
-
-bool parseFormat(const char *value, PageFormat &format)
-{
-    if (std::strcmp(value, "jpg") == 0)
-        format = PageFormat::Jpeg;
-    else if (std::strcmp(value, "png") == 0)
-        format = PageFormat::Png;
-    else if (std::strcmp(value, "tiff") == 0)
-        format = PageFormat::Tiff;
-    else
-        return complain("--format takes jpg, png or tiff");
-    return true;
-}
-
-bool parseLayout(const char *value, Layout &layout)
-{
-    if (std::strcmp(value, "auto") == 0)
-        layout = Layout::Auto;
-    else if (std::strcmp(value, "page") == 0)
-        layout = Layout::Page;
-    else if (std::strcmp(value, "book") == 0)
-        layout = Layout::Book;
-    else
-        return complain("--layout takes auto, page or book");
-    return true;
+        }
+    return complain(complaint);
 }
 
 bool parseQuality(const char *value, int &quality)
@@ -97,47 +88,48 @@ bool parseQuality(const char *value, int &quality)
     return true;
 }
 
+bool parseNonEmpty(const char *value, std::string &text, const char *complaint)
+{
+    if (!*value)
+        return complain(complaint);
+    text = value;
+    return true;
+}
+
+// The options without a value: each turns one setting on.
+constexpr std::pair<int, bool Options::*> kFlags[] = {
+    {kOutline, &Options::outlineOnly},
+    {kClearBackground, &Options::clearBackground},
+    {kRightToLeft, &Options::rightToLeft},
+    {kCompact, &Options::compact},
+};
+
 // Applies one option that getopt_long has recognised; false on a bad value.
 bool apply(int option, const char *value, Options &o)
 {
+    for (const auto &[flag, member] : kFlags)
+        if (option == flag) {
+            o.*member = true;
+            return true;
+        }
     switch (option) {
     case 'o':
         o.outputDirectory = value;
         return true;
     case kLayout:
-        return parseLayout(value, o.layout);
+        return parseChoice(value, kLayouts, o.layout, "--layout takes auto, page or book");
     case kFlatten:
-        if (!isOneOf(value, {"on", "off"}))
-            return complain("--flatten takes on or off");
-        o.flatten = std::strcmp(value, "on") == 0;
-        return true;
-    case kOutline:
-        o.outlineOnly = true;
-        return true;
+        return parseChoice(value, kOnOff, o.flatten, "--flatten takes on or off");
     case kFormat:
-        return parseFormat(value, o.format);
+        return parseChoice(value, kFormats, o.format, "--format takes jpg, png or tiff");
     case kQuality:
         return parseQuality(value, o.quality);
-    case kClearBackground:
-        o.clearBackground = true;
-        return true;
-    case kRightToLeft:
-        o.rightToLeft = true;
-        return true;
     case kPdf:
-        if (!*value)
-            return complain("--pdf takes a file name");
-        o.pdf = value;
-        return true;
-    case kCompact:
-        o.compact = true;
-        return true;
+        return parseNonEmpty(value, o.pdf, "--pdf takes a file name");
     case kOcr:
         // Empty would turn the text layer off: a mistake where it is asked for.
-        if (!*value)
-            return complain("--ocr takes Tesseract languages such as eng or chi_sim+eng");
-        o.ocrLanguages = value;
-        return true;
+        return parseNonEmpty(value, o.ocrLanguages,
+                             "--ocr takes Tesseract languages such as eng or chi_sim+eng");
     default:
         return false; // getopt_long has said what is wrong
     }
