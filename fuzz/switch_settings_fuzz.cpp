@@ -1,8 +1,8 @@
 // zqvideo's own settings file, ".zqvideo.ini" beside the configuration
 // file (QSettings' INI format), on arbitrary bytes, through the window's
 // Settings (app/settings.cpp): every switch the window reads at start
-// (capture/auto, capture/book, capture/rightPageFirst and pdf/searchable)
-// is read; then
+// (capture/auto, capture/book, capture/rightPageFirst, pdf/compact and
+// pdf/searchable) is read; then
 // one switch is written, which must read back as written.  (The other
 // switches are not compared: a file holding one key twice, say as
 // [capture] auto and [General] capture%2Fauto, is merged by Qt when it is
@@ -25,7 +25,7 @@ namespace
 {
 
 const char *const kKeys[] = {"capture/auto", "capture/book", "capture/rightPageFirst",
-                             "pdf/searchable"};
+                             "pdf/compact", "pdf/searchable"};
 constexpr int kKeyCount = sizeof(kKeys) / sizeof(kKeys[0]);
 
 void trapUnless(bool ok)
