@@ -1,7 +1,6 @@
 #include "autocapture.h"
 
 #include "savedir.h"
-#include "switchsettings.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -9,6 +8,7 @@
 #include <QStatusBar>
 
 #include <algorithm>
+#include <utility>
 
 namespace
 {
@@ -32,15 +32,15 @@ qint64 steadyMilliseconds()
 
 } // namespace
 
-AutoCapture::AutoCapture(QAction *toggle, QStatusBar *statusBar, QObject *parent)
-    : QObject(parent), toggle_(toggle), statusBar_(statusBar), state_(new QLabel(statusBar)),
-      clock_(steadyMilliseconds)
+AutoCapture::AutoCapture(QAction *toggle, QStatusBar *statusBar, QObject *parent, Settings settings)
+    : QObject(parent), toggle_(toggle), settings_(std::move(settings)), statusBar_(statusBar),
+      state_(new QLabel(statusBar)), clock_(steadyMilliseconds)
 {
     setObjectName("autoCapture");
     state_->setObjectName("autoCaptureState");
     statusBar->addPermanentWidget(state_);
     state_->hide();
-    toggle_->setChecked(readSwitch(kAutoCaptureKey));
+    toggle_->setChecked(settings_.readSwitch(kAutoCaptureKey));
     connect(toggle_, &QAction::triggered, this, &AutoCapture::switchedByUser);
 }
 
@@ -54,8 +54,9 @@ void AutoCapture::switchedByUser(bool on)
     }
     if (!on)
         showState(QString());
-    if (!writeSwitch(kAutoCaptureKey, on))
-        statusBar_->showMessage(tr("无法把自动拍照的设置写入 %1").arg(switchSettingsFile()), 10000);
+    if (!settings_.writeSwitch(kAutoCaptureKey, on))
+        statusBar_->showMessage(tr("无法把自动拍照的设置写入 %1").arg(settings_.switchesFile()),
+                                10000);
 }
 
 bool AutoCapture::wantsCapture(const unsigned char *rgb, int width, int height, bool automaticCrop,

@@ -5,6 +5,7 @@
 #ifndef ZQVIDEO_AUTOCAPTURE_H
 #define ZQVIDEO_AUTOCAPTURE_H
 
+#include "settings.h"
 #include "stillness.h"
 
 #include <QObject>
@@ -23,9 +24,11 @@ class AutoCapture : public QObject
     // Milliseconds on a monotonic clock.
     using Clock = std::function<qint64()>;
 
-    // toggle is the menu's checkable switch; its state is read from the
-    // settings file here and written back whenever the user flips it.
-    AutoCapture(QAction *toggle, QStatusBar *statusBar, QObject *parent);
+    // toggle is the menu's checkable switch; its state is read from
+    // settings here and written back whenever the user flips it.  Without
+    // settings, the process's own files keep it.
+    AutoCapture(QAction *toggle, QStatusBar *statusBar, QObject *parent,
+                Settings settings = Settings());
 
     // Tests run the watch on a clock of their own.
     void setClock(Clock clock) { clock_ = std::move(clock); }
@@ -56,6 +59,7 @@ class AutoCapture : public QObject
     void showState(const QString &state);
 
     QAction *toggle_;
+    const Settings settings_;
     QStatusBar *statusBar_;
     QLabel *state_;
     StillnessDetector detector_;

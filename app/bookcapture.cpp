@@ -1,11 +1,10 @@
 #include "bookcapture.h"
 
-#include "switchsettings.h"
-
 #include <QAction>
 #include <QStatusBar>
 
 #include <cmath>
+#include <utility>
 
 namespace
 {
@@ -21,12 +20,13 @@ zqPoint pixel(const zqPointF &p)
 } // namespace
 
 BookCapture::BookCapture(QAction *bookMode, QAction *rightPageFirst, QStatusBar *statusBar,
-                         QObject *parent)
-    : QObject(parent), bookMode_(bookMode), rightPageFirst_(rightPageFirst), statusBar_(statusBar)
+                         QObject *parent, Settings settings)
+    : QObject(parent), bookMode_(bookMode), rightPageFirst_(rightPageFirst),
+      settings_(std::move(settings)), statusBar_(statusBar)
 {
     setObjectName("bookCapture");
-    bookMode_->setChecked(readSwitch(kBookKey));
-    rightPageFirst_->setChecked(readSwitch(kRightPageFirstKey));
+    bookMode_->setChecked(settings_.readSwitch(kBookKey));
+    rightPageFirst_->setChecked(settings_.readSwitch(kRightPageFirstKey));
     rightPageFirst_->setEnabled(isOn());
     connect(bookMode_, &QAction::triggered, this, &BookCapture::switchedByUser);
     connect(rightPageFirst_, &QAction::triggered, this, &BookCapture::switchedByUser);
@@ -40,9 +40,10 @@ bool BookCapture::isOn() const
 void BookCapture::switchedByUser()
 {
     rightPageFirst_->setEnabled(isOn());
-    if (!writeSwitch(kBookKey, isOn()) ||
-        !writeSwitch(kRightPageFirstKey, rightPageFirst_->isChecked()))
-        statusBar_->showMessage(tr("无法把书本模式的设置写入 %1").arg(switchSettingsFile()), 10000);
+    if (!settings_.writeSwitch(kBookKey, isOn()) ||
+        !settings_.writeSwitch(kRightPageFirstKey, rightPageFirst_->isChecked()))
+        statusBar_->showMessage(tr("无法把书本模式的设置写入 %1").arg(settings_.switchesFile()),
+                                10000);
 }
 
 bool BookCapture::find(const unsigned char *rgb, int width, int height, int denominator)

@@ -6,6 +6,7 @@
 #define ZQVIDEO_BOOKCAPTURE_H
 
 #include "capturedpicture.h"
+#include "settings.h"
 
 #include <zqscan/zq_opencv.h>
 
@@ -22,10 +23,11 @@ class BookCapture : public QObject
 
   public:
     // bookMode and rightPageFirst are the menu's checkable switches; their
-    // states are read from the settings file here and written back
-    // whenever the user flips them.  rightPageFirst is enabled only while
-    // book mode is on.
-    BookCapture(QAction *bookMode, QAction *rightPageFirst, QStatusBar *statusBar, QObject *parent);
+    // states are read from settings here and written back whenever the
+    // user flips them; without settings, the process's own files keep
+    // them.  rightPageFirst is enabled only while book mode is on.
+    BookCapture(QAction *bookMode, QAction *rightPageFirst, QStatusBar *statusBar, QObject *parent,
+                Settings settings = Settings());
 
     bool isOn() const;
 
@@ -45,6 +47,7 @@ class BookCapture : public QObject
 
     QAction *bookMode_;
     QAction *rightPageFirst_;
+    const Settings settings_;
     QStatusBar *statusBar_;
     int pagesFound_ = 0;
 };

@@ -55,7 +55,7 @@ QString resolutionEntry(int width, int height)
 void MainWindow::setUpFramePipeline(AutoCapture *autoCapture)
 {
     auto *bookCapture =
-        new BookCapture(ui->actionBookMode, ui->actionRightPageFirst, statusBar(), this);
+        new BookCapture(ui->actionBookMode, ui->actionRightPageFirst, statusBar(), this, settings);
     autoCapture->watchTurnedPages(bookCapture->isOn());
     connect(ui->actionBookMode, &QAction::toggled, autoCapture, &AutoCapture::watchTurnedPages);
     const auto dragged = [this](int width, int height, zqPoint &lt, zqPoint &rb) {

@@ -111,7 +111,7 @@ MainWindow::MainWindow(QWidget *parent)
     setUpPageJournal();
     setUpKeys();
     saveFailure = new SaveFailure(statusBar());
-    auto *autoCapture = new AutoCapture(ui->actionAutoCapture, statusBar(), this);
+    auto *autoCapture = new AutoCapture(ui->actionAutoCapture, statusBar(), this, settings);
     setUpFramePipeline(autoCapture);
     setUpViewers();
     pdfPageCount = new QLabel(this);
@@ -119,7 +119,7 @@ MainWindow::MainWindow(QWidget *parent)
     statusBar()->addPermanentWidget(pdfPageCount);
     pdfPageCount->hide();
     setUpSearchablePdf();
-    new PdfSize(ui->actionPdfAsCaptured, ui->actionPdfCompact, statusBar(), this);
+    new PdfSize(ui->actionPdfAsCaptured, ui->actionPdfCompact, statusBar(), this, settings);
     setUpPdfCancel();
     new HelpMenu(this);
 
@@ -151,11 +151,11 @@ MainWindow::MainWindow(QWidget *parent)
 // they were not.
 void MainWindow::reportUnkeptSettings()
 {
-    const int problem = settingsPathProblem(GetConfigPath());
+    const int problem = settingsPathProblem(settings.configPath());
     if (!problem)
         return;
     QStringList report{tr("设置无法保存到 %1：%2")
-                           .arg(QFile::decodeName(GetConfigPath().c_str()),
+                           .arg(QFile::decodeName(settings.configPath().c_str()),
                                 QString::fromLocal8Bit(strerror(problem)))};
     if (const QString shown = statusBar()->currentMessage(); !shown.isEmpty())
         report.prepend(shown);
@@ -209,13 +209,13 @@ void MainWindow::setUpThumbnailList()
 
 int MainWindow::LoadConfig()
 {
-    loadConfigFile(g_Config, GetConfigPath());
+    settings.load();
     return 0;
 }
 
 int MainWindow::SaveConfig()
 {
-    saveConfigFile(g_Config, GetConfigPath());
+    settings.save();
     return 0;
 }
 

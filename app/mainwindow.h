@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "capturejob.h"
+#include "settings.h"
 
 #include <zqscan/zq_opencv.h>
 
@@ -184,6 +185,7 @@ class MainWindow : public QMainWindow
     void holdSliderAtDefault(const QCheckBox *box, QSlider *slider);
 
     Ui_MainWindow *ui;
+    const Settings settings; // both files, at this process's places
     QTimer *timer = nullptr;
     int cameraIndex = 0;
     bool captureRequested;

@@ -1,7 +1,5 @@
 #include "pdfsize.h"
 
-#include "switchsettings.h"
-
 #include <zqscan/zq_pdf.h>
 
 #include <QAction>
@@ -9,6 +7,8 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QStatusBar>
+
+#include <utility>
 
 namespace
 {
@@ -18,11 +18,13 @@ constexpr int kMessageMs = 10000;
 
 } // namespace
 
-PdfSize::PdfSize(QAction *asCaptured, QAction *compact, QStatusBar *statusBar, QObject *parent)
-    : QObject(parent), asCaptured_(asCaptured), compact_(compact), statusBar_(statusBar)
+PdfSize::PdfSize(QAction *asCaptured, QAction *compact, QStatusBar *statusBar, QObject *parent,
+                 Settings settings)
+    : QObject(parent), asCaptured_(asCaptured), compact_(compact), settings_(std::move(settings)),
+      statusBar_(statusBar)
 {
     setObjectName("pdfSize");
-    (readSwitch(kCompactKey) ? compact_ : asCaptured_)->setChecked(true);
+    (settings_.readSwitch(kCompactKey) ? compact_ : asCaptured_)->setChecked(true);
     apply();
     connect(asCaptured_, &QAction::triggered, this, &PdfSize::chosenByUser);
     connect(compact_, &QAction::triggered, this, &PdfSize::chosenByUser);
@@ -36,9 +38,9 @@ bool PdfSize::isCompact() const
 void PdfSize::chosenByUser()
 {
     apply();
-    if (!writeSwitch(kCompactKey, isCompact()))
-        statusBar_->showMessage(tr("无法把 PDF 文件大小的设置写入 %1").arg(switchSettingsFile()),
-                                kMessageMs);
+    if (!settings_.writeSwitch(kCompactKey, isCompact()))
+        statusBar_->showMessage(
+            tr("无法把 PDF 文件大小的设置写入 %1").arg(settings_.switchesFile()), kMessageMs);
 }
 
 void PdfSize::apply()

@@ -4,6 +4,8 @@
 #ifndef ZQVIDEO_PDFSIZE_H
 #define ZQVIDEO_PDFSIZE_H
 
+#include "settings.h"
+
 #include <QObject>
 
 class QAction;
@@ -14,10 +16,11 @@ class PdfSize : public QObject
     Q_OBJECT
 
   public:
-    // asCaptured and compact are the menu's two exclusive choices; the
-    // stored one is checked and applied here, and a choice the user makes
-    // is applied and stored.
-    PdfSize(QAction *asCaptured, QAction *compact, QStatusBar *statusBar, QObject *parent);
+    // asCaptured and compact are the menu's two exclusive choices; the one
+    // stored in settings is checked and applied here, and a choice the
+    // user makes is applied and stored.
+    PdfSize(QAction *asCaptured, QAction *compact, QStatusBar *statusBar, QObject *parent,
+            Settings settings);
 
     bool isCompact() const;
 
@@ -29,6 +32,7 @@ class PdfSize : public QObject
 
     QAction *asCaptured_;
     QAction *compact_;
+    const Settings settings_;
     QStatusBar *statusBar_;
 };
 

@@ -4,15 +4,12 @@
 // while it is on is handed to the library for recognition at once.
 #include "mainwindow.h"
 
-#include "config.h"
 #include "pdf_composer.h"
 #include "ui_mainwindow.h"
 
 #include <zqscan/zq_pdf.h>
 
-#include <QFile>
 #include <QLocale>
-#include <QSettings>
 #include <QSignalBlocker>
 #include <QStatusBar>
 
@@ -47,11 +44,6 @@ QString modelFor(const QLocale &locale)
     return {};
 }
 
-QString settingsFile()
-{
-    return QFile::decodeName(programSettingsPath().c_str());
-}
-
 } // namespace
 
 QString recognitionLanguages(const QLocale &locale)
@@ -72,10 +64,7 @@ void MainWindow::setUpSearchablePdf()
     composer = new PdfComposer(this);
     connect(composer, &PdfComposer::recognising, this, &MainWindow::showRecognitionProgress);
     connect(composer, &PdfComposer::finished, this, &MainWindow::pdfComposed);
-    const QString file = settingsFile();
-    const bool wanted =
-        !file.isEmpty() && QSettings(file, QSettings::IniFormat).value(kSearchableKey).toBool();
-    if (wanted) {
+    if (settings.readSwitch(kSearchableKey)) {
         const QSignalBlocker quiet(ui->actionSearchablePdf);
         ui->actionSearchablePdf->setChecked(applyTextLayer(true));
     }
@@ -89,10 +78,8 @@ void MainWindow::on_actionSearchablePdf_toggled(bool on)
     } else if (!on) {
         applyTextLayer(false);
     }
-    const QString file = settingsFile();
-    if (!file.isEmpty())
-        QSettings(file, QSettings::IniFormat)
-            .setValue(kSearchableKey, ui->actionSearchablePdf->isChecked());
+    // A switch that cannot be kept still holds for this session.
+    settings.writeSwitch(kSearchableKey, ui->actionSearchablePdf->isChecked());
 }
 
 // The PDF settings are read when a composition starts: they wait while one

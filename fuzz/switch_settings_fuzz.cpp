@@ -1,8 +1,8 @@
 // zqvideo's own settings file, ".zqvideo.ini" beside the configuration
-// file (QSettings' INI format), on arbitrary bytes, through the program's
-// switch functions (app/switchsettings.cpp): every switch the window reads
-// at start (capture/auto, capture/book, capture/rightPageFirst, and
-// pdf/searchable, read the same way by searchable_pdf.cpp) is read; then
+// file (QSettings' INI format), on arbitrary bytes, through the window's
+// Settings (app/settings.cpp): every switch the window reads at start
+// (capture/auto, capture/book, capture/rightPageFirst, pdf/compact and
+// pdf/searchable) is read; then
 // one switch is written, which must read back as written.  (The other
 // switches are not compared: a file holding one key twice, say as
 // [capture] auto and [General] capture%2Fauto, is merged by Qt when it is
@@ -10,7 +10,7 @@
 // coverage shown is the program's side.
 #include "trap_unless.h"
 #include "scratch_folder.h"
-#include "switchsettings.h"
+#include "settings.h"
 
 #include "config.h"
 
@@ -26,7 +26,7 @@ namespace
 {
 
 const char *const kKeys[] = {"capture/auto", "capture/book", "capture/rightPageFirst",
-                             "pdf/searchable"};
+                             "pdf/compact", "pdf/searchable"};
 constexpr int kKeyCount = sizeof(kKeys) / sizeof(kKeys[0]);
 
 } // namespace
@@ -48,13 +48,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FILE *f = fopen(path.c_str(), "wb");
     trapUnless(f && fwrite(data + 1, 1, size - 1, f) == size - 1 && fclose(f) == 0);
 
+    const Settings settings;
     for (const char *key : kKeys)
-        readSwitch(key);
+        settings.readSwitch(key);
 
     const int chosen = data[0] % kKeyCount;
     const bool on = data[0] & 0x80;
-    if (writeSwitch(kKeys[chosen], on))
-        trapUnless(readSwitch(kKeys[chosen]) == on);
+    if (settings.writeSwitch(kKeys[chosen], on))
+        trapUnless(settings.readSwitch(kKeys[chosen]) == on);
     remove(path.c_str());
     return 0;
 }
