@@ -68,10 +68,13 @@ bool composePdf(const Options &options, const std::vector<std::string> &pages,
     std::vector<const char *> list;
     for (const std::string &page : pages)
         list.push_back(page.c_str());
-    if (zq_create_pdf(list.data(), int(list.size()), path.c_str()) == 0)
-        return true;
-    error = zq_pdf_error();
-    return false;
+    const bool composed = zq_create_pdf(list.data(), int(list.size()), path.c_str()) == 0;
+    if (!composed)
+        error = zq_pdf_error();
+    // The recognition models go before the program ends, not in its exit.
+    if (!options.ocrLanguages.empty())
+        zq_pdf_set_text_layer(nullptr);
+    return composed;
 }
 
 } // namespace zqpage
