@@ -5,6 +5,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 
 namespace zq::imaging
@@ -12,8 +13,7 @@ namespace zq::imaging
 namespace
 {
 
-constexpr double kMaxPixelsOverFrame = 4; // a flat page holds at most this many frames' pixels
-constexpr int kBandRows = 64;             // rows mapped and sampled at a time
+constexpr int kTileRows = 64, kTileColumns = 1024; // mapped and sampled at a time
 
 float length(cv::Point2f v)
 {
@@ -32,6 +32,31 @@ cv::Point2f along(const std::vector<cv::Point2f> &points, double at)
     const double place = std::clamp(at, 0.0, 1.0) * double(points.size() - 1);
     const size_t i = std::min(size_t(place), points.size() - 2);
     return lerp(points[i], points[i + 1], float(place - double(i)));
+}
+
+// The part of the frame a map samples: the bounds of its points, one
+// pixel more on every side for the bilinear neighbours, within the frame.
+cv::Rect sampledArea(const cv::Mat &map, cv::Size frame)
+{
+    float left = FLT_MAX, top = FLT_MAX, right = -FLT_MAX, bottom = -FLT_MAX;
+    for (int y = 0; y < map.rows; ++y) {
+        const auto *m = map.ptr<cv::Point2f>(y);
+        for (int x = 0; x < map.cols; ++x) {
+            left = std::min(left, m[x].x);
+            right = std::max(right, m[x].x);
+            top = std::min(top, m[x].y);
+            bottom = std::max(bottom, m[x].y);
+        }
+    }
+    const auto column = [&](float x) {
+        return int(std::floor(std::clamp(x, -2.f, float(frame.width) + 2)));
+    };
+    const auto row = [&](float y) {
+        return int(std::floor(std::clamp(y, -2.f, float(frame.height) + 2)));
+    };
+    const cv::Rect area(cv::Point(column(left) - 1, row(top) - 1),
+                        cv::Point(column(right) + 3, row(bottom) + 3));
+    return area & cv::Rect(cv::Point(), frame);
 }
 
 } // namespace
@@ -91,17 +116,10 @@ std::optional<PageSurface> PageSurface::fit(const CurvedPage &page, cv::Size fra
         lastAcross = placeAcross;
         lastHeight = rise;
     }
-    double width = surface.unrolled_.back();
-    double tall = height;
-    const double pixels = width * tall, limit = kMaxPixelsOverFrame * frame.area();
-    if (pixels > limit) {
-        const double shrink = std::sqrt(limit / pixels);
-        width *= shrink;
-        tall *= shrink;
-    }
-    surface.size_ = cv::Size(int(std::lround(width)), int(std::lround(tall)));
-    if (surface.size_.width < 1 || surface.size_.height < 1)
+    const std::optional<cv::Size> size = cappedPageSize(surface.unrolled_.back(), height, frame);
+    if (!size)
         return std::nullopt;
+    surface.size_ = *size;
     return surface;
 }
 
@@ -127,19 +145,31 @@ void PageSurface::warp(const cv::Mat &frame, cv::Mat &out) const
         step[size_t(x)] = (bottom - top) / float(rows);
         start[size_t(x)] = top + step[size_t(x)] * 0.5f;
     }
-    cv::Mat map(std::min(rows, kBandRows), columns, CV_32FC2);
-    for (int first = 0; first < rows; first += kBandRows) {
-        const int band = std::min(kBandRows, rows - first);
-        for (int y = 0; y < band; ++y) {
-            auto *m = map.ptr<cv::Point2f>(y);
-            const float row = float(first + y);
-            for (int x = 0; x < columns; ++x)
-                m[x] = start[size_t(x)] + step[size_t(x)] * row;
+    // OpenCV's remap takes pictures of less than SHRT_MAX pixels a side:
+    // the page is mapped in tiles, each from the part of the frame it
+    // samples.
+    cv::Mat map(std::min(rows, kTileRows), std::min(columns, kTileColumns), CV_32FC2);
+    const cv::Rect wholeFrame(0, 0, frame.cols, frame.rows);
+    for (int top = 0; top < rows; top += kTileRows)
+        for (int left = 0; left < columns; left += kTileColumns) {
+            const cv::Rect tile(left, top, std::min(kTileColumns, columns - left),
+                                std::min(kTileRows, rows - top));
+            cv::Mat tileMap = map(cv::Rect(cv::Point(), tile.size()));
+            for (int y = 0; y < tile.height; ++y) {
+                auto *m = tileMap.ptr<cv::Point2f>(y);
+                for (int x = 0; x < tile.width; ++x)
+                    m[x] = start[size_t(left + x)] + step[size_t(left + x)] * float(top + y);
+            }
+            cv::Mat into = out(tile);
+            const cv::Rect source = sampledArea(tileMap, frame.size());
+            if (source.empty()) {
+                into.setTo(cv::Scalar::all(255));
+                continue;
+            }
+            tileMap -= cv::Scalar(source.x, source.y);
+            cv::remap(frame(source), into, tileMap, cv::noArray(), cv::INTER_LINEAR,
+                      cv::BORDER_CONSTANT, cv::Scalar::all(255));
         }
-        cv::Mat into = out.rowRange(first, first + band);
-        cv::remap(frame, into, map.rowRange(0, band), cv::noArray(), cv::INTER_LINEAR,
-                  cv::BORDER_CONSTANT, cv::Scalar::all(255));
-    }
 }
 
 } // namespace zq::imaging

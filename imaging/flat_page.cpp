@@ -132,17 +132,20 @@ double pageAspect(const Quad &q, cv::Size frame, double f)
 
 std::optional<cv::Size> flatPageSize(const Quad &q, cv::Size frame, double f)
 {
-    double width = std::max(sideLength(q, 0), sideLength(q, 2));
-    double height = width / pageAspect(q, frame, f);
+    const double width = std::max(sideLength(q, 0), sideLength(q, 2));
+    return cappedPageSize(width, width / pageAspect(q, frame, f), frame);
+}
+
+std::optional<cv::Size> cappedPageSize(double width, double height, cv::Size frame)
+{
     if (!(width >= 1 && height >= 1) || !std::isfinite(width * height))
         return std::nullopt;
     const double most = std::min(kMostFramesInAPage * frame.area(), double(INT_MAX / 3));
-    if (width * height > most) {
-        const double shrink = std::sqrt(most / (width * height));
-        width *= shrink;
-        height *= shrink;
-    }
-    return cv::Size(std::max(1, int(width)), std::max(1, int(height)));
+    const double shrink = std::min(1.0, std::sqrt(most / (width * height)));
+    const cv::Size size(int(width * shrink), int(height * shrink));
+    if (size.width < 1 || size.height < 1)
+        return std::nullopt;
+    return size;
 }
 
 std::optional<Quad> insetQuad(const Quad &q, float guard)

@@ -35,6 +35,12 @@ double pageAspect(const Quad &corners, cv::Size frame, double f);
 // pixels.  Nothing for an outline without an inside.
 std::optional<cv::Size> flatPageSize(const Quad &corners, cv::Size frame, double f);
 
+// A page of width x height pixels in whole pixels (rounded down, so that
+// rounding never takes it past the limit), shrunk keeping its proportions
+// to at most four times the frame's pixels.  Nothing where a side comes
+// to less than a pixel.
+std::optional<cv::Size> cappedPageSize(double width, double height, cv::Size frame);
+
 // The corners (clockwise) moved inward by guard pixels along every side:
 // the outline's own pixels are half desk.  Nothing where neighbouring
 // sides do not meet.

@@ -3,6 +3,7 @@
 // it was printed by the straightness of its lines, its proportions and
 // what Tesseract reads in it.
 #include "book_scene.h"
+#include "curved_page.h"
 #include "imaging_fixture.h"
 #include "picture_files.h"
 
@@ -390,6 +391,33 @@ TEST_F(BookTest, FlattenedPagesHaveStraightLinesAndTrueProportions)
             EXPECT_LE(bend, 2) << side;
         }
     });
+}
+
+// A page laid flat may come out wider than OpenCV's remap takes at once
+// (under SHRT_MAX pixels a side): it is sampled whole all the same.
+TEST(PageSurfaceTest, LaysFlatAPageWiderThanOneRemap)
+{
+    const cv::Size frameSize(40000, 24);
+    cv::Mat frame(frameSize, CV_8UC3);
+    for (int x = 0; x < frame.cols; ++x)
+        frame.col(x).setTo(cv::Scalar(x % 251, x / 251 % 251, 90));
+    zq::imaging::CurvedPage page;
+    for (float x : {0.5f, 20000.f, 39999.5f}) {
+        page.top.emplace_back(x, 1.5f);
+        page.bottom.emplace_back(x, 22.5f);
+    }
+    const auto surface = zq::imaging::PageSurface::fit(page, frameSize, 1.2 * frameSize.width);
+    ASSERT_TRUE(surface);
+    ASSERT_GT(surface->flatSize().width, SHRT_MAX);
+    cv::Mat flat(surface->flatSize(), CV_8UC3, cv::Scalar::all(0));
+    surface->warp(frame, flat);
+    const double across = double(frameSize.width - 1) / flat.cols;
+    for (int x : {0, 1000, 32766, 32767, 32768, flat.cols - 1}) {
+        const int seen = int(std::lround(0.5 + (x + 0.5) * across - 0.5));
+        const cv::Vec3b expected(uchar(seen % 251), uchar(seen / 251 % 251), 90);
+        EXPECT_LE(cv::norm(flat.at<cv::Vec3b>(flat.rows / 2, x), expected, cv::NORM_INF), 1)
+            << "column " << x;
+    }
 }
 
 TEST_F(BookTest, FlattenedPagesReadLikeThePrintedPage)

@@ -552,6 +552,28 @@ TEST_F(ImagingTest, FlatCutRecoversThePagesProportionsThroughTheLens)
     EXPECT_NEAR(proportions(0), 1.0, 0.01);
 }
 
+// However long and thin an outline, its flat page holds at most four
+// frames' pixels once in whole pixels, and keeps its proportions.
+TEST_F(ImagingTest, FlatPageSizeStaysWithinFourFrames)
+{
+    const cv::Size frame(1280, 720);
+    const double most = 4.0 * frame.area();
+    for (double width : {1.0, 50138.7, 50200.5, 1e6, 3.3e7})
+        for (double height : {1.0, 73.6, 720.4, 4000.9}) {
+            const auto size = zq::imaging::cappedPageSize(width, height, frame);
+            if (!size) {
+                EXPECT_LT(std::min(width, height) * std::sqrt(most / (width * height)), 1.0);
+                continue;
+            }
+            SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+            EXPECT_LE(double(size->area()), most);
+            EXPECT_NEAR(double(size->width) / size->height, width / height,
+                        width / height * (1.0 / size->height + 1.0 / size->width));
+        }
+    EXPECT_FALSE(zq::imaging::cappedPageSize(0.5, 100, frame));
+    EXPECT_FALSE(zq::imaging::cappedPageSize(NAN, 100, frame));
+}
+
 // The vector loop of the flat cut samples where OpenCV's perspective warp
 // does, up to the rounding of positions to 1/32 pixel.
 TEST_F(ImagingTest, FlatCutSamplesLikeOpenCvsPerspectiveWarp)
