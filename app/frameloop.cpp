@@ -10,6 +10,7 @@
 #include "config.h"
 #include "framepipeline.h"
 #include "liveview.h"
+#include "pagedocument.h"
 #include "savefailure.h"
 #include "ui_mainwindow.h"
 
@@ -17,7 +18,6 @@
 #include <zqscan/zq_scanner.h>
 
 #include <QFile>
-#include <QFontMetrics>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -32,9 +32,6 @@ namespace
 unsigned char blank[1440000];
 
 constexpr unsigned kCameraSettleMicroseconds = 500000;
-
-// Room round a page's thumbnail and name in the page list.
-constexpr int kThumbnailMargin = 8;
 
 // Slider positions are control values / 512; values this low (and the -1
 // of a failed read) put the slider in the middle.
@@ -175,13 +172,10 @@ void MainWindow::captureWritten(const CaptureJob::Outcome &outcome)
 {
     for (const CaptureJob::Outcome::Written &page : outcome.written) {
         saveFailure->clear();
-        listPage(page.path, page.name);
+        pages->add(page.path, page.name);
         statusBar()->showMessage(tr("已保存 %1").arg(page.name), kStatusShortMs);
-        if (pdfRecording) {
-            pdfImageList.emplace_back(page.path.constData());
-            showPdfCount();
-            prepareForSearch(page.path.constData());
-        }
+        if (pdfRecording)
+            pages->collect(page.path);
     }
     if (outcome.error)
         saveFailure->report(outcome.failedName, outcome.error);
@@ -200,19 +194,7 @@ void MainWindow::ShowRGB(unsigned char *data, int width, int height)
 
 void MainWindow::AddImage(QString path, const char *name)
 {
-    auto *item = new QListWidgetItem(QString::fromUtf8(name ? name : ""));
-    item->setData(Qt::UserRole, QFile::encodeName(path));
-    // The room the page takes with its thumbnail, from the start: the list
-    // does not move the pages after one whose thumbnail arrives later (the
-    // two pages of a spread come in one tick).
-    const QFontMetrics text = ui->listWidget->fontMetrics();
-    const QSize thumbnail = ui->listWidget->iconSize();
-    item->setSizeHint(QSize(std::max(text.horizontalAdvance(item->text()), thumbnail.width()),
-                            thumbnail.height() + text.height()) +
-                      QSize(kThumbnailMargin, kThumbnailMargin));
-    ui->listWidget->insertItem(ui->listWidget->count(), item);
-    showThumbnail(item, path);
-    ui->listWidget->scrollToItem(item);
+    pages->add(QFile::encodeName(path), QString::fromUtf8(name ? name : ""));
 }
 
 // Maps the drag through the picture as the label shows it: a point in a

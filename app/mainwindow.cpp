@@ -9,6 +9,7 @@
 #include "leaveoutquestion.h"
 #include "liveview.h"
 #include "page_files.h"
+#include "pagedocument.h"
 #include "pagejournal.h"
 #include "pages_pdf.h"
 #include "helpmenu.h"
@@ -17,7 +18,6 @@
 #include "quitquestion.h"
 #include "savefailure.h"
 #include "savedir.h"
-#include "trash.h"
 #include "ui_mainwindow.h"
 
 #include <zqscan/zq_opencv.h>
@@ -108,7 +108,7 @@ MainWindow::MainWindow(QWidget *parent)
     wireControls();
     setUpThumbnailList();
     setUpPageList();
-    setUpPageJournal();
+    watchSessionEnd();
     setUpKeys();
     saveFailure = new SaveFailure(statusBar());
     auto *autoCapture = new AutoCapture(ui->actionAutoCapture, statusBar(), this, settings);
@@ -165,7 +165,7 @@ void MainWindow::reportUnkeptSettings()
 MainWindow::~MainWindow()
 {
     pipeline->finishCaptures(); // the pages asked for are listed and journaled
-    journal->stop();            // the list going down with the window is no change
+    pages->close();             // the list going down with the window is no change
     delete ui;
     zq_scanner_dllunit();
     pdfImageList.clear();
@@ -269,112 +269,19 @@ void MainWindow::quit()
 
 void MainWindow::deleteSelectedPages()
 {
-    deletePages(ui->listWidget->selectedItems());
+    pages->remove(ui->listWidget->selectedItems());
 }
 
 void MainWindow::deleteAllPages()
 {
-    QList<QListWidgetItem *> all;
-    for (int row = 0; row < ui->listWidget->count(); ++row)
-        all << ui->listWidget->item(row);
-    deletePages(all);
-}
-
-// Each page remembers the path its file was written to, so that deleting
-// it moves that file even after the save directory changed.  A page whose
-// file cannot go to the trash stays, and the status bar says why; one whose
-// file is gone already just leaves the list.
-void MainWindow::deletePages(const QList<QListWidgetItem *> &items)
-{
-    PageDeletion deletion{{}, pdfCollection};
-    QStringList report;
-    QStringList gone;
-    for (QListWidgetItem *item : items) {
-        const QByteArray path = item->data(Qt::UserRole).toByteArray();
-        struct stat status;
-        if (lstat(path.constData(), &status) != 0 && errno == ENOENT) {
-            gone << QFile::decodeName(path);
-            takeFromPdfList(path);
-            delete item;
-            continue;
-        }
-        QString why;
-        const QString inTrash = moveToTrash(path, why);
-        if (inTrash.isEmpty()) {
-            report << tr("%1 无法移到回收站：%2").arg(item->text(), why);
-            continue;
-        }
-        const int row = ui->listWidget->row(item);
-        deletion.pages.push_back({std::unique_ptr<QListWidgetItem>(ui->listWidget->takeItem(row)),
-                                  row, path, inTrash, takeFromPdfList(path)});
-    }
-    if (!deletion.pages.empty()) {
-        const QString undo = ui->actionUndoDelete->shortcut().toString(QKeySequence::NativeText);
-        report.prepend(tr("已将 %n 页移到回收站，按 %1 可恢复", nullptr, int(deletion.pages.size()))
-                           .arg(undo));
-        deletions.push_back(std::move(deletion));
-    }
-    if (!gone.isEmpty())
-        report << PageJournal::goneReport(gone);
-    if (!report.isEmpty())
-        statusBar()->showMessage(report.join(tr("；")), kStatusLongMs);
-    ui->actionUndoDelete->setEnabled(!deletions.empty());
-    showPdfCount();
-}
-
-// Page names are unique time stamps: a path is in the list once at most.
-int MainWindow::takeFromPdfList(const QByteArray &path)
-{
-    const auto entry = std::find(pdfImageList.begin(), pdfImageList.end(), path.toStdString());
-    if (entry == pdfImageList.end())
-        return -1;
-    const int position = int(std::distance(pdfImageList.begin(), entry));
-    pdfImageList.erase(entry);
-    return position;
-}
-
-// Takes the last deletion back, its pages in the reverse order of their
-// removal so that each returns to its row.  The PDF list gets its entries
-// back only while the collection they left is still on.
-void MainWindow::on_actionUndoDelete_triggered()
-{
-    if (deletions.empty())
-        return;
-    PageDeletion deletion = std::move(deletions.back());
-    deletions.pop_back();
-    const bool sameCollection = pdfRecording && deletion.pdfCollection == pdfCollection;
-    int restored = 0;
-    QStringList failures;
-    for (auto page = deletion.pages.rbegin(); page != deletion.pages.rend(); ++page) {
-        QString why;
-        if (!restoreFromTrash(page->pathInTrash, page->path, why)) {
-            failures << tr("%1 无法从回收站恢复：%2").arg(page->item->text(), why);
-            continue;
-        }
-        QListWidgetItem *item = page->item.release();
-        ui->listWidget->insertItem(std::min(page->row, ui->listWidget->count()), item);
-        // A thumbnail that arrived while the page was away was dropped.
-        if (item->icon().isNull())
-            showThumbnail(item, QFile::decodeName(page->path));
-        if (sameCollection && page->pdfPosition >= 0) {
-            const int at = std::min(page->pdfPosition, int(pdfImageList.size()));
-            pdfImageList.insert(std::next(pdfImageList.begin(), at), page->path.toStdString());
-        }
-        ++restored;
-    }
-    if (restored > 0)
-        failures.prepend(tr("已从回收站恢复 %n 页", nullptr, restored));
-    statusBar()->showMessage(failures.join(tr("；")), kStatusLongMs);
-    ui->actionUndoDelete->setEnabled(!deletions.empty());
-    followThumbnailOrder();
-    showPdfCount();
+    pages->removeAll();
 }
 
 void MainWindow::showPdfCount()
 {
     pdfPageCount->setText(tr("PDF：已收集 %n 页", nullptr, int(pdfImageList.size())));
     pdfPageCount->setVisible(pdfRecording);
-    journal->setCollection(pdfRecording || pdfComposing, pdfImageList);
+    pages->keepCollection(pdfRecording || pdfComposing);
 }
 
 // The first press starts collecting the captured pages, the second makes
@@ -391,12 +298,12 @@ void MainWindow::on_butten_pdf_clicked()
         if (!checkDir(nullptr))
             return;
         pdfRecording = true;
-        ++pdfCollection;
+        pages->startCollection();
         ui->butten_pdf->setText(g_stop_record_pdf);
         showPdfCount();
         return;
     }
-    composingNote = dropMissingPages();
+    composingNote = pages->dropMissing();
     if (!leaveOutUnusablePages())
         return;
     if (pdfImageList.empty()) {
@@ -517,14 +424,11 @@ void MainWindow::reportPdfFailure(const QString &why)
 }
 
 // ---- the page list across starts ----------------------------------------------
-// The journal (pagejournal.h) keeps the list and the collection of each save
+// The page document keeps the list and the collection of each save
 // directory; these put them back and decide what a quit does with them.
 
-void MainWindow::setUpPageJournal()
+void MainWindow::watchSessionEnd()
 {
-    journal = new PageJournal(ui->listWidget, this);
-    connect(journal, &PageJournal::failed, this,
-            [this](const QString &why) { statusBar()->showMessage(why, kStatusLongMs); });
     // Before the session manager closes the window.
     connect(
         qGuiApp, &QGuiApplication::commitDataRequest, this, [this] { sessionEnding = true; },
@@ -533,47 +437,9 @@ void MainWindow::setUpPageJournal()
 
 void MainWindow::restorePageList()
 {
-    journal->stop();
-    ui->listWidget->clear();
-    const QByteArray dir(g_Config.save_dir);
-    QStringList gone;
-    const PageJournal::State saved = PageJournal::read(dir, gone);
-    pdfImageList.clear();
-    for (const PageJournal::Page &page : saved.pages) {
-        const QByteArray name = page.path.mid(page.path.lastIndexOf('/') + 1);
-        AddImage(QFile::decodeName(page.path), name.constData());
-        ui->listWidget->item(ui->listWidget->count() - 1)->setData(Qt::UserRole, page.path);
-        if (page.collected) {
-            pdfImageList.push_back(page.path.toStdString());
-            prepareForSearch(page.path.constData());
-        }
-    }
-    pdfRecording = saved.collecting;
+    pdfRecording = pages->restore(QByteArray(g_Config.save_dir));
     ui->butten_pdf->setText(pdfRecording ? g_stop_record_pdf : g_begin_record_pdf);
     showPdfCount();
-    journal->start(dir);
-    if (!gone.isEmpty())
-        statusBar()->showMessage(PageJournal::goneReport(gone), kStatusLongMs);
-}
-
-// A page whose file went away meanwhile (deleted or replaced outside the
-// program) leaves the list and the collection: a PDF is made of the
-// others.  The report, or nothing.
-QString MainWindow::dropMissingPages()
-{
-    QStringList gone;
-    for (int row = ui->listWidget->count() - 1; row >= 0; --row) {
-        const QByteArray path = ui->listWidget->item(row)->data(Qt::UserRole).toByteArray();
-        if (pageFileUsable(path))
-            continue;
-        gone.prepend(QFile::decodeName(path));
-        delete ui->listWidget->takeItem(row);
-        pdfImageList.remove(path.toStdString());
-    }
-    if (gone.isEmpty())
-        return QString();
-    showPdfCount();
-    return PageJournal::goneReport(gone);
 }
 
 // Coming back to the window, from a file manager perhaps: pages deleted
@@ -583,7 +449,7 @@ void MainWindow::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::ActivationChange || !isActiveWindow())
         return;
-    if (const QString report = dropMissingPages(); !report.isEmpty())
+    if (const QString report = pages->dropMissing(); !report.isEmpty())
         statusBar()->showMessage(report, kStatusLongMs);
 }
 

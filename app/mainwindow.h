@@ -2,16 +2,12 @@
 #ifndef ZQVIDEO_MAINWINDOW_H
 #define ZQVIDEO_MAINWINDOW_H
 
-#include <QByteArray>
-#include <QListWidgetItem>
 #include <QMainWindow>
 #include <QString>
 
 #include <cstdint>
 #include <list>
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "capturejob.h"
 #include "settings.h"
@@ -22,7 +18,7 @@ class AutoCapture;
 class FramePipeline;
 class LiveView;
 class PageViewer;
-class PageJournal;
+class PageDocument;
 class PagesPdf;
 class CameraSwitches;
 class CameraWatch;
@@ -34,7 +30,6 @@ class QLocale;
 class QSlider;
 class QTimer;
 class Ui_MainWindow;
-enum class PageTurn;
 
 // The resolution list's text for a frame size, as in "1280*720".
 QString resolutionEntry(int width, int height);
@@ -101,7 +96,6 @@ class MainWindow : public QMainWindow
 
   private slots:
     void on_butten_pdf_clicked();
-    void on_actionUndoDelete_triggered();
     void on_actionSearchablePdf_toggled(bool on);
     void showRecognitionProgress(int done, int total);
     void pdfComposed(int result, const QString &why);
@@ -118,20 +112,6 @@ class MainWindow : public QMainWindow
     static constexpr int kStatusShortMs = 3000;
     static constexpr int kStatusLongMs = 10000;
 
-    // A page taken out of the list, its file in the desktop's trash.
-    struct TrashedPage {
-        std::unique_ptr<QListWidgetItem> item;
-        int row;
-        QByteArray path;
-        QString pathInTrash;
-        int pdfPosition; // in pdfImageList; -1 when not collected
-    };
-    // The pages one press deleted, in the order they were taken out.
-    struct PageDeletion {
-        std::vector<TrashedPage> pages;
-        int pdfCollection; // the collection their PDF positions belong to
-    };
-
     void wireControls();
     void setUpThumbnailList();
     void openCamera1() { openCamera(1); }
@@ -146,17 +126,13 @@ class MainWindow : public QMainWindow
     void requestCapture();
     void deleteSelectedPages();
     void deleteAllPages();
-    void deletePages(const QList<QListWidgetItem *> &items);
-    int takeFromPdfList(const QByteArray &path);
     void showPdfCount();
     void stopPdfCollection();
     void setUpPdfCancel();
     bool leaveOutUnusablePages();
     void composingEnded();
     void reportPdfFailure(const QString &why);
-    void setUpPageJournal();
     void restorePageList();
-    QString dropMissingPages();
     bool mayClose();
     void setUpSearchablePdf();
     bool applyTextLayer(bool on);
@@ -165,16 +141,11 @@ class MainWindow : public QMainWindow
     void quit();
     void setUpKeys();
     void setUpPageList();
+    void watchSessionEnd();
     void setUpViewers();
     void showPageMenu(const QPoint &position);
     void enablePageActions();
-    void turnSelectedPages(PageTurn turn);
-    void openSelectedPages();
-    void openPage(QListWidgetItem *item);
-    void followThumbnailOrder();
-    void listPage(const QByteArray &path, const QString &name);
     void holdCollectionPdf(bool pagesComposing);
-    void showThumbnail(QListWidgetItem *item, const QString &path);
     int previewDenominator() const;
     void captureWritten(const CaptureJob::Outcome &outcome);
     void setFirstResolution();
@@ -192,9 +163,6 @@ class MainWindow : public QMainWindow
     bool resolutionsListed;
     bool pdfRecording;
     std::list<std::string> pdfImageList;
-    int pdfCollection = 0;               // counts the collections started
-    std::vector<PageDeletion> deletions; // what Ctrl+Z takes back, last one last
-    quint64 thumbnailRequests = 0;       // counts the thumbnails asked for
     QLabel *pdfPageCount = nullptr;
     PdfComposer *composer = nullptr;
     bool pdfComposing = false; // a PDF is being made of the collection
@@ -202,7 +170,7 @@ class MainWindow : public QMainWindow
     int composingPages = 0;
     PageViewer *pageViewer = nullptr;
     LiveView *liveView = nullptr;
-    PageJournal *journal = nullptr;
+    PageDocument *pages = nullptr;
     QString composingNote;          // what the stop press found missing
     bool closeWhenComposed = false; // the answer at quit was to compose first
     bool sessionEnding = false;     // the desktop session ends: no questions

@@ -337,30 +337,8 @@ The window&apos;s keys are listed under “Help → Keys”.</translation>
         <translation>tiff</translation>
     </message>
     <message>
-        <source>%1 无法移到回收站：%2</source>
-        <translation>%1 could not be moved to the trash: %2</translation>
-    </message>
-    <message numerus="yes">
-        <source>已将 %n 页移到回收站，按 %1 可恢复</source>
-        <translation>
-            <numerusform>Moved %n page to the trash; press %1 to bring it back</numerusform>
-            <numerusform>Moved %n pages to the trash; press %1 to bring them back</numerusform>
-        </translation>
-    </message>
-    <message>
         <source>；</source>
         <translation>; </translation>
-    </message>
-    <message>
-        <source>%1 无法从回收站恢复：%2</source>
-        <translation>%1 could not be restored from the trash: %2</translation>
-    </message>
-    <message numerus="yes">
-        <source>已从回收站恢复 %n 页</source>
-        <translation>
-            <numerusform>Restored %n page from the trash</numerusform>
-            <numerusform>Restored %n pages from the trash</numerusform>
-        </translation>
     </message>
     <message numerus="yes">
         <source>PDF：已收集 %n 页</source>
@@ -440,18 +418,6 @@ The window&apos;s keys are listed under “Help → Keys”.</translation>
     <message>
         <source>快捷键：%1</source>
         <translation>Keys: %1</translation>
-    </message>
-    <message>
-        <source>%1 无法旋转：%2</source>
-        <translation>%1 could not be turned: %2</translation>
-    </message>
-    <message>
-        <source>已旋转 %1</source>
-        <translation>Turned %1</translation>
-    </message>
-    <message>
-        <source>无法打开 %1：桌面没有可以显示它的程序</source>
-        <translation>Could not open %1: the desktop has no program to show it</translation>
     </message>
     <message>
         <source>无法读取这个 TIFF 文件</source>
@@ -703,6 +669,47 @@ The window&apos;s keys are listed under “Help → Keys”.</translation>
     <message>
         <source>PDF 文件大小</source>
         <translation>PDF file size</translation>
+    </message>
+</context>
+<context>
+    <name>PageDocument</name>
+    <message>
+        <source>%1 无法移到回收站：%2</source>
+        <translation>%1 could not be moved to the trash: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>已将 %n 页移到回收站，按 %1 可恢复</source>
+        <translation>
+            <numerusform>Moved %n page to the trash; press %1 to bring it back</numerusform>
+            <numerusform>Moved %n pages to the trash; press %1 to bring them back</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 无法从回收站恢复：%2</source>
+        <translation>%1 could not be restored from the trash: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>已从回收站恢复 %n 页</source>
+        <translation>
+            <numerusform>Restored %n page from the trash</numerusform>
+            <numerusform>Restored %n pages from the trash</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 无法旋转：%2</source>
+        <translation>%1 could not be turned: %2</translation>
+    </message>
+    <message>
+        <source>已旋转 %1</source>
+        <translation>Turned %1</translation>
+    </message>
+    <message>
+        <source>无法打开 %1：桌面没有可以显示它的程序</source>
+        <translation>Could not open %1: the desktop has no program to show it</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
     </message>
 </context>
 <context>
