@@ -3,21 +3,19 @@
 
 #include "autocapture.h"
 #include "cameraswitches.h"
+#include "collectionpdf.h"
 #include "camerawatch.h"
 #include "config.h"
 #include "framepipeline.h"
-#include "leaveoutquestion.h"
 #include "liveview.h"
-#include "page_files.h"
 #include "pagedocument.h"
-#include "pagejournal.h"
 #include "pages_pdf.h"
 #include "helpmenu.h"
-#include "pdf_composer.h"
 #include "pdfsize.h"
 #include "quitquestion.h"
 #include "savefailure.h"
 #include "savedir.h"
+#include "searchable_pdf.h"
 #include "ui_mainwindow.h"
 
 #include <zqscan/zq_opencv.h>
@@ -44,15 +42,6 @@
 #include <vector>
 
 int zqvideo::fd = -1;
-
-// The PDF button's two texts.  They are made when the program starts,
-// before its translation is loaded, so each is translated when it is shown.
-struct TranslatedText {
-    const char *source;
-    operator QString() const { return QCoreApplication::translate("MainWindow", source); }
-};
-static const TranslatedText g_begin_record_pdf{QT_TRANSLATE_NOOP("MainWindow", "开始合成PDF")};
-static const TranslatedText g_stop_record_pdf{QT_TRANSLATE_NOOP("MainWindow", "停止合成PDF")};
 
 namespace
 {
@@ -114,13 +103,8 @@ MainWindow::MainWindow(QWidget *parent)
     auto *autoCapture = new AutoCapture(ui->actionAutoCapture, statusBar(), this, settings);
     setUpFramePipeline(autoCapture);
     setUpViewers();
-    pdfPageCount = new QLabel(this);
-    pdfPageCount->setObjectName("pdfPageCount");
-    statusBar()->addPermanentWidget(pdfPageCount);
-    pdfPageCount->hide();
-    setUpSearchablePdf();
+    setUpCollectionPdf();
     new PdfSize(ui->actionPdfAsCaptured, ui->actionPdfCompact, statusBar(), this, settings);
-    setUpPdfCancel();
     new HelpMenu(this);
 
     // From here on the slots run and store the values back; an index
@@ -277,150 +261,23 @@ void MainWindow::deleteAllPages()
     pages->removeAll();
 }
 
-void MainWindow::showPdfCount()
-{
-    pdfPageCount->setText(tr("PDF：已收集 %n 页", nullptr, int(pdfImageList.size())));
-    pdfPageCount->setVisible(pdfRecording);
-    pages->keepCollection(pdfRecording || pdfComposing);
-}
-
-// The first press starts collecting the captured pages, the second makes
-// one PDF of them in the save directory, on a thread of the composer while
-// the window goes on.  A PDF that cannot be made keeps the collection on
-// with its pages, to be tried again.
+// The collection's PDF is the collection's work; a page captured before
+// the press belongs to the collection as it was.
 void MainWindow::on_butten_pdf_clicked()
 {
-    if (pdfComposing)
-        return;
-    // A page captured before the press belongs to the collection as it was.
     pipeline->finishCaptures();
-    if (!pdfRecording) {
-        if (!checkDir(nullptr))
-            return;
-        pdfRecording = true;
-        pages->startCollection();
-        ui->butten_pdf->setText(g_stop_record_pdf);
-        showPdfCount();
-        return;
-    }
-    composingNote = pages->dropMissing();
-    if (!leaveOutUnusablePages())
-        return;
-    if (pdfImageList.empty()) {
-        stopPdfCollection();
-        QStringList report{tr("没有收集到页面，未生成 PDF")};
-        if (!composingNote.isEmpty())
-            report.prepend(composingNote);
-        statusBar()->showMessage(report.join(tr("；")), kStatusLongMs);
-        return;
-    }
-    char name[kFileNameMax + 1];
-    snprintf(name, sizeof(name), "%s.pdf", _get_file_time_str());
-    char output[kPathMax];
-    if (!joinPath(output, g_Config.save_dir, name)) {
-        reportPdfFailure(tr("保存目录的路径太长"));
-        return;
-    }
-    // Pages captured meanwhile are not part of this PDF.
-    pdfRecording = false;
-    pdfComposing = true;
-    composingOutput = QFile::decodeName(output);
-    composingPages = int(pdfImageList.size());
-    ui->butten_pdf->setEnabled(false);
-    enablePdfSettings(false);
-    pagesPdf->holdFor(true);
-    ui->actionCancelPdf->setEnabled(true);
-    showPdfCount();
-    statusBar()->showMessage(tr("正在合成 PDF……"));
-    composer->start({pdfImageList.begin(), pdfImageList.end()}, output,
-                    ui->actionSearchablePdf->isChecked());
+    collection->press();
 }
 
-// Either PDF, the collection's or one of listed pages, can be given up
-// while it is made.
-void MainWindow::setUpPdfCancel()
+void MainWindow::setUpCollectionPdf()
 {
-    connect(composer, &PdfComposer::cancelled, this, &MainWindow::pdfCancelled);
-    connect(ui->actionCancelPdf, &QAction::triggered, composer, &PdfComposer::cancel);
-    connect(ui->actionCancelPdf, &QAction::triggered, pagesPdf, &PagesPdf::cancel);
-    connect(pagesPdf, &PagesPdf::composingChanged, ui->actionCancelPdf, &QAction::setEnabled);
-}
-
-void MainWindow::composingEnded()
-{
-    pdfComposing = false;
-    ui->butten_pdf->setEnabled(true);
-    enablePdfSettings(true);
-    ui->actionCancelPdf->setEnabled(false);
-    pagesPdf->holdFor(false);
-}
-
-// The collection stays as it was, ready for another stop press.
-void MainWindow::pdfCancelled()
-{
-    closeWhenComposed = false;
-    composingEnded();
-    pdfRecording = true;
-    showPdfCount();
-    statusBar()->showMessage(tr("已取消合成 PDF，收集的页面都在"), kStatusLongMs);
-}
-
-// Collected pages whose files are no pictures any more would fail the
-// whole PDF: the user leaves them out (they stay in the list), or looks
-// first and composes nothing now.
-bool MainWindow::leaveOutUnusablePages()
-{
-    QStringList problems;
-    std::vector<std::string> unusable;
-    for (const std::string &path : pdfImageList) {
-        const QString why = pageFileKindProblem(QByteArray::fromStdString(path));
-        if (why.isEmpty())
-            continue;
-        problems << tr("%1：%2").arg(QFileInfo(QFile::decodeName(path.c_str())).fileName(), why);
-        unusable.push_back(path);
-    }
-    if (unusable.empty())
-        return true;
-    if (!askToLeaveOut(this, problems))
-        return false;
-    for (const std::string &path : unusable)
-        pdfImageList.remove(path);
-    showPdfCount();
-    return true;
-}
-
-void MainWindow::pdfComposed(int result, const QString &why)
-{
-    const bool thenClose = std::exchange(closeWhenComposed, false);
-    composingEnded();
-    if (result != 0) {
-        pdfRecording = true;
-        showPdfCount();
-        reportPdfFailure(why);
-        return;
-    }
-    stopPdfCollection();
-    QStringList report{pdfSavedMessage(composingOutput, composingPages)};
-    if (!composingNote.isEmpty())
-        report << composingNote;
-    statusBar()->showMessage(report.join(tr("；")), kStatusLongMs);
-    if (thenClose)
-        close();
-}
-
-void MainWindow::stopPdfCollection()
-{
-    pdfRecording = false;
-    pdfImageList.clear();
-    ui->butten_pdf->setText(g_begin_record_pdf);
-    showPdfCount();
-}
-
-// Shown until the next message: the user has to act on it.
-void MainWindow::reportPdfFailure(const QString &why)
-{
-    statusBar()->showMessage(
-        tr("PDF 合成失败：%1。已收集的页面都在，可再按“%2”重试").arg(why, g_stop_record_pdf));
+    auto *searchable = new SearchablePdf(ui->actionSearchablePdf, statusBar(), settings, this);
+    connect(pages, &PageDocument::collectedPageChanged, searchable, &SearchablePdf::prepare);
+    connect(pagesPdf, &PagesPdf::recognising, searchable, &SearchablePdf::showProgress);
+    collection = new CollectionPdf(
+        {ui->butten_pdf, ui->actionCancelPdf, ui->actionSearchablePdf, ui->menuPdfSize}, pages,
+        pagesPdf, searchable, pdfImageList, pdfRecording, statusBar(), this);
+    connect(collection, &CollectionPdf::closeRequested, this, &QWidget::close);
 }
 
 // ---- the page list across starts ----------------------------------------------
@@ -438,8 +295,7 @@ void MainWindow::watchSessionEnd()
 void MainWindow::restorePageList()
 {
     pdfRecording = pages->restore(QByteArray(g_Config.save_dir));
-    ui->butten_pdf->setText(pdfRecording ? g_stop_record_pdf : g_begin_record_pdf);
-    showPdfCount();
+    collection->showState();
 }
 
 // Coming back to the window, from a file manager perhaps: pages deleted
@@ -459,21 +315,16 @@ void MainWindow::changeEvent(QEvent *event)
 bool MainWindow::mayClose()
 {
     pipeline->finishCaptures(); // a page still being written counts
-    if (sessionEnding || pdfComposing || !pdfRecording || pdfImageList.empty())
+    if (sessionEnding || collection->composing() || !pdfRecording || pdfImageList.empty())
         return true;
     switch (askAboutCollection(this, int(pdfImageList.size()))) {
     case QuitAnswer::Keep:
         return true;
     case QuitAnswer::Discard:
-        stopPdfCollection();
+        collection->stop();
         return true;
     case QuitAnswer::Compose:
         break;
     }
-    closeWhenComposed = true;
-    on_butten_pdf_clicked();
-    if (pdfComposing)
-        return false; // closes when the PDF is written
-    closeWhenComposed = false;
-    return !pdfRecording;
+    return collection->composeBeforeClosing();
 }

@@ -15,6 +15,7 @@
 #include <zqscan/zq_opencv.h>
 
 class AutoCapture;
+class CollectionPdf;
 class FramePipeline;
 class LiveView;
 class PageViewer;
@@ -22,21 +23,14 @@ class PageDocument;
 class PagesPdf;
 class CameraSwitches;
 class CameraWatch;
-class PdfComposer;
 class SaveFailure;
 class QCheckBox;
-class QLabel;
-class QLocale;
 class QSlider;
 class QTimer;
 class Ui_MainWindow;
 
 // The resolution list's text for a frame size, as in "1280*720".
 QString resolutionEntry(int width, int height);
-
-// The text layer's languages for a locale, in Tesseract's names: the
-// locale's own first, then Chinese and English ("deu+chi_sim+eng").
-QString recognitionLanguages(const QLocale &locale);
 
 // Descriptor of the open camera; negative (or 0, a failed open) when none.
 // It lives in the program's own namespace: libzqscan exports a global of
@@ -96,10 +90,6 @@ class MainWindow : public QMainWindow
 
   private slots:
     void on_butten_pdf_clicked();
-    void on_actionSearchablePdf_toggled(bool on);
-    void showRecognitionProgress(int done, int total);
-    void pdfComposed(int result, const QString &why);
-    void pdfCancelled();
 
   protected:
     bool eventFilter(QObject *obj, QEvent *event) override;
@@ -126,26 +116,16 @@ class MainWindow : public QMainWindow
     void requestCapture();
     void deleteSelectedPages();
     void deleteAllPages();
-    void showPdfCount();
-    void stopPdfCollection();
-    void setUpPdfCancel();
-    bool leaveOutUnusablePages();
-    void composingEnded();
-    void reportPdfFailure(const QString &why);
     void restorePageList();
     bool mayClose();
-    void setUpSearchablePdf();
-    bool applyTextLayer(bool on);
-    void enablePdfSettings(bool on);
-    void prepareForSearch(const char *path);
     void quit();
     void setUpKeys();
     void setUpPageList();
+    void setUpCollectionPdf();
     void watchSessionEnd();
     void setUpViewers();
     void showPageMenu(const QPoint &position);
     void enablePageActions();
-    void holdCollectionPdf(bool pagesComposing);
     int previewDenominator() const;
     void captureWritten(const CaptureJob::Outcome &outcome);
     void setFirstResolution();
@@ -163,18 +143,12 @@ class MainWindow : public QMainWindow
     bool resolutionsListed;
     bool pdfRecording;
     std::list<std::string> pdfImageList;
-    QLabel *pdfPageCount = nullptr;
-    PdfComposer *composer = nullptr;
-    bool pdfComposing = false; // a PDF is being made of the collection
-    QString composingOutput;
-    int composingPages = 0;
     PageViewer *pageViewer = nullptr;
     LiveView *liveView = nullptr;
     PageDocument *pages = nullptr;
-    QString composingNote;          // what the stop press found missing
-    bool closeWhenComposed = false; // the answer at quit was to compose first
-    bool sessionEnding = false;     // the desktop session ends: no questions
+    bool sessionEnding = false; // the desktop session ends: no questions
     PagesPdf *pagesPdf = nullptr;
+    CollectionPdf *collection = nullptr;
     CameraSwitches *cameraSwitches = nullptr;
     SaveFailure *saveFailure = nullptr;
     CameraWatch *cameraWatch = nullptr;

@@ -70,9 +70,6 @@ void MainWindow::setUpPageList()
     QListWidget *list = ui->listWidget;
     pages =
         new PageDocument(list, ui->actionUndoDelete, statusBar(), pdfImageList, pdfRecording, this);
-    connect(pages, &PageDocument::collectionChanged, this, &MainWindow::showPdfCount);
-    connect(pages, &PageDocument::collectedPageChanged, this,
-            [this](const QByteArray &path) { prepareForSearch(path.constData()); });
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this, &MainWindow::showPageMenu);
     // Enter and a double click (the view's activation) open the page in the
@@ -85,15 +82,6 @@ void MainWindow::setUpPageList()
     connect(import, &PageImport::pageAccepted, pages, &PageDocument::add);
     pagesPdf = new PagesPdf(list, ui->actionPdfFromSelection, ui->actionPdfFromAll,
                             ui->actionSearchablePdf, statusBar(), this);
-    connect(pagesPdf, &PagesPdf::recognising, this, &MainWindow::showRecognitionProgress);
-    connect(pagesPdf, &PagesPdf::composingChanged, this, &MainWindow::holdCollectionPdf);
-}
-
-// libzqscan composes one PDF at a time.
-void MainWindow::holdCollectionPdf(bool pagesComposing)
-{
-    ui->butten_pdf->setEnabled(!pagesComposing);
-    enablePdfSettings(!pagesComposing);
 }
 
 void MainWindow::setUpViewers()

@@ -1,14 +1,10 @@
-// The "可搜索 PDF" switch: PDFs with the words recognised on their pages,
-// read in the languages of the locale and in Chinese and English.  The
-// switch is kept in the program's own settings file; each page collected
-// while it is on is handed to the library for recognition at once.
-#include "mainwindow.h"
+#include "searchable_pdf.h"
 
-#include "pdf_composer.h"
-#include "ui_mainwindow.h"
+#include "settings.h"
 
 #include <zqscan/zq_pdf.h>
 
+#include <QAction>
 #include <QLocale>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -16,6 +12,7 @@
 namespace
 {
 
+constexpr int kStatusLongMs = 10000;
 const char kSearchableKey[] = "pdf/searchable";
 const char kChineseAndEnglish[] = "chi_sim+eng";
 
@@ -59,41 +56,38 @@ QString recognitionLanguages(const QLocale &locale)
     return models.join('+');
 }
 
-void MainWindow::setUpSearchablePdf()
+SearchablePdf::SearchablePdf(QAction *toggle, QStatusBar *status, const Settings &settings,
+                             QObject *parent)
+    : QObject(parent), toggle_(toggle), status_(status), settings_(settings)
 {
-    composer = new PdfComposer(this);
-    connect(composer, &PdfComposer::recognising, this, &MainWindow::showRecognitionProgress);
-    connect(composer, &PdfComposer::finished, this, &MainWindow::pdfComposed);
-    if (settings.readSwitch(kSearchableKey)) {
-        const QSignalBlocker quiet(ui->actionSearchablePdf);
-        ui->actionSearchablePdf->setChecked(applyTextLayer(true));
+    if (settings_.readSwitch(kSearchableKey)) {
+        const QSignalBlocker quiet(toggle_);
+        toggle_->setChecked(applyTextLayer(true));
     }
+    connect(toggle_, &QAction::toggled, this, &SearchablePdf::toggled);
 }
 
-void MainWindow::on_actionSearchablePdf_toggled(bool on)
+bool SearchablePdf::isOn() const
+{
+    return toggle_->isChecked();
+}
+
+void SearchablePdf::toggled(bool on)
 {
     if (on && !applyTextLayer(true)) {
-        const QSignalBlocker quiet(ui->actionSearchablePdf);
-        ui->actionSearchablePdf->setChecked(false);
+        const QSignalBlocker quiet(toggle_);
+        toggle_->setChecked(false);
     } else if (!on) {
         applyTextLayer(false);
     }
     // A switch that cannot be kept still holds for this session.
-    settings.writeSwitch(kSearchableKey, ui->actionSearchablePdf->isChecked());
-}
-
-// The PDF settings are read when a composition starts: they wait while one
-// is made.
-void MainWindow::enablePdfSettings(bool on)
-{
-    ui->actionSearchablePdf->setEnabled(on);
-    ui->menuPdfSize->setEnabled(on);
+    settings_.writeSwitch(kSearchableKey, toggle_->isChecked());
 }
 
 // Whether the library's text layer is on afterwards.  Without the model of
 // the locale's language it reads Chinese and English alone, and says so;
 // without those it stays off, and says why.
-bool MainWindow::applyTextLayer(bool on)
+bool SearchablePdf::applyTextLayer(bool on)
 {
     if (!on) {
         zq_pdf_set_text_layer(nullptr);
@@ -104,22 +98,23 @@ bool MainWindow::applyTextLayer(bool on)
         return true;
     const QString why = QString::fromLocal8Bit(zq_pdf_error());
     if (languages != kChineseAndEnglish && zq_pdf_set_text_layer(kChineseAndEnglish) == 0) {
-        statusBar()->showMessage(tr("只识别中文和英文：%1").arg(why), kStatusLongMs);
+        status_->showMessage(tr("只识别中文和英文：%1").arg(why), kStatusLongMs);
         return true;
     }
-    statusBar()->showMessage(
+    status_->showMessage(
         tr("无法识别文字，PDF 不可搜索：%1").arg(QString::fromLocal8Bit(zq_pdf_error())),
         kStatusLongMs);
     return false;
 }
 
-void MainWindow::prepareForSearch(const char *path)
+void SearchablePdf::prepare(const QByteArray &path)
 {
-    if (ui->actionSearchablePdf->isChecked())
-        zq_pdf_prepare_page(path); // a page it cannot read fails its composition, with the reason
+    if (isOn())
+        zq_pdf_prepare_page(
+            path.constData()); // a page it cannot read fails its composition, with the reason
 }
 
-void MainWindow::showRecognitionProgress(int done, int total)
+void SearchablePdf::showProgress(int done, int total)
 {
-    statusBar()->showMessage(tr("正在识别文字 %1/%2").arg(done).arg(total));
+    status_->showMessage(tr("正在识别文字 %1/%2").arg(done).arg(total));
 }

@@ -5,6 +5,7 @@
 #ifndef ZQ_TESTS_GUI_HARNESS_H
 #define ZQ_TESTS_GUI_HARNESS_H
 
+#include "collectionpdf.h"
 #include "config.h"
 #include "framepipeline.h"
 #include "mainwindow.h"
@@ -83,7 +84,7 @@ struct MainWindowProbe {
     int cameraIndex() const { return window.cameraIndex; }
     std::list<std::string> &pdfImageList() { return window.pdfImageList; }
     bool &pdfRecording() { return window.pdfRecording; }
-    bool pdfComposing() const { return window.pdfComposing; }
+    bool pdfComposing() const { return window.collection->composing(); }
     QTimer *timer() const { return window.timer; }
     void finishCaptures() { window.pipeline->finishCaptures(); }
 };

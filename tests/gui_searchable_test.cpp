@@ -4,6 +4,7 @@
 
 #include "pages_pdf.h"
 #include "pdf_tools.h"
+#include "searchable_pdf.h"
 
 #include <zqscan/zq_pdf.h>
 

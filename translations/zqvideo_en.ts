@@ -58,6 +58,44 @@
     </message>
 </context>
 <context>
+    <name>CollectionPdf</name>
+    <message>
+        <source>没有收集到页面，未生成 PDF</source>
+        <translation>No pages were collected, so no PDF was made</translation>
+    </message>
+    <message>
+        <source>保存目录的路径太长</source>
+        <translation>the path of the save directory is too long</translation>
+    </message>
+    <message>
+        <source>正在合成 PDF……</source>
+        <translation>Making the PDF…</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>PDF：已收集 %n 页</source>
+        <translation>
+            <numerusform>PDF: %n page collected</numerusform>
+            <numerusform>PDF: %n pages collected</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>已取消合成 PDF，收集的页面都在</source>
+        <translation>PDF composition cancelled; the collected pages are all kept</translation>
+    </message>
+    <message>
+        <source>PDF 合成失败：%1。已收集的页面都在，可再按“%2”重试</source>
+        <translation>Could not make the PDF: %1. The collected pages are kept; press “%2” to try again</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+</context>
+<context>
     <name>CommandLine</name>
     <message>
         <source>显示这段说明并退出</source>
@@ -147,10 +185,6 @@ The window&apos;s keys are listed under “Help → Keys”.</translation>
     <message>
         <source>开始合成PDF</source>
         <translation>Start PDF</translation>
-    </message>
-    <message>
-        <source>停止合成PDF</source>
-        <translation>Finish PDF</translation>
     </message>
     <message>
         <source>请选择保存目录</source>
@@ -340,25 +374,6 @@ The window&apos;s keys are listed under “Help → Keys”.</translation>
         <source>；</source>
         <translation>; </translation>
     </message>
-    <message numerus="yes">
-        <source>PDF：已收集 %n 页</source>
-        <translation>
-            <numerusform>PDF: %n page collected</numerusform>
-            <numerusform>PDF: %n pages collected</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>没有收集到页面，未生成 PDF</source>
-        <translation>No pages were collected, so no PDF was made</translation>
-    </message>
-    <message>
-        <source>保存目录的路径太长</source>
-        <translation>the path of the save directory is too long</translation>
-    </message>
-    <message>
-        <source>PDF 合成失败：%1。已收集的页面都在，可再按“%2”重试</source>
-        <translation>Could not make the PDF: %1. The collected pages are kept; press “%2” to try again</translation>
-    </message>
     <message>
         <source>无法创建回收站 %1：%2</source>
         <translation>cannot create the trash %1: %2</translation>
@@ -386,18 +401,6 @@ The window&apos;s keys are listed under “Help → Keys”.</translation>
     <message>
         <source>正在合成 PDF……</source>
         <translation>Making the PDF…</translation>
-    </message>
-    <message>
-        <source>只识别中文和英文：%1</source>
-        <translation>Reading Chinese and English only: %1</translation>
-    </message>
-    <message>
-        <source>无法识别文字，PDF 不可搜索：%1</source>
-        <translation>Cannot recognise text, so PDFs will not be searchable: %1</translation>
-    </message>
-    <message>
-        <source>正在识别文字 %1/%2</source>
-        <translation>Recognising text %1/%2</translation>
     </message>
     <message>
         <source>可搜索 PDF</source>
@@ -620,10 +623,6 @@ The window&apos;s keys are listed under “Help → Keys”.</translation>
         <translation>The pages taken: drag one to change the order, right-click to turn or open it</translation>
     </message>
     <message>
-        <source>已取消合成 PDF，收集的页面都在</source>
-        <translation>PDF composition cancelled; the collected pages are all kept</translation>
-    </message>
-    <message>
         <source>不是普通文件，或大于 256 MiB</source>
         <translation>not a regular file, or larger than 256 MiB</translation>
     </message>
@@ -638,10 +637,6 @@ The window&apos;s keys are listed under “Help → Keys”.</translation>
     <message>
         <source>设置无法保存到 %1：%2</source>
         <translation>The settings cannot be saved to %1: %2</translation>
-    </message>
-    <message>
-        <source>%1：%2</source>
-        <translation>%1: %2</translation>
     </message>
     <message numerus="yes">
         <source>PDF 已保存：%1（%n 页，%2）</source>
@@ -669,6 +664,10 @@ The window&apos;s keys are listed under “Help → Keys”.</translation>
     <message>
         <source>PDF 文件大小</source>
         <translation>PDF file size</translation>
+    </message>
+    <message>
+        <source>停止合成PDF</source>
+        <translation>Finish PDF</translation>
     </message>
 </context>
 <context>
@@ -879,6 +878,21 @@ The window&apos;s keys are listed under “Help → Keys”.</translation>
     <message>
         <source>无法保存 %1：%2</source>
         <translation>Could not save %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>SearchablePdf</name>
+    <message>
+        <source>只识别中文和英文：%1</source>
+        <translation>Reading Chinese and English only: %1</translation>
+    </message>
+    <message>
+        <source>无法识别文字，PDF 不可搜索：%1</source>
+        <translation>Cannot recognise text, so PDFs will not be searchable: %1</translation>
+    </message>
+    <message>
+        <source>正在识别文字 %1/%2</source>
+        <translation>Recognising text %1/%2</translation>
     </message>
 </context>
 </TS>
