@@ -53,18 +53,22 @@ Box boxAt(int width, double left, double top, double right, double bottom)
     return {int(left * width), int(top * width), int(right * width), int(bottom * width)};
 }
 
+// English lines in body type above lines of small print.
+DocumentPage proseOverSmallPrint(int width, int height, int proseLines, int smallLines)
+{
+    return printedPage(width, height,
+                       {{englishProse(proseLines, kBodyType), kBodyType},
+                        {smallPrint(smallLines, kSmallType), kSmallType}},
+                       "eng");
+}
+
 const std::vector<StackPage> kStack = {
     {"English letter", kFrom3264,
      [](int w, int h) {
          return printedPage(w, h, {{englishProse(32, kBodyType), kBodyType}}, "eng");
      }},
     {"terms in small print", kFrom3264,
-     [](int w, int h) {
-         return printedPage(
-             w, h,
-             {{englishProse(3, kBodyType), kBodyType}, {smallPrint(40, kSmallType), kSmallType}},
-             "eng");
-     }},
+     [](int w, int h) { return proseOverSmallPrint(w, h, 3, 40); }},
     {"Chinese letter", kFrom3264,
      [](int w, int h) {
          return printedPage(w, h, {{chineseProse(30, kChineseType), kChineseType}}, "chi_sim");
@@ -90,12 +94,7 @@ const std::vector<StackPage> kStack = {
          return page;
      }},
     {"letter over small print", kFrom4208,
-     [](int w, int h) {
-         return printedPage(
-             w, h,
-             {{englishProse(20, kBodyType), kBodyType}, {smallPrint(16, kSmallType), kSmallType}},
-             "eng");
-     }},
+     [](int w, int h) { return proseOverSmallPrint(w, h, 20, 16); }},
 };
 
 double msSince(std::chrono::steady_clock::time_point start)

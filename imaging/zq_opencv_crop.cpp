@@ -27,6 +27,21 @@ std::optional<PageOutline> currentOutline()
     return outline;
 }
 
+// Gives the current outline to `write`, which fills the caller's place for
+// it; -1 with the failure recorded when there is no place or no outline.
+template <typename Write> int handOverOutline(const void *place, const char *noPlace, Write write)
+{
+    if (!place) {
+        zq::failWith("%s (null pointer)", noPlace);
+        return -1;
+    }
+    const std::optional<PageOutline> outline = currentOutline();
+    if (!outline)
+        return -1;
+    write(*outline);
+    return 0;
+}
+
 } // namespace
 
 void RotatePoint(CvPoint *points, float degree, const IplImage *img)
@@ -83,31 +98,19 @@ int zq_scanner_cutting_edge_set(const zqPoint *lt, const zqPoint *rb)
 
 int zq_scanner_cutting_edge_get(CuttingEdgeInfo *info)
 {
-    if (!info) {
-        zq::failWith("zq_scanner_cutting_edge_get: no place for the outline (null pointer)");
-        return -1;
-    }
-    const std::optional<PageOutline> outline = currentOutline();
-    if (!outline)
-        return -1;
-    *info = cuttingEdgeInfo(*outline);
-    return 0;
+    return handOverOutline(info, "zq_scanner_cutting_edge_get: no place for the outline",
+                           [&](const PageOutline &outline) { *info = cuttingEdgeInfo(outline); });
 }
 
 int zq_scanner_cutting_edge_quad(zqPointF corners[4])
 {
     return guarded("zq_scanner_cutting_edge_quad", -1, [&] {
-        if (!corners) {
-            zq::failWith("zq_scanner_cutting_edge_quad: no place for the corners (null pointer)");
-            return -1;
-        }
-        const std::optional<PageOutline> outline = currentOutline();
-        if (!outline)
-            return -1;
-        const Quad quad = outlineCorners(*outline);
-        for (size_t i = 0; i < 4; ++i)
-            corners[i] = {quad[i].x, quad[i].y};
-        return 0;
+        return handOverOutline(corners, "zq_scanner_cutting_edge_quad: no place for the corners",
+                               [&](const PageOutline &outline) {
+                                   const Quad quad = outlineCorners(outline);
+                                   for (size_t i = 0; i < 4; ++i)
+                                       corners[i] = {quad[i].x, quad[i].y};
+                               });
     });
 }
 

@@ -24,6 +24,16 @@ void recordProgress(void *context, float fraction)
     static_cast<std::vector<float> *>(context)->push_back(fraction);
 }
 
+// The table update of the image on the MXIC flash, as the parameter-table
+// and fault tests run it.
+BOOL updateParamTable(Bytes &image, const ChangeParamInfo &info, bool full,
+                      const char *log = nullptr, std::vector<float> *progress = nullptr)
+{
+    return ChipCam_SetParamTableFromFWFile(image.data(), LONG(image.size()), info,
+                                           progress ? recordProgress : nullptr, progress, SFT_MXIC,
+                                           log, full);
+}
+
 TEST(ChecksumTest, ModbusCrcStoredHighByteFirst)
 {
     BYTE buffer[32] = {'a', 'b', 'c'};
@@ -77,31 +87,33 @@ class BurnTest : public SdkTest
         return ChipCam_BurnerFW(image.data(), LONG(image.size()),
                                 progress ? recordProgress : nullptr, progress, SFT_MXIC, full);
     }
+    // A burn of next_ onto a fresh chip that must succeed: the flash then
+    // holds the image, and the progress rises to the end.
+    void burnOnFreshChip(bool full, std::vector<float> &progress)
+    {
+        initOn(firmwareChip());
+        ASSERT_TRUE(burn(next_, full, &progress));
+        EXPECT_EQ(flash(), next_);
+        ASSERT_FALSE(progress.empty());
+        EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+        EXPECT_FLOAT_EQ(progress.back(), 1.0f);
+    }
     Bytes next_;
 };
 
 TEST_F(BurnTest, QuickBurnReadsBackSixtyFourGroups)
 {
-    initOn(firmwareChip());
     std::vector<float> progress;
-    ASSERT_TRUE(burn(next_, false, &progress));
-    EXPECT_EQ(flash(), next_);
+    ASSERT_NO_FATAL_FAILURE(burnOnFreshChip(false, progress));
     EXPECT_EQ(verifyReads(), 64);
-    ASSERT_FALSE(progress.empty());
-    EXPECT_FLOAT_EQ(progress.back(), 1.0f);
     EXPECT_EQ(progress.size(), 0x10000u / 512 + 1);
-    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
 }
 
 TEST_F(BurnTest, FullBurnReadsBackEveryGroup)
 {
-    initOn(firmwareChip());
     std::vector<float> progress;
-    ASSERT_TRUE(burn(next_, true, &progress));
-    EXPECT_EQ(flash(), next_);
+    ASSERT_NO_FATAL_FAILURE(burnOnFreshChip(true, progress));
     EXPECT_EQ(verifyReads(), 8192);
-    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
-    EXPECT_FLOAT_EQ(progress.back(), 1.0f);
     EXPECT_NE(std::find(progress.begin(), progress.end(), 0.5f), progress.end());
 }
 
@@ -274,13 +286,6 @@ class ParamTableTest : public SdkTest
         std::remove(logPath().c_str());
         SdkTest::TearDown();
     }
-    BOOL update(Bytes &image, ChangeParamInfo info, bool full, const char *log = nullptr,
-                std::vector<float> *progress = nullptr)
-    {
-        return ChipCam_SetParamTableFromFWFile(image.data(), LONG(image.size()), info,
-                                               progress ? recordProgress : nullptr, progress,
-                                               SFT_MXIC, log, full);
-    }
 };
 
 TEST_F(ParamTableTest, OneSectorWhenTheChecksumSharesIt)
@@ -292,7 +297,7 @@ TEST_F(ParamTableTest, OneSectorWhenTheChecksumSharesIt)
     info.pSerialNumber = serial;
     info.SerialNumberLength = 6;
     std::vector<float> progress;
-    ASSERT_TRUE(update(image, info, true, logPath().c_str(), &progress));
+    ASSERT_TRUE(updateParamTable(image, info, true, logPath().c_str(), &progress));
     EXPECT_EQ(readLog(), "1.Set param table\n"
                          "2.Start CRC Check\n"
                          "3.Start disable flash write protect\n"
@@ -329,7 +334,7 @@ TEST_F(ParamTableTest, TwoSectorsWhenTheChecksumLiesElsewhere)
     initOn(c);
     Bytes image = makeFirmwareImage(spec);
     std::vector<float> progress;
-    ASSERT_TRUE(update(image, ChangeParamInfo{}, false, nullptr, &progress));
+    ASSERT_TRUE(updateParamTable(image, ChangeParamInfo{}, false, nullptr, &progress));
     int sectorErases = 0;
     for (const auto &cmd : spiCommands())
         sectorErases += !cmd.empty() && cmd[0] == 0x20;
@@ -346,7 +351,7 @@ TEST_F(ParamTableTest, NullEntriesStillRewriteTheChecksum)
     image[0xCF14] ^= 0xFF; // a stale checksum in the image
     ChipConfig c = firmwareChip();
     initOn(c);
-    ASSERT_TRUE(update(image, ChangeParamInfo{}, false));
+    ASSERT_TRUE(updateParamTable(image, ChangeParamInfo{}, false));
     EXPECT_EQ(flash(), makeFirmwareImage(spec));
 }
 
@@ -358,7 +363,7 @@ TEST_F(ParamTableTest, FailureLogLines)
     c.flashContents = makeFirmwareImage(spec);
     initOn(c);
     Bytes image = makeFirmwareImage(firmware());
-    EXPECT_FALSE(update(image, ChangeParamInfo{}, false, logPath().c_str()));
+    EXPECT_FALSE(updateParamTable(image, ChangeParamInfo{}, false, logPath().c_str()));
     EXPECT_EQ(readLog(), "1.Set param table\n2.Start CRC Check\n"
                          "3.Start disable flash write protect\n4.Start erase flash\n"
                          "Erase flash fail!\n");
@@ -366,10 +371,10 @@ TEST_F(ParamTableTest, FailureLogLines)
     c.romString[0] = '9'; // unknown ROM: the protection cannot be lifted
     initOn(c);
     std::remove(logPath().c_str());
-    EXPECT_FALSE(update(image, ChangeParamInfo{}, false, logPath().c_str()));
+    EXPECT_FALSE(updateParamTable(image, ChangeParamInfo{}, false, logPath().c_str()));
     EXPECT_EQ(readLog(), "");
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(update(image, ChangeParamInfo{}, false, "/nonexistent/dir/log.txt"));
+    EXPECT_FALSE(updateParamTable(image, ChangeParamInfo{}, false, "/nonexistent/dir/log.txt"));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Can't open the Log.txt file\n");
 }
 
@@ -379,13 +384,13 @@ TEST_F(ParamTableTest, UntrustedImagesAreRefused)
     const Bytes before = flash();
     Bytes image = makeFirmwareImage(firmware());
     Bytes cut(image.begin(), image.begin() + 0xC800); // the table's sector is cut off
-    EXPECT_FALSE(update(cut, ChangeParamInfo{}, false));
+    EXPECT_FALSE(updateParamTable(cut, ChangeParamInfo{}, false));
     char longText[33];
     std::memset(longText, 'y', sizeof(longText));
     ChangeParamInfo info{};
     info.pInterface = longText;
     info.InterfaceLength = 33;
-    EXPECT_FALSE(update(image, info, false));
+    EXPECT_FALSE(updateParamTable(image, info, false));
     EXPECT_TRUE(spiCommands().empty());
     EXPECT_EQ(flash(), before);
 }
@@ -423,6 +428,19 @@ std::vector<long> faultIndexes(const RunShape &s)
 
 class BurnFaultTest : public BurnTest
 {
+  protected:
+    // What `attempt` returns on a fresh chip that fails query i; what the
+    // SDK prints about the failure is kept out of the test's output.
+    template <typename Attempt> BOOL withFailedQuery(long i, Attempt attempt)
+    {
+        initOn(firmwareChip());
+        chip().keepLog(false);
+        chip().failQuery(int(i));
+        testing::internal::CaptureStdout();
+        const BOOL ok = attempt();
+        testing::internal::GetCapturedStdout();
+        return ok;
+    }
 };
 
 TEST_F(BurnFaultTest, EveryFailedQueryFailsTheBurnOrLeavesTheImage)
@@ -433,12 +451,7 @@ TEST_F(BurnFaultTest, EveryFailedQueryFailsTheBurnOrLeavesTheImage)
     const std::vector<long> indexes = faultIndexes(shape);
     ASSERT_GT(indexes.size(), 300u);
     for (long i : indexes) {
-        initOn(firmwareChip());
-        chip().keepLog(false);
-        chip().failQuery(int(i));
-        testing::internal::CaptureStdout();
-        const BOOL ok = burn(next_, false);
-        testing::internal::GetCapturedStdout();
+        const BOOL ok = withFailedQuery(i, [&] { return burn(next_, false); });
         if (ok) {
             ASSERT_EQ(flash(), next_) << "query " << i << " failed, success reported";
         } else if (i >= shape.firstWrite && i <= shape.lastWrite) {
@@ -450,24 +463,18 @@ TEST_F(BurnFaultTest, EveryFailedQueryFailsTheBurnOrLeavesTheImage)
 
 TEST_F(BurnFaultTest, EveryFailedQueryOfTheTableUpdate)
 {
-    initOn(firmwareChip());
     Bytes image = makeFirmwareImage(firmware());
     char product[] = "Changed";
     ChangeParamInfo info{};
     info.pProduct = product;
     info.ProductLength = 7;
-    ASSERT_TRUE(ChipCam_SetParamTableFromFWFile(image.data(), LONG(image.size()), info, nullptr,
-                                                nullptr, SFT_MXIC, nullptr, 1));
+    const auto update = [&] { return updateParamTable(image, info, true); };
+    initOn(firmwareChip());
+    ASSERT_TRUE(update());
     const Bytes expected = flash();
     const long queries = long(chip().log().size());
     for (long i = 1; i <= queries; ++i) {
-        initOn(firmwareChip());
-        chip().keepLog(false);
-        chip().failQuery(int(i));
-        testing::internal::CaptureStdout();
-        const BOOL ok = ChipCam_SetParamTableFromFWFile(image.data(), LONG(image.size()), info,
-                                                        nullptr, nullptr, SFT_MXIC, nullptr, 1);
-        testing::internal::GetCapturedStdout();
+        const BOOL ok = withFailedQuery(i, update);
         if (ok) {
             ASSERT_EQ(flash(), expected) << "query " << i << " failed, success reported";
         }

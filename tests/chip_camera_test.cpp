@@ -218,8 +218,20 @@ TEST_F(SdkTest, ErasesNeedTheProtectionLifted)
 
 // ---- firmware version -------------------------------------------------------------
 
+// Texts placed in the firmware: where, and what.
+using VersionFields = std::vector<std::pair<uint32_t, std::string>>;
+
 class VersionTest : public SdkTest
 {
+  protected:
+    // Starts c on firmware whose version fields are these instead of the usual ones.
+    void initWithVersionFields(ChipConfig &c, const VersionFields &fields)
+    {
+        FirmwareSpec spec = firmware();
+        spec.texts = fields;
+        c.flashContents = makeFirmwareImage(spec);
+        initOn(c);
+    }
 };
 
 TEST_F(VersionTest, RawAndTextRecords)
@@ -250,11 +262,9 @@ TEST_F(VersionTest, RomTwoTwentyLeavesOutTheCodeDigit)
     c.chipId = 0x16;
     c.romStringAddr = RomInfo[ROM220].RomStringAddr;
     std::copy_n(RomInfo[ROM220].RomString, 8, c.romString.begin());
-    FirmwareSpec spec = firmware();
-    spec.texts = {
+    const VersionFields fields = {
         {0x0FD0, "AAAA-BBBBB"}, {0x0FDA, "2023-01-02"}, {0x0FE4, "0203040506"}, {0x0153, "98765"}};
-    c.flashContents = makeFirmwareImage(spec);
-    initOn(c);
+    initWithVersionFields(c, fields);
     BYTE record[56];
     ASSERT_TRUE(ChipCam_GetFWVersion(record, 56, 0));
     EXPECT_EQ(std::string(reinterpret_cast<char *>(record)),
@@ -267,11 +277,9 @@ TEST_F(VersionTest, ChipsAndConditions)
     ChipConfig c = firmwareChip();
     c.chipId = 0x32;
     c.romString[5] = 2; // still row 15 (newest-version row)
-    FirmwareSpec spec = firmware();
-    spec.texts = {
+    const VersionFields fields = {
         {0x0FD0, "A234567890"}, {0x0FE2, "B234567890"}, {0x0FEC, "C234567890"}, {0x0FDA, "DDDDD"}};
-    c.flashContents = makeFirmwareImage(spec);
-    initOn(c);
+    initWithVersionFields(c, fields);
     BYTE record[56];
     ASSERT_TRUE(ChipCam_GetFWVersion(record, 56, 1));
     EXPECT_EQ(std::string(reinterpret_cast<char *>(record), 15), "DDDDDB234567890");
@@ -288,12 +296,10 @@ TEST_F(VersionTest, ExVariantFollowsTheCallersRomType)
 {
     ChipConfig c = firmwareChip();
     c.chipId = 0x75;
-    FirmwareSpec spec = firmware();
-    spec.texts = {{0x4E00, "A64K------"}, {0x4E12, "B64K------"}, {0x4E1C, "C64K------"},
-                  {0x4E0A, "D64K-"},      {0x2000, "A128K-----"}, {0x2012, "B128K-----"},
-                  {0x201C, "C128K-----"}, {0x200A, "D128K"}};
-    c.flashContents = makeFirmwareImage(spec);
-    initOn(c);
+    const VersionFields fields = {
+        {0x4E00, "A64K------"}, {0x4E12, "B64K------"}, {0x4E1C, "C64K------"}, {0x4E0A, "D64K-"},
+        {0x2000, "A128K-----"}, {0x2012, "B128K-----"}, {0x201C, "C128K-----"}, {0x200A, "D128K"}};
+    initWithVersionFields(c, fields);
     BYTE record[56];
     ASSERT_TRUE(ChipCam_GetFWVersionEx(DRT_64K, record, 56, 1));
     EXPECT_EQ(std::string(reinterpret_cast<char *>(record), 9), "D64K-B64K");

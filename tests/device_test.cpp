@@ -39,6 +39,18 @@ const char *const kId3580 = "usb:v0AC8p3580d0100dcEFdsc02dp01ic0Eisc01ip00in00";
 
 class OpenTest : public SimTest
 {
+  protected:
+    // The camera that opening this index finds, closed again; none when
+    // the open fails.
+    VirtualCamera *cameraOpenedAt(int index)
+    {
+        const int fd = zq_scanner_open_index(index);
+        if (fd < 0)
+            return nullptr;
+        VirtualCamera *camera = hw().cameraForFd(fd);
+        zq_scanner_close(fd);
+        return camera;
+    }
 };
 
 TEST_F(OpenTest, NonPositiveIndexOpensNothing)
@@ -53,10 +65,7 @@ TEST_F(OpenTest, NonPositiveIndexOpensNothing)
 TEST_F(OpenTest, IndexSelectsCameraByProductId)
 {
     addCamera(3, cameraWithModalias(kId3580));
-    const int fd = zq_scanner_open_index(2);
-    ASSERT_GE(fd, 0);
-    EXPECT_EQ(hw().cameraForFd(fd), hw().camera(3));
-    zq_scanner_close(fd);
+    EXPECT_EQ(cameraOpenedAt(2), hw().camera(3));
 
     EXPECT_EQ(zq_scanner_open_index(1), -1);
     EXPECT_EQ(zq_scanner_open_index(3), -1);
@@ -77,21 +86,14 @@ TEST_F(OpenTest, PresentFollowsWhatOpenWouldFind)
 TEST_F(OpenTest, HighIndexTakesAnyNodeWithModalias)
 {
     addCamera(2, cameraWithModalias("platform:vivid"));
-    for (int index : {4, 9}) {
-        const int fd = zq_scanner_open_index(index);
-        ASSERT_GE(fd, 0);
-        EXPECT_EQ(hw().cameraForFd(fd), hw().camera(2));
-        zq_scanner_close(fd);
-    }
+    for (int index : {4, 9})
+        EXPECT_EQ(cameraOpenedAt(index), hw().camera(2)) << index;
 }
 
 TEST_F(OpenTest, EmptyModaliasStillCountsForHighIndex)
 {
     addCamera(1, cameraWithModalias(""));
-    const int fd = zq_scanner_open_index(4);
-    ASSERT_GE(fd, 0);
-    EXPECT_EQ(hw().cameraForFd(fd), hw().camera(1));
-    zq_scanner_close(fd);
+    EXPECT_EQ(cameraOpenedAt(4), hw().camera(1));
     EXPECT_EQ(zq_scanner_open_index(1), -1);
 }
 
@@ -99,10 +101,7 @@ TEST_F(OpenTest, LowestMatchingNodeWins)
 {
     addCamera(0, cameraWithModalias(kId3370));
     addCamera(1, cameraWithModalias(kId3370));
-    const int fd = zq_scanner_open_index(1);
-    ASSERT_GE(fd, 0);
-    EXPECT_EQ(hw().cameraForFd(fd), hw().camera(0));
-    zq_scanner_close(fd);
+    EXPECT_EQ(cameraOpenedAt(1), hw().camera(0));
 }
 
 TEST_F(OpenTest, NodesFromTenOnAreNotExamined)
@@ -119,10 +118,7 @@ TEST_F(OpenTest, MissingOrUnreadableModaliasIsSkipped)
     unreadable.modaliasReadable = false;
     addCamera(1, unreadable);
     addCamera(2, cameraWithModalias(kId3370));
-    const int fd = zq_scanner_open_index(1);
-    ASSERT_GE(fd, 0);
-    EXPECT_EQ(hw().cameraForFd(fd), hw().camera(2));
-    zq_scanner_close(fd);
+    EXPECT_EQ(cameraOpenedAt(1), hw().camera(2));
 }
 
 TEST_F(OpenTest, MatchIsCaseSensitive)
@@ -162,6 +158,14 @@ class StreamTest : public SimTest
         return fd;
     }
 
+    // The document camera, granting only this many of the buffers asked for.
+    int openGranting(uint32_t buffers)
+    {
+        CameraConfig config = CameraConfig::documentCamera();
+        config.grantedBuffers = buffers;
+        return open(config);
+    }
+
     // After close nothing may stay mapped, unmapped twice or open.
     void closeAndExpectReleased(int fd)
     {
@@ -170,6 +174,13 @@ class StreamTest : public SimTest
         EXPECT_EQ(camera_->badUnmaps(), 0);
         EXPECT_FALSE(camera_->streaming());
         EXPECT_EQ(hw().openDescriptors(), 0);
+    }
+
+    // For the tests that try one camera after another.
+    void closeAndRemoveTheCamera(int fd)
+    {
+        closeAndExpectReleased(fd);
+        hw().reset();
     }
 
     VirtualCamera *camera_ = nullptr;
@@ -214,8 +225,7 @@ TEST_F(StreamTest, UnsupportedSizeGetsWhatLibv4l2Picks)
         int len;
         ASSERT_EQ(zq_scanner_picture_read(fd, &picture, &len), 0);
         EXPECT_EQ(len, c.grantW * c.grantH * 3);
-        closeAndExpectReleased(fd);
-        hw().reset();
+        closeAndRemoveTheCamera(fd);
     }
 }
 
@@ -253,9 +263,7 @@ TEST_F(StreamTest, ImpossibleSizesAreRefusedBeforeAskingTheCamera)
 
 TEST_F(StreamTest, WorksWithTwoGrantedBuffers)
 {
-    CameraConfig config = CameraConfig::documentCamera();
-    config.grantedBuffers = 2;
-    const int fd = open(config);
+    const int fd = openGranting(2);
     int w = 640, h = 480;
     ASSERT_EQ(zq_scanner_init(fd, &w, &h), 0);
     EXPECT_EQ(camera_->mappedBuffers(), 2);
@@ -272,9 +280,7 @@ TEST_F(StreamTest, WorksWithTwoGrantedBuffers)
 
 TEST_F(StreamTest, ZeroGrantedBuffersFailAtStreamOn)
 {
-    CameraConfig config = CameraConfig::documentCamera();
-    config.grantedBuffers = 0;
-    const int fd = open(config);
+    const int fd = openGranting(0);
     int w = 640, h = 480;
     EXPECT_EQ(zq_scanner_init(fd, &w, &h), -1);
     EXPECT_EQ(camera_->requestCount(VIDIOC_STREAMON), 1);
@@ -337,8 +343,7 @@ TEST_F(StreamTest, FramesThatAreNotPackedRgb24AreRefused)
         int w = 640, h = 480;
         EXPECT_EQ(zq_scanner_init(fd, &w, &h), -1);
         EXPECT_FALSE(camera_->streaming());
-        closeAndExpectReleased(fd);
-        hw().reset();
+        closeAndRemoveTheCamera(fd);
     }
 }
 
@@ -353,8 +358,7 @@ TEST_F(StreamTest, PlanarYuvOfAnOddWidthIsRefused)
             const int fd = open(planar);
             int w = width, h = 480;
             EXPECT_EQ(zq_scanner_init(fd, &w, &h), width % 2 ? -1 : 0) << width;
-            closeAndExpectReleased(fd);
-            hw().reset();
+            closeAndRemoveTheCamera(fd);
         }
     }
 }
@@ -520,8 +524,7 @@ TEST_F(NativeFormatTest, MjpegAndYuyvArriveAsRgb24CloseToThePicture)
         EXPECT_LT(differenceFromPicture(second), 3.0);
         EXPECT_NE(std::memcmp(firstFrame.data(), second, firstFrame.size()), 0)
             << "the sensor's noise differs from frame to frame";
-        closeAndExpectReleased(fd);
-        hw().reset();
+        closeAndRemoveTheCamera(fd);
     }
 }
 

@@ -59,8 +59,7 @@ class AutoCaptureTest : public WindowTest
         run(0.5);
         QCOMPARE(state(), QString::fromUtf8("自动拍照：请保持静止"));
         QCOMPARE(captures(), 0);
-        run(0.8);
-        QCOMPARE(captures(), 1);
+        QCOMPARE(capturesAfter(0.8), 1);
         QCOMPARE(window->statusBar()->currentMessage(),
                  QString::fromUtf8("已保存 ") + filesIn(saveDir->path()).value(0));
         QCOMPARE(state(), QString::fromUtf8("自动拍照：等待新页面"));
@@ -82,8 +81,7 @@ class AutoCaptureTest : public WindowTest
         start({{0.5, std::nullopt},
                {5, pageAt(0.5, 0.5, kPageWidth, 4)},
                {5, pageAt(0.502, 0.503, kPageWidth, 4)}});
-        run(10.5);
-        QCOMPARE(captures(), 1);
+        QCOMPARE(capturesAfter(10.5), 1);
     }
 
     // Moved before it settled: nothing until it lies still; moved after it
@@ -96,12 +94,9 @@ class AutoCaptureTest : public WindowTest
         shots.push_back({2.0, pageAt(0.6, 0.5, kPageWidth, 3)});
         shots.push_back({2.0, pageAt(0.45, 0.45, kPageWidth, 3)});
         start(shots);
-        run(3.0);
-        QCOMPARE(captures(), 0);
-        run(2.0);
-        QCOMPARE(captures(), 1);
-        run(2.0);
-        QCOMPARE(captures(), 2);
+        QCOMPARE(capturesAfter(3.0), 0);
+        QCOMPARE(capturesAfter(2.0), 1);
+        QCOMPARE(capturesAfter(2.0), 2);
     }
 
     // A hand reaching over holds the capture back until it has gone, and
@@ -110,19 +105,15 @@ class AutoCaptureTest : public WindowTest
     {
         const PageScene page = pageAt(0.45, 0.5, kPageWidth, -5);
         start({{0.5, std::nullopt}, {3.0, page, true}, {2.5, page, true}});
-        run(2.4); // the hand leaves after 2 s
-        QCOMPARE(captures(), 0);
-        run(1.3);
-        QCOMPARE(captures(), 1);
-        run(3.0);
-        QCOMPARE(captures(), 1);
+        QCOMPARE(capturesAfter(2.4), 0); // the hand leaves after 2 s
+        QCOMPARE(capturesAfter(1.3), 1);
+        QCOMPARE(capturesAfter(3.0), 1);
     }
 
     void nothingWhenSwitchedOff()
     {
         start({{0.5, std::nullopt}, {3.0, pageAt(0.5, 0.5, kPageWidth, 4)}}, false);
-        run(3.5);
-        QCOMPARE(captures(), 0);
+        QCOMPARE(capturesAfter(3.5), 0);
         QVERIFY(state().isEmpty());
     }
 
@@ -135,8 +126,7 @@ class AutoCaptureTest : public WindowTest
         QCOMPARE(settings.value("capture/auto").toBool(), true);
         run(0.7);
         window->findChild<QAction *>("actionCapture")->trigger();
-        run(2.0);
-        QCOMPARE(captures(), 1);
+        QCOMPARE(capturesAfter(2.0), 1);
 
         window.reset();
         window = startWindow(settingsForScripts());
@@ -153,12 +143,9 @@ class AutoCaptureTest : public WindowTest
         constexpr double kSpread = BookScript::kStillSeconds;
         constexpr double kTurn = 2.0; // the hand reaching over and back
         startOnBook(openBook(1));
-        run(kSpread);
-        QCOMPARE(captures(), 2);
-        run(kTurn);
-        QCOMPARE(captures(), 2);
-        run(kSpread);
-        QCOMPARE(captures(), 4);
+        QCOMPARE(capturesAfter(kSpread), 2);
+        QCOMPARE(capturesAfter(kTurn), 2);
+        QCOMPARE(capturesAfter(kSpread), 4);
         run(kTurn + kSpread);
         const QStringList files = filesIn(saveDir->path());
         QCOMPARE(files.size(), 6);
@@ -185,13 +172,10 @@ class AutoCaptureTest : public WindowTest
             QVERIFY2(failure->text().endsWith(QString::fromLocal8Bit(strerror(EFBIG))),
                      qPrintable(failure->text()));
         }
-        run(1.0); // the next try waits 2 s
-        QCOMPARE(captures(), 0);
-        run(0.6);
-        QCOMPARE(captures(), 1);
+        QCOMPARE(capturesAfter(1.0), 0); // the next try waits 2 s
+        QCOMPARE(capturesAfter(0.6), 1);
         QVERIFY(!failure->isVisibleTo(window.get()));
-        run(3.0);
-        QCOMPARE(captures(), 1);
+        QCOMPARE(capturesAfter(3.0), 1);
     }
 
   private:
@@ -257,6 +241,12 @@ class AutoCaptureTest : public WindowTest
     }
 
     int captures() const { return filesIn(saveDir->path()).size(); }
+    // The captures there are once the frame loop has run this long.
+    int capturesAfter(double seconds)
+    {
+        run(seconds);
+        return captures();
+    }
 
     QString state() const
     {

@@ -121,10 +121,7 @@ class FrameTest : public WindowTest
     {
         ZqConfig settings = withCamera1280x720();
         settings.rota = 1;
-        start(settings);
-        pressCapture();
-        tick(*window);
-        const QStringList files = filesIn(saveDir->path());
+        const QStringList files = startAndCapture(settings);
         QCOMPARE(files.size(), 1);
         QCOMPARE(QImage(saveDir->filePath(files[0])).size(), QSize(720, 1280));
         QCOMPARE(g_Config.width, 1280); // the configuration keeps the camera size
@@ -323,10 +320,7 @@ class FrameTest : public WindowTest
     {
         ZqConfig settings = withCamera1280x720();
         settings.quality = 8;
-        start(settings);
-        pressCapture();
-        tick(*window);
-        QCOMPARE(firstQuantiser(saveDir->filePath(filesIn(saveDir->path()).value(0))), 3);
+        QCOMPARE(firstQuantiser(saveDir->filePath(startAndCapture(settings).value(0))), 3);
     }
 
     void tiff()
@@ -334,10 +328,7 @@ class FrameTest : public WindowTest
         VirtualCamera &cam = hw().addCamera(0, camera1280x720());
         ZqConfig settings = startSettings(1280, 720, saveDir->path());
         settings.picture_format = 1;
-        start(settings);
-        pressCapture();
-        tick(*window);
-        const QStringList files = filesIn(saveDir->path());
+        const QStringList files = startAndCapture(settings);
         QCOMPARE(files.size(), 1);
         QVERIFY(captureName(".tiff").match(files[0]).hasMatch());
         QVERIFY(meanDifference(QImage(saveDir->filePath(files[0])), renderedFrame(cam)) < 4);
@@ -350,10 +341,7 @@ class FrameTest : public WindowTest
         VirtualCamera &cam = hw().addCamera(0, camera1280x720());
         ZqConfig settings = startSettings(1280, 720, saveDir->path());
         settings.cutting_mode = 2;
-        start(settings);
-        pressCapture();
-        tick(*window);
-        const QImage page(saveDir->filePath(filesIn(saveDir->path()).value(0)));
+        const QImage page(saveDir->filePath(startAndCapture(settings).value(0)));
         const auto corners = pageCorners(cam.config().scene, 1280, 720);
         const double pageWidth =
             std::hypot(corners[1].x - corners[0].x, corners[1].y - corners[0].y);
@@ -382,10 +370,7 @@ class FrameTest : public WindowTest
         settings.cutting_mode = 2;
         settings.rota = 1;
         settings.picture_format = PictureFormat::Tiff; // without a JPEG's losses
-        start(settings);
-        pressCapture();
-        tick(*window);
-        const QImage page(saveDir->filePath(filesIn(saveDir->path()).value(0)));
+        const QImage page(saveDir->filePath(startAndCapture(settings).value(0)));
 
         std::vector<uint8_t> frame = renderedBytes(cam);
         QVERIFY(!frame.empty());
@@ -490,12 +475,9 @@ class FrameTest : public WindowTest
         ZqConfig settings = withCamera1280x720();
         settings.cutting_mode = 1;
         settings.rota = rota;
-        start(settings);
         // No drag yet: the whole frame.
-        pressCapture();
-        tick(*window);
         const QSize frame = rota == 0 ? QSize(1280, 720) : QSize(720, 1280);
-        QCOMPARE(QImage(saveDir->filePath(filesIn(saveDir->path()).value(0))).size(), frame);
+        QCOMPARE(QImage(saveDir->filePath(startAndCapture(settings).value(0))).size(), frame);
 
         auto *label = widget<CamLabel>(*window, "label_V");
         QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, drag.topLeft());
@@ -526,15 +508,13 @@ class FrameTest : public WindowTest
         ZqConfig settings = startSettings(1280, 720, saveDir->path());
         settings.rota = 2;
         settings.clear_background = 1;
-        start(settings);
-        pressCapture();
-        tick(*window);
+        const QStringList files = startAndCapture(settings);
         std::vector<uint8_t> expected = renderedBytes(cam);
         QVERIFY(!expected.empty());
         zq_scanner_picture_rotate_90(expected.data(), 1280, 720);
         zq_scanner_clear_background(expected.data(), 720, 1280);
         const QImage cleared = frameImage(expected.data(), 720, 1280);
-        const QImage file(saveDir->filePath(filesIn(saveDir->path()).value(0)));
+        const QImage file(saveDir->filePath(files.value(0)));
         QVERIFY(meanDifference(file, cleared) < 6);
         QVERIFY(meanDifference(file, turned(renderedFrame(cam), 2)) > 10);
         const double shown = meanDifference(previewOf(*window), fittedToLabel(cleared));
@@ -1306,6 +1286,16 @@ class FrameTest : public WindowTest
     {
         tick(*window);
         QTest::mousePress(widget<QPushButton>(*window, "pushButton_3"), Qt::LeftButton);
+    }
+
+    // The files in the save directory after the window, started with these
+    // settings, has taken one capture.
+    QStringList startAndCapture(const ZqConfig &settings)
+    {
+        start(settings);
+        pressCapture();
+        tick(*window);
+        return filesIn(saveDir->path());
     }
 
     void pressUndo()
