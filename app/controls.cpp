@@ -1,24 +1,21 @@
 // The settings controls: each stores its value for the frame loop, the
-// capture and the next start; the sliders set the camera directly.
+// capture and the next start; the sliders set the camera directly.  The
+// save directory brings its own page list.
 #include "mainwindow.h"
 
+#include "camerasliders.h"
 #include "camlabel.h"
+#include "collectionpdf.h"
 #include "config.h"
+#include "pagedocument.h"
 #include "savedir.h"
 #include "ui_mainwindow.h"
 
 #include <zqscan/zq_scanner.h>
 
+#include <QByteArray>
+
 #include <cstring>
-
-namespace
-{
-
-// Slider positions 0..128 on the camera's 0..65535 control scale.
-constexpr int kControlPerStep = 512;
-constexpr int kSliderDefault = 64;
-
-} // namespace
 
 void MainWindow::ColorChanage(int)
 {
@@ -59,45 +56,32 @@ void MainWindow::ClearbackgroundCheckChanged()
 
 void MainWindow::BrightnessChanged(int value)
 {
-    if (fd >= 0)
-        zq_scanner_set_brightness(fd, value * kControlPerStep);
+    sliders->send(fd, CameraSliders::Brightness, value);
 }
 
 void MainWindow::ContrastChanged(int value)
 {
-    if (fd >= 0)
-        zq_scanner_set_contrast(fd, value * kControlPerStep);
+    sliders->send(fd, CameraSliders::Contrast, value);
 }
 
 void MainWindow::SaturationChanged(int value)
 {
-    if (fd >= 0)
-        zq_scanner_set_saturation(fd, value * kControlPerStep);
-}
-
-void MainWindow::holdSliderAtDefault(const QCheckBox *box, QSlider *slider)
-{
-    if (box->isChecked()) {
-        slider->setValue(kSliderDefault);
-        slider->setEnabled(false);
-    } else {
-        slider->setEnabled(true);
-    }
+    sliders->send(fd, CameraSliders::Saturation, value);
 }
 
 void MainWindow::BrightnessCheckChanged()
 {
-    holdSliderAtDefault(ui->checkBox_2, ui->slider_br);
+    sliders->followBox(CameraSliders::Brightness);
 }
 
 void MainWindow::ContrastCheckChanged()
 {
-    holdSliderAtDefault(ui->checkBox_3, ui->slider_br_2);
+    sliders->followBox(CameraSliders::Contrast);
 }
 
 void MainWindow::SaturationCheckChanged()
 {
-    holdSliderAtDefault(ui->checkBox_4, ui->slider_br_3);
+    sliders->followBox(CameraSliders::Saturation);
 }
 
 // The camera is closed while the dialog is open (a frame read would block
@@ -132,4 +116,10 @@ void MainWindow::takeSaveDirectory(const QString &answer)
     ui->lineEdit->setText(answer);
     if (another)
         restorePageList(); // each directory has its own
+}
+
+void MainWindow::restorePageList()
+{
+    pdfRecording = pages->restore(QByteArray(g_Config.save_dir));
+    collection->showState();
 }

@@ -6,11 +6,13 @@
 #include "bookcapture.h"
 #include "camlabel.h"
 #include "cameraswitches.h"
+#include "camerasliders.h"
 #include "camerawatch.h"
 #include "config.h"
 #include "framepipeline.h"
 #include "liveview.h"
 #include "pagedocument.h"
+#include "resolutionbox.h"
 #include "savefailure.h"
 #include "ui_mainwindow.h"
 
@@ -18,12 +20,10 @@
 #include <zqscan/zq_scanner.h>
 
 #include <QFile>
-#include <QSignalBlocker>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <vector>
 
 namespace
 {
@@ -33,19 +33,7 @@ unsigned char blank[1440000];
 
 constexpr unsigned kCameraSettleMicroseconds = 500000;
 
-// Slider positions are control values / 512; values this low (and the -1
-// of a failed read) put the slider in the middle.
-constexpr int kLowestPlacedControl = 0x1600;
-constexpr int kSliderMiddle = 64;
-
 } // namespace
-
-QString resolutionEntry(int width, int height)
-{
-    char text[12];
-    snprintf(text, sizeof(text), "%d*%d", width, height);
-    return QString::fromLatin1(text);
-}
 
 // The frames' work is the pipeline's; the window tells it the crop the
 // user dragged on the label, and lists the pages it writes.
@@ -117,20 +105,12 @@ void MainWindow::ShowVideo(int index, bool prune)
     zq_scanner_init_preview(fd, &w, &h);
     g_Config.width = w;
     g_Config.height = h;
-    const QString entry = resolutionEntry(w, h);
     if (prune)
-        keepOnlyResolution(entry);
-    selectResolution(entry);
+        resolutions->keepOnly(w, h);
+    resolutions->select(w, h);
     printf("w=%d, h=%d\n", w, h);
     fflush(stdout);
-    placeSlider(ui->slider_br, zq_scanner_get_brightness(fd));
-    placeSlider(ui->slider_br_2, zq_scanner_get_contrast(fd));
-    placeSlider(ui->slider_br_3, zq_scanner_get_saturation(fd));
-}
-
-void MainWindow::placeSlider(QSlider *slider, int controlValue)
-{
-    slider->setValue(controlValue < kLowestPlacedControl ? kSliderMiddle : controlValue >> 9);
+    sliders->placeFrom(fd);
 }
 
 // The pipeline reads, searches and captures; the window shows.
@@ -218,58 +198,13 @@ bool MainWindow::_getCuttingEdge(int width, int height, zqPoint &lt, zqPoint &rb
     return true;
 }
 
-// ---- resolution list ---------------------------------------------------------
-// Only the user's choices may reach FblChanage: every edit here is made with
-// the box's signals blocked.
-
-bool MainWindow::hasResolution(const QString &entry) const
-{
-    return ui->cbFbl->findText(entry, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0;
-}
-
-void MainWindow::setFirstResolution()
-{
-    const QString entry = resolutionEntry(g_Config.width, g_Config.height);
-    const QSignalBlocker quiet(ui->cbFbl);
-    if (!hasResolution(entry)) {
-        ui->cbFbl->clear();
-        ui->cbFbl->addItem(entry);
-    }
-    ui->cbFbl->setCurrentText(entry);
-}
-
-void MainWindow::keepOnlyResolution(const QString &entry)
-{
-    const QSignalBlocker quiet(ui->cbFbl);
-    if (!hasResolution(entry))
-        ui->cbFbl->addItem(entry);
-    for (int i = ui->cbFbl->count() - 1; i >= 0; --i) {
-        if (ui->cbFbl->itemText(i) != entry)
-            ui->cbFbl->removeItem(i);
-    }
-}
-
-void MainWindow::selectResolution(const QString &entry)
-{
-    const QSignalBlocker quiet(ui->cbFbl);
-    ui->cbFbl->setCurrentText(entry);
-}
-
 void MainWindow::UpdateResolutions()
 {
-    const QString current = resolutionEntry(g_Config.width, g_Config.height);
-    keepOnlyResolution(current);
-    std::vector<char> list(ZQ_RESOLUTION_LIST_MAX, '\0');
-    zq_scanner_resolution_dump(fd, list.data());
-    list.back() = '\0';
-    const QSignalBlocker quiet(ui->cbFbl);
-    for (const QString &entry : QString::fromLatin1(list.data()).split(',', Qt::SkipEmptyParts)) {
-        if (!hasResolution(entry))
-            ui->cbFbl->addItem(entry);
-    }
-    ui->cbFbl->setCurrentText(current);
+    resolutions->list(fd, g_Config.width, g_Config.height);
 }
 
+// Only the user's choices reach here: the program edits the box with its
+// signals blocked.
 void MainWindow::FblChanage(int)
 {
     const QStringList parts = ui->cbFbl->currentText().split('*', Qt::KeepEmptyParts);

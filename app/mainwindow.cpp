@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 
 #include "autocapture.h"
+#include "camerasliders.h"
 #include "cameraswitches.h"
 #include "collectionpdf.h"
 #include "camerawatch.h"
@@ -12,7 +13,10 @@
 #include "pages_pdf.h"
 #include "helpmenu.h"
 #include "pdfsize.h"
+#include "ownkeys.h"
+#include "pageturn.h"
 #include "quitquestion.h"
+#include "resolutionbox.h"
 #include "savefailure.h"
 #include "savedir.h"
 #include "searchable_pdf.h"
@@ -23,11 +27,13 @@
 #include <zqscan/zq_scanner.h>
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -55,6 +61,14 @@ QString chooseDirectoryDialog(QWidget *parent)
         parent, QCoreApplication::translate("MainWindow", "请选择保存目录"),
         !current.isEmpty() && QDir(current).exists() ? current : QDir::homePath(),
         QFileDialog::ShowDirsOnly);
+}
+
+QString keyNames(const QAction *action)
+{
+    QStringList names;
+    for (const QKeySequence &key : action->shortcuts())
+        names << key.toString(QKeySequence::NativeText);
+    return names.join(QCoreApplication::translate("MainWindow", "、"));
 }
 
 void pauseMicroseconds(unsigned microseconds)
@@ -94,6 +108,11 @@ MainWindow::MainWindow(QWidget *parent)
     ui->defaultCam->setCurrentIndex(g_Config.default_cam);
     ui->pic_format->setCurrentIndex(g_Config.picture_format);
 
+    sliders = std::make_unique<CameraSliders>(
+        std::array<CameraSliders::Pair, 3>{{{ui->slider_br, ui->checkBox_2},
+                                            {ui->slider_br_2, ui->checkBox_3},
+                                            {ui->slider_br_3, ui->checkBox_4}}});
+    resolutions = std::make_unique<ResolutionBox>(ui->cbFbl);
     wireControls();
     setUpThumbnailList();
     setUpPageList();
@@ -111,7 +130,7 @@ MainWindow::MainWindow(QWidget *parent)
     // outside a list leaves it without selection and stores -1.
     ui->cbColor->setCurrentIndex(g_Config.color);
     ui->cbRota->setCurrentIndex(g_Config.rota);
-    setFirstResolution();
+    resolutions->showFirst(g_Config.width, g_Config.height);
     ui->jpg_quality->setCurrentIndex(g_Config.quality);
     ui->cutting->setCurrentIndex(g_Config.cutting_mode);
     if (g_Config.save_dir[0])
@@ -180,6 +199,41 @@ void MainWindow::wireControls()
     connect(ui->defaultCam, indexChanged, this, &MainWindow::defaultCamChanage);
     connect(ui->pic_format, indexChanged, this, &MainWindow::OnPictureFormatChanged);
     connect(ui->pushButton_6, &QPushButton::clicked, this, &MainWindow::ClickBt);
+}
+
+// The actions' shortcuts belong to the window: they work wherever the focus
+// is, and a held key acts once.  Only widgets that use a key themselves keep
+// it: an open drop-down list and a text field take Return, the page list
+// Space and Return.
+void MainWindow::setUpKeys()
+{
+    // Foot pedals and presentation remotes send one of these.
+    ui->actionCapture->setShortcuts({QKeySequence(Qt::Key_Space), QKeySequence(Qt::Key_Return),
+                                     QKeySequence(Qt::Key_PageDown)});
+    auto *ownKeys = new OwnKeys(this);
+    for (QComboBox *box : findChildren<QComboBox *>())
+        ownKeys->give(box->view(), {Qt::Key_Return, Qt::Key_Enter});
+    for (QLineEdit *field : findChildren<QLineEdit *>())
+        ownKeys->give(field, {Qt::Key_Return, Qt::Key_Enter});
+    ownKeys->give(ui->listWidget, {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter});
+    connect(ui->actionCapture, &QAction::triggered, this, &MainWindow::requestCapture);
+    connect(ui->actionDeletePage, &QAction::triggered, this, &MainWindow::deleteSelectedPages);
+    // Through the button itself, so that key and button cannot differ.
+    connect(ui->actionPdf, &QAction::triggered, ui->butten_pdf, &QPushButton::click);
+    connect(ui->actionTurnLeft, &QAction::triggered, this,
+            [this] { pages->turn(ui->listWidget->selectedItems(), PageTurn::Left); });
+    connect(ui->actionTurnRight, &QAction::triggered, this,
+            [this] { pages->turn(ui->listWidget->selectedItems(), PageTurn::Right); });
+    connect(ui->actionOpenPage, &QAction::triggered, this,
+            [this] { pages->open(ui->listWidget->selectedItems()); });
+
+    const std::pair<QPushButton *, QAction *> keyed[] = {
+        {ui->pushButton_3, ui->actionCapture},
+        {ui->pushButton_4, ui->actionDeletePage},
+        {ui->butten_pdf, ui->actionPdf},
+    };
+    for (const auto &[button, action] : keyed)
+        button->setToolTip(tr("快捷键：%1").arg(keyNames(action)));
 }
 
 void MainWindow::setUpThumbnailList()
@@ -290,12 +344,6 @@ void MainWindow::watchSessionEnd()
     connect(
         qGuiApp, &QGuiApplication::commitDataRequest, this, [this] { sessionEnding = true; },
         Qt::DirectConnection);
-}
-
-void MainWindow::restorePageList()
-{
-    pdfRecording = pages->restore(QByteArray(g_Config.save_dir));
-    collection->showState();
 }
 
 // Coming back to the window, from a file manager perhaps: pages deleted

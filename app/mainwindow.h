@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <list>
+#include <memory>
 #include <string>
 
 #include "capturejob.h"
@@ -21,16 +22,13 @@ class LiveView;
 class PageViewer;
 class PageDocument;
 class PagesPdf;
+class ResolutionBox;
+class CameraSliders;
 class CameraSwitches;
 class CameraWatch;
 class SaveFailure;
-class QCheckBox;
-class QSlider;
 class QTimer;
 class Ui_MainWindow;
-
-// The resolution list's text for a frame size, as in "1280*720".
-QString resolutionEntry(int width, int height);
 
 // Descriptor of the open camera; negative (or 0, a failed open) when none.
 // It lives in the program's own namespace: libzqscan exports a global of
@@ -128,12 +126,6 @@ class MainWindow : public QMainWindow
     void enablePageActions();
     int previewDenominator() const;
     void captureWritten(const CaptureJob::Outcome &outcome);
-    void setFirstResolution();
-    bool hasResolution(const QString &entry) const;
-    void keepOnlyResolution(const QString &entry);
-    void selectResolution(const QString &entry);
-    void placeSlider(QSlider *slider, int controlValue);
-    void holdSliderAtDefault(const QCheckBox *box, QSlider *slider);
 
     Ui_MainWindow *ui;
     const Settings settings; // both files, at this process's places
@@ -150,6 +142,8 @@ class MainWindow : public QMainWindow
     PagesPdf *pagesPdf = nullptr;
     CollectionPdf *collection = nullptr;
     CameraSwitches *cameraSwitches = nullptr;
+    std::unique_ptr<const CameraSliders> sliders;
+    std::unique_ptr<ResolutionBox> resolutions;
     SaveFailure *saveFailure = nullptr;
     CameraWatch *cameraWatch = nullptr;
     FramePipeline *pipeline = nullptr;
