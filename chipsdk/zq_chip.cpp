@@ -41,17 +41,21 @@ struct ChipFailure : std::runtime_error {
 }
 
 // Runs one call of the interface: clears the handle's error, traps every
-// exception and keeps its words on the handle.
+// exception and keeps its words on the handle, with the reason the SDK
+// recorded on the way where it recorded one.
 template <typename F> zq_chip_result guarded(zq_chip *chip, F body)
 {
     if (!chip)
         return ZQ_CHIP_ERR_ARGUMENT;
+    const unsigned long failuresBefore = zq::failuresRecorded();
     try {
         chip->error.clear();
         body();
         return ZQ_CHIP_OK;
     } catch (const ChipFailure &e) {
         chip->error = e.what();
+        if (zq::failuresRecorded() != failuresBefore)
+            chip->error += std::string(" (") + zq::lastError() + ")";
         return e.result;
     } catch (const std::bad_alloc &) {
         chip->error = "out of memory";

@@ -18,6 +18,7 @@ namespace
 // text needs nothing done when the thread ends.
 constexpr size_t kTextSize = 1024;
 thread_local char text[kTextSize];
+thread_local unsigned long recorded = 0;
 
 void record(const char *format, va_list args, const char *errnoText)
 {
@@ -27,6 +28,7 @@ void record(const char *format, va_list args, const char *errnoText)
     if (errnoText && used >= 0 && size_t(used) < sizeof formatted)
         std::snprintf(formatted + used, sizeof formatted - size_t(used), ": %s", errnoText);
     std::memcpy(text, formatted, sizeof formatted);
+    ++recorded;
     // One line: some reasons (OpenCV's) end in a line break of their own.
     for (size_t end = std::strlen(text); end > 0 && text[end - 1] == '\n'; --end)
         text[end - 1] = '\0';
@@ -72,6 +74,11 @@ void failWithCurrentException(const char *call) noexcept
 const char *lastError()
 {
     return text[0] ? text : "no error";
+}
+
+unsigned long failuresRecorded()
+{
+    return recorded;
 }
 
 } // namespace zq

@@ -20,6 +20,10 @@ void failWithCurrentException(const char *call) noexcept;
 // The thread's text; "no error" until its first failure.
 const char *lastError();
 
+// How many failures the thread has recorded: whether lastError() speaks
+// of a call is whether the count changed during it.
+unsigned long failuresRecorded();
+
 } // namespace zq
 
 #endif

@@ -124,6 +124,11 @@ TEST_F(ChipHandleTest, UnknownRomAndMissingCamera)
     EXPECT_NE(errorOf(h).find("/dev/video5"), std::string::npos) << errorOf(h);
     EXPECT_EQ(zq_chip_open_device(h.get(), "/dev/video7"), ZQ_CHIP_ERR_NO_DEVICE);
     EXPECT_NE(errorOf(h).find("/dev/video7"), std::string::npos) << errorOf(h);
+    EXPECT_NE(errorOf(h).find("(cannot open /dev/video7: "), std::string::npos)
+        << "the SDK's own reason: " << errorOf(h);
+    EXPECT_EQ(zq_chip_identify(h.get(), &id), ZQ_CHIP_ERR_NOT_OPEN);
+    EXPECT_EQ(errorOf(h).find("cannot open"), std::string::npos)
+        << "an earlier call's reason is not this one's: " << errorOf(h);
 }
 
 TEST_F(ChipHandleTest, FlashRangesAndRegisters)

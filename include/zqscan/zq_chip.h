@@ -7,7 +7,9 @@
  * Errors: every function but zq_chip_new, zq_chip_free and
  * zq_chip_last_error returns a zq_chip_result, ZQ_CHIP_OK or the kind of
  * failure; the handle keeps the words for the last failure until its next
- * call (zq_chip_last_error).  Nothing is thrown out of these functions.
+ * call (zq_chip_last_error), followed in brackets by the SDK's own reason
+ * where the SDK recorded one on the way.  Nothing is thrown out of these
+ * functions.
  *
  * The SDK drives one chip for the whole process: while one handle (or a
  * caller of ChipCam_Init) holds a chip open, opening another is refused
