@@ -1,9 +1,14 @@
 #include "pdf_composer.h"
 
+#include "atomic_file.h"
+
 #include <zqscan/zq_pdf.h>
 
+#include <QFile>
+
 #include <chrono>
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
 
 namespace
 {
@@ -43,15 +48,28 @@ void PdfComposer::run(const std::vector<std::string> &pages, const std::string &
     std::vector<const char *> list;
     for (const std::string &page : pages)
         list.push_back(page.c_str());
-    const int result = zq_create_pdf(list.data(), int(list.size()), output.c_str());
+    // Made under a name of its own: a cancel that comes while the PDF is
+    // written must not cost the file the PDF was to replace.
+    zq::StagedFile staged(output);
+    const int result =
+        zq_create_pdf(list.data(), int(list.size()), staged.temporary_path().c_str());
     if (cancelled_) {
-        if (result == 0)
-            std::remove(output.c_str());
         emit cancelled();
         return;
     }
-    // The library keeps its error text per thread: read it here.
-    emit finished(result, result == 0 ? QString() : QString::fromLocal8Bit(zq_pdf_error()));
+    if (result != 0) {
+        // The library keeps its error text per thread: read it here.  It
+        // names the file by the name the PDF was made under.
+        emit finished(result, QString::fromLocal8Bit(zq_pdf_error())
+                                  .replace(QFile::decodeName(staged.temporary_path().c_str()),
+                                           QFile::decodeName(output.c_str())));
+        return;
+    }
+    if (!staged.commit()) {
+        emit finished(-1, QString::fromLocal8Bit(std::strerror(errno)));
+        return;
+    }
+    emit finished(0, QString());
 }
 
 // Asks for each page until none is pending.  A page the library cannot

@@ -29,8 +29,9 @@ class PdfComposer : public QObject
     // finished.
     void start(std::vector<std::string> pages, std::string output, bool searchable);
     // Gives the running composition up: the wait for recognition ends at
-    // once, and a PDF already being written is removed when it is done.
-    // cancelled() says when it has stopped.
+    // once, and a PDF already being written is dropped when it is done; a
+    // file it was to replace stays as it was.  cancelled() says when it
+    // has stopped.
     void cancel() { cancelled_ = true; }
 
   signals:

@@ -223,6 +223,26 @@ void AtomicFile::discard()
     errno = err;
 }
 
+StagedFile::StagedFile(const std::string &path)
+    : path_(path), temporary_(temporary_name(directory_of(path), base_name_of(path)))
+{
+}
+
+StagedFile::~StagedFile()
+{
+    if (!committed_)
+        ::unlink(temporary_.c_str());
+}
+
+bool StagedFile::commit()
+{
+    if (::rename(temporary_.c_str(), path_.c_str()) != 0)
+        return false;
+    committed_ = true;
+    sync_directory(directory_of(path_));
+    return true;
+}
+
 int remove_stale_temporaries(const std::string &directory)
 {
     DIR *dir = ::opendir(directory.c_str());

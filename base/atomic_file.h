@@ -62,6 +62,31 @@ class AtomicFile
     int write_error_ = 0; // errno of the stream's first failed write
 };
 
+// A name for a file that another writer (a library with an AtomicFile of
+// its own) makes before it is known whether the file is wanted: a hidden
+// temporary name beside the final one.  commit() renames the file over the
+// final name, so that an older file of that name stays until then; without
+// a commit the temporary file goes with this object.  A process killed in
+// between leaves a name that remove_stale_temporaries() removes.
+class StagedFile
+{
+  public:
+    explicit StagedFile(const std::string &path);
+    ~StagedFile();
+    StagedFile(const StagedFile &) = delete;
+    StagedFile &operator=(const StagedFile &) = delete;
+
+    // Where the writer is to put the file.
+    const std::string &temporary_path() const { return temporary_; }
+    // False, with errno saying why, when the file cannot take its name.
+    bool commit();
+
+  private:
+    std::string path_;
+    std::string temporary_;
+    bool committed_ = false;
+};
+
 // Removes what a killed writer left in directory: the hidden temporary
 // files AtomicFile names (".NAME.PID.N.tmp", regular files only) of
 // processes that no longer run, and of this process's PID, which can only

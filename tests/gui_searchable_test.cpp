@@ -130,6 +130,27 @@ class SearchablePdfTest : public WindowTest
         QCOMPARE(MainWindowProbe(*window).pdfImageList().size(), size_t(1));
     }
 
+    // A PDF of listed pages given up while it is written leaves the file
+    // it was to replace as it was, and nothing beside it.
+    void cancelledPdfKeepsTheFileItWouldReplace()
+    {
+        compact()->trigger(); // slower to write: the cancel comes meanwhile
+        for (int page = 0; page < 4; ++page)
+            capture();
+        const QString output = saveDir->filePath("kept.pdf");
+        QFile earlier(output);
+        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("the earlier PDF") > 0);
+        earlier.close();
+        composeListedPages(output);
+        window->findChild<QAction *>("actionCancelPdf")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(button()->isEnabled(), 60000);
+        QCOMPARE(window->statusBar()->currentMessage(), QString::fromUtf8("已取消合成 PDF"));
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        QCOMPARE(earlier.readAll(), QByteArray("the earlier PDF"));
+        QCOMPARE(QDir(saveDir->path()).entryList({".*.tmp"}, QDir::Files | QDir::Hidden),
+                 QStringList());
+    }
+
     // So is a PDF of the list's pages, made while the collection's button
     // waits.
     void pdfOfListedPagesCanBeSearched()
