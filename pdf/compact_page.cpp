@@ -285,15 +285,18 @@ std::optional<PageLayers> bilevel(const RgbPixels &pixels)
     return PageLayers{pixels.width, pixels.height, bitmapImage(ink, BitmapUse::BlackOnWhite), {}};
 }
 
-PageLayers mixedRaster(const RgbPixels &pixels)
+// None where no dark ink is left for the stencil: the whole page would be
+// the reduced background, and a photograph or a page printed in colour
+// would lose its detail.
+std::optional<PageLayers> mixedRaster(const RgbPixels &pixels)
 {
     Bitmap ink = findInk(pixels, InkIn::LightGround);
     Separation parts(pixels, ink);
     leaveColourToBackground(ink, pixels, parts);
-    PageLayers page{pixels.width, pixels.height, jpegImage(parts.background()), {}};
-    if (parts.inkPixels() > 0)
-        page.ink = InkLayer{bitmapImage(ink, BitmapUse::Stencil), parts.inkColour()};
-    return page;
+    if (parts.inkPixels() == 0)
+        return std::nullopt;
+    return PageLayers{pixels.width, pixels.height, jpegImage(parts.background()),
+                      InkLayer{bitmapImage(ink, BitmapUse::Stencil), parts.inkColour()}};
 }
 
 size_t storedBytes(const PageLayers &page)

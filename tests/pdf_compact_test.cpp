@@ -305,6 +305,21 @@ TEST_F(CompactPdfTest, DarkPageKeepsItsPicture)
                 withoutId(original));
 }
 
+// Text printed in red leaves no dark ink for a stencil: the reduced
+// background alone would blur its strokes away.
+TEST_F(CompactPdfTest, PageWithoutDarkInkKeepsItsPicture)
+{
+    Picture picture = textPage();
+    ASSERT_EQ(picture.components, 3);
+    for (size_t red = 0; red < picture.samples.size(); red += 3)
+        picture.samples[red] = 255;
+    const std::string page = dir / "red.tif";
+    writeTiff(page, picture, COMPRESSION_LZW, 0);
+    const std::string original = compose(page, "original.pdf", ZQPDF_ENCODING_ORIGINAL);
+    EXPECT_TRUE(withoutId(compose(page, "compact.pdf", ZQPDF_ENCODING_COMPACT)) ==
+                withoutId(original));
+}
+
 // Below 100 pixels an inch on the page, body text is strokes of a pixel
 // or two that only shades of grey keep readable.
 TEST_F(CompactPdfTest, PageOfLowResolutionStaysAsItIs)
