@@ -1,51 +1,42 @@
-// Construction, wiring, the watched buttons, the page list and shutdown.
+// Construction and wiring of the window's parts, its keys, the watched
+// buttons, and what a close asks.
 #include "mainwindow.h"
 
 #include "autocapture.h"
 #include "camerasliders.h"
 #include "cameraswitches.h"
-#include "collectionpdf.h"
 #include "camerawatch.h"
+#include "collectionpdf.h"
 #include "config.h"
 #include "framepipeline.h"
+#include "helpmenu.h"
 #include "liveview.h"
+#include "ownkeys.h"
 #include "pagedocument.h"
 #include "pages_pdf.h"
-#include "helpmenu.h"
-#include "pdfsize.h"
-#include "ownkeys.h"
 #include "pageturn.h"
+#include "pdfsize.h"
 #include "quitquestion.h"
 #include "resolutionbox.h"
-#include "savefailure.h"
 #include "savedir.h"
+#include "savefailure.h"
 #include "searchable_pdf.h"
 #include "ui_mainwindow.h"
 
 #include <zqscan/zq_opencv.h>
-#include <zqscan/zq_pdf.h>
 #include <zqscan/zq_scanner.h>
 
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <iterator>
-#include <utility>
-#include <vector>
 
 int zqvideo::fd = -1;
 
