@@ -351,6 +351,8 @@ bool PageDocument::restore(const QByteArray &dir)
             emit collectedPageChanged(page.path);
         }
     }
+    // The journal's first write keeps the collection as it was saved.
+    journal_->setCollection(saved.collecting, collected_);
     journal_->start(dir);
     if (!gone.isEmpty())
         status_->showMessage(PageJournal::goneReport(gone), kStatusLongMs);

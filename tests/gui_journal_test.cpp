@@ -4,6 +4,7 @@
 // and never composed; quitting with collected pages asks what to do.
 #include "gui_frame_harness.h"
 
+#include "pagejournal.h"
 #include "pdf_tools.h"
 #include "quitquestion.h"
 
@@ -56,7 +57,11 @@ class PageJournalTest : public WindowTest
         answer = QuitAnswer::Keep;
         QVERIFY(window->close());
         QCOMPARE(askedFor, 3);
+        window.reset();
+        const QString journal = PageJournal::fileFor(QFile::encodeName(saveDir->path()));
+        const QByteArray kept = bytes(journal);
         restart();
+        QCOMPARE(bytes(journal), kept); // the window's first write says the same
         QCOMPARE(listed(), pages);
         QCOMPARE(pdfButton()->text(), QString::fromUtf8("停止合成PDF"));
         QCOMPARE(collected(), pages.mid(1));
